@@ -1,0 +1,130 @@
+#include "engine/errors.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace povezava::engine::errors {
+namespace {
+
+std::string quoted(std::string_view s) { return "'" + std::string(s) + "'"; }
+
+std::string withReason(std::string text, std::string_view why) {
+  if (!why.empty()) {
+    text += " (";
+    text += why;
+    text += ")";
+  }
+  return text;
+}
+
+}  // namespace
+
+Status fileNotFound(std::string_view path) {
+  return {kErrFileNotFound, "Could not find file " + quoted(path) + "."};
+}
+
+Status notValidPath(std::string_view path) {
+  return {kErrNotValidPath,
+          quoted(path) + " is not a valid path. Make sure that the path name is spelled "
+                         "correctly and that you are connected to the server on which the file "
+                         "resides."};
+}
+
+Status cannotOpenFile(std::string_view path, std::string_view why) {
+  return {kErrNoPermission,
+          withReason("The database engine cannot open the file " + quoted(path) +
+                         ". It is already opened exclusively by another user, or you need "
+                         "permission to view its data.",
+                     why)};
+}
+
+Status unrecognizedFormat(std::string_view path, std::string_view why) {
+  return {kErrUnrecognizedFormat,
+          withReason("Unrecognized database format " + quoted(path) + ".", why)};
+}
+
+Status corrupt(std::string_view path, std::uint32_t page, std::string_view what) {
+  return {kErrCannotOpen,
+          "Cannot open database " + quoted(path) +
+              ". It may not be a database that your application recognizes, or the file may "
+              "be corrupt (page " +
+              std::to_string(page) + ": " + std::string(what) + ")."};
+}
+
+Status passwordProtected(std::string_view path) {
+  return {kErrNotValidPassword,
+          "Not a valid password: " + quoted(path) +
+              " is protected by a password or encrypted, and povezava cannot open it."};
+}
+
+Status itemNotFound(std::string_view name) {
+  return {kErrItemNotFound, "Item not found in this collection: " + quoted(name) + "."};
+}
+
+Status fileInUse(std::string_view path, std::string_view why) {
+  return {kErrFileInUse, withReason("Could not use " + quoted(path) + "; file already in use.", why)};
+}
+
+Status objectNotFound(std::string_view object, std::string_view path) {
+  return {kErrObjectNotFound,
+          "The database engine could not find the object " + quoted(object) + " in " +
+              quoted(path) + ". Make sure the object exists and that you spell its name and the "
+                             "path name correctly."};
+}
+
+Status readOnly(std::string_view path) {
+  return {kErrReadOnly,
+          "Cannot update. Database or object is read-only: " + quoted(path) + "."};
+}
+
+Status notEnoughSpace(std::string_view path) {
+  return {kErrNotEnoughSpace, "Not enough space on disk to update " + quoted(path) + "."};
+}
+
+Status diskOrNetwork(std::string_view path, int errnoValue) {
+  return {kErrDiskOrNetwork,
+          "Disk or network error on " + quoted(path) + " (" + std::strerror(errnoValue) + ")."};
+}
+
+Status noInstallableIsam(std::string_view connect) {
+  return {kErrNoInstallableIsam,
+          "Could not find installable ISAM for the link string " + quoted(connect) + "."};
+}
+
+Status notSupported(std::string_view what) {
+  return {kErrNotSupported,
+          withReason("Operation is not supported for this type of object.", what)};
+}
+
+Status objectInvalid() { return {kErrObjectInvalid, "Object invalid or no longer set."}; }
+
+Status recordTooLarge(std::string_view path, std::string_view what) {
+  return {kErrRecordTooLarge,
+          withReason("Record is too large in " + quoted(path) +
+                         "; compact the database in Access and try again.",
+                     what)};
+}
+
+Status invalidArgument(std::string_view what) {
+  return {kErrInvalidArgument, withReason("Invalid argument.", what)};
+}
+
+Status fromErrno(std::string_view path, int errnoValue) {
+  switch (errnoValue) {
+    case ENOENT: return fileNotFound(path);
+    case ENOTDIR: return notValidPath(path);
+    case EISDIR: return cannotOpenFile(path, "it is a folder");
+    case EACCES:
+    case EPERM: return cannotOpenFile(path, std::strerror(errnoValue));
+    case EROFS: return readOnly(path);
+    case ENOSPC:
+    case EDQUOT: return notEnoughSpace(path);
+    case EBUSY:
+    case ETXTBSY:
+    case EAGAIN: return fileInUse(path, std::strerror(errnoValue));
+    default: return diskOrNetwork(path, errnoValue);
+  }
+}
+
+}  // namespace povezava::engine::errors

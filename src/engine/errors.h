@@ -1,0 +1,77 @@
+// The engine's errors: numbers and wording in one table (errors.cpp).
+//
+// Numbers and texts follow the ones users of the Jet engine know from
+// Access and DAO, so a message from povezava reads like the one they would
+// have seen on Windows. Every description names the file it is about.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "engine/status.h"
+
+namespace povezava::engine {
+
+// Error numbers, as the Jet engine numbers them.
+enum ErrorNumber : int {
+  kErrInvalidArgument = 3001,       // Invalid argument.
+  kErrObjectNotFound = 3011,        // could not find the object
+  kErrNotEnoughSpace = 3026,        // Not enough space on disk.
+  kErrReadOnly = 3027,              // Cannot update. Database or object is read-only.
+  kErrFileNotFound = 3024,          // Could not find file
+  kErrNotValidPassword = 3031,      // Not a valid password.
+  kErrDiskOrNetwork = 3043,         // Disk or network error.
+  kErrNotValidPath = 3044,          // is not a valid path
+  kErrFileInUse = 3045,             // Could not use; file already in use.
+  kErrRecordTooLarge = 3047,        // Record is too large.
+  kErrCannotOpen = 3049,            // Cannot open database; may be corrupt.
+  kErrNoPermission = 3051,          // cannot open the file (permission / exclusive)
+  kErrNoInstallableIsam = 3170,     // Could not find installable ISAM.
+  kErrNotSupported = 3251,          // Operation is not supported for this type of object.
+  kErrItemNotFound = 3265,          // Item not found in this collection.
+  kErrUnrecognizedFormat = 3343,    // Unrecognized database format
+  kErrObjectInvalid = 3420,         // Object invalid or no longer set.
+};
+
+namespace errors {
+
+// The named file does not exist (its folder does).
+Status fileNotFound(std::string_view path);
+// A folder on the way to the named file does not exist.
+Status notValidPath(std::string_view path);
+// The name is a folder, or the file cannot be read for lack of permission.
+Status cannotOpenFile(std::string_view path, std::string_view why);
+// Not a Jet/ACE file at all: wrong signature, unknown version, too short.
+Status unrecognizedFormat(std::string_view path, std::string_view why);
+// A Jet file whose pages are inconsistent. `page` names where it was found.
+Status corrupt(std::string_view path, std::uint32_t page, std::string_view what);
+// Password-protected (Jet) or encrypted with an Office password (ACE).
+Status passwordProtected(std::string_view path);
+// A name looked up in a collection that has no such item.
+Status itemNotFound(std::string_view name);
+// Another process holds the file (a lock, an Access lock file).
+Status fileInUse(std::string_view path, std::string_view why = {});
+// The back-end has no table of that name.
+Status objectNotFound(std::string_view object, std::string_view path);
+// The file or its folder cannot be written.
+Status readOnly(std::string_view path);
+// The disk is full while writing the file.
+Status notEnoughSpace(std::string_view path);
+// Any other failure of reading, writing or syncing the file.
+Status diskOrNetwork(std::string_view path, int errnoValue);
+// A link string the engine cannot use.
+Status noInstallableIsam(std::string_view connect);
+// An operation that does not apply to this object (Connect of a local table).
+Status notSupported(std::string_view what);
+// An object whose database has been closed.
+Status objectInvalid();
+// A catalogue row that no longer fits where it must go.
+Status recordTooLarge(std::string_view path, std::string_view what);
+// An argument the engine cannot accept (a character the code page lacks, ...).
+Status invalidArgument(std::string_view what);
+
+// Maps an errno from opening or writing a file to the matching Status.
+Status fromErrno(std::string_view path, int errnoValue);
+
+}  // namespace errors
+}  // namespace povezava::engine

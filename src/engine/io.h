@@ -1,0 +1,77 @@
+// All file access of the engine goes through this small interface, so tests
+// can put a double in its place that fails the Nth call, tears a write or
+// forgets what was not synced.
+//
+// Paths are the platform's (UTF-8 on Linux). Every failure is a Status that
+// names the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/status.h"
+
+namespace povezava::engine {
+
+class File {
+ public:
+  virtual ~File() = default;
+
+  virtual const std::string& path() const = 0;
+  // Size in bytes, as the file is now.
+  [[nodiscard]] virtual Result<std::uint64_t> size() = 0;
+  // Fills `out` from `offset`; reading past the end is an error.
+  [[nodiscard]] virtual Status readAt(std::uint64_t offset, std::span<std::byte> out) = 0;
+  // Writes all of `data` at `offset`.
+  [[nodiscard]] virtual Status writeAt(std::uint64_t offset, std::span<const std::byte> data) = 0;
+  // Makes everything written so far durable.
+  [[nodiscard]] virtual Status sync() = 0;
+  // Takes an exclusive advisory lock on one byte at `offset` (which may lie far
+  // beyond the end of the file), without waiting; fileInUse when another
+  // process holds it. Released by unlock() or when the File is destroyed.
+  [[nodiscard]] virtual Status tryLock(std::uint64_t offset) = 0;
+  virtual void unlock(std::uint64_t offset) = 0;
+
+ protected:
+  File() = default;
+  File(const File&) = default;
+  File& operator=(const File&) = default;
+};
+
+enum class OpenMode { readOnly, readWrite, createNew };
+
+struct FileInfo {
+  bool exists = false;
+  bool isFolder = false;
+  std::uint64_t size = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  [[nodiscard]] virtual Result<std::unique_ptr<File>> open(const std::string& path, OpenMode mode) = 0;
+  // Information about a path; exists == false when there is nothing there.
+  [[nodiscard]] virtual Result<FileInfo> info(const std::string& path) = 0;
+  // The names in a folder (without "." and "..").
+  [[nodiscard]] virtual Result<std::vector<std::string>> list(const std::string& folder) = 0;
+  [[nodiscard]] virtual Status remove(const std::string& path) = 0;
+  // Makes the creation or removal of entries in `folder` durable.
+  [[nodiscard]] virtual Status syncFolder(const std::string& folder) = 0;
+
+ protected:
+  FileSystem() = default;
+  FileSystem(const FileSystem&) = default;
+  FileSystem& operator=(const FileSystem&) = default;
+};
+
+// The real file system.
+FileSystem& posixFileSystem();
+
+}  // namespace povezava::engine

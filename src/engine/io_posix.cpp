@@ -1,0 +1,168 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "engine/errors.h"
+#include "engine/io.h"
+
+namespace povezava::engine {
+namespace {
+
+class PosixFile final : public File {
+ public:
+  PosixFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  ~PosixFile() override { ::close(fd_); }
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
+
+  const std::string& path() const override { return path_; }
+
+  Result<std::uint64_t> size() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return errors::fromErrno(path_, errno);
+    return static_cast<std::uint64_t>(st.st_size);
+  }
+
+  Status readAt(std::uint64_t offset, std::span<std::byte> out) override {
+    std::size_t done = 0;
+    while (done < out.size()) {
+      const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
+                                static_cast<off_t>(offset + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return errors::fromErrno(path_, errno);
+      }
+      if (n == 0) return errors::diskOrNetwork(path_, EIO);  // past the end
+      done += static_cast<std::size_t>(n);
+    }
+    return Status::success();
+  }
+
+  Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
+    std::size_t done = 0;
+    while (done < data.size()) {
+      const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done,
+                                 static_cast<off_t>(offset + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return errors::fromErrno(path_, errno);
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    return Status::success();
+  }
+
+  Status sync() override {
+    if (::fsync(fd_) != 0) return errors::fromErrno(path_, errno);
+    return Status::success();
+  }
+
+  Status tryLock(std::uint64_t offset) override {
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(offset);
+    fl.l_len = 1;
+    if (::fcntl(fd_, F_OFD_SETLK, &fl) == 0) return Status::success();
+    if (errno == EAGAIN || errno == EACCES) {
+      return errors::fileInUse(path_, "another program is changing it");
+    }
+    return errors::fromErrno(path_, errno);
+  }
+
+  void unlock(std::uint64_t offset) override {
+    struct flock fl {};
+    fl.l_type = F_UNLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(offset);
+    fl.l_len = 1;
+    ::fcntl(fd_, F_OFD_SETLK, &fl);
+  }
+
+ private:
+  std::string path_;
+  int fd_;
+};
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  Result<std::unique_ptr<File>> open(const std::string& path, OpenMode mode) override {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+      case OpenMode::readOnly: flags |= O_RDONLY; break;
+      case OpenMode::readWrite: flags |= O_RDWR; break;
+      case OpenMode::createNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    }
+    int fd = -1;
+    do {
+      fd = ::open(path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errors::fromErrno(path, errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+      const int e = errno;
+      ::close(fd);
+      return errors::fromErrno(path, e);
+    }
+    if (S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      return errors::fromErrno(path, EISDIR);
+    }
+    return std::unique_ptr<File>(std::make_unique<PosixFile>(path, fd));
+  }
+
+  Result<FileInfo> info(const std::string& path) override {
+    struct stat st {};
+    FileInfo fi;
+    if (::stat(path.c_str(), &st) != 0) {
+      if (errno == ENOENT || errno == ENOTDIR) return fi;
+      return errors::fromErrno(path, errno);
+    }
+    fi.exists = true;
+    fi.isFolder = S_ISDIR(st.st_mode);
+    fi.size = static_cast<std::uint64_t>(st.st_size);
+    fi.device = static_cast<std::uint64_t>(st.st_dev);
+    fi.inode = static_cast<std::uint64_t>(st.st_ino);
+    return fi;
+  }
+
+  Result<std::vector<std::string>> list(const std::string& folder) override {
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) return errors::fromErrno(folder, errno);
+    std::vector<std::string> names;
+    while (const dirent* e = ::readdir(dir)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+    return names;
+  }
+
+  Status remove(const std::string& path) override {
+    if (::unlink(path.c_str()) != 0) return errors::fromErrno(path, errno);
+    return Status::success();
+  }
+
+  Status syncFolder(const std::string& folder) override {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errors::fromErrno(folder, errno);
+    const int rc = ::fsync(fd);
+    const int e = errno;
+    ::close(fd);
+    if (rc != 0) return errors::fromErrno(folder, e);
+    return Status::success();
+  }
+};
+
+}  // namespace
+
+FileSystem& posixFileSystem() {
+  static PosixFileSystem fs;
+  return fs;
+}
+
+}  // namespace povezava::engine

@@ -1,0 +1,13 @@
+// Conversions between the program's UTF-16 text and UTF-8 (file names,
+// terminal output). Invalid input never fails: it becomes U+FFFD.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace povezava::engine {
+
+std::u16string fromUtf8(std::string_view utf8);
+std::string toUtf8(std::u16string_view utf16);
+
+}  // namespace povezava::engine

@@ -1,0 +1,106 @@
+#include "support/test_support.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+
+namespace povezava::testing {
+
+std::filesystem::path fixturesDir() {
+  std::filesystem::path dir = POVEZAVA_FIXTURES_DIR;
+  if (const char* env = std::getenv("POVEZAVA_FIXTURES")) dir = env;
+  std::error_code ec;
+  if (!std::filesystem::is_directory(dir / "jet4-v2000", ec)) return {};
+  return std::filesystem::canonical(dir, ec);
+}
+
+TempDir::TempDir() {
+  std::random_device rd;
+  const auto base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    auto candidate = base / ("povezava-test-" + std::to_string(::getpid()) + "-" +
+                             std::to_string(rd()));
+    std::error_code ec;
+    if (std::filesystem::create_directory(candidate, ec)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  ADD_FAILURE() << "cannot create a temporary folder";
+}
+
+TempDir::~TempDir() {
+  if (path_.empty()) return;
+  std::error_code ec;
+  // Make everything writable again so that read-only test files go too.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::filesystem::path TempDir::copy(const std::filesystem::path& from, const std::string& as) const {
+  const auto to = path_ / (as.empty() ? from.filename().string() : as);
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::permissions(to,
+                               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
+  return to;
+}
+
+std::vector<std::byte> readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::byte> bytes(chars.size());
+  for (std::size_t i = 0; i < chars.size(); ++i) bytes[i] = static_cast<std::byte>(chars[i]);
+  return bytes;
+}
+
+void writeFile(const std::filesystem::path& path, const std::vector<std::byte>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string runCommand(const std::string& command, int* status) {
+  std::string output;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) {
+    if (status != nullptr) *status = -1;
+    return output;
+  }
+  std::array<char, 4096> buffer{};
+  std::size_t n = 0;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
+  const int rc = ::pclose(pipe);
+  if (status != nullptr) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  return output;
+}
+
+std::string shellQuote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      out += "'\\''";
+    } else {
+      out += c;
+    }
+  }
+  return out + "'";
+}
+
+bool haveProgram(const std::string& name) {
+  int status = 0;
+  runCommand("command -v " + shellQuote(name) + " >/dev/null 2>&1", &status);
+  return status == 0;
+}
+
+}  // namespace povezava::testing
