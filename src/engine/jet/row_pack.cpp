@@ -115,63 +115,35 @@ Status sliceRow(std::span<const std::byte> row, const std::vector<std::size_t>& 
   return Status::success();
 }
 
-Result<RowParts> unpackJet3(std::span<const std::byte> row, bool hasVariableSection, std::string_view path,
-                            std::uint32_t page) {
+// Reads off[0..n] (off[n] = eod) from the end of a row with an m-byte null
+// mask; `trailerStart` gets where the eod entry sits.
+Status jet3Offsets(std::span<const std::byte> row, std::size_t m, std::vector<std::size_t>& offsets,
+                   std::size_t& trailerStart, std::string_view path, std::uint32_t page) {
   const std::size_t length = row.size();
-  if (length < kJet3CountSize) return badRow(path, page, "is empty");
-  RowParts parts;
-  parts.hasVariableSection = hasVariableSection;
-  parts.columnCount = byteAt(row, 0);
-  const std::size_t m = nullMaskSize(parts.columnCount);
-  if (length < kJet3CountSize + m + (hasVariableSection ? 1 : 0)) {
-    return badRow(path, page, "is shorter than its null mask");
-  }
-  parts.nullMask = row.subspan(length - m, m);
-  if (!hasVariableSection) {
-    parts.fixed = row.subspan(kJet3CountSize, length - m - kJet3CountSize);
-    return parts;
-  }
   const std::size_t n = byteAt(row, length - m - 1);
   const std::size_t jumps = (length - 1) / 256;
   // The low bytes of off[0..n] sit right before the jump bytes.
   if (length < m + 2 + jumps + n + kJet3CountSize) return badRow(path, page, "is shorter than its offset table");
-  const std::size_t eodAt = length - m - 2 - jumps - n;
-  const std::size_t realJumps = (eodAt / 256 < jumps) ? jumps - 1 : jumps;
-  std::vector<std::size_t> offsets(n + 1);
+  trailerStart = length - m - 2 - jumps - n;
+  const std::size_t realJumps = (trailerStart / 256 < jumps) ? jumps - 1 : jumps;
+  offsets.assign(n + 1, 0);
   std::size_t used = 0;
   for (std::size_t i = 0; i <= n; ++i) {
     while (used < realJumps && byteAt(row, length - m - 2 - used) == i) ++used;
     offsets[i] = byteAt(row, length - m - 2 - jumps - i) + 256 * used;
   }
-  Status sliced = sliceRow(row, offsets, kJet3CountSize, eodAt, parts, path, page);
-  if (!sliced.ok()) return sliced;
-  return parts;
+  return Status::success();
 }
 
-Result<RowParts> unpackJet4(std::span<const std::byte> row, bool hasVariableSection, std::string_view path,
-                            std::uint32_t page) {
+Status jet4Offsets(std::span<const std::byte> row, std::size_t m, std::vector<std::size_t>& offsets,
+                   std::size_t& trailerStart, std::string_view path, std::uint32_t page) {
   const std::size_t length = row.size();
-  if (length < kJet4CountSize) return badRow(path, page, "is shorter than its column count");
-  RowParts parts;
-  parts.hasVariableSection = hasVariableSection;
-  parts.columnCount = u16At(row, 0);
-  const std::size_t m = nullMaskSize(parts.columnCount);
-  if (length < kJet4CountSize + m + (hasVariableSection ? 2 : 0)) {
-    return badRow(path, page, "is shorter than its null mask");
-  }
-  parts.nullMask = row.subspan(length - m, m);
-  if (!hasVariableSection) {
-    parts.fixed = row.subspan(kJet4CountSize, length - m - kJet4CountSize);
-    return parts;
-  }
   const std::size_t n = u16At(row, length - m - 2);
   if (length < m + 4 + 2 * n + kJet4CountSize) return badRow(path, page, "is shorter than its offset table");
-  const std::size_t eodAt = length - m - 4 - 2 * n;
-  std::vector<std::size_t> offsets(n + 1);
+  trailerStart = length - m - 4 - 2 * n;
+  offsets.assign(n + 1, 0);
   for (std::size_t i = 0; i <= n; ++i) offsets[i] = u16At(row, length - m - 4 - 2 * i);
-  Status sliced = sliceRow(row, offsets, kJet4CountSize, eodAt, parts, path, page);
-  if (!sliced.ok()) return sliced;
-  return parts;
+  return Status::success();
 }
 
 }  // namespace
@@ -191,8 +163,29 @@ Status appendPackedRow(RowFormat format, const RowParts& parts, std::vector<std:
 
 Result<RowParts> unpackRow(RowFormat format, std::span<const std::byte> row, bool hasVariableSection,
                            std::string_view path, std::uint32_t page) {
-  return format == RowFormat::jet3 ? unpackJet3(row, hasVariableSection, path, page)
-                                   : unpackJet4(row, hasVariableSection, path, page);
+  const bool jet3 = format == RowFormat::jet3;
+  const std::size_t countSize = jet3 ? kJet3CountSize : kJet4CountSize;
+  const std::size_t length = row.size();
+  if (length < countSize) return badRow(path, page, "is shorter than its column count");
+  RowParts parts;
+  parts.hasVariableSection = hasVariableSection;
+  parts.columnCount = jet3 ? byteAt(row, 0) : u16At(row, 0);
+  const std::size_t m = nullMaskSize(parts.columnCount);
+  const std::size_t slotCountSize = hasVariableSection ? countSize : 0;
+  if (length < countSize + m + slotCountSize) return badRow(path, page, "is shorter than its null mask");
+  parts.nullMask = row.subspan(length - m, m);
+  if (!hasVariableSection) {
+    parts.fixed = row.subspan(countSize, length - m - countSize);
+    return parts;
+  }
+  std::vector<std::size_t> offsets;
+  std::size_t trailerStart = 0;
+  Status read = jet3 ? jet3Offsets(row, m, offsets, trailerStart, path, page)
+                     : jet4Offsets(row, m, offsets, trailerStart, path, page);
+  if (!read.ok()) return read;
+  Status sliced = sliceRow(row, offsets, countSize, trailerStart, parts, path, page);
+  if (!sliced.ok()) return sliced;
+  return parts;
 }
 
 }  // namespace povezava::engine::jet
