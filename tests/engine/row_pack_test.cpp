@@ -26,14 +26,14 @@ std::vector<std::byte> hex(const std::string& text) {
 
 std::vector<std::byte> bytes(std::span<const std::byte> s) { return {s.begin(), s.end()}; }
 
-std::vector<std::byte> pack(RowFormat format, const RowParts& parts) {
+std::vector<std::byte> pack(const Layout& format, const RowParts& parts) {
   std::vector<std::byte> out;
   Status status = appendPackedRow(format, parts, out);
   EXPECT_TRUE(status.ok()) << status.toString();
   return out;
 }
 
-RowParts unpack(RowFormat format, std::span<const std::byte> row, bool hasVariableSection = true) {
+RowParts unpack(const Layout& format, std::span<const std::byte> row, bool hasVariableSection = true) {
   auto parts = unpackRow(format, row, hasVariableSection, "t.mdb", 7);
   EXPECT_TRUE(parts.ok()) << parts.status().toString();
   return parts.ok() ? *parts : RowParts{};
@@ -56,13 +56,13 @@ const std::string kJet4LinkRow =
 TEST(RowPack, AccessMadeRowsUnpackAndRepackByteForByte) {
   struct Case {
     const char* what;
-    RowFormat format;
+    const Layout& format;
     std::string row;
     std::size_t fixedSize;
     std::vector<std::size_t> sliceSizes;
   } cases[] = {
-      {"Jet 3 catalogue row", RowFormat::jet3, kJet3CatalogueRow, 30, {6, 2, 0, 0, 0, 0, 0, 0, 12, 0, 0}},
-      {"Jet 4 link row", RowFormat::jet4, kJet4LinkRow, 30, {12, 2, 12, 0, 12, 0, 0, 12, 12, 0, 0}},
+      {"Jet 3 catalogue row", kLayoutJet3, kJet3CatalogueRow, 30, {6, 2, 0, 0, 0, 0, 0, 0, 12, 0, 0}},
+      {"Jet 4 link row", kLayoutJet4, kJet4LinkRow, 30, {12, 2, 12, 0, 12, 0, 0, 12, 12, 0, 0}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -83,9 +83,9 @@ TEST(RowPack, Jet4PaddingBeforeTheTrailerIsDropped) {
   // was rewritten shorter; the offsets do not change.
   const std::size_t eod = 0x5E;
   row.insert(row.begin() + eod, {std::byte{0}, std::byte{0}});
-  RowParts parts = unpack(RowFormat::jet4, row);
+  RowParts parts = unpack(kLayoutJet4, row);
   EXPECT_EQ(parts.variable[4].size(), 12u);
-  EXPECT_EQ(pack(RowFormat::jet4, parts), original);
+  EXPECT_EQ(pack(kLayoutJet4, parts), original);
 }
 
 // Builds parts with the given slice sizes (bytes filled with a pattern).
@@ -126,29 +126,30 @@ TEST(RowPack, Jet3DummyJumpByteWhenOnlyTheTrailerCrosses256) {
   // eod 255 and a row longer than 256 bytes: one jump byte, and it is the
   // dummy 0xFF, as in test2V1997.mdb page 50 row 0.
   const OwnedRow row = makeRow(30, {200, 24}, 3);  // 1 + 30 + 224 = 255
-  const auto packed = pack(RowFormat::jet3, row.parts());
+  const auto packed = pack(kLayoutJet3, row.parts());
   ASSERT_GT(packed.size(), 256u);
   const std::size_t nAt = packed.size() - 3 - 1;
   EXPECT_EQ(std::to_integer<int>(packed[nAt]), 2);
   EXPECT_EQ(std::to_integer<int>(packed[nAt - 1]), 0xFF);  // dummy
   EXPECT_EQ(std::to_integer<int>(packed[255]), 0xFF);      // eod & 0xFF stored right at eod
-  expectSameParts(unpack(RowFormat::jet3, packed), row.parts());
+  expectSameParts(unpack(kLayoutJet3, packed), row.parts());
 }
 
 TEST(RowPack, Jet3JumpTableMarksEveryCrossedBoundary) {
   // Slot 1 spans two 256-byte boundaries at once: its index appears twice.
   const OwnedRow row = makeRow(10, {100, 600, 5}, 1);
-  const auto packed = pack(RowFormat::jet3, row.parts());
+  const auto packed = pack(kLayoutJet3, row.parts());
   const std::size_t nAt = packed.size() - 1 - 1;
   // offsets: 11, 111, 711, 716 -> jump[0] = 2 (711 >= 256), jump[1] = 2 (711 >= 512)
   EXPECT_EQ(std::to_integer<int>(packed[nAt - 1]), 2);
   EXPECT_EQ(std::to_integer<int>(packed[nAt - 2]), 2);
-  expectSameParts(unpack(RowFormat::jet3, packed), row.parts());
+  expectSameParts(unpack(kLayoutJet3, packed), row.parts());
 }
 
 TEST(RowPack, RandomRowsRoundTripInBothFormats) {
   std::mt19937 random(20240115);
-  for (RowFormat format : {RowFormat::jet3, RowFormat::jet4}) {
+  for (const Layout* layout : {&kLayoutJet3, &kLayoutJet4}) {
+    const Layout& format = *layout;
     for (int round = 0; round < 3000; ++round) {
       const std::size_t slots = random() % 14;
       std::vector<std::size_t> sizes;
@@ -169,9 +170,10 @@ TEST(RowPack, RowsWithoutVariableColumnsHaveNoTrailer) {
   OwnedRow row = makeRow(12, {}, 1);
   RowParts parts = row.parts();
   parts.hasVariableSection = false;
-  for (RowFormat format : {RowFormat::jet3, RowFormat::jet4}) {
+  for (const Layout* layout : {&kLayoutJet3, &kLayoutJet4}) {
+    const Layout& format = *layout;
     const auto packed = pack(format, parts);
-    EXPECT_EQ(packed.size(), (format == RowFormat::jet3 ? 1u : 2u) + 12 + 1);
+    EXPECT_EQ(packed.size(), (format.rowHasJumpTable ? 1u : 2u) + 12 + 1);
     expectSameParts(unpack(format, packed, false), parts);
   }
 }
@@ -189,12 +191,12 @@ TEST(RowPack, PartsThatCannotFormARowAreRefused) {
 
   struct Case {
     const char* what;
-    RowFormat format;
+    const Layout& format;
     RowParts parts;
   } cases[] = {
-      {"mask size", RowFormat::jet4, wrongMask},
-      {"Jet 3 column count", RowFormat::jet3, tooManyColumns},
-      {"slices without a variable section", RowFormat::jet4, slicesWithoutSection},
+      {"mask size", kLayoutJet4, wrongMask},
+      {"Jet 3 column count", kLayoutJet3, tooManyColumns},
+      {"slices without a variable section", kLayoutJet4, slicesWithoutSection},
   };
   for (const auto& c : cases) {
     std::vector<std::byte> out(3, std::byte{9});
@@ -218,16 +220,16 @@ TEST(RowPack, DamagedRowsAreCorruptNotCrashes) {
 
   struct Case {
     const char* what;
-    RowFormat format;
+    const Layout& format;
     std::vector<std::byte> row;
   } cases[] = {
-      {"empty", RowFormat::jet4, {}},
-      {"one byte", RowFormat::jet4, {std::byte{1}}},
-      {"offsets out of order", RowFormat::jet4, outOfOrder},
-      {"slot count larger than the row", RowFormat::jet4, hugeCount},
-      {"eod past the trailer", RowFormat::jet4, eodPastTrailer},
-      {"Jet 3 empty", RowFormat::jet3, {}},
-      {"Jet 3 mask larger than the row", RowFormat::jet3, j3CountTooBig},
+      {"empty", kLayoutJet4, {}},
+      {"one byte", kLayoutJet4, {std::byte{1}}},
+      {"offsets out of order", kLayoutJet4, outOfOrder},
+      {"slot count larger than the row", kLayoutJet4, hugeCount},
+      {"eod past the trailer", kLayoutJet4, eodPastTrailer},
+      {"Jet 3 empty", kLayoutJet3, {}},
+      {"Jet 3 mask larger than the row", kLayoutJet3, j3CountTooBig},
   };
   for (const auto& c : cases) {
     auto parts = unpackRow(c.format, c.row, true, "t.mdb", 7);

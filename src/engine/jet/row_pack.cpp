@@ -148,7 +148,7 @@ Status jet4Offsets(std::span<const std::byte> row, std::size_t m, std::vector<st
 
 }  // namespace
 
-Status appendPackedRow(RowFormat format, const RowParts& parts, std::vector<std::byte>& out) {
+Status appendPackedRow(const Layout& layout, const RowParts& parts, std::vector<std::byte>& out) {
   if (parts.nullMask.size() != nullMaskSize(parts.columnCount)) {
     return errors::invalidArgument("the null mask does not match the column count");
   }
@@ -156,15 +156,15 @@ Status appendPackedRow(RowFormat format, const RowParts& parts, std::vector<std:
     return errors::invalidArgument("variable values in a row without a variable section");
   }
   const std::size_t before = out.size();
-  Status packed = format == RowFormat::jet3 ? packJet3(parts, out) : packJet4(parts, out);
+  Status packed = layout.rowHasJumpTable ? packJet3(parts, out) : packJet4(parts, out);
   if (!packed.ok()) out.resize(before);
   return packed;
 }
 
-Result<RowParts> unpackRow(RowFormat format, std::span<const std::byte> row, bool hasVariableSection,
+Result<RowParts> unpackRow(const Layout& layout, std::span<const std::byte> row, bool hasVariableSection,
                            std::string_view path, std::uint32_t page) {
-  const bool jet3 = format == RowFormat::jet3;
-  const std::size_t countSize = jet3 ? kJet3CountSize : kJet4CountSize;
+  const bool jet3 = layout.rowHasJumpTable;
+  const std::size_t countSize = layout.rowColumnCountSize;
   const std::size_t length = row.size();
   if (length < countSize) return badRow(path, page, "is shorter than its column count");
   RowParts parts;

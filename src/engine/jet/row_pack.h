@@ -25,11 +25,10 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/jet/format.h"
 #include "engine/status.h"
 
 namespace povezava::engine::jet {
-
-enum class RowFormat { jet3, jet4 };
 
 // The parts of one row. Views only: the bytes belong to the caller (or, from
 // unpackRow(), to the row that was unpacked).
@@ -53,12 +52,12 @@ constexpr std::size_t nullMaskSize(std::size_t columnCount) { return (columnCoun
 // the parts cannot be one row of this format (a mask of the wrong size, more
 // than 255 columns or slots in Jet 3, offsets beyond 16 bits); `out` is then
 // unchanged.
-[[nodiscard]] Status appendPackedRow(RowFormat format, const RowParts& parts, std::vector<std::byte>& out);
+[[nodiscard]] Status appendPackedRow(const Layout& layout, const RowParts& parts, std::vector<std::byte>& out);
 
 // Splits a stored row into its parts (views into `row`). Offsets are checked
 // against the row; padding between the variable data and the trailer is
 // dropped. Errors are corrupt(path, page, ...).
-[[nodiscard]] Result<RowParts> unpackRow(RowFormat format, std::span<const std::byte> row,
+[[nodiscard]] Result<RowParts> unpackRow(const Layout& layout, std::span<const std::byte> row,
                                          bool hasVariableSection, std::string_view path,
                                          std::uint32_t page);
 
