@@ -20,7 +20,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"list", "list FILE [--all]   the tables of a database: name, kind, Connect",
      &povezava::cli::runList},
-    {"make-demo", "make-demo FOLDER    a demo front-end TQ.mdb and its back-ends in FOLDER/data",
+    {"make-demo", "make-demo FOLDER [--jet3] [--queries N] [--data-bytes N]\n"
+                  "                      a demo front-end TQ.mdb and its back-ends in FOLDER/data",
      &povezava::cli::runMakeDemo},
 };
 
