@@ -222,7 +222,7 @@ class LinkDamage : public Damage {
       auto catalog = Catalog::open(file);
       auto page = file.page(t.address.dataPage);
       auto bytes = rowBytes(file, *page, t.address.dataRow);
-      auto row = Row::parse(*bytes, catalog->definition(), *layout_, file, t.address.dataPage);
+      auto row = Row::parse(*bytes, catalog->definition(), *layout_, file.displayName(), t.address.dataPage);
       const ColumnDef* database = catalog->definition().column(kCatalogColumnDatabase);
       auto value = row->value(*database);
       const std::size_t offset = static_cast<std::size_t>(
@@ -282,7 +282,7 @@ TEST_P(Damage, CatalogueWithoutTablesRowIsCorrupt) {
   std::size_t renamed = 0;
   for (std::uint32_t page : *pages) {
     Status s = forEachRow(file, page, kCatalogTdefPage, [&](const RowData& data) {
-      auto row = Row::parse(data.bytes, catalog->definition(), *layout_, file, page);
+      auto row = Row::parse(data.bytes, catalog->definition(), *layout_, file.displayName(), page);
       auto name = row->value(*nameColumn);
       if (*name && catalog->text().decode(**name) == kTablesContainerName) {
         renamed = at(data.address.dataPage, 0) +
