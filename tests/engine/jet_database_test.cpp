@@ -370,6 +370,36 @@ TEST(JetDatabase, SetConnectChecksTheLinkAndKeepsItPending) {
   EXPECT_EQ(*(*(*again)->item(u"konti"))->connect(), u";DATABASE=C:\\APP\\QUERNO.accdb");
 }
 
+// Each reading of the collection sees the file as it is now; table
+// definitions already handed out keep what they read.
+TEST(JetDatabase, TableDefsReadsTheCatalogueAnewEachTime) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  auto bytes = fixtureBytes("access-made/V2007/linkerTestV2007.accdb");
+  const std::u16string oldPath = u"Z:\\jackcess_test";
+  std::vector<std::byte> pattern;
+  for (char16_t c : oldPath) {
+    pattern.push_back(static_cast<std::byte>(c & 0xFF));
+    pattern.push_back(static_cast<std::byte>(c >> 8));
+  }
+  const auto at = std::search(bytes.begin(), bytes.end(), pattern.begin(), pattern.end());
+  ASSERT_NE(at, bytes.end());
+  const auto offset = static_cast<std::uint64_t>(at - bytes.begin());
+  auto file = std::make_unique<MemoryFile>("linker.accdb", std::move(bytes));
+  MemoryFile* raw = file.get();
+  auto db = JetDatabase::open(std::move(file), u"linker.accdb");
+  ASSERT_TRUE(db.ok());
+  auto before = (*db)->tableDefs();
+  ASSERT_TRUE(before.ok());
+  const auto table2 = *(*before)->item(u"Table2");
+
+  const std::byte y[] = {std::byte{'Y'}};
+  ASSERT_TRUE(raw->writeAt(offset, y).ok());  // the LVAL page holding Database
+  auto after = (*db)->tableDefs();
+  ASSERT_TRUE(after.ok());
+  EXPECT_EQ(*(*(*after)->item(u"table2"))->connect(), u";DATABASE=Y:\\jackcess_test\\linkeeTest.accdb");
+  EXPECT_EQ(*table2->connect(), u";DATABASE=Z:\\jackcess_test\\linkeeTest.accdb");
+}
+
 TEST(JetDatabase, OpeningReadsOnlyTheCataloguesPages) {
   POVEZAVA_REQUIRE_FIXTURES();
   auto bytes = fixtureBytes("access-made/V2003/testV2003.mdb");  // 3 MB
