@@ -39,7 +39,8 @@ struct RelinkFailure {
 // (unloadLinks) afterwards.
 std::vector<RelinkFailure> relinkTables(const WindowState& state, const WindowTexts& texts);
 
-// "PARTNER: ;DATABASE=D:\DATA\PARTNER.MDB: error 3024: Could not find file ...":
+// "PARTNER: refreshing ;DATABASE=D:\DATA\PARTNER.MDB: error 3024: Could not find file ..."
+// ("writing" for a refused link string):
 // one line (UTF-8, no newline) for stderr or a message box.
 std::string describeFailure(const RelinkFailure& failure);
 
