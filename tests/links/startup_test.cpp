@@ -196,6 +196,17 @@ INSTANTIATE_TEST_SUITE_P(
                     u";DATABASE=\\\\srv\\share\\querno.MDB"}),
     [](const ::testing::TestParamInfo<BackendCase>& row) { return std::string(row.param.name); });
 
+TEST(BackendLocation, ReplacesBothBoxesOrNeither) {
+  WindowTexts texts;
+  texts.Text2 = {u"kept 0", u"kept 1"};
+  EXPECT_FALSE(applyBackendLocation(u"", texts));
+  EXPECT_EQ(texts.Text2[0], u"kept 0");
+  EXPECT_EQ(texts.Text2[1], u"kept 1");
+  EXPECT_TRUE(applyBackendLocation(u"D:\\DATA\\PARTNER.MDB", texts, text::kWindowsSeparators));
+  EXPECT_EQ(texts.Text2[0], u";DATABASE=D:\\DATA\\PARTNER.MDB");
+  EXPECT_EQ(texts.Text2[1], u";DATABASE=D:\\DATA\\querno.MDB");
+}
+
 TEST(CommandLineRules, SortsAfterSpaceComparesCodeUnits) {
   EXPECT_FALSE(sortsAfterSpace(u""));
   EXPECT_FALSE(sortsAfterSpace(u" "));
