@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/list_command.h"
+#include "cli/make_demo_command.h"
 
 namespace {
 
@@ -19,6 +20,9 @@ struct Command {
 constexpr Command kCommands[] = {
     {"list", "list FILE [--all]   the tables of a database: name, kind, Connect",
      &povezava::cli::runList},
+    {"make-demo", "make-demo FOLDER [--jet3] [--queries N] [--data-bytes N]\n"
+                  "                      a demo front-end TQ.mdb and its back-ends in FOLDER/data",
+     &povezava::cli::runMakeDemo},
 };
 
 int usage(std::ostream& err) {
