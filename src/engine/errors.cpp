@@ -31,6 +31,12 @@ Status notValidPath(std::string_view path) {
                          "resides."};
 }
 
+Status ambiguousPath(std::string_view path, std::string_view first, std::string_view second) {
+  return {kErrNotValidPath,
+          quoted(path) + " is not a valid path: it matches both " + quoted(first) + " and " +
+              quoted(second) + ", which differ only in case."};
+}
+
 Status cannotOpenFile(std::string_view path, std::string_view why) {
   return {kErrNoPermission,
           withReason("The database engine cannot open the file " + quoted(path) +
@@ -110,6 +116,10 @@ Status invalidArgument(std::string_view what) {
   return {kErrInvalidArgument, withReason("Invalid argument.", what)};
 }
 
+Status databaseExists(std::string_view path) {
+  return {kErrDatabaseExists, "Database already exists: " + quoted(path) + "."};
+}
+
 Status fromErrno(std::string_view path, int errnoValue) {
   switch (errnoValue) {
     case ENOENT: return fileNotFound(path);
@@ -118,6 +128,7 @@ Status fromErrno(std::string_view path, int errnoValue) {
     case EACCES:
     case EPERM: return cannotOpenFile(path, std::strerror(errnoValue));
     case EROFS: return readOnly(path);
+    case EEXIST: return databaseExists(path);
     case ENOSPC:
     case EDQUOT: return notEnoughSpace(path);
     case EBUSY:
