@@ -287,7 +287,7 @@ std::vector<std::byte> databaseSlice(OpenedFile& opened, const CatalogTable& tab
   auto bytes = rowBytes(*opened.file, *page, table.address.dataRow);
   EXPECT_TRUE(bytes.ok());
   const TableDefinition& def = opened.catalog->definition();
-  auto row = Row::parse(*bytes, def, opened.file->layout(), *opened.file, table.address.dataPage);
+  auto row = Row::parse(*bytes, def, opened.file->layout(), opened.file->displayName(), table.address.dataPage);
   EXPECT_TRUE(row.ok());
   auto value = row->value(*def.column(kCatalogColumnDatabase));
   EXPECT_TRUE(value.ok() && value->has_value());
