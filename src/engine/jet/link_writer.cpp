@@ -548,6 +548,19 @@ Status checkAccessLockFile(FileSystem& fs, const std::string& path, const std::s
   return Status::success();
 }
 
+Status recoverInterruptedRelink(FileSystem& fs, const std::string& path) {
+  auto journal = fs.info(journalPath(path));
+  if (!journal) return journal.status();
+  if (!journal->exists) return Status::success();
+  auto file = fs.open(path, OpenMode::readWrite);
+  if (!file) return file.status();
+  if (Status s = (*file)->tryLock(kWriteLockOffset); !s.ok()) {
+    return s.number() == kErrFileInUse ? Status::success() : s;
+  }
+  auto recovered = recoverJournal(fs, **file);
+  return recovered.status();
+}
+
 Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
                  const LinkChange& change) {
   auto file = fs.open(path, OpenMode::readWrite);
