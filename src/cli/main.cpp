@@ -8,6 +8,7 @@
 
 #include "cli/list_command.h"
 #include "cli/make_demo_command.h"
+#include "cli/relink_command.h"
 
 namespace {
 
@@ -20,6 +21,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"list", "list FILE [--all]   the tables of a database: name, kind, Connect",
      &povezava::cli::runList},
+    {"relink", "relink FILE TABLE=LINK [TABLE=LINK ...]   re-point linked tables",
+     &povezava::cli::runRelink},
     {"make-demo", "make-demo FOLDER [--jet3] [--queries N] [--data-bytes N]\n"
                   "                      a demo front-end TQ.mdb and its back-ends in FOLDER/data",
      &povezava::cli::runMakeDemo},
