@@ -31,6 +31,12 @@ Status notValidPath(std::string_view path) {
                          "resides."};
 }
 
+Status ambiguousPath(std::string_view path, std::string_view first, std::string_view second) {
+  return {kErrNotValidPath,
+          quoted(path) + " is not a valid path: it matches both " + quoted(first) + " and " +
+              quoted(second) + ", which differ only in case."};
+}
+
 Status cannotOpenFile(std::string_view path, std::string_view why) {
   return {kErrNoPermission,
           withReason("The database engine cannot open the file " + quoted(path) +

@@ -39,6 +39,8 @@ namespace errors {
 Status fileNotFound(std::string_view path);
 // A folder on the way to the named file does not exist.
 Status notValidPath(std::string_view path);
+// The name matches several files that differ only in case (`first`, `second`).
+Status ambiguousPath(std::string_view path, std::string_view first, std::string_view second);
 // The name is a folder, or the file cannot be read for lack of permission.
 Status cannotOpenFile(std::string_view path, std::string_view why);
 // Not a Jet/ACE file at all: wrong signature, unknown version, too short.

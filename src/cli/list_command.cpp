@@ -1,0 +1,63 @@
+#include "cli/list_command.h"
+
+#include <ostream>
+
+#include "engine/engine.h"
+#include "engine/unicode.h"
+
+namespace povezava::cli {
+
+int runList(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+  bool all = false;
+  const std::string* file = nullptr;
+  for (const std::string& arg : args) {
+    if (arg == "--all") {
+      all = true;
+    } else if (file == nullptr && (arg.empty() || arg.front() != '-' || arg == "-")) {
+      file = &arg;
+    } else {
+      err << "usage: povezava-cli list FILE [--all]\n";
+      return 2;
+    }
+  }
+  if (file == nullptr) {
+    err << "usage: povezava-cli list FILE [--all]\n";
+    return 2;
+  }
+  using namespace povezava::engine;
+  auto db = dbEngine().openDatabase(fromUtf8(*file));
+  if (!db) {
+    err << db.status().toString() << '\n';
+    return 1;
+  }
+  auto tables = (*db)->tableDefs();
+  if (!tables) {
+    err << tables.status().toString() << '\n';
+    return 1;
+  }
+  std::string text;
+  for (std::size_t i = 0; i < (*tables)->count(); ++i) {
+    const auto table = (*tables)->at(i);
+    if (!all && table->isSystem()) continue;
+    auto link = table->connect();
+    if (!link) {
+      err << link.status().toString() << '\n';
+      return 1;
+    }
+    text += toUtf8(table->name());
+    text += '\t';
+    text += kindName(table->kind());
+    text += '\t';
+    text += toUtf8(*link);
+    text += '\n';
+  }
+  out << text;
+  out.flush();
+  if (Status s = (*db)->close(); !s.ok()) {
+    err << s.toString() << '\n';
+    return 1;
+  }
+  return out ? 0 : 1;
+}
+
+}  // namespace povezava::cli

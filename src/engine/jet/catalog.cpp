@@ -1,0 +1,175 @@
+#include "engine/jet/catalog.h"
+
+#include "engine/case_fold.h"
+#include "engine/jet/format.h"
+#include "engine/jet/long_value.h"
+#include "engine/jet/row.h"
+#include "engine/jet/usage_map.h"
+
+namespace povezava::engine::jet {
+namespace {
+
+struct CatalogColumns {
+  const ColumnDef* id;
+  const ColumnDef* parentId;
+  const ColumnDef* name;
+  const ColumnDef* type;
+  const ColumnDef* flags;
+  const ColumnDef* database;
+  const ColumnDef* connect;
+  const ColumnDef* foreignName;
+};
+
+bool hasType(const ColumnDef* c, ColumnType type) {
+  return c != nullptr && c->type == static_cast<std::uint8_t>(type);
+}
+
+bool fixedOfSize(const ColumnDef* c, ColumnType type, std::uint16_t size) {
+  return hasType(c, type) && c->isFixed() && c->length == size;
+}
+
+bool isText(const ColumnDef* c) {
+  return c != nullptr && !c->isFixed() &&
+         (hasType(c, ColumnType::text) || hasType(c, ColumnType::memo));
+}
+
+Result<CatalogColumns> findColumns(const JetFile& file, const TableDefinition& def) {
+  CatalogColumns c{def.column(kCatalogColumnId),       def.column(kCatalogColumnParentId),
+                   def.column(kCatalogColumnName),     def.column(kCatalogColumnType),
+                   def.column(kCatalogColumnFlags),    def.column(kCatalogColumnDatabase),
+                   def.column(kCatalogColumnConnect),  def.column(kCatalogColumnForeignName)};
+  const bool ok = fixedOfSize(c.id, ColumnType::longInteger, 4) &&
+                  fixedOfSize(c.parentId, ColumnType::longInteger, 4) &&
+                  fixedOfSize(c.type, ColumnType::integer, 2) &&
+                  fixedOfSize(c.flags, ColumnType::longInteger, 4) && isText(c.name) &&
+                  isText(c.database) && isText(c.connect) && isText(c.foreignName);
+  if (!ok) return file.corrupt(kCatalogTdefPage, "the catalogue's columns are not as expected");
+  return c;
+}
+
+std::uint32_t fixedU32(const std::optional<PageView>& v) {
+  return v ? v->u32(0).value_or(0) : 0;
+}
+
+// A text or memo column's value; nullopt when NULL.
+Result<std::optional<std::u16string>> textValue(JetFile& file, const TextDecoder& text,
+                                                 const Row& row, const ColumnDef& column,
+                                                 std::uint32_t page) {
+  auto v = row.value(column);
+  if (!v) return v.status();
+  if (!*v) return std::optional<std::u16string>();
+  if (!column.isLongValue()) return std::optional<std::u16string>(text.decode(**v));
+  auto bytes = readLongValue(file, **v, page);
+  if (!bytes) return bytes.status();
+  return std::optional<std::u16string>(text.decode(PageView(*bytes)));
+}
+
+bool isTableType(std::int16_t type) {
+  return type == kObjectTypeLocalTable || type == kObjectTypeOdbcTable ||
+         type == kObjectTypeLinkedTable;
+}
+
+}  // namespace
+
+TableKind CatalogTable::kind() const {
+  switch (type) {
+    case kObjectTypeOdbcTable: return TableKind::odbc;
+    case kObjectTypeLinkedTable: return TableKind::linked;
+    default: return TableKind::local;
+  }
+}
+
+bool CatalogTable::isSystem() const {
+  return (flags & kObjectFlagsSystem) != 0 || startsWithIgnoringCase(name, kSystemTablePrefix);
+}
+
+std::u16string CatalogTable::composedConnect() const {
+  switch (kind()) {
+    case TableKind::local: return {};
+    case TableKind::odbc: return connect.value_or(std::u16string());
+    case TableKind::linked: break;
+  }
+  std::u16string out = connect && !connect->empty() ? *connect : std::u16string(kConnectEmptyPrefix);
+  out += kConnectDatabaseKey;
+  out += database.value_or(std::u16string());
+  return out;
+}
+
+Catalog::Catalog(JetFile& file, std::unique_ptr<TextDecoder> text, TableDefinition definition)
+    : file_(&file), text_(std::move(text)), definition_(std::move(definition)) {}
+
+Result<Catalog> Catalog::open(JetFile& file) {
+  auto text = std::make_unique<TextDecoder>(file.layout(), file.header().codePage);
+  auto def = readTableDefinition(file, kCatalogTdefPage, *text);
+  if (!def) return def.status();
+  return Catalog(file, std::move(text), std::move(*def));
+}
+
+Result<std::vector<CatalogTable>> Catalog::tables() {
+  JetFile& file = *file_;
+  auto columns = findColumns(file, definition_);
+  if (!columns) return columns.status();
+  auto pages = readUsageMap(file, definition_.ownedMap);
+  if (!pages) return pages.status();
+
+  // Every table-typed row is kept; the "Tables" container's Id is known only
+  // once it has been met, and rows need not come after it.
+  std::vector<CatalogTable> candidates;
+  std::optional<std::uint32_t> tablesId;
+  const auto visit = [&](const RowData& data) -> Status {
+    const std::uint32_t page = data.address.dataPage;
+    auto row = Row::parse(data.bytes, definition_, file.layout(), file, page);
+    if (!row) return row.status();
+    auto type = row->value(*columns->type);
+    auto parentId = row->value(*columns->parentId);
+    auto id = row->value(*columns->id);
+    auto flags = row->value(*columns->flags);
+    if (!type) return type.status();
+    if (!parentId) return parentId.status();
+    if (!id) return id.status();
+    if (!flags) return flags.status();
+    const auto typeValue =
+        static_cast<std::int16_t>(*type ? (*type)->u16(0).value_or(0) : std::uint16_t{0});
+    if (typeValue != kObjectTypeContainer && !isTableType(typeValue)) return Status::success();
+    auto name = textValue(file, *text_, *row, *columns->name, page);
+    if (!name) return name.status();
+    if (typeValue == kObjectTypeContainer) {
+      if (fixedU32(*parentId) == kContainersParentId && *name == kTablesContainerName &&
+          !tablesId) {
+        tablesId = fixedU32(*id);
+      }
+      return Status::success();
+    }
+    CatalogTable table;
+    table.address = data.address;
+    table.id = fixedU32(*id);
+    table.parentId = fixedU32(*parentId);
+    table.type = typeValue;
+    table.flags = fixedU32(*flags);
+    table.name = name->value_or(std::u16string());
+    if (table.kind() != TableKind::local) {
+      auto database = textValue(file, *text_, *row, *columns->database, page);
+      if (!database) return database.status();
+      auto connect = textValue(file, *text_, *row, *columns->connect, page);
+      if (!connect) return connect.status();
+      auto foreign = textValue(file, *text_, *row, *columns->foreignName, page);
+      if (!foreign) return foreign.status();
+      table.database = std::move(*database);
+      table.connect = std::move(*connect);
+      table.foreignName = std::move(*foreign);
+    }
+    candidates.push_back(std::move(table));
+    return Status::success();
+  };
+  for (const std::uint32_t page : *pages) {
+    if (Status s = forEachRow(file, page, kCatalogTdefPage, visit); !s.ok()) return s;
+  }
+  if (!tablesId) return file.corrupt(kCatalogTdefPage, "the catalogue has no \"Tables\" row");
+  std::vector<CatalogTable> tables;
+  for (CatalogTable& t : candidates) {
+    if (t.parentId == *tablesId) tables.push_back(std::move(t));
+  }
+  return tables;
+}
+
+}  // namespace povezava::engine::jet

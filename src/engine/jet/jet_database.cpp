@@ -1,0 +1,117 @@
+#include "engine/jet/jet_database.h"
+
+#include "engine/case_fold.h"
+#include "engine/errors.h"
+#include "engine/jet/relink.h"
+#include "engine/path_resolver.h"
+#include "engine/unicode.h"
+
+namespace povezava::engine::jet {
+
+JetDatabase::JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path)
+    : file_(std::move(file)), name_(std::move(name)), path_(std::move(path)) {}
+
+Result<std::shared_ptr<JetDatabase>> JetDatabase::open(std::unique_ptr<File> file,
+                                                       std::u16string name) {
+  std::string path = file->path();
+  auto jet = JetFile::open(std::move(file), path);
+  if (!jet) return jet.status();
+  std::shared_ptr<JetDatabase> db(new JetDatabase(std::move(*jet), std::move(name), std::move(path)));
+  // Reading the catalogue once at open makes a damaged file fail here, as the
+  // Jet engine fails to open it.
+  auto tables = db->readTables();
+  if (!tables) return tables.status();
+  return db;
+}
+
+Result<std::vector<CatalogTable>> JetDatabase::readTables() {
+  if (!isOpen()) return errors::objectInvalid();
+  file_->dropCache();  // the file may have changed since the last reading
+  auto catalog = Catalog::open(*file_);
+  if (!catalog) return catalog.status();
+  return catalog->tables();
+}
+
+Result<std::shared_ptr<TableDefs>> JetDatabase::tableDefs() {
+  auto rows = readTables();
+  if (!rows) return rows.status();
+  std::vector<std::shared_ptr<JetTableDef>> tables;
+  tables.reserve(rows->size());
+  for (CatalogTable& row : *rows) {
+    tables.push_back(std::make_shared<JetTableDef>(shared_from_this(), std::move(row)));
+  }
+  return std::shared_ptr<TableDefs>(std::make_shared<JetTableDefs>(std::move(tables)));
+}
+
+Status JetDatabase::close() {
+  if (!isOpen()) return errors::objectInvalid();
+  file_.reset();
+  return Status::success();
+}
+
+JetTableDef::JetTableDef(std::shared_ptr<JetDatabase> database, CatalogTable row)
+    : database_(std::move(database)), row_(std::move(row)) {}
+
+Result<std::u16string> JetTableDef::connect() const {
+  if (!database_->isOpen()) return errors::objectInvalid();
+  if (pending_) return *pending_;
+  return row_.composedConnect();
+}
+
+Status JetTableDef::setConnect(std::u16string_view link) {
+  if (!database_->isOpen()) return errors::objectInvalid();
+  if (kind() == TableKind::local) {
+    return errors::notSupported("the local table '" + toUtf8(row_.name) + "' has no link string");
+  }
+  const std::u16string folded = foldCase(link);
+  if (folded.find(foldCase(kConnectDatabaseKey)) == std::u16string::npos) {
+    return errors::noInstallableIsam(toUtf8(link));
+  }
+  pending_ = std::u16string(link);
+  return Status::success();
+}
+
+Status JetTableDef::refreshLink() {
+  if (!database_->isOpen()) return errors::objectInvalid();
+  if (kind() == TableKind::local) {
+    return errors::notSupported("the local table '" + toUtf8(row_.name) + "' is not linked");
+  }
+  return jet::refreshLink(*database_, *this);
+}
+
+Result<std::shared_ptr<TableDef>> JetTableDefs::item(std::u16string_view name) const {
+  for (const auto& table : tables_) {
+    if (equalsIgnoringCase(table->name(), name)) return std::shared_ptr<TableDef>(table);
+  }
+  return errors::itemNotFound(toUtf8(name));
+}
+
+Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view name) {
+  auto path = resolveDatabasePath(*fs_, name);
+  if (!path) return path.status();
+  auto file = fs_->open(*path, OpenMode::readOnly);
+  if (!file) return file.status();
+  auto db = JetDatabase::open(std::move(*file), std::u16string(name));
+  if (!db) return db.status();
+  return std::shared_ptr<Database>(std::move(*db));
+}
+
+}  // namespace povezava::engine::jet
+
+namespace povezava::engine {
+
+std::string_view kindName(TableKind kind) {
+  switch (kind) {
+    case TableKind::local: return "local";
+    case TableKind::linked: return "linked";
+    case TableKind::odbc: return "odbc";
+  }
+  return "local";
+}
+
+DBEngine& dbEngine() {
+  static jet::JetEngine engine(posixFileSystem());
+  return engine;
+}
+
+}  // namespace povezava::engine

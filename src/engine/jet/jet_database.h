@@ -1,0 +1,101 @@
+// The Jet implementation of the engine interface (engine.h).
+//
+// JetDatabase owns the open file; JetTableDefs is one reading of the
+// catalogue; JetTableDef is one table's catalogue row plus a pending link
+// string. A table definition holds a shared_ptr to its database, so the
+// database lives as long as any of its table definitions; close() ends its
+// use, and every later call answers objectInvalid().
+//
+// The relink code plugs in through jet::refreshLink() (relink.h): it gets
+// the database (its file and path) and the table definition (where its
+// catalogue row lies, the row's values as read, the pending Connect).
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/io.h"
+#include "engine/jet/catalog.h"
+#include "engine/jet/jet_file.h"
+
+namespace povezava::engine::jet {
+
+class JetDatabase final : public Database, public std::enable_shared_from_this<JetDatabase> {
+ public:
+  // Opens the database in `file`. `name` is the name as the caller gave it;
+  // error descriptions name the file by `file->path()`.
+  [[nodiscard]] static Result<std::shared_ptr<JetDatabase>> open(std::unique_ptr<File> file,
+                                                                  std::u16string name);
+
+  const std::u16string& name() const override { return name_; }
+  Result<std::shared_ptr<TableDefs>> tableDefs() override;
+  Status close() override;
+
+  bool isOpen() const { return file_ != nullptr; }
+  // The platform path of the file. Valid after close() too.
+  const std::string& path() const { return path_; }
+  // REQUIRES: isOpen()
+  JetFile& file() { return *file_; }
+  // The catalogue's tables, read from the file now.
+  [[nodiscard]] Result<std::vector<CatalogTable>> readTables();
+
+ private:
+  JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path);
+
+  std::unique_ptr<JetFile> file_;
+  std::u16string name_;
+  std::string path_;
+};
+
+class JetTableDef final : public TableDef {
+ public:
+  JetTableDef(std::shared_ptr<JetDatabase> database, CatalogTable row);
+
+  const std::u16string& name() const override { return row_.name; }
+  TableKind kind() const override { return row_.kind(); }
+  bool isSystem() const override { return row_.isSystem(); }
+  Result<std::u16string> connect() const override;
+  Status setConnect(std::u16string_view link) override;
+  Status refreshLink() override;
+
+  JetDatabase& database() { return *database_; }
+  // The catalogue row as it was read (or as the last refreshLink stored it).
+  const CatalogTable& catalogRow() const { return row_; }
+  void setCatalogRow(CatalogTable row) { row_ = std::move(row); }
+  // The link string given to setConnect() and not yet stored.
+  const std::optional<std::u16string>& pendingConnect() const { return pending_; }
+  void clearPendingConnect() { pending_.reset(); }
+
+ private:
+  std::shared_ptr<JetDatabase> database_;
+  CatalogTable row_;
+  std::optional<std::u16string> pending_;
+};
+
+class JetTableDefs final : public TableDefs {
+ public:
+  explicit JetTableDefs(std::vector<std::shared_ptr<JetTableDef>> tables)
+      : tables_(std::move(tables)) {}
+
+  std::size_t count() const override { return tables_.size(); }
+  std::shared_ptr<TableDef> at(std::size_t index) const override { return tables_.at(index); }
+  Result<std::shared_ptr<TableDef>> item(std::u16string_view name) const override;
+
+ private:
+  std::vector<std::shared_ptr<JetTableDef>> tables_;
+};
+
+// The Jet engine: resolves the name (path_resolver.h) and opens the file for reading.
+class JetEngine final : public DBEngine {
+ public:
+  explicit JetEngine(FileSystem& fs) : fs_(&fs) {}
+  Result<std::shared_ptr<Database>> openDatabase(std::u16string_view name) override;
+
+ private:
+  FileSystem* fs_;
+};
+
+}  // namespace povezava::engine::jet

@@ -1,0 +1,15 @@
+// Re-pointing a linked table: the write side behind TableDef::refreshLink().
+#pragma once
+
+#include "engine/jet/jet_database.h"
+#include "engine/status.h"
+
+namespace povezava::engine::jet {
+
+// Stores `table`'s pending Connect (if any) in its catalogue row of `database`
+// after checking the back-end it names; on success updates the table's
+// catalogue row and clears the pending value. On failure the file is unchanged.
+// REQUIRES: database.isOpen(), table.kind() != TableKind::local
+[[nodiscard]] Status refreshLink(JetDatabase& database, JetTableDef& table);
+
+}  // namespace povezava::engine::jet

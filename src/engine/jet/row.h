@@ -1,0 +1,54 @@
+// One row of a table, split into its columns.
+//
+// A row is: the column count (Jet 3 u8, Jet 4 u16), the fixed area, the
+// variable data, then a trailer read from the END of the row (Access may pad
+// between the variable data and the trailer):
+//
+//   Jet 4:  [eod u16][off[n-1] u16] ... [off[0] u16][n u16][null mask]
+//   Jet 3:  [eod u8][off[n-1] u8] ... [off[0] u8][dummy FF?][jump[R-1]..jump[0]][n u8][null mask]
+//
+// The null mask has (count + 7) / 8 bytes, bit (c % 8) of byte c / 8 for column
+// number c, 1 = not NULL (for BOOL columns the bit is the value). Jet 3 offsets
+// keep only their low byte; J = (L - 1) / 256 bytes sit between off[0] and n,
+// the real jump entries nearest to n, a dummy FF farthest when eod / 256 < J.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "engine/jet/format.h"
+#include "engine/jet/page_view.h"
+#include "engine/jet/table_definition.h"
+#include "engine/status.h"
+
+namespace povezava::engine::jet {
+
+class Row {
+ public:
+  // Splits `bytes` (one row of the table `def`). Corrupt, naming `page`, when
+  // the count, trailer or offsets do not fit the row.
+  [[nodiscard]] static Result<Row> parse(PageView bytes, const TableDefinition& def,
+                                         const Layout& layout, const JetFile& file,
+                                         std::uint32_t page);
+
+  std::uint16_t columnCount() const { return columnCount_; }
+  std::uint16_t variableCount() const { return static_cast<std::uint16_t>(offsets_.size() - 1); }
+  bool isNull(const ColumnDef& column) const;
+
+  // The column's bytes; nothing when NULL. Corrupt when a fixed value or a
+  // variable slice lies outside the row.
+  [[nodiscard]] Result<std::optional<PageView>> value(const ColumnDef& column) const;
+
+ private:
+  PageView bytes_;
+  const Layout* layout_ = nullptr;
+  const JetFile* file_ = nullptr;
+  std::uint32_t page_ = 0;
+  std::uint16_t columnCount_ = 0;
+  PageView nullMask_;
+  std::size_t dataEnd_ = 0;             // where the trailer starts
+  std::vector<std::size_t> offsets_;    // n + 1 entries, the last one eod
+};
+
+}  // namespace povezava::engine::jet

@@ -1,0 +1,73 @@
+#include "engine/path_resolver.h"
+
+#include <vector>
+
+#include "engine/case_fold.h"
+#include "engine/errors.h"
+#include "engine/unicode.h"
+
+namespace povezava::engine {
+namespace {
+
+std::vector<std::string> splitComponents(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string current;
+  for (char c : path) {
+    if (c == '/') {
+      if (!current.empty()) parts.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (!current.empty()) parts.push_back(current);
+  return parts;
+}
+
+std::string join(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+}  // namespace
+
+Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name) {
+  std::string path = toUtf8(name);
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  if (path.empty()) return errors::fileNotFound(toUtf8(name));
+  auto exact = fs.info(path);
+  if (!exact) return exact.status();
+  if (exact->exists) return path;
+
+  const std::vector<std::string> parts = splitComponents(path);
+  std::string resolved = path.front() == '/' ? "/" : "";
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const std::string& part = parts[i];
+    const bool last = i + 1 == parts.size();
+    const std::string candidate = join(resolved, part);
+    auto info = fs.info(candidate);
+    if (!info) return info.status();
+    if (info->exists || part == "." || part == "..") {
+      resolved = candidate;
+      continue;
+    }
+    auto entries = fs.list(resolved.empty() ? "." : resolved);
+    if (!entries) return last ? errors::fileNotFound(path) : errors::notValidPath(path);
+    const std::u16string wanted = fromUtf8(part);
+    std::vector<std::string> matches;
+    for (const std::string& entry : *entries) {
+      if (equalsIgnoringCase(fromUtf8(entry), wanted)) matches.push_back(entry);
+    }
+    if (matches.empty()) return last ? errors::fileNotFound(path) : errors::notValidPath(path);
+    if (matches.size() > 1) {
+      return errors::ambiguousPath(path, join(resolved, matches[0]), join(resolved, matches[1]));
+    }
+    resolved = join(resolved, matches.front());
+  }
+  return resolved;
+}
+
+}  // namespace povezava::engine
