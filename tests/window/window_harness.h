@@ -13,6 +13,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <sstream>
 #include <string>
 
@@ -20,6 +21,9 @@
 #include "window/file_dialog.h"
 #include "window/messages.h"
 #include "window/morvane.h"
+
+// QStrings in test failures read as text.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace povezava::window::testing {
 
