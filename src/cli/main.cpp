@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/list_command.h"
+#include "cli/make_demo_command.h"
 #include "cli/relink_command.h"
 
 namespace {
@@ -22,6 +23,8 @@ constexpr Command kCommands[] = {
      &povezava::cli::runList},
     {"relink", "relink FILE TABLE=LINK [TABLE=LINK ...]   re-point linked tables",
      &povezava::cli::runRelink},
+    {"make-demo", "make-demo FOLDER    a demo front-end TQ.mdb and its back-ends in FOLDER/data",
+     &povezava::cli::runMakeDemo},
 };
 
 int usage(std::ostream& err) {
