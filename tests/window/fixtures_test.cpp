@@ -98,7 +98,7 @@ TEST_P(Fixtures, TheDefaultNameIsLookedUpInTheCurrentFolderWithoutRegardToCase) 
   EXPECT_EQ(h.text("Text1(0)"), storedLink(GetParam().partner));
 }
 
-TEST_P(Fixtures, RelinkingToBackEndsBesideTheFrontEnd) {
+TEST_P(Fixtures, RelinkingPointsTheThreeTablesAtTheBackEndsBesideTheFrontEnd) {
   const auto tq = frontEnd("TQ");
   Harness h(engine::dbEngine(), appPath_);
   h.imeBaze()->setEditText(qpath(tq));
@@ -120,21 +120,43 @@ TEST_P(Fixtures, RelinkingToBackEndsBesideTheFrontEnd) {
     auto table = (*defs)->item(name);
     return table.ok() ? (*table)->connect().value() : std::u16string(u"<missing>");
   };
-  if (h.window->exitStatus() == 0) {
-    EXPECT_TRUE(h.boxes.texts.isEmpty()) << h.boxes.texts.join('\n').toStdString();
-    EXPECT_EQ(linkOf(u"PARTNER"), u";DATABASE=" + partner.u16string());
-    EXPECT_EQ(linkOf(u"KONTI"), u";DATABASE=" + querno.u16string());
-    EXPECT_EQ(linkOf(u"NALOGI"), u";DATABASE=" + querno.u16string());
-    EXPECT_EQ(linkOf(u"OTHER"), u";DATABASE=C:\\ELSEWHERE\\OTHER.MDB");
-  } else {
-    // An engine that cannot write yet: every failure is listed, the file is untouched.
-    ASSERT_EQ(h.boxes.texts.size(), 1);
-    for (const char* table : {"PARTNER: ", "KONTI: ", "NALOGI: "}) {
-      EXPECT_TRUE(h.boxes.texts[0].contains(QString::fromLatin1(table))) << table;
-    }
-    EXPECT_EQ(readFile(tq), before);
-    EXPECT_EQ(QString::fromStdU16String(linkOf(u"PARTNER")), storedLink(GetParam().partner));
-  }
+  EXPECT_EQ(h.window->exitStatus(), 0);
+  EXPECT_TRUE(h.boxes.texts.isEmpty()) << h.boxes.texts.join('\n').toStdString();
+  EXPECT_TRUE(h.errors.str().empty()) << h.errors.str();
+  EXPECT_EQ(linkOf(u"PARTNER"), u";DATABASE=" + partner.u16string());
+  EXPECT_EQ(linkOf(u"KONTI"), u";DATABASE=" + querno.u16string());
+  EXPECT_EQ(linkOf(u"NALOGI"), u";DATABASE=" + querno.u16string());
+  // The other link of the front-end is left alone.
+  EXPECT_NE(before, readFile(tq));
+  EXPECT_TRUE(QString::fromStdU16String(linkOf(u"OTHER")).startsWith(QStringLiteral(";DATABASE=C:\\ELSEWHERE\\OTHER.")));
+  (void)(*reopened)->close();
+}
+
+TEST_P(Fixtures, AMissingBackEndIsListedAndLeavesItsTableAsItWas) {
+  const auto tq = frontEnd("TQ");
+  Harness h(engine::dbEngine(), appPath_);
+  h.imeBaze()->setEditText(qpath(tq));
+  ASSERT_TRUE(h.window->command4Click().ok());
+  const QString missing = QStringLiteral(";DATABASE=") + qpath(dir_.path() / "gone" / "PARTNER.MDB");
+  h.setText("Text2(0)", missing);
+  h.setText("Text2(1)", QStringLiteral(";DATABASE=") + qpath(dir_.path() / GetParam().querno));
+  h.window->show();
+  h.click("Command1");
+  EXPECT_FALSE(h.window->isVisible());
+  EXPECT_EQ(h.window->exitStatus(), 1);
+  ASSERT_EQ(h.boxes.texts.size(), 1);
+  EXPECT_TRUE(h.boxes.texts[0].contains(QStringLiteral("PARTNER: refreshing ") + missing))
+      << h.boxes.texts[0].toStdString();
+  EXPECT_FALSE(h.boxes.texts[0].contains(QStringLiteral("KONTI")));
+
+  auto reopened = engine::dbEngine().openDatabase(tq.u16string());
+  ASSERT_TRUE(reopened.ok()) << reopened.status().toString();
+  auto partner = (*reopened)->tableDefs().value()->item(u"PARTNER");
+  ASSERT_TRUE(partner.ok());
+  EXPECT_EQ(QString::fromStdU16String((*partner)->connect().value()), storedLink(GetParam().partner));
+  auto konti = (*reopened)->tableDefs().value()->item(u"KONTI");
+  ASSERT_TRUE(konti.ok());
+  EXPECT_EQ((*konti)->connect().value(), u";DATABASE=" + (dir_.path() / GetParam().querno).u16string());
   (void)(*reopened)->close();
 }
 
