@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,8 @@ struct Format {
   const char* partner;            // the partner back-end's file name
   const char* querno;             // the code-table back-end's file name
 };
+
+void PrintTo(const Format& row, std::ostream* out) { *out << row.folder; }
 
 class Fixtures : public ::testing::TestWithParam<Format> {
  protected:

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <QWheelEvent>
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,8 @@ struct StartupRow {
   const char16_t* text2_1;   // Text2(1) after Load
   const char16_t* flag;      // AutoLinkFlag after Load
 };
+
+void PrintTo(const StartupRow& row, std::ostream* out) { *out << row.name; }
 
 constexpr char16_t kAppPartner[] = u";DATABASE=/opt/app\\PARTNER.MDB";
 constexpr char16_t kAppQuerno[] = u";DATABASE=/opt/app\\QUERNO.MDB";
