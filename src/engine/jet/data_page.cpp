@@ -1,6 +1,7 @@
 #include "engine/jet/data_page.h"
 
 #include <string>
+#include <unordered_set>
 
 #include "engine/jet/format.h"
 
@@ -55,7 +56,9 @@ Result<PageView> rowBytes(const JetFile& file, const Page& page, std::uint16_t r
 }
 
 Result<RowData> readRowAt(JetFile& file, std::uint32_t pointer, RowAddress address) {
+  std::unordered_set<std::uint32_t> visited;
   for (std::uint32_t hops = 0; hops <= file.pageCount(); ++hops) {
+    if (!visited.insert(pointer).second) break;
     const std::uint32_t number = rowPointerPage(pointer);
     const std::uint8_t row = rowPointerRow(pointer);
     auto page = file.page(number);

@@ -1,6 +1,7 @@
 #include "engine/jet/table_definition.h"
 
 #include <string>
+#include <unordered_set>
 
 namespace povezava::engine::jet {
 namespace {
@@ -9,11 +10,12 @@ namespace {
 // pages without their 8-byte headers. Stops as soon as `tdef_len` bytes are in.
 Result<std::vector<std::byte>> collectPages(JetFile& file, std::uint32_t first) {
   std::vector<std::byte> buffer;
+  std::unordered_set<std::uint32_t> visited;
   std::uint32_t number = first;
   std::size_t wanted = 0;
   for (std::uint32_t hops = 0;; ++hops) {
-    if (hops > file.pageCount()) {
-      return file.corrupt(first, "the table definition's continuation pages form a loop");
+    if (!visited.insert(number).second) {
+      return file.corrupt(number, "the table definition's continuation pages form a loop");
     }
     auto page = file.page(number);
     if (!page) return page.status();

@@ -1,0 +1,343 @@
+// The engine over the real fixture databases, checked against the README's
+// catalogue rows and against mdbtools as a second reader.
+#include "engine/jet/jet_database.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+#include "engine/errors.h"
+#include "engine/unicode.h"
+#include "jet_test_util.h"
+#include "support/test_support.h"
+
+namespace povezava::engine::jet {
+namespace {
+
+using povezava::testing::fixturesDir;
+using povezava::testing::haveProgram;
+using povezava::testing::runCommand;
+using povezava::testing::shellQuote;
+using testing::fixtureBytes;
+using testing::openBytes;
+
+// Every readable fixture.
+const char* const kReadable[] = {
+    "jet4-v2000/TQ.mdb", "jet4-v2000/NONALOGI.mdb", "jet4-v2000/LOCALPARTNER.mdb",
+    "jet4-v2000/PARTNER.MDB", "jet4-v2000/QUERNO.MDB", "jet4-v2003/TQ.mdb",
+    "jet4-v2003/NONALOGI.mdb", "jet4-v2003/LOCALPARTNER.mdb", "jet4-v2003/PARTNER.MDB",
+    "jet4-v2003/QUERNO.MDB", "ace-v2010/TQ.accdb", "ace-v2010/NONALOGI.accdb",
+    "ace-v2010/LOCALPARTNER.accdb", "ace-v2010/PARTNER.accdb", "ace-v2010/QUERNO.accdb",
+    "access-made/V1997/testV1997.mdb", "access-made/V1997/delTestV1997.mdb",
+    "access-made/V2000/testV2000.mdb", "access-made/V2003/testV2003.mdb",
+    "access-made/V2003/testUnicodeCompV2003.mdb", "access-made/adox_jet4.mdb",
+    "access-made/V2007/linkerTestV2007.accdb", "access-made/linkeeTest.accdb",
+    "encrypted/db97-enc.mdb", "encrypted/db-enc.mdb"};
+
+struct Listed {
+  std::string name;
+  std::string kind;
+  std::string connect;
+  bool system = false;
+};
+
+std::vector<Listed> listTables(const std::string& relative) {
+  std::vector<Listed> out;
+  auto db = dbEngine().openDatabase(fromUtf8((fixturesDir() / relative).string()));
+  if (!db) {
+    ADD_FAILURE() << relative << ": " << db.status().toString();
+    return out;
+  }
+  auto tables = (*db)->tableDefs();
+  if (!tables) {
+    ADD_FAILURE() << relative << ": " << tables.status().toString();
+    return out;
+  }
+  for (std::size_t i = 0; i < (*tables)->count(); ++i) {
+    const auto t = (*tables)->at(i);
+    auto link = t->connect();
+    EXPECT_TRUE(link.ok()) << relative;
+    out.push_back({toUtf8(t->name()), std::string(kindName(t->kind())),
+                   link ? toUtf8(*link) : std::string(), t->isSystem()});
+  }
+  EXPECT_TRUE((*db)->close().ok());
+  return out;
+}
+
+// Rows of a CSV text as mdb-export writes it: fields quoted with '"', quotes doubled.
+std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
+  std::vector<std::vector<std::string>> rows(1);
+  std::string field;
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        field += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      rows.back().push_back(field);
+      field.clear();
+    } else if (c == '\n') {
+      rows.back().push_back(field);
+      field.clear();
+      rows.emplace_back();
+    } else if (c != '\r') {
+      field += c;
+    }
+  }
+  if (!field.empty() || !rows.back().empty()) rows.back().push_back(field);
+  if (rows.back().empty()) rows.pop_back();
+  return rows;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty()) out.push_back(line);
+  }
+  return out;
+}
+
+class EveryFixture : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(EveryFixture, OpensAndListsWhatMdbtoolsLists) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  if (!haveProgram("mdb-tables")) GTEST_SKIP() << "mdbtools is not installed";
+  const std::string path = (fixturesDir() / GetParam()).string();
+  const std::vector<Listed> tables = listTables(GetParam());
+
+  // mdb-tables lists local tables only (Type 1), with -S the system ones too.
+  std::vector<std::string> localAll;
+  std::vector<std::string> localUser;
+  for (const Listed& t : tables) {
+    if (t.kind != "local") continue;
+    localAll.push_back(t.name);
+    if (!t.system) localUser.push_back(t.name);
+  }
+  EXPECT_EQ(localAll, lines(runCommand("mdb-tables -S -1 " + shellQuote(path))));
+  EXPECT_EQ(localUser, lines(runCommand("mdb-tables -1 " + shellQuote(path))));
+
+  // Every table with its Connect, from mdb-export's catalogue.
+  const auto rows = parseCsv(runCommand("mdb-export -b strip " + shellQuote(path) + " MSysObjects"));
+  ASSERT_GT(rows.size(), 1u);
+  std::map<std::string, std::size_t> col;
+  for (std::size_t i = 0; i < rows[0].size(); ++i) col[rows[0][i]] = i;
+  std::string tablesId;
+  for (const auto& r : rows) {
+    if (r.size() == rows[0].size() && r[col["Name"]] == "Tables" && r[col["Type"]] == "3") {
+      tablesId = r[col["Id"]];
+    }
+  }
+  ASSERT_FALSE(tablesId.empty());
+  std::vector<std::string> expected;
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    const auto& r = rows[i];
+    ASSERT_EQ(r.size(), rows[0].size()) << "row " << i;
+    const std::string& type = r[col["Type"]];
+    if (r[col["ParentId"]] != tablesId || (type != "1" && type != "4" && type != "6")) continue;
+    std::string link;
+    if (type == "6") {
+      link = (r[col["Connect"]].empty() ? ";" : r[col["Connect"]]) + "DATABASE=" + r[col["Database"]];
+    } else if (type == "4") {
+      link = r[col["Connect"]];
+    }
+    const std::string kind = type == "1" ? "local" : type == "4" ? "odbc" : "linked";
+    expected.push_back(r[col["Name"]] + "|" + kind + "|" + link);
+  }
+  std::vector<std::string> actual;
+  for (const Listed& t : tables) actual.push_back(t.name + "|" + t.kind + "|" + t.connect);
+  EXPECT_EQ(actual, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, EveryFixture, ::testing::ValuesIn(kReadable),
+                         testing::fixtureTestName);
+
+// The linked-table rows the fixtures' README lists, front-end by front-end.
+TEST(JetDatabase, FrontEndLinksHaveTheirStoredConnect) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  struct Case {
+    const char* file;
+    std::vector<std::string> rows;  // name|kind|connect of the user tables, in order
+  } cases[] = {
+      {"jet4-v2000/TQ.mdb",
+       {"PARTNER|linked|;DATABASE=C:\\APP\\PARTNER.MDB", "KONTI|linked|;DATABASE=C:\\APP\\QUERNO.MDB",
+        "NALOGI|linked|;DATABASE=C:\\APP\\QUERNO.MDB",
+        "OTHER|linked|;DATABASE=C:\\ELSEWHERE\\OTHER.MDB", "LOCAL1|local|"}},
+      {"jet4-v2003/NONALOGI.mdb",
+       {"PARTNER|linked|;DATABASE=C:\\APP\\PARTNER.MDB", "KONTI|linked|;DATABASE=C:\\APP\\QUERNO.MDB",
+        "OTHER|linked|;DATABASE=C:\\ELSEWHERE\\OTHER.MDB", "LOCAL1|local|"}},
+      {"jet4-v2003/LOCALPARTNER.mdb",
+       {"PARTNER|local|", "KONTI|linked|;DATABASE=C:\\APP\\QUERNO.MDB",
+        "NALOGI|linked|;DATABASE=C:\\APP\\QUERNO.MDB",
+        "OTHER|linked|;DATABASE=C:\\ELSEWHERE\\OTHER.MDB", "LOCAL1|local|"}},
+      {"ace-v2010/TQ.accdb",
+       {"PARTNER|linked|;DATABASE=C:\\APP\\PARTNER.accdb",
+        "KONTI|linked|;DATABASE=C:\\APP\\QUERNO.accdb", "NALOGI|linked|;DATABASE=C:\\APP\\QUERNO.accdb",
+        "OTHER|linked|;DATABASE=C:\\ELSEWHERE\\OTHER.accdb", "LOCAL1|local|"}},
+      {"ace-v2010/NONALOGI.accdb",
+       {"PARTNER|linked|;DATABASE=C:\\APP\\PARTNER.accdb",
+        "KONTI|linked|;DATABASE=C:\\APP\\QUERNO.accdb",
+        "OTHER|linked|;DATABASE=C:\\ELSEWHERE\\OTHER.accdb", "LOCAL1|local|"}},
+      {"access-made/V2007/linkerTestV2007.accdb",
+       {"Table1|local|", "Table2|linked|;DATABASE=Z:\\jackcess_test\\linkeeTest.accdb"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> actual;
+    for (const Listed& t : listTables(c.file)) {
+      if (!t.system) actual.push_back(t.name + "|" + t.kind + "|" + t.connect);
+    }
+    EXPECT_EQ(actual, c.rows) << c.file;
+  }
+}
+
+TEST(JetDatabase, CatalogueRowsAreWhereTheReadmeSaysTheyAre) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  struct Case {
+    const char* file;
+    const char16_t* name;
+    std::uint32_t page;
+    std::uint16_t row;
+  } cases[] = {{"jet4-v2000/TQ.mdb", u"PARTNER", 14, 18}, {"jet4-v2003/TQ.mdb", u"LOCAL1", 14, 28},
+               {"ace-v2010/TQ.accdb", u"NALOGI", 17, 36}, {"ace-v2010/TQ.accdb", u"OTHER", 84, 0},
+               {"ace-v2010/NONALOGI.accdb", u"LOCAL1", 87, 0},
+               {"access-made/V2007/linkerTestV2007.accdb", u"Table2", 17, 43}};
+  for (const Case& c : cases) {
+    auto db = openBytes(fixtureBytes(c.file));
+    ASSERT_TRUE(db.ok()) << db.status().toString();
+    auto tables = (*db)->readTables();
+    ASSERT_TRUE(tables.ok());
+    const auto it = std::find_if(tables->begin(), tables->end(),
+                                 [&](const CatalogTable& t) { return t.name == c.name; });
+    ASSERT_NE(it, tables->end()) << c.file;
+    EXPECT_EQ(it->address.slotPage, c.page) << c.file;
+    EXPECT_EQ(it->address.slotRow, c.row) << c.file;
+  }
+}
+
+TEST(JetDatabase, LinkedRowKeepsForeignNameAndFlags) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  auto db = openBytes(fixtureBytes("access-made/V2007/linkerTestV2007.accdb"));
+  ASSERT_TRUE(db.ok());
+  auto tables = (*db)->readTables();
+  ASSERT_TRUE(tables.ok());
+  const CatalogTable& link = tables->back();
+  EXPECT_EQ(link.name, u"Table2");
+  EXPECT_EQ(link.foreignName, u"Table1");
+  EXPECT_EQ(link.flags, kObjectFlagsJetLink);
+  EXPECT_EQ(link.database, u"Z:\\jackcess_test\\linkeeTest.accdb");  // 66 bytes on an LVAL page
+  EXPECT_FALSE(link.connect.has_value());
+}
+
+TEST(JetDatabase, LookupIgnoresCaseAndReportsMissingNames) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  auto db = dbEngine().openDatabase(fromUtf8((fixturesDir() / "jet4-v2000/NONALOGI.mdb").string()));
+  ASSERT_TRUE(db.ok()) << db.status().toString();
+  auto tables = (*db)->tableDefs();
+  ASSERT_TRUE(tables.ok());
+  auto partner = (*tables)->item(u"Partner");
+  ASSERT_TRUE(partner.ok());
+  EXPECT_EQ((*partner)->name(), u"PARTNER");
+  EXPECT_TRUE((*tables)->item(u"konti").ok());
+  EXPECT_TRUE((*tables)->item(u"msysobjects").ok());  // system tables are in the collection
+  auto nalogi = (*tables)->item(u"NALOGI");
+  ASSERT_FALSE(nalogi.ok());
+  EXPECT_EQ(nalogi.status().number(), kErrItemNotFound);
+  EXPECT_NE(nalogi.status().description().find("NALOGI"), std::string::npos);
+}
+
+TEST(JetDatabase, TableDefKeepsItsDatabaseAliveUntilClosed) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  std::shared_ptr<TableDef> konti;
+  std::weak_ptr<Database> weak;
+  {
+    auto db = dbEngine().openDatabase(fromUtf8((fixturesDir() / "jet4-v2003/TQ.mdb").string()));
+    ASSERT_TRUE(db.ok());
+    weak = *db;
+    auto tables = (*db)->tableDefs();
+    ASSERT_TRUE(tables.ok());
+    konti = *(*tables)->item(u"KONTI");
+  }
+  ASSERT_FALSE(weak.expired());
+  EXPECT_EQ(*konti->connect(), u";DATABASE=C:\\APP\\QUERNO.MDB");
+  ASSERT_TRUE(weak.lock()->close().ok());
+  EXPECT_EQ(konti->connect().status().number(), kErrObjectInvalid);
+  EXPECT_EQ(weak.lock()->tableDefs().status().number(), kErrObjectInvalid);
+  EXPECT_EQ(weak.lock()->close().number(), kErrObjectInvalid);
+  konti.reset();
+  EXPECT_TRUE(weak.expired());
+}
+
+TEST(JetDatabase, SetConnectChecksTheLinkAndKeepsItPending) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  auto db = dbEngine().openDatabase(fromUtf8((fixturesDir() / "ace-v2010/LOCALPARTNER.accdb").string()));
+  ASSERT_TRUE(db.ok());
+  auto tables = (*db)->tableDefs();
+  ASSERT_TRUE(tables.ok());
+  auto konti = *(*tables)->item(u"KONTI");
+  EXPECT_EQ(konti->setConnect(u"D:\\DATA\\QUERNO.accdb").number(), kErrNoInstallableIsam);
+  EXPECT_EQ(*konti->connect(), u";DATABASE=C:\\APP\\QUERNO.accdb");
+  ASSERT_TRUE(konti->setConnect(u";database=D:\\DATA\\Računi\\QUERNO.accdb").ok());
+  EXPECT_EQ(*konti->connect(), u";database=D:\\DATA\\Računi\\QUERNO.accdb");
+
+  auto partner = *(*tables)->item(u"PARTNER");  // local here
+  EXPECT_EQ(partner->setConnect(u";DATABASE=D:\\DATA\\PARTNER.accdb").number(), kErrNotSupported);
+  EXPECT_EQ(partner->refreshLink().number(), kErrNotSupported);
+  EXPECT_EQ(*partner->connect(), u"");
+
+  // A new reading of the collection shows the file, not the pending value.
+  auto again = (*db)->tableDefs();
+  ASSERT_TRUE(again.ok());
+  EXPECT_EQ(*(*(*again)->item(u"konti"))->connect(), u";DATABASE=C:\\APP\\QUERNO.accdb");
+}
+
+TEST(JetDatabase, OpeningReadsOnlyTheCataloguesPages) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  auto bytes = fixtureBytes("access-made/V2003/testV2003.mdb");  // 3 MB
+  const std::size_t size = bytes.size();
+  auto file = std::make_unique<MemoryFile>("testV2003.mdb", std::move(bytes));
+  MemoryFile* raw = file.get();
+  auto db = JetDatabase::open(std::move(file), u"testV2003.mdb");
+  ASSERT_TRUE(db.ok());
+  auto tables = (*db)->tableDefs();
+  ASSERT_TRUE(tables.ok());
+  EXPECT_LT(raw->bytesRead(), size / 20) << raw->reads() << " reads";
+}
+
+TEST(JetDatabase, EncodedJetFilesOpenLikeAnyOther) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  for (const char* file : {"encrypted/db97-enc.mdb", "encrypted/db-enc.mdb"}) {
+    auto db = openBytes(fixtureBytes(file));
+    ASSERT_TRUE(db.ok()) << file << ": " << db.status().toString();
+    EXPECT_TRUE((*db)->file().encoded());
+    auto tables = (*db)->tableDefs();
+    ASSERT_TRUE(tables.ok());
+    auto t = (*tables)->item(u"TABLE1");
+    ASSERT_TRUE(t.ok()) << file;
+    EXPECT_EQ((*t)->kind(), TableKind::local);
+  }
+}
+
+TEST(JetDatabase, PasswordEncryptedAceFilesAreRefused) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  for (const char* file : {"encrypted/db2007-enc.accdb", "encrypted/db2013-enc.accdb"}) {
+    const std::string path = (fixturesDir() / file).string();
+    auto db = dbEngine().openDatabase(fromUtf8(path));
+    ASSERT_FALSE(db.ok()) << file;
+    EXPECT_EQ(db.status().number(), kErrNotValidPassword);
+    EXPECT_NE(db.status().description().find(path), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace povezava::engine::jet

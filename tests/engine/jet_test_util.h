@@ -1,0 +1,103 @@
+// Helpers for the Jet tests: fixture bytes, opening bytes in memory, and
+// poking little-endian fields into a copy to damage it.
+#pragma once
+
+#include <cctype>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/jet/data_page.h"
+#include "engine/jet/jet_database.h"
+#include "engine/memory_file.h"
+#include "support/test_support.h"
+
+namespace povezava::engine::jet::testing {
+
+inline std::vector<std::byte> fixtureBytes(const std::string& relative) {
+  return povezava::testing::readFile(povezava::testing::fixturesDir() / relative);
+}
+
+// A test name made from a fixture's relative path.
+inline std::string fixtureTestName(const ::testing::TestParamInfo<const char*>& param) {
+  std::string name = param.param;
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
+}
+
+inline Result<std::shared_ptr<JetDatabase>> openBytes(std::vector<std::byte> bytes,
+                                                      const std::string& name = "damaged.mdb") {
+  return JetDatabase::open(std::make_unique<MemoryFile>(name, std::move(bytes)),
+                           std::u16string(name.begin(), name.end()));
+}
+
+inline Result<std::unique_ptr<JetFile>> openJetFile(std::vector<std::byte> bytes,
+                                                    const std::string& name = "damaged.mdb") {
+  return JetFile::open(std::make_unique<MemoryFile>(name, std::move(bytes)), name);
+}
+
+inline void putU8(std::vector<std::byte>& b, std::size_t at, std::uint32_t v) {
+  b.at(at) = static_cast<std::byte>(v & 0xFF);
+}
+inline void putU16(std::vector<std::byte>& b, std::size_t at, std::uint32_t v) {
+  putU8(b, at, v);
+  putU8(b, at + 1, v >> 8);
+}
+inline void putU32(std::vector<std::byte>& b, std::size_t at, std::uint32_t v) {
+  putU16(b, at, v);
+  putU16(b, at + 2, v >> 16);
+}
+inline std::uint32_t getU16(const std::vector<std::byte>& b, std::size_t at) {
+  return std::to_integer<std::uint32_t>(b.at(at)) | (std::to_integer<std::uint32_t>(b.at(at + 1)) << 8);
+}
+inline std::uint32_t getU32(const std::vector<std::byte>& b, std::size_t at) {
+  return getU16(b, at) | (getU16(b, at + 2) << 16);
+}
+
+// Where a table's catalogue row lies in an unencoded file's bytes.
+struct CatalogRowPlace {
+  CatalogTable table;
+  std::size_t slotWordAt = 0;  // file offset of the slot's offset word
+  std::size_t rowAt = 0;       // file offset of the row's first byte (data slot)
+  std::size_t rowLength = 0;
+  std::uint32_t pageSize = 0;
+};
+
+inline CatalogRowPlace locateCatalogRow(const std::vector<std::byte>& bytes, std::u16string_view name) {
+  CatalogRowPlace place;
+  auto db = openBytes(bytes, "locate.mdb");
+  if (!db) {
+    ADD_FAILURE() << db.status().toString();
+    return place;
+  }
+  auto tables = (*db)->readTables();
+  if (!tables) {
+    ADD_FAILURE() << tables.status().toString();
+    return place;
+  }
+  for (const CatalogTable& t : *tables) {
+    if (t.name != name) continue;
+    JetFile& file = (*db)->file();
+    const Layout& layout = file.layout();
+    place.table = t;
+    place.pageSize = layout.pageSize;
+    place.slotWordAt = std::size_t{t.address.slotPage} * layout.pageSize + layout.dataHeaderLength +
+                       2 * std::size_t{t.address.slotRow};
+    auto page = file.page(t.address.dataPage);
+    auto row = rowBytes(file, *page, t.address.dataRow);
+    const auto start = rowStart(static_cast<std::uint16_t>(getU16(
+        bytes, std::size_t{t.address.dataPage} * layout.pageSize + layout.dataHeaderLength +
+                   2 * std::size_t{t.address.dataRow})));
+    place.rowAt = std::size_t{t.address.dataPage} * layout.pageSize + start;
+    place.rowLength = row->size();
+    return place;
+  }
+  ADD_FAILURE() << "no catalogue row named as asked";
+  return place;
+}
+
+}  // namespace povezava::engine::jet::testing
