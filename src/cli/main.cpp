@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/list_command.h"
+#include "cli/relink_command.h"
 
 namespace {
 
@@ -19,6 +20,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"list", "list FILE [--all]   the tables of a database: name, kind, Connect",
      &povezava::cli::runList},
+    {"relink", "relink FILE TABLE=LINK [TABLE=LINK ...]   re-point linked tables",
+     &povezava::cli::runRelink},
 };
 
 int usage(std::ostream& err) {

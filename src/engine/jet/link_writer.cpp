@@ -1,7 +1,5 @@
 #include "engine/jet/link_writer.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include "engine/case_fold.h"
 #include "engine/errors.h"
 #include "engine/jet/catalog.h"
+#include "engine/jet/code_page.h"
 #include "engine/jet/column_maps.h"
 #include "engine/jet/data_page.h"
 #include "engine/jet/journal.h"
@@ -34,13 +33,13 @@ std::string narrow(std::u16string_view text) { return toUtf8(text); }
 // Text as the catalogue stores it: Jet 4 plain UTF-16LE (its columns are not
 // compressed), Jet 3 one byte per character in the database's code page.
 
-Result<std::vector<std::byte>> encodeText(const Layout& layout, const std::string& charset,
+Result<std::vector<std::byte>> encodeText(const Layout& layout, std::uint16_t codePage,
                                           std::u16string_view text) {
-  std::vector<std::byte> out;
   if (text.size() > kMaxValueCharacters) {
     return errors::invalidArgument("a link of more than " + std::to_string(kMaxValueCharacters) +
                                    " characters");
   }
+  std::vector<std::byte> out;
   if (layout.utf16Text) {
     for (char16_t c : text) {
       out.push_back(static_cast<std::byte>(c & 0xFF));
@@ -48,27 +47,10 @@ Result<std::vector<std::byte>> encodeText(const Layout& layout, const std::strin
     }
     return out;
   }
-  iconv_t cd = ::iconv_open(charset.c_str(), "UTF-16LE");
-  if (cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT: iconv's failure value
-    return errors::invalidArgument("the database's code page " + charset + " is not available");
-  }
-  for (char16_t c : text) {
-    char in[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-    char buffer[8];
-    char* inPtr = in;
-    char* outPtr = buffer;
-    std::size_t inLeft = 2;
-    std::size_t outLeft = sizeof buffer;
-    // Never substitute: a character the code page lacks would name another file.
-    if (::iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
-        sizeof buffer - outLeft != 1) {
-      ::iconv_close(cd);
-      return errors::invalidArgument("'" + narrow(std::u16string(1, c)) +
-                                     "' cannot be stored in the database's code page " + charset);
-    }
-    out.push_back(static_cast<std::byte>(buffer[0]));
-  }
-  ::iconv_close(cd);
+  // Never a substitute character: it would name another file.
+  auto bytes = encodeCodePage(text, codePage);
+  if (!bytes) return bytes.status();
+  for (char c : *bytes) out.push_back(static_cast<std::byte>(c));
   return out;
 }
 
@@ -453,11 +435,11 @@ Status LinkWriter::run(const LinkChange& change) {
     return errors::notSupported(narrow(table->name) + " is not linked to a file");
   }
 
-  auto encodedDatabase = encodeText(layout, catalog_.text().charset(), change.database);
+  auto encodedDatabase = encodeText(layout, file_.header().codePage, change.database);
   if (!encodedDatabase) return encodedDatabase.status();
   newDatabase_ = std::move(*encodedDatabase);
   if (change.connect) {
-    auto encodedConnect = encodeText(layout, catalog_.text().charset(), *change.connect);
+    auto encodedConnect = encodeText(layout, file_.header().codePage, *change.connect);
     if (!encodedConnect) return encodedConnect.status();
     newConnect_ = std::move(*encodedConnect);
   }
@@ -564,6 +546,19 @@ Status checkAccessLockFile(FileSystem& fs, const std::string& path, const std::s
                                               "; close it there, or delete the lock file if it is stale");
   }
   return Status::success();
+}
+
+Status recoverInterruptedRelink(FileSystem& fs, const std::string& path) {
+  auto journal = fs.info(journalPath(path));
+  if (!journal) return journal.status();
+  if (!journal->exists) return Status::success();
+  auto file = fs.open(path, OpenMode::readWrite);
+  if (!file) return file.status();
+  if (Status s = (*file)->tryLock(kWriteLockOffset); !s.ok()) {
+    return s.number() == kErrFileInUse ? Status::success() : s;
+  }
+  auto recovered = recoverJournal(fs, **file);
+  return recovered.status();
 }
 
 Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,

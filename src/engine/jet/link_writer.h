@@ -71,6 +71,10 @@ struct LinkChange {
 Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
                  const LinkChange& change);
 
+// Undoes a relink that a crash interrupted, if a journal lies beside `path`
+// and no other writer holds the lock (then it is still at work: success).
+Status recoverInterruptedRelink(FileSystem& fs, const std::string& path);
+
 // An Access lock file (.ldb / .laccdb, any letter case) beside `path`:
 // fileInUse naming it and the computers it lists; success when there is none.
 Status checkAccessLockFile(FileSystem& fs, const std::string& path, const std::string& displayName);
