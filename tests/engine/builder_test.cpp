@@ -20,6 +20,7 @@
 #include "engine/jet/table_definition.h"
 #include "engine/jet/usage_map.h"
 #include "engine/unicode.h"
+#include "support/fault_io.h"
 #include "support/test_support.h"
 
 namespace povezava::engine::jet {
@@ -520,6 +521,32 @@ TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
   for (const auto& c : cases) {
     const auto path = dir.path() / "x.mdb";
     Status built = buildDatabase(path.string(), c.spec);
+    EXPECT_EQ(built.number(), c.number) << c.what << ": " << built.toString();
+    EXPECT_FALSE(std::filesystem::exists(path)) << c.what;
+  }
+}
+
+TEST(Builder, AFailedWriteLeavesNoFileBehind) {
+  TempDir dir;
+  FrontEndOptions options;
+  options.extraQueries = 300;
+  options.localDataBytes = 200000;
+  const DatabaseSpec spec = frontEndSpec(options);
+  const auto path = dir.path() / "TQ.mdb";
+  struct Case {
+    const char* what;
+    void (*plan)(povezava::testing::FaultFileSystem&);
+    int number;
+  } cases[] = {
+      {"first write fails", [](auto& fs) { fs.failWrite(1); }, kErrDiskOrNetwork},
+      {"a streamed data page fails", [](auto& fs) { fs.failWrite(40); }, kErrDiskOrNetwork},
+      {"the sync fails", [](auto& fs) { fs.failSync(1); }, kErrDiskOrNetwork},
+      {"the disk fills up", [](auto& fs) { fs.diskFullAfter(100000); }, kErrNotEnoughSpace},
+  };
+  for (const auto& c : cases) {
+    povezava::testing::FaultFileSystem fs(posixFileSystem());
+    c.plan(fs);
+    Status built = buildDatabase(fs, path.string(), spec);
     EXPECT_EQ(built.number(), c.number) << c.what << ": " << built.toString();
     EXPECT_FALSE(std::filesystem::exists(path)) << c.what;
   }

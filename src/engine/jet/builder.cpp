@@ -857,12 +857,15 @@ double dateSerial(int year, int month, int day) {
 }
 
 Status buildDatabase(const std::string& path, const DatabaseSpec& spec) {
+  return buildDatabase(posixFileSystem(), path, spec);
+}
+
+Status buildDatabase(FileSystem& fs, const std::string& path, const DatabaseSpec& spec) {
   const Layout* layout = nullptr;
   if (spec.version == Version::jet3) layout = &kLayoutJet3;
   if (spec.version == Version::jet4) layout = &kLayoutJet4;
   if (!layout) return errors::invalidArgument("the builder makes Jet 3 and Jet 4 databases only");
 
-  FileSystem& fs = posixFileSystem();
   auto file = fs.open(path, OpenMode::createNew);
   if (!file.ok()) return file.status();
   Status built = Builder(*layout, spec, **file).run();

@@ -34,6 +34,7 @@
 #include <variant>
 #include <vector>
 
+#include "engine/io.h"
 #include "engine/jet/format.h"
 #include "engine/status.h"
 
@@ -50,7 +51,7 @@ struct DateTime {
 // One cell. std::monostate is NULL.
 using Value = std::variant<std::monostate, bool, std::int16_t, std::int32_t, double, Money, DateTime, std::u16string>;
 
-// The day number of a calendar date (no time of day).
+// The day number of a calendar date (no time of day), 1899-12-30 or later.
 double dateSerial(int year, int month, int day);
 
 struct ColumnSpec {
@@ -111,7 +112,8 @@ struct DatabaseSpec {
   std::vector<CatalogueEntry> entries;
   // When set, the last catalogue page is filled up with a deleted row (its
   // bytes kept, as Access sometimes leaves them) until exactly this many bytes
-  // are free: for tests of rows that no longer fit.
+  // are free: for tests of rows that no longer fit. Refused when the page has
+  // fewer bytes free, or exactly one more (a slot takes two).
   std::optional<std::uint16_t> lastCataloguePageFreeBytes;
   // Give MSysObjects.Database an (empty) LVAL page even when every path fits
   // in its row, as in a file where Access once stored a long path.
@@ -125,6 +127,8 @@ struct DatabaseSpec {
 // so a table of hundreds of megabytes needs no more memory than a small one.
 // On failure the partly written file is removed.
 [[nodiscard]] Status buildDatabase(const std::string& path, const DatabaseSpec& spec);
+// The same through another file system (tests inject faults with it).
+[[nodiscard]] Status buildDatabase(FileSystem& fs, const std::string& path, const DatabaseSpec& spec);
 
 // A table of about `approximateBytes` of row data, generated on the fly:
 // ID LONG, NAZIV TEXT(50), ZNESEK MONEY, DATUM DATETIME, OPOMBA MEMO (NULL in
