@@ -877,7 +877,7 @@ Status buildDatabase(FileSystem& fs, const std::string& path, const DatabaseSpec
 LocalTableSpec bulkTable(std::u16string name, std::uint64_t approximateBytes, Version version) {
   // A row of this table with its offset word: UTF-16 text and 2-byte offsets
   // in Jet 4, single-byte text and offsets in Jet 3.
-  const std::uint64_t bytesPerRow = version == Version::jet3 ? 50 : 80;
+  const std::uint64_t bytesPerRow = version == Version::jet3 ? 50 : 78;
   LocalTableSpec table;
   table.name = std::move(name);
   table.columns = {{u"ID", ColumnType::longInteger},
