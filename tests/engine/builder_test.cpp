@@ -49,6 +49,8 @@ void PrintTo(const Flavour& flavour, std::ostream* os) { *os << flavour.name; }
 
 const Flavour kJet3{"Jet3", Version::jet3, 1250, "MDB_JET3_CHARSET=CP1250", "JET3\n", 32, 1};
 const Flavour kJet4{"Jet4", Version::jet4, 1252, "", "JET4\n", 64, 2};
+const Flavour kAce12{"Ace12", Version::ace12, 1252, "", "ACE12\n", 64, 2};
+const Flavour kAce14{"Ace14", Version::ace14, 1252, "", "ACE14\n", 64, 2};
 
 class BuilderFormats : public ::testing::TestWithParam<Flavour> {
  protected:
@@ -484,7 +486,7 @@ TEST_P(BuilderFormats, DeletedAndOverflowCatalogueRowsAreStoredAsJetLeavesThem) 
   EXPECT_EQ(std::get<1>(catalogue.at("KONTI")), "C:\\APP\\QUERNO.MDB");
 }
 
-INSTANTIATE_TEST_SUITE_P(, BuilderFormats, ::testing::Values(kJet3, kJet4),
+INSTANTIATE_TEST_SUITE_P(, BuilderFormats, ::testing::Values(kJet3, kJet4, kAce12, kAce14),
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
@@ -501,7 +503,7 @@ TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
   jet3Slovene.codePage = 1252;  // has š and ž but no č
   jet3Slovene.entries.push_back(LinkedTableSpec{u"PARTNER", u"C:\\Računi\\PARTNER.MDB"});
   DatabaseSpec ace;
-  ace.version = Version::ace12;
+  ace.version = Version::ace17;
   DatabaseSpec tooFull = frontEndSpec({});
   tooFull.lastCataloguePageFreeBytes = 4000;
 
@@ -511,7 +513,7 @@ TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
     int number;
   } cases[] = {
       {"character missing from the code page", jet3Slovene, kErrInvalidArgument},
-      {"ACE format", ace, kErrInvalidArgument},
+      {"ACE 17 format", ace, kErrInvalidArgument},
       {"text where a number belongs", withTable({u"1", std::monostate{}, u"1000", Money{0}}), kErrInvalidArgument},
       {"text longer than its column", withTable({std::int32_t{1}, std::monostate{}, u"12345678901", Money{0}}),
        kErrInvalidArgument},

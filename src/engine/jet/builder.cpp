@@ -730,8 +730,9 @@ Result<std::vector<std::byte>> Builder::tdefPage(const TableBuild& table) const 
 std::vector<std::byte> Builder::headerPage() const {
   std::vector<std::byte> page(layout_.pageSize);
   for (std::size_t i = 0; i < kHeaderMagic.size(); ++i) putU8(page, i, kHeaderMagic[i]);
-  for (std::size_t i = 0; i < kEngineNameJet.size(); ++i) {
-    putU8(page, kOffsetEngineName + i, static_cast<std::uint8_t>(kEngineNameJet[i]));
+  const std::string_view engineName = isAce(layout_.version) ? kEngineNameAce : kEngineNameJet;
+  for (std::size_t i = 0; i < engineName.size(); ++i) {
+    putU8(page, kOffsetEngineName + i, static_cast<std::uint8_t>(engineName[i]));
   }
   putU8(page, kOffsetVersion, static_cast<std::uint8_t>(layout_.version));
   putU16(page, kOffsetCodePage, spec_.codePage);
@@ -862,9 +863,13 @@ Status buildDatabase(const std::string& path, const DatabaseSpec& spec) {
 
 Status buildDatabase(FileSystem& fs, const std::string& path, const DatabaseSpec& spec) {
   const Layout* layout = nullptr;
-  if (spec.version == Version::jet3) layout = &kLayoutJet3;
-  if (spec.version == Version::jet4) layout = &kLayoutJet4;
-  if (!layout) return errors::invalidArgument("the builder makes Jet 3 and Jet 4 databases only");
+  switch (spec.version) {
+    case Version::jet3: layout = &kLayoutJet3; break;
+    case Version::jet4: layout = &kLayoutJet4; break;
+    case Version::ace12: layout = &kLayoutAce12; break;
+    case Version::ace14: layout = &kLayoutAce14; break;
+    default: return errors::invalidArgument("the builder makes Jet 3, Jet 4, ACE 12 and ACE 14 databases only");
+  }
 
   auto file = fs.open(path, OpenMode::createNew);
   if (!file.ok()) return file.status();

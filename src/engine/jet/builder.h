@@ -1,5 +1,5 @@
-// Creates new, minimal Jet 3 and Jet 4 databases for tests, benchmarks and
-// the demo: local tables with rows, tables linked to other files (Type 6),
+// Creates new, minimal Jet 3, Jet 4 and ACE 12/14 (.accdb, unencrypted)
+// databases for tests, benchmarks and the demo: local tables with rows, tables linked to other files (Type 6),
 // ODBC links (Type 4) and bare query entries (Type 5) in the catalogue.
 //
 // The files read correctly with this engine and with mdbtools; they are not
@@ -106,7 +106,7 @@ struct CataloguePageBreak {};
 using CatalogueEntry = std::variant<LocalTableSpec, LinkedTableSpec, OdbcTableSpec, QuerySpec, CataloguePageBreak>;
 
 struct DatabaseSpec {
-  Version version = Version::jet4;  // jet3 or jet4
+  Version version = Version::jet4;  // jet3, jet4, ace12 or ace14 (the Jet 4 layout with an ACE header)
   // Jet 3: the code page of all text (names, paths, data). Jet 4 records it only.
   std::uint16_t codePage = 1252;
   std::vector<CatalogueEntry> entries;
