@@ -486,6 +486,33 @@ TEST_P(BuilderFormats, DeletedAndOverflowCatalogueRowsAreStoredAsJetLeavesThem) 
   EXPECT_EQ(std::get<1>(catalogue.at("KONTI")), "C:\\APP\\QUERNO.MDB");
 }
 
+TEST_P(BuilderFormats, EncodedDatabasesReadLikeOthers) {
+  const SampleLinks links;
+  DatabaseSpec spec = links.spec();
+  spec.databaseKey = 0xA7E0C0FE;
+  if (isAce(GetParam().version)) {
+    // ACE knows only password encryption.
+    spec.version = GetParam().version;
+    EXPECT_EQ(buildDatabase((dir_.path() / "x.accdb").string(), spec).number(), kErrInvalidArgument);
+    return;
+  }
+  const auto path = build(spec);
+  // Page 2 on disk is not readable as a table definition.
+  const auto raw = povezava::testing::readFile(path);
+  const std::size_t pageSize = GetParam().version == Version::jet3 ? 2048 : 4096;
+  ASSERT_GT(raw.size(), 3 * pageSize);
+  EXPECT_NE(std::to_integer<int>(raw[2 * pageSize]), kPageTypeTdef);
+
+  EXPECT_EQ(engineListing(path)[4], "KONTI|linked|;DATABASE=" + utf8(links.longPath));
+  if (!povezava::testing::haveProgram("mdb-export")) return;
+  const auto catalogue = catalogueByName(parseCsv(mdb("mdb-export", path, "MSysObjects")));
+  ASSERT_TRUE(catalogue.count("KONTI"));
+  EXPECT_EQ(std::get<1>(catalogue.at("KONTI")), utf8(links.longPath));
+  EXPECT_EQ(mdb("mdb-export", path, "NALOGI"),
+            "ID,DATUM,KONTO,ZNESEK\n1,\"01/15/24 00:00:00\",\"1000\",150.0000\n"
+            "2,\"02/03/24 00:00:00\",\"1200\",1234.5600\n");
+}
+
 INSTANTIATE_TEST_SUITE_P(, BuilderFormats, ::testing::Values(kJet3, kJet4, kAce12, kAce14),
                          [](const auto& test) { return std::string(test.param.name); });
 

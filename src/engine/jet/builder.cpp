@@ -213,7 +213,11 @@ class Builder {
   // Pages
   std::uint32_t allocate() { return pageCount_++; }
   Status writePage(std::uint32_t number, std::span<const std::byte> bytes) {
-    return file_.writeAt(static_cast<std::uint64_t>(number) * layout_.pageSize, bytes);
+    const std::uint64_t offset = static_cast<std::uint64_t>(number) * layout_.pageSize;
+    if (spec_.databaseKey == 0 || number == kHeaderPage) return file_.writeAt(offset, bytes);
+    std::vector<std::byte> encoded(bytes.begin(), bytes.end());
+    rc4ApplyPage(spec_.databaseKey, number, encoded);
+    return file_.writeAt(offset, encoded);
   }
   MapSlot reserveMapRow();
   Result<std::uint32_t> place(PageStore& store, std::span<const std::byte> row, std::uint16_t flags = 0);
@@ -736,7 +740,7 @@ std::vector<std::byte> Builder::headerPage() const {
   }
   putU8(page, kOffsetVersion, static_cast<std::uint8_t>(layout_.version));
   putU16(page, kOffsetCodePage, spec_.codePage);
-  putU32(page, kOffsetDatabaseKey, 0);  // pages not encoded
+  putU32(page, kOffsetDatabaseKey, spec_.databaseKey);
   if (layout_.utf16Text) {
     // An empty password is stored as the creation date's mask.
     const auto mask = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::trunc(spec_.created)));
@@ -869,6 +873,9 @@ Status buildDatabase(FileSystem& fs, const std::string& path, const DatabaseSpec
     case Version::ace12: layout = &kLayoutAce12; break;
     case Version::ace14: layout = &kLayoutAce14; break;
     default: return errors::invalidArgument("the builder makes Jet 3, Jet 4, ACE 12 and ACE 14 databases only");
+  }
+  if (spec.databaseKey != 0 && isAce(layout->version)) {
+    return errors::invalidArgument("ACE files are encrypted with a password, not encoded with a key");
   }
 
   auto file = fs.open(path, OpenMode::createNew);

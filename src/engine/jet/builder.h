@@ -118,6 +118,9 @@ struct DatabaseSpec {
   // Give MSysObjects.Database an (empty) LVAL page even when every path fits
   // in its row, as in a file where Access once stored a long path.
   bool databaseLvalPage = false;
+  // Not 0: an "encoded" Jet 3/Jet 4 database, every page after page 0
+  // RC4-encoded with this key XOR the page number (no password).
+  std::uint32_t databaseKey = 0;
   // DateCreate and DateUpdate of every catalogue row, and the header's date.
   double created = dateSerial(2024, 1, 15) + 0.5;
 };
