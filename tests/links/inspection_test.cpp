@@ -323,14 +323,19 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFile{"Text", std::string(8192, 'a'), engine::kErrUnrecognizedFormat}),
     [](const ::testing::TestParamInfo<BadFile>& row) { return std::string(row.param.name); });
 
+// Inspects a copy of an encrypted fixture.
+engine::Status inspectEncrypted(const char* file, WindowState& state, WindowTexts& texts) {
+  povezava::testing::TempDir dir;
+  texts.ImeBaze = engine::fromUtf8(
+      dir.copy(povezava::testing::fixturesDir() / "encrypted" / file).string());
+  return inspectLinks(engine::dbEngine(), u"/app", state, texts);
+}
+
 TEST(InspectionOfEncryptedFiles, PasswordProtectedFileIsRefused) {
   POVEZAVA_REQUIRE_FIXTURES();
-  povezava::testing::TempDir dir;
   WindowState state;
   WindowTexts texts;
-  texts.ImeBaze = engine::fromUtf8(
-      dir.copy(povezava::testing::fixturesDir() / "encrypted" / "db2007-enc.accdb").string());
-  const engine::Status status = inspectLinks(engine::dbEngine(), u"/app", state, texts);
+  const engine::Status status = inspectEncrypted("db2007-enc.accdb", state, texts);
   EXPECT_EQ(status.number(), engine::kErrNotValidPassword) << status.toString();
   EXPECT_FALSE(state.LinkDb);
   EXPECT_TRUE(texts.imetab.empty());
@@ -338,12 +343,9 @@ TEST(InspectionOfEncryptedFiles, PasswordProtectedFileIsRefused) {
 
 TEST(InspectionOfEncryptedFiles, EncodedFileWithoutTheTablesBindsNothing) {
   POVEZAVA_REQUIRE_FIXTURES();
-  povezava::testing::TempDir dir;
   WindowState state;
   WindowTexts texts;
-  texts.ImeBaze = engine::fromUtf8(
-      dir.copy(povezava::testing::fixturesDir() / "encrypted" / "db-enc.mdb").string());
-  ASSERT_TRUE(inspectLinks(engine::dbEngine(), u"/app", state, texts).ok());
+  ASSERT_TRUE(inspectEncrypted("db-enc.mdb", state, texts).ok());
   for (const auto& slot : state.LinkedTables) EXPECT_FALSE(slot);
   EXPECT_EQ(texts.Text1[0], u"");
   EXPECT_EQ(texts.Text2[0], u";DATABASE=/app\\PARTNER.MDB");
