@@ -321,16 +321,17 @@ TEST_P(BuiltRelinkTest, SlovenianAndLongPathsRelinkAndReadBack) {
   EXPECT_LE(fs::file_size(frontEnd), sizeBefore + (c.version == Version::jet3 ? 2048U : 4096U));
 }
 
-TEST_P(BuiltRelinkTest, ACharacterTheCodePageLacksIsRefused) {
-  const BuiltCase& c = GetParam();
-  if (c.version != Version::jet3) GTEST_SKIP() << "Jet 4 stores any character";
+INSTANTIATE_TEST_SUITE_P(Built, BuiltRelinkTest, ::testing::ValuesIn(kBuilt),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST(BuiltRelink, ACharacterTheJet3CodePageLacksIsRefused) {
   TempDir dir;
   const fs::path data = dir.path() / "Мир";
   fs::create_directories(data);
-  ASSERT_TRUE(buildDatabase((data / "PARTNER.MDB").string(), partnerBackEndSpec(c.version, c.codePage)).ok());
+  ASSERT_TRUE(buildDatabase((data / "PARTNER.MDB").string(), partnerBackEndSpec(Version::jet3, 1250)).ok());
   FrontEndOptions options;
-  options.version = c.version;
-  options.codePage = c.codePage;
+  options.version = Version::jet3;
+  options.codePage = 1250;
   const std::string frontEnd = (dir.path() / "TQ.mdb").string();
   ASSERT_TRUE(buildDatabase(frontEnd, frontEndSpec(options)).ok());
   const auto before = readFile(frontEnd);
@@ -339,8 +340,47 @@ TEST_P(BuiltRelinkTest, ACharacterTheCodePageLacksIsRefused) {
   EXPECT_EQ(readFile(frontEnd), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Built, BuiltRelinkTest, ::testing::ValuesIn(kBuilt),
-                         [](const auto& p) { return std::string(p.param.name); });
+// A row that grows on a full catalogue page moves to another catalogue page
+// as an overflow row; its slot becomes a pointer, and a second relink
+// follows it.
+class FullPageRelinkTest : public ::testing::TestWithParam<Version> {};
+
+TEST_P(FullPageRelinkTest, AGrowingRowOnAFullPageMovesToAnotherCataloguePage) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "Podatki");
+  ASSERT_TRUE(buildDatabase((dir.path() / "Podatki" / "PARTNER.MDB").string(),
+                            partnerBackEndSpec(GetParam(), 1250)).ok());
+  DatabaseSpec spec;
+  spec.version = GetParam();
+  spec.codePage = 1250;
+  spec.entries = {QuerySpec{u"Q1"}, CataloguePageBreak{}, local1Table(),
+                  LinkedTableSpec{u"PARTNER", u"C:\\P.MDB"}, LinkedTableSpec{u"KONTI", u"C:\\Q.MDB"}};
+  spec.lastCataloguePageFreeBytes = 0;
+  const std::string frontEnd = (dir.path() / "TQ.mdb").string();
+  ASSERT_TRUE(buildDatabase(frontEnd, spec).ok());
+  const auto before = readFile(frontEnd);
+  const std::string local = mdbExport(frontEnd, "LOCAL1");
+
+  const fs::path cwd = fs::current_path();
+  fs::current_path(dir.path());
+  const Status s = relink(frontEnd, u"PARTNER", u";DATABASE=Podatki/PARTNER.MDB");
+  EXPECT_TRUE(s.ok()) << s.toString();
+  EXPECT_TRUE(relink(frontEnd, u"PARTNER", u";DATABASE=Podatki\\partner.mdb").ok());
+  fs::current_path(cwd);
+  EXPECT_EQ(connectOf(frontEnd, u"PARTNER"), u";DATABASE=Podatki\\partner.mdb");
+  EXPECT_EQ(connectOf(frontEnd, u"KONTI"), u";DATABASE=C:\\Q.MDB");
+  const std::size_t pageSize = GetParam() == Version::jet3 ? 2048 : 4096;
+  EXPECT_EQ(fs::file_size(frontEnd), before.size());
+  EXPECT_EQ(changedPages(before, readFile(frontEnd), pageSize).size(), 2U);
+  int status = -1;
+  const std::string catalog = mdbExport(frontEnd, "MSysObjects", &status);
+  EXPECT_EQ(status, 0) << catalog;
+  EXPECT_NE(catalog.find("Podatki\\partner.mdb"), std::string::npos) << catalog;
+  EXPECT_EQ(mdbExport(frontEnd, "LOCAL1"), local);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, FullPageRelinkTest, ::testing::Values(Version::jet3, Version::jet4),
+                         [](const auto& p) { return p.param == Version::jet3 ? "Jet3" : "Jet4"; });
 
 }  // namespace
 }  // namespace povezava::engine::jet
