@@ -13,6 +13,7 @@
 #include "engine/jet/journal.h"
 #include "engine/unicode.h"
 #include "support/fault_io.h"
+#include "page_compare.h"
 #include "support/test_support.h"
 
 namespace povezava::engine::jet {
@@ -55,21 +56,6 @@ std::map<std::u16string, std::u16string> allLinks(const std::string& path) {
   return links;
 }
 
-// Page numbers whose bytes differ.
-std::set<std::size_t> changedPages(const std::vector<std::byte>& a, const std::vector<std::byte>& b,
-                                   std::size_t pageSize) {
-  std::set<std::size_t> pages;
-  for (std::size_t p = 0; p * pageSize < std::max(a.size(), b.size()); ++p) {
-    const std::size_t at = p * pageSize;
-    if (at + pageSize > a.size() || at + pageSize > b.size() ||
-        !std::equal(a.begin() + static_cast<std::ptrdiff_t>(at),
-                    a.begin() + static_cast<std::ptrdiff_t>(at + pageSize),
-                    b.begin() + static_cast<std::ptrdiff_t>(at))) {
-      pages.insert(p);
-    }
-  }
-  return pages;
-}
 
 // mdb-export's view of the catalogue (the second reader).
 std::string exportCatalog(const std::string& path, int* status) {

@@ -15,6 +15,7 @@
 #include "engine/jet/jet_database.h"
 #include "engine/jet/sample_databases.h"
 #include "engine/unicode.h"
+#include "page_compare.h"
 #include "support/test_support.h"
 
 namespace povezava::engine::jet {
@@ -64,20 +65,6 @@ std::string mdbExport(const std::string& path, const std::string& table, int* st
   return runCommand("mdb-export " + shellQuote(path) + " " + shellQuote(table) + " 2>&1", status);
 }
 
-std::set<std::size_t> changedPages(const std::vector<std::byte>& a, const std::vector<std::byte>& b,
-                                   std::size_t pageSize) {
-  std::set<std::size_t> pages;
-  for (std::size_t p = 0; p * pageSize < std::max(a.size(), b.size()); ++p) {
-    const std::size_t at = p * pageSize;
-    if (at + pageSize > a.size() || at + pageSize > b.size() ||
-        !std::equal(a.begin() + static_cast<std::ptrdiff_t>(at),
-                    a.begin() + static_cast<std::ptrdiff_t>(at + pageSize),
-                    b.begin() + static_cast<std::ptrdiff_t>(at))) {
-      pages.insert(p);
-    }
-  }
-  return pages;
-}
 
 // ---------------------------------------------------------------------------
 // The fixtures' front-ends, relinked to copies of their own back-ends.
