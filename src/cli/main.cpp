@@ -23,7 +23,8 @@ constexpr Command kCommands[] = {
      &povezava::cli::runList},
     {"relink", "relink FILE TABLE=LINK [TABLE=LINK ...]   re-point linked tables",
      &povezava::cli::runRelink},
-    {"make-demo", "make-demo FOLDER    a demo front-end TQ.mdb and its back-ends in FOLDER/data",
+    {"make-demo", "make-demo FOLDER [--jet3] [--queries N] [--data-bytes N]\n"
+                  "                      a demo front-end TQ.mdb and its back-ends in FOLDER/data",
      &povezava::cli::runMakeDemo},
 };
 

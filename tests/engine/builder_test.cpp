@@ -44,6 +44,8 @@ struct Flavour {
   std::size_t bytesPerChar;
 };
 
+void PrintTo(const Flavour& flavour, std::ostream* os) { *os << flavour.name; }
+
 const Flavour kJet3{"Jet3", Version::jet3, 1250, "MDB_JET3_CHARSET=CP1250", "JET3\n", 32, 1};
 const Flavour kJet4{"Jet4", Version::jet4, 1252, "", "JET4\n", 64, 2};
 
@@ -287,7 +289,7 @@ std::vector<std::byte> databaseSlice(OpenedFile& opened, const CatalogTable& tab
   auto bytes = rowBytes(*opened.file, *page, table.address.dataRow);
   EXPECT_TRUE(bytes.ok());
   const TableDefinition& def = opened.catalog->definition();
-  auto row = Row::parse(*bytes, def, opened.file->layout(), *opened.file, table.address.dataPage);
+  auto row = Row::parse(*bytes, def, opened.file->layout(), opened.file->displayName(), table.address.dataPage);
   EXPECT_TRUE(row.ok());
   auto value = row->value(*def.column(kCatalogColumnDatabase));
   EXPECT_TRUE(value.ok() && value->has_value());
@@ -380,9 +382,10 @@ TEST_P(BuilderFormats, CatalogueSpreadsOverManyPages) {
 
 TEST_P(BuilderFormats, BigTableIsStreamedAndListedByAReferenceMap) {
   FrontEndOptions options;
+  options.version = GetParam().version;
   options.localDataBytes = 6 << 20;
   const auto path = build(frontEndSpec(options));
-  const std::uint64_t rows = bulkTable(u"x", options.localDataBytes).generatedRowCount;
+  const std::uint64_t rows = bulkTable(u"x", options.localDataBytes, GetParam().version).generatedRowCount;
 
   OpenedFile opened = openJet(path);
   ASSERT_TRUE(opened.catalog);

@@ -792,8 +792,10 @@ Status buildDatabase(const std::string& path, const DatabaseSpec& spec) {
   return built;
 }
 
-LocalTableSpec bulkTable(std::u16string name, std::uint64_t approximateBytes) {
-  constexpr std::uint64_t kBytesPerRow = 80;  // a Jet 4 row of this table, with its offset word
+LocalTableSpec bulkTable(std::u16string name, std::uint64_t approximateBytes, Version version) {
+  // A row of this table with its offset word: UTF-16 text and 2-byte offsets
+  // in Jet 4, single-byte text and offsets in Jet 3.
+  const std::uint64_t bytesPerRow = version == Version::jet3 ? 50 : 80;
   LocalTableSpec table;
   table.name = std::move(name);
   table.columns = {{u"ID", ColumnType::longInteger},
@@ -801,7 +803,7 @@ LocalTableSpec bulkTable(std::u16string name, std::uint64_t approximateBytes) {
                    {u"ZNESEK", ColumnType::money},
                    {u"DATUM", ColumnType::dateTime},
                    {u"OPOMBA", ColumnType::memo}};
-  table.generatedRowCount = approximateBytes / kBytesPerRow;
+  table.generatedRowCount = approximateBytes / bytesPerRow;
   const double firstDay = dateSerial(2020, 1, 1);
   table.generateRow = [firstDay](std::uint64_t index, std::vector<Value>& row) {
     const auto n = static_cast<std::int32_t>(index + 1);

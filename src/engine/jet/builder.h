@@ -116,6 +116,6 @@ struct DatabaseSpec {
 // A table of about `approximateBytes` of row data, generated on the fly:
 // ID LONG, NAZIV TEXT(50), ZNESEK MONEY, DATUM DATETIME, OPOMBA MEMO (NULL in
 // most rows, short or long text in some).
-LocalTableSpec bulkTable(std::u16string name, std::uint64_t approximateBytes);
+LocalTableSpec bulkTable(std::u16string name, std::uint64_t approximateBytes, Version version = Version::jet4);
 
 }  // namespace povezava::engine::jet

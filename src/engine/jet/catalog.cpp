@@ -118,7 +118,7 @@ Result<std::vector<CatalogTable>> Catalog::tables() {
   std::optional<std::uint32_t> tablesId;
   const auto visit = [&](const RowData& data) -> Status {
     const std::uint32_t page = data.address.dataPage;
-    auto row = Row::parse(data.bytes, definition_, file.layout(), file, page);
+    auto row = Row::parse(data.bytes, definition_, file.layout(), file.displayName(), page);
     if (!row) return row.status();
     auto type = row->value(*columns->type);
     auto parentId = row->value(*columns->parentId);

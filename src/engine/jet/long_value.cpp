@@ -1,6 +1,8 @@
 #include "engine/jet/long_value.h"
 
+#include <algorithm>
 #include <string>
+#include <unordered_set>
 
 #include "engine/jet/data_page.h"
 #include "engine/jet/format.h"
@@ -58,9 +60,10 @@ Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std:
     case LongValueKind::chain: {
       value.reserve(length);
       std::uint32_t next = *pointer;
-      for (std::uint32_t hops = 0; value.size() < length; ++hops) {
-        if (hops >= file.pageCount()) return file.corrupt(page, "a long value's chain loops");
+      std::unordered_set<std::uint32_t> visited;
+      while (value.size() < length) {
         if (next == 0) return file.corrupt(page, "a long value's chain ends early");
+        if (!visited.insert(next).second) return file.corrupt(page, "a long value's chain loops");
         auto row = lvalRow(file, next);
         if (!row) return row.status();
         const auto link = row->bytes.u32(0);
