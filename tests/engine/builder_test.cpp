@@ -437,6 +437,52 @@ TEST_P(BuilderFormats, LastCataloguePageIsFilledToTheFreeSpaceAsked) {
   }
 }
 
+TEST_P(BuilderFormats, DeletedAndOverflowCatalogueRowsAreStoredAsJetLeavesThem) {
+  DatabaseSpec spec;
+  spec.entries = {LinkedTableSpec{u"STARO", u"C:\\STARO.MDB", u"", u"", RowStorage::deleted},
+                  LinkedTableSpec{u"KONTI", u"C:\\APP\\QUERNO.MDB", u"", u"", RowStorage::overflow},
+                  LinkedTableSpec{u"PARTNER", u"C:\\APP\\PARTNER.MDB"}};
+  spec.databaseLvalPage = true;
+  const auto path = build(spec);
+
+  EXPECT_EQ(engineListing(path), (std::vector<std::string>{"MSysObjects|local|",
+                                                           "KONTI|linked|;DATABASE=C:\\APP\\QUERNO.MDB",
+                                                           "PARTNER|linked|;DATABASE=C:\\APP\\PARTNER.MDB"}));
+  OpenedFile opened = openJet(path);
+  ASSERT_TRUE(opened.catalog);
+  auto tables = opened.catalog->tables();
+  ASSERT_TRUE(tables.ok());
+  ASSERT_EQ(tables->size(), 3u);
+  const CatalogTable& konti = (*tables)[1];
+  EXPECT_NE(konti.address.slotPage, konti.address.dataPage) << "the row lives on another page";
+  auto slotPage = opened.file->page(konti.address.slotPage);
+  ASSERT_TRUE(slotPage.ok());
+  auto slotWord = rowOffsetWord(*opened.file, *slotPage, konti.address.slotRow);
+  ASSERT_TRUE(slotWord.ok());
+  EXPECT_EQ(*slotWord & (kRowFlagOverflow | kRowFlagDeleted), kRowFlagOverflow);
+  auto slot = rowBytes(*opened.file, *slotPage, konti.address.slotRow);
+  ASSERT_TRUE(slot.ok());
+  EXPECT_EQ(slot->size(), kRowPointerSize);
+  auto dataPage = opened.file->page(konti.address.dataPage);
+  ASSERT_TRUE(dataPage.ok());
+  auto dataWord = rowOffsetWord(*opened.file, *dataPage, konti.address.dataRow);
+  ASSERT_TRUE(dataWord.ok());
+  EXPECT_EQ(*dataWord & (kRowFlagOverflow | kRowFlagDeleted), kRowFlagDeleted);
+
+  // Every path is inline, yet the Database column owns an empty LVAL page.
+  const auto databasePages = longValueColumnPages(*opened.file, kCatalogTdefPage, kCatalogColumnNumberDatabase);
+  ASSERT_EQ(databasePages.size(), 1u);
+  auto lval = opened.file->page(databasePages.front());
+  ASSERT_TRUE(lval.ok());
+  EXPECT_EQ(lval->view().u32(kOffsetOwner), kOwnerLval);
+  EXPECT_EQ(lval->view().u16(opened.file->layout().dataOffsetRowCount), 0);
+
+  if (!povezava::testing::haveProgram("mdb-export")) return;
+  const auto catalogue = catalogueByName(parseCsv(mdb("mdb-export", path, "MSysObjects")));
+  EXPECT_FALSE(catalogue.count("STARO"));
+  EXPECT_EQ(std::get<1>(catalogue.at("KONTI")), "C:\\APP\\QUERNO.MDB");
+}
+
 INSTANTIATE_TEST_SUITE_P(, BuilderFormats, ::testing::Values(kJet3, kJet4),
                          [](const auto& test) { return std::string(test.param.name); });
 
@@ -509,6 +555,48 @@ TEST(Builder, FrontEndVariantsForTheLinkTests) {
     const auto path = dir.path() / c.file;
     ASSERT_TRUE(buildDatabase(path.string(), frontEndSpec(c.options)).ok()) << c.file;
     EXPECT_EQ(engineListing(path), c.tables) << c.file;
+  }
+}
+
+// Jet 3 rows longer than 256 bytes need the jump table; mdbtools decodes
+// it independently of our reader.
+TEST(Builder, Jet3RowsWithJumpTablesReadWithMdbtoolsAndTheEngine) {
+  TempDir dir;
+  DatabaseSpec spec;
+  spec.version = Version::jet3;
+  spec.codePage = 1250;
+  LocalTableSpec t;
+  t.name = u"DOLGO";
+  t.columns = {{u"ID", ColumnType::longInteger},
+               {u"A", ColumnType::text, 255},
+               {u"B", ColumnType::text, 255},
+               {u"C", ColumnType::text, 255},
+               {u"D", ColumnType::text, 10}};
+  // Row 1 crosses two 256-byte boundaries; row 3 has a value spanning one
+  // boundary right after an empty one.
+  t.rows = {{std::int32_t{1}, std::u16string(200, u'a'), std::u16string(250, u'b'), std::u16string(255, u'c'), u"konec"},
+            {std::int32_t{2}, std::u16string(10, u'a'), std::u16string(240, u'b'), std::u16string(20, u'c'), u"x"},
+            {std::int32_t{3}, std::u16string(230, u'a'), std::u16string(), std::u16string(255, u'č'), u"y"}};
+  const std::u16string longName(120, u'N');
+  const std::u16string longForeign(200, u'F');
+  spec.entries = {t, LinkedTableSpec{longName, u"C:\\Š\\P.MDB", longForeign}};
+  const auto path = dir.path() / "dolgo.mdb";
+  ASSERT_TRUE(buildDatabase(path.string(), spec).ok());
+
+  EXPECT_EQ(engineListing(path), (std::vector<std::string>{"MSysObjects|local|", "DOLGO|local|",
+                                                           utf8(longName) + "|linked|;DATABASE=C:\\Š\\P.MDB"}));
+  if (!povezava::testing::haveProgram("mdb-export")) return;
+  int status = 0;
+  const auto csv = parseCsv(povezava::testing::runCommand(
+      "MDB_JET3_CHARSET=CP1250 mdb-export " + povezava::testing::shellQuote(path.string()) + " DOLGO", &status));
+  ASSERT_EQ(status, 0);
+  ASSERT_EQ(csv.size(), 4u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    const auto& want = t.rows[i];
+    EXPECT_EQ(csv[i + 1], (CsvRow{std::to_string(i + 1), utf8(std::get<std::u16string>(want[1])),
+                                  utf8(std::get<std::u16string>(want[2])), utf8(std::get<std::u16string>(want[3])),
+                                  utf8(std::get<std::u16string>(want[4]))}))
+        << "row " << i + 1;
   }
 }
 

@@ -148,12 +148,31 @@ struct MapSlot {
 };
 
 // The pages of one owner: a table's data pages, or a memo column's LVAL pages.
+// Full pages are written at once, unless `holdPages` keeps them for later
+// changes (the catalogue's overflow pointers).
 struct PageStore {
   std::uint32_t owner = 0;  // tdef page, or kOwnerLval
   MapSlot ownedMap;
   MapSlot freeMap;
   std::vector<std::uint32_t> pages;
   std::unique_ptr<DataPage> current;
+  bool holdPages = false;
+  std::deque<DataPage> held;
+
+  DataPage* find(std::uint32_t number) {
+    if (current && current->number() == number) return current.get();
+    for (auto& page : held) {
+      if (page.number() == number) return &page;
+    }
+    return nullptr;
+  }
+};
+
+// A catalogue row stored through an overflow pointer: the pointer slot is
+// placed with the other rows, the row itself after all of them.
+struct PendingOverflow {
+  std::uint32_t pointerSlot = 0;  // row pointer of the 4-byte slot
+  std::vector<std::byte> row;
 };
 
 struct ColumnLayout {
@@ -198,6 +217,7 @@ class Builder {
   }
   MapSlot reserveMapRow();
   Result<std::uint32_t> place(PageStore& store, std::span<const std::byte> row, std::uint16_t flags = 0);
+  Status openNewPage(PageStore& store);
   Status closeCurrent(PageStore& store);
   Status finishStore(PageStore& store);
   Status fillMap(MapSlot slot, const std::vector<std::uint32_t>& pages);
@@ -208,10 +228,13 @@ class Builder {
   Status makeLocalTable(const LocalTableSpec& spec);
   Result<std::vector<std::byte>> encodeText(std::u16string_view text) const;
   Result<std::vector<std::byte>> longValue(PageStore& store, std::span<const std::byte> data);
-  Status addRow(TableBuild& table, const std::vector<Value>& values);
+  Result<std::vector<std::byte>> encodeRow(TableBuild& table, const std::vector<Value>& values);
+  Status addRow(TableBuild& table, const std::vector<Value>& values, RowStorage storage = RowStorage::normal);
   Status addCatalogRow(std::uint32_t id, std::uint32_t parentId, std::u16string_view name, std::int16_t type,
                        std::uint32_t flags, const std::u16string* database = nullptr,
-                       const std::u16string* connect = nullptr, const std::u16string* foreignName = nullptr);
+                       const std::u16string* connect = nullptr, const std::u16string* foreignName = nullptr,
+                       RowStorage storage = RowStorage::normal);
+  Status placeOverflowRows();
   Status addCatalogEntries();
   Status padLastCataloguePage();
   Status writeLocalRows(TableBuild& table);
@@ -233,6 +256,7 @@ class Builder {
   TableBuild catalog_;
   std::deque<TableBuild> tables_;
   std::uint32_t nextSyntheticId_ = kFirstSyntheticId;
+  std::vector<PendingOverflow> overflows_;
 };
 
 MapSlot Builder::reserveMapRow() {
@@ -246,17 +270,28 @@ MapSlot Builder::reserveMapRow() {
 
 Status Builder::closeCurrent(PageStore& store) {
   if (!store.current) return Status::success();
-  Status written = writePage(store.current->number(), store.current->bytes());
+  Status written;
+  if (store.holdPages) {
+    store.held.push_back(std::move(*store.current));
+  } else {
+    written = writePage(store.current->number(), store.current->bytes());
+  }
   store.current.reset();
   return written;
 }
 
+Status Builder::openNewPage(PageStore& store) {
+  Status closed = closeCurrent(store);
+  if (!closed.ok()) return closed;
+  store.current = std::make_unique<DataPage>(layout_, allocate(), store.owner);
+  store.pages.push_back(store.current->number());
+  return Status::success();
+}
+
 Result<std::uint32_t> Builder::place(PageStore& store, std::span<const std::byte> row, std::uint16_t flags) {
   if (!store.current || !store.current->fits(row.size())) {
-    Status closed = closeCurrent(store);
-    if (!closed.ok()) return closed;
-    store.current = std::make_unique<DataPage>(layout_, allocate(), store.owner);
-    store.pages.push_back(store.current->number());
+    Status opened = openNewPage(store);
+    if (!opened.ok()) return opened;
     if (!store.current->fits(row.size())) {
       return errors::invalidArgument("a row of " + std::to_string(row.size()) + " bytes does not fit on a page");
     }
@@ -270,6 +305,10 @@ Status Builder::finishStore(PageStore& store) {
   std::vector<std::uint32_t> open;
   if (!store.pages.empty()) open.push_back(store.pages.back());
   Status closed = closeCurrent(store);
+  for (const auto& page : store.held) {
+    if (closed.ok()) closed = writePage(page.number(), page.bytes());
+  }
+  store.held.clear();
   if (!closed.ok()) return closed;
   Status owned = fillMap(store.ownedMap, store.pages);
   if (!owned.ok()) return owned;
@@ -415,7 +454,7 @@ Result<std::vector<std::byte>> Builder::longValue(PageStore& store, std::span<co
   return header;
 }
 
-Status Builder::addRow(TableBuild& table, const std::vector<Value>& values) {
+Result<std::vector<std::byte>> Builder::encodeRow(TableBuild& table, const std::vector<Value>& values) {
   if (values.size() != table.columns.size()) {
     return tableError(table, "a row has " + std::to_string(values.size()) + " values for " +
                                  std::to_string(table.columns.size()) + " columns");
@@ -490,15 +529,50 @@ Status Builder::addRow(TableBuild& table, const std::vector<Value>& values) {
   std::vector<std::byte> row;
   Status packed = appendPackedRow(layout_, parts, row);
   if (!packed.ok()) return packed;
-  auto placed = place(table.data, row);
-  if (!placed.ok()) return placed.status();
-  ++table.rowCount;
+  return row;
+}
+
+Status Builder::addRow(TableBuild& table, const std::vector<Value>& values, RowStorage storage) {
+  auto row = encodeRow(table, values);
+  if (!row.ok()) return row.status();
+  Result<std::uint32_t> placed = std::uint32_t{0};
+  switch (storage) {
+    case RowStorage::normal:
+      placed = place(table.data, *row);
+      ++table.rowCount;
+      break;
+    case RowStorage::deleted: placed = place(table.data, *row, kRowFlagDeletedSlot); break;
+    case RowStorage::overflow: {
+      const std::vector<std::byte> pointer(kRowPointerSize);
+      placed = place(table.data, pointer, kRowFlagOverflow);
+      if (placed.ok()) overflows_.push_back({*placed, std::move(*row)});
+      ++table.rowCount;
+      break;
+    }
+  }
+  return placed.status();
+}
+
+// The rows behind overflow pointers go to a page of their own after all
+// other catalogue rows, flagged 0x8000 so that page scans pass them by.
+Status Builder::placeOverflowRows() {
+  if (overflows_.empty()) return Status::success();
+  Status opened = openNewPage(catalog_.data);
+  if (!opened.ok()) return opened;
+  for (const auto& pending : overflows_) {
+    auto target = place(catalog_.data, pending.row, kRowFlagDeleted);
+    if (!target.ok()) return target.status();
+    // Catalogue pages are held until the end, so the pointer's page is here.
+    DataPage* page = catalog_.data.find(rowPointerPage(pending.pointerSlot));
+    if (page == nullptr) return errors::invalidArgument("the page of an overflow pointer was already written");
+    putU32(page->row(rowPointerRow(pending.pointerSlot)), 0, *target);
+  }
   return Status::success();
 }
 
 Status Builder::addCatalogRow(std::uint32_t id, std::uint32_t parentId, std::u16string_view name, std::int16_t type,
                               std::uint32_t flags, const std::u16string* database, const std::u16string* connect,
-                              const std::u16string* foreignName) {
+                              const std::u16string* foreignName, RowStorage storage) {
   const DateTime created{spec_.created};
   std::vector<Value> row(kCatalogColumnCount);
   row[kCatalogColumnNumberId] = static_cast<std::int32_t>(id);
@@ -511,7 +585,7 @@ Status Builder::addCatalogRow(std::uint32_t id, std::uint32_t parentId, std::u16
   if (database) row[kCatalogColumnNumberDatabase] = *database;
   if (connect) row[kCatalogColumnNumberConnect] = *connect;
   if (foreignName) row[kCatalogColumnNumberForeignName] = *foreignName;
-  return addRow(catalog_, row);
+  return addRow(catalog_, row, storage);
 }
 
 Status Builder::addCatalogEntries() {
@@ -539,7 +613,7 @@ Status Builder::addCatalogEntries() {
       const std::u16string& foreign = link->foreignName.empty() ? link->name : link->foreignName;
       added = addCatalogRow(nextSyntheticId_++, kTablesContainerId, link->name, kObjectTypeLinkedTable,
                             kObjectFlagsJetLink, &link->database, link->connect.empty() ? nullptr : &link->connect,
-                            &foreign);
+                            &foreign, link->storage);
     } else if (const auto* odbc = std::get_if<OdbcTableSpec>(&entry)) {
       added = addCatalogRow(nextSyntheticId_++, kTablesContainerId, odbc->name, kObjectTypeOdbcTable,
                             kObjectFlagsOdbcLink, nullptr, &odbc->connect);
@@ -550,6 +624,10 @@ Status Builder::addCatalogEntries() {
     }
     if (!added.ok()) return added;
   }
+  added = placeOverflowRows();
+  if (!added.ok()) return added;
+  PageStore& databaseValues = catalog_.longValues[catalog_.columns[kCatalogColumnNumberDatabase].longValueStore];
+  if (spec_.databaseLvalPage && databaseValues.pages.empty()) return openNewPage(databaseValues);
   return Status::success();
 }
 
@@ -687,6 +765,7 @@ Status Builder::run() {
   catalog_.name = u"MSysObjects";
   catalog_.tdefPage = kCatalogTdefPage;
   catalog_.tableType = kTableTypeSystem;
+  catalog_.data.holdPages = true;
   const std::uint16_t textBytes = static_cast<std::uint16_t>(kCatalogTextLength * (layout_.utf16Text ? 2 : 1));
   struct CatalogColumn {
     std::u16string_view name;

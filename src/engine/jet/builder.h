@@ -70,12 +70,22 @@ struct LocalTableSpec {
   std::function<void(std::uint64_t index, std::vector<Value>& row)> generateRow = {};
 };
 
+// How a catalogue row is stored, for tests of readers and writers.
+enum class RowStorage {
+  normal,
+  deleted,   // written, but its slot is marked deleted (0xC000) with the bytes kept
+  overflow,  // the slot holds a row pointer (0x4000) to the row, which sits on the
+             // last catalogue page in a slot marked 0x8000, as Jet leaves a row
+             // that outgrew its page
+};
+
 // A table linked to a Jet database or an ISAM source (catalogue Type 6).
 struct LinkedTableSpec {
   std::u16string name;
   std::u16string database;     // the back-end path, stored in the Database column
   std::u16string foreignName = {};  // the table in the back-end; empty = `name`
   std::u16string connect = {};      // ISAM prefix such as "Excel 8.0;HDR=YES;"; empty = NULL
+  RowStorage storage = RowStorage::normal;
 };
 
 // A table linked through ODBC (Type 4): the connection text in Connect, no Database.
@@ -103,6 +113,9 @@ struct DatabaseSpec {
   // bytes kept, as Access sometimes leaves them) until exactly this many bytes
   // are free: for tests of rows that no longer fit.
   std::optional<std::uint16_t> lastCataloguePageFreeBytes;
+  // Give MSysObjects.Database an (empty) LVAL page even when every path fits
+  // in its row, as in a file where Access once stored a long path.
+  bool databaseLvalPage = false;
   // DateCreate and DateUpdate of every catalogue row, and the header's date.
   double created = dateSerial(2024, 1, 15) + 0.5;
 };

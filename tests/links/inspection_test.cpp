@@ -1,0 +1,208 @@
+#include "links/inspection.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "fake_engine.h"
+#include "links/relinking.h"
+
+namespace povezava::links {
+namespace {
+
+using testing::FakeEngine;
+using testing::utf8;
+
+constexpr std::u16string_view kAppPath = u"/opt/povezava/bin";
+
+class Inspection : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tq_ = engine_.addFrontEnd(u"TQ.mdb");
+    texts_.ImeBaze = u"TQ.mdb";
+  }
+
+  engine::Status inspect(InspectionSteps* steps = nullptr) {
+    return inspectLinks(engine_, kAppPath, state_, texts_, steps);
+  }
+
+  void removeTable(testing::FakeFile& file, std::u16string_view name) {
+    std::erase_if(file.tables, [&](const testing::FakeTable& t) { return t.name == name; });
+  }
+
+  FakeEngine engine_;
+  std::shared_ptr<testing::FakeFile> tq_;
+  WindowState state_;
+  WindowTexts texts_;
+};
+
+TEST_F(Inspection, AllThreeLinkedAreBoundShownAndProposed) {
+  ASSERT_TRUE(inspect().ok());
+  ASSERT_TRUE(state_.LinkDb);
+  EXPECT_EQ(state_.LinkDb->name(), u"TQ.mdb");
+  EXPECT_EQ(state_.FirstTableName, u"Partner");
+  ASSERT_TRUE(state_.LinkedTables[kSlotPartner] && state_.LinkedTables[kSlotKonti] &&
+              state_.LinkedTables[kSlotNalogi]);
+  EXPECT_EQ(state_.LinkedTables[kSlotPartner]->name(), u"PARTNER");
+  EXPECT_EQ(state_.LinkedTables[kSlotKonti]->name(), u"KONTI");
+  EXPECT_EQ(state_.LinkedTables[kSlotNalogi]->name(), u"NALOGI");
+  EXPECT_EQ(texts_.imetab, u"PARTNER, KONTI, NALOGI");
+  EXPECT_EQ(texts_.Text1[0], u";DATABASE=C:\\APP\\PARTNER.MDB");
+  EXPECT_EQ(texts_.Text1[1], u";DATABASE=C:\\APP\\QUERNO.MDB");
+  EXPECT_EQ(texts_.Text2[0], u";DATABASE=/opt/povezava/bin\\PARTNER.MDB");
+  EXPECT_EQ(texts_.Text2[1], u";DATABASE=/opt/povezava/bin\\QUERNO.MDB");
+}
+
+TEST_F(Inspection, EachLookupReadsTheCollectionAfreshInOrder) {
+  ASSERT_TRUE(inspect().ok());
+  const std::vector<std::string> expected = {
+      "open TQ.mdb",     "tabledefs",      "item Partner", "tabledefs", "item KONTI",
+      "tabledefs",       "item NALOGI",    "tabledefs",    "item Partner", "connect PARTNER",
+      "tabledefs",       "item KONTI",     "connect KONTI"};
+  EXPECT_EQ(engine_.log, expected);
+}
+
+TEST_F(Inspection, NameIsHandedToTheEngineExactlyAsTyped) {
+  texts_.ImeBaze = u" TQ.mdb ";
+  const engine::Status status = inspect();
+  EXPECT_EQ(status.number(), engine::kErrFileNotFound);
+  EXPECT_EQ(engine_.log, std::vector<std::string>{"open  TQ.mdb "});
+}
+
+TEST_F(Inspection, FailedOpenChangesNothing) {
+  ASSERT_TRUE(inspect().ok());
+  texts_.Text2[0] = u"typed";
+  const WindowTexts before = texts_;
+  const WindowState stateBefore = state_;
+  texts_.ImeBaze = u"missing.mdb";
+  const engine::Status status = inspect();
+  EXPECT_EQ(status.number(), engine::kErrFileNotFound);
+  EXPECT_NE(status.description().find("missing.mdb"), std::string::npos);
+  EXPECT_EQ(state_.LinkDb, stateBefore.LinkDb);
+  EXPECT_EQ(state_.LinkedTables, stateBefore.LinkedTables);
+  EXPECT_EQ(state_.FirstTableName, stateBefore.FirstTableName);
+  EXPECT_EQ(texts_.imetab, before.imetab);
+  EXPECT_EQ(texts_.Text1, before.Text1);
+  EXPECT_EQ(texts_.Text2, before.Text2);
+}
+
+TEST_F(Inspection, FailedFirstOpenLeavesEverythingUnbound) {
+  texts_.ImeBaze = u"TQ.mdB";  // the default name; the fake matches names exactly
+  EXPECT_FALSE(inspect().ok());
+  EXPECT_FALSE(state_.LinkDb);
+  EXPECT_TRUE(state_.FirstTableName.empty());
+  EXPECT_TRUE(texts_.imetab.empty());
+  EXPECT_TRUE(texts_.Text2[0].empty());
+}
+
+TEST_F(Inspection, MissingNalogiIsAbsorbedAndLeavesItsSlotEmpty) {
+  removeTable(*tq_, u"NALOGI");
+  InspectionSteps steps;
+  ASSERT_TRUE(inspect(&steps).ok());
+  EXPECT_TRUE(state_.LinkedTables[kSlotPartner]);
+  EXPECT_TRUE(state_.LinkedTables[kSlotKonti]);
+  EXPECT_FALSE(state_.LinkedTables[kSlotNalogi]);
+  EXPECT_TRUE(steps.bind[kSlotPartner].ok());
+  EXPECT_EQ(steps.bind[kSlotNalogi].number(), engine::kErrItemNotFound);
+  EXPECT_FALSE(texts_.Text2[1].empty());
+}
+
+TEST_F(Inspection, LocalPartnerShowsWhatTheEngineReturns) {
+  tq_->tables[0] = {u"PARTNER", engine::TableKind::local, u""};
+  texts_.Text1[0] = u"earlier";
+  ASSERT_TRUE(inspect().ok());
+  EXPECT_TRUE(state_.LinkedTables[kSlotPartner]);
+  EXPECT_EQ(texts_.Text1[0], u"");
+}
+
+TEST_F(Inspection, NewInspectionClearsSlotsTheNewDatabaseLacks) {
+  ASSERT_TRUE(inspect().ok());
+  auto other = engine_.addFrontEnd(u"MV.mdb");
+  removeTable(*other, u"KONTI");
+  removeTable(*other, u"NALOGI");
+  texts_.ImeBaze = u"MV.mdb";
+  ASSERT_TRUE(inspect().ok());
+  EXPECT_EQ(state_.LinkDb->name(), u"MV.mdb");
+  EXPECT_TRUE(state_.LinkedTables[kSlotPartner]);
+  EXPECT_FALSE(state_.LinkedTables[kSlotKonti]);
+  EXPECT_FALSE(state_.LinkedTables[kSlotNalogi]);
+  EXPECT_EQ(texts_.Text1[0], u";DATABASE=C:\\APP\\PARTNER.MDB");
+  EXPECT_EQ(texts_.Text1[1], u"");
+
+  // Relinking now touches only the database on show.
+  engine_.backends = {u"D:\\P.MDB", u"D:\\Q.MDB"};
+  texts_.Text2 = {u";DATABASE=D:\\P.MDB", u";DATABASE=D:\\Q.MDB"};
+  EXPECT_TRUE(relinkTables(state_, texts_).empty());
+  EXPECT_EQ(other->tables[0].connect, u";DATABASE=D:\\P.MDB");
+  EXPECT_EQ(tq_->tables[1].connect, u";DATABASE=C:\\APP\\QUERNO.MDB");
+  EXPECT_EQ(tq_->tables[2].connect, u";DATABASE=C:\\APP\\QUERNO.MDB");
+}
+
+TEST_F(Inspection, ReinspectionReleasesTheEarlierDatabaseWithoutClosingIt) {
+  ASSERT_TRUE(inspect().ok());
+  ASSERT_TRUE(inspect().ok());
+  ASSERT_EQ(engine_.opened.size(), 2u);
+  EXPECT_TRUE(engine_.opened[0].expired());
+  EXPECT_FALSE(engine_.opened[1].expired());
+  EXPECT_EQ(engine_.closes, 0);
+}
+
+TEST_F(Inspection, UnreadableLinkKeepsTheBoxText) {
+  texts_.Text1[1] = u"earlier";
+  tq_->tables[1].failConnectRead = true;
+  InspectionSteps steps;
+  ASSERT_TRUE(inspect(&steps).ok());
+  EXPECT_TRUE(state_.LinkedTables[kSlotKonti]);
+  EXPECT_EQ(texts_.Text1[1], u"earlier");
+  EXPECT_EQ(steps.show[1].number(), engine::kErrDiskOrNetwork);
+  EXPECT_TRUE(steps.show[0].ok());
+}
+
+TEST_F(Inspection, UnreadableCatalogueIsAbsorbedAndUnbindsEverySlot) {
+  ASSERT_TRUE(inspect().ok());
+  tq_->failTableDefs = true;
+  texts_.Text2 = {u"typed 0", u"typed 1"};
+  InspectionSteps steps;
+  ASSERT_TRUE(inspect(&steps).ok());
+  for (const auto& slot : state_.LinkedTables) EXPECT_FALSE(slot);
+  for (const auto& bind : steps.bind) EXPECT_EQ(bind.number(), engine::kErrCannotOpen);
+  EXPECT_EQ(texts_.Text1[0], u"");
+  EXPECT_EQ(texts_.Text1[1], u"");
+  EXPECT_EQ(texts_.Text2[0], u";DATABASE=/opt/povezava/bin\\PARTNER.MDB");
+  EXPECT_EQ(texts_.Text2[1], u";DATABASE=/opt/povezava/bin\\QUERNO.MDB");
+}
+
+TEST(Unload, ClosesTheLatestDatabaseAndKeepsTheState) {
+  FakeEngine engine;
+  engine.addFrontEnd(u"TQ.mdb");
+  WindowState state;
+  WindowTexts texts;
+  texts.ImeBaze = u"TQ.mdb";
+  ASSERT_TRUE(inspectLinks(engine, u"/app", state, texts).ok());
+  EXPECT_TRUE(unloadLinks(state).ok());
+  EXPECT_EQ(engine.closes, 1);
+  EXPECT_TRUE(state.LinkDb);
+  EXPECT_TRUE(state.LinkedTables[kSlotPartner]);
+  // Its tables are no longer usable.
+  EXPECT_EQ(state.LinkedTables[kSlotPartner]->connect().status().number(), engine::kErrObjectInvalid);
+}
+
+TEST(Unload, NothingOpenedIsNothingToClose) {
+  WindowState state;
+  EXPECT_TRUE(unloadLinks(state).ok());
+}
+
+TEST(Unload, FailingCloseIsReported) {
+  FakeEngine engine;
+  engine.addFrontEnd(u"TQ.mdb")->failClose = true;
+  WindowState state;
+  WindowTexts texts;
+  texts.ImeBaze = u"TQ.mdb";
+  ASSERT_TRUE(inspectLinks(engine, u"/app", state, texts).ok());
+  EXPECT_EQ(unloadLinks(state).number(), engine::kErrDiskOrNetwork);
+}
+
+}  // namespace
+}  // namespace povezava::links
