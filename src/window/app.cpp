@@ -55,6 +55,20 @@ QString commandTextOf(const QStringList& arguments) {
   return QString::fromStdU16String(joined);
 }
 
+std::optional<int> afterLoad(morvane& window, const engine::Status& loaded, MessageBoxes* boxes,
+                             std::ostream& errors) {
+  if (loaded.ok()) return std::nullopt;
+  if (!window.commandLineRun()) {
+    window.reportError(loaded);
+    return std::nullopt;
+  }
+  const std::string line = loaded.toString();
+  errors << "povezava: " << line << '\n';
+  errors.flush();
+  if (boxes != nullptr) boxes->showError(nullptr, window.windowTitle(), QString::fromStdString(line));
+  return 1;
+}
+
 int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
   if (chooseOffscreen(hasPlatformArgument(argc, argv), environment("QT_QPA_PLATFORM"),
                       environment("DISPLAY"), environment("WAYLAND_DISPLAY"))) {
@@ -79,15 +93,8 @@ int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
   env.errors = &std::cerr;
   morvane window(env);
 
-  if (const engine::Status loaded = window.formLoad(); !loaded.ok()) {
-    if (window.commandLineRun()) {
-      // Nothing was written and the window never shows.
-      std::cerr << "povezava: " << loaded.toString() << '\n';
-      if (display) boxes.showError(nullptr, window.windowTitle(), QString::fromStdString(loaded.toString()));
-      return 1;
-    }
-    // The user can still browse for or type another front-end.
-    window.reportError(loaded);
+  if (const std::optional<int> status = afterLoad(window, window.formLoad(), env.boxes, std::cerr)) {
+    return *status;
   }
   window.show();
   // Some platforms never activate the window (offscreen, an X server without a

@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <iosfwd>
+#include <optional>
 #include <string_view>
 
 #include "engine/engine.h"
@@ -24,6 +26,18 @@ bool isHeadlessPlatform(const QString& platformName);
 // spaces. `arguments` is QCoreApplication::arguments(), from which Qt has
 // already taken its own options (-platform, -style, ...).
 QString commandTextOf(const QStringList& arguments);
+
+class morvane;
+class MessageBoxes;
+
+// What follows the window's Load. Returns nothing when the window is to show:
+// Load succeeded, or it failed without arguments (reported; the user can still
+// browse for or type another front-end). Returns the exit status 1 when a
+// command-line run failed to start: the failure is on `errors` and, where
+// there is a display (`boxes` not null), in a box; the window never shows and
+// nothing was written.
+std::optional<int> afterLoad(morvane& window, const engine::Status& loaded, MessageBoxes* boxes,
+                             std::ostream& errors);
 
 // The program: exit status 0 when it did what it was asked; 1 when start-up
 // failed on a command-line run or a bound table was not relinked; 2 when it

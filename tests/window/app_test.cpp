@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <ostream>
 #include <string>
@@ -16,7 +17,9 @@
 #include "engine/jet/builder.h"
 #include "engine/jet/sample_databases.h"
 #include "engine/unicode.h"
+#include "links/fake_engine.h"
 #include "support/test_support.h"
+#include "window_harness.h"
 
 namespace povezava::window {
 namespace {
@@ -67,6 +70,49 @@ TEST(CommandText, TheArgumentsAfterTheProgramJoinedWithSingleSpaces) {
   // Blanks inside one argument stay as they are; nothing is trimmed here.
   EXPECT_EQ(commandTextOf({"povezava", "/my  files/TQ.mdb", ""}), QStringLiteral("/my  files/TQ.mdb "));
   EXPECT_EQ(commandTextOf({"povezava", "\"a b\",c"}), QStringLiteral("\"a b\",c"));
+}
+
+// ---- after Load: show the window or end --------------------------------------------
+
+TEST(AfterLoad, WhatAFailedStartUpLeadsTo) {
+  struct Row {
+    const char* name;
+    const char* commandText;
+    bool display;
+    std::optional<int> status;  // nothing: the window shows
+    int boxes;
+  };
+  const Row rows[] = {
+      {"no arguments: reported, then the window shows", "", true, std::nullopt, 1},
+      {"arguments: reported, box and exit 1", "missing.mdb,/data", true, 1, 1},
+      {"arguments, no display: stderr only, exit 1", "missing.mdb,/data", false, 1, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    links::testing::FakeEngine engine;  // knows no database: every open fails
+    testing::Harness h(engine, QStringLiteral("/opt/app"), QString::fromLatin1(row.commandText), row.display);
+    std::ostringstream errors;
+    const engine::Status loaded = h.window->formLoad();
+    ASSERT_EQ(loaded.number(), engine::kErrFileNotFound);
+    EXPECT_EQ(afterLoad(*h.window, loaded, row.display ? &h.boxes : nullptr, errors), row.status);
+    EXPECT_EQ(h.boxes.texts.size(), row.boxes);
+    const std::string written = errors.str() + h.errors.str();
+    EXPECT_EQ(written, "povezava: " + loaded.toString() + "\n");
+    if (row.boxes > 0) {
+      EXPECT_EQ(h.boxes.texts[0].toStdString(), loaded.toString());
+    }
+    EXPECT_EQ(engine.log.size(), 1u);  // the one open; nothing written
+  }
+}
+
+TEST(AfterLoad, ASuccessfulLoadShowsTheWindowAndSaysNothing) {
+  links::testing::FakeEngine engine;
+  engine.addFrontEnd(u"TQ.mdB");
+  testing::Harness h(engine, QStringLiteral("/opt/app"));
+  std::ostringstream errors;
+  EXPECT_EQ(afterLoad(*h.window, h.window->formLoad(), &h.boxes, errors), std::nullopt);
+  EXPECT_TRUE(errors.str().empty());
+  EXPECT_TRUE(h.boxes.texts.isEmpty());
 }
 
 // ---- end to end -------------------------------------------------------------------
@@ -178,6 +224,10 @@ const EndToEndRow kEndToEndRows[] = {
     {"QuotedPathWithBlank", "my fe", {"\"@/my fe/TQ.mdb\",@/data"}, "", 0, "@/data\\PARTNER.MDB",
      "@/data\\querno.MDB", ""},
     {"SemicolonInsideQuotes", "a;b", {"'@/a;b/TQ.mdb',@/data"}, "", 0, "@/data\\PARTNER.MDB",
+     "@/data\\querno.MDB", ""},
+    {"CommaInsideDoubleQuotes", "a,b", {"\"@/a,b/TQ.mdb\",@/data"}, "", 0, "@/data\\PARTNER.MDB",
+     "@/data\\querno.MDB", ""},
+    {"TwoBlanksInOneWord", "my  fe", {"@/my  fe/TQ.mdb,@/data"}, "", 0, "@/data\\PARTNER.MDB",
      "@/data\\querno.MDB", ""},
     {"SemicolonEndsTheList", "fe", {"@/fe/TQ.mdb;@/data"}, "", 0, "@/app\\PARTNER.MDB", "@/app\\QUERNO.MDB",
      ""},
