@@ -11,6 +11,7 @@
 #include "cli/check_command.h"
 #include "cli/console.h"
 #include "cli/list_command.h"
+#include "cli/make_demo_command.h"
 #include "cli/relink_command.h"
 
 namespace {
@@ -53,6 +54,8 @@ constexpr Command kCommands[] = {
      "      Every form takes --dry-run (write nothing, say what would change) and\n"
      "      --json (one JSON object per file on stdout).\n",
      &povezava::cli::runRelink},
+    {"make-demo", "make-demo FOLDER    a demo front-end TQ.mdb and its back-ends in FOLDER/data",
+     &povezava::cli::runMakeDemo},
 };
 
 void help(std::ostream& out) {

@@ -116,6 +116,10 @@ Status invalidArgument(std::string_view what) {
   return {kErrInvalidArgument, withReason("Invalid argument.", what)};
 }
 
+Status databaseExists(std::string_view path) {
+  return {kErrDatabaseExists, "Database already exists: " + quoted(path) + "."};
+}
+
 Status fromErrno(std::string_view path, int errnoValue) {
   switch (errnoValue) {
     case ENOENT: return fileNotFound(path);
@@ -124,6 +128,7 @@ Status fromErrno(std::string_view path, int errnoValue) {
     case EACCES:
     case EPERM: return cannotOpenFile(path, std::strerror(errnoValue));
     case EROFS: return readOnly(path);
+    case EEXIST: return databaseExists(path);
     case ENOSPC:
     case EDQUOT: return notEnoughSpace(path);
     case EBUSY:

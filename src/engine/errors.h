@@ -27,6 +27,7 @@ enum ErrorNumber : int {
   kErrCannotOpen = 3049,            // Cannot open database; may be corrupt.
   kErrNoPermission = 3051,          // cannot open the file (permission / exclusive)
   kErrNoInstallableIsam = 3170,     // Could not find installable ISAM.
+  kErrDatabaseExists = 3204,        // Database already exists.
   kErrNotSupported = 3251,          // Operation is not supported for this type of object.
   kErrItemNotFound = 3265,          // Item not found in this collection.
   kErrUnrecognizedFormat = 3343,    // Unrecognized database format
@@ -71,6 +72,9 @@ Status objectInvalid();
 Status recordTooLarge(std::string_view path, std::string_view what);
 // An argument the engine cannot accept (a character the code page lacks, ...).
 Status invalidArgument(std::string_view what);
+
+// A new database was to be made where a file already is.
+Status databaseExists(std::string_view path);
 
 // Maps an errno from opening or writing a file to the matching Status.
 Status fromErrno(std::string_view path, int errnoValue);

@@ -2,13 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "engine/engine.h"
 #include "engine/errors.h"
-#include "engine/jet/page_view.h"
-#include "engine/jet/row_pack.h"
+#include "engine/io.h"
+#include "engine/jet/catalog.h"
+#include "engine/jet/data_page.h"
+#include "engine/jet/jet_file.h"
+#include "engine/jet/row.h"
+#include "engine/jet/sample_databases.h"
+#include "engine/jet/table_definition.h"
+#include "engine/jet/usage_map.h"
 #include "engine/unicode.h"
 #include "support/test_support.h"
 
@@ -20,47 +30,490 @@ using povezava::testing::TempDir;
 #define POVEZAVA_REQUIRE_MDBTOOLS()                                                       \
   do {                                                                                    \
     if (!::povezava::testing::haveProgram("mdb-export"))                                  \
-      GTEST_SKIP() << "mdbtools is not installed (Debian package mdbtools); the files "   \
-                      "are checked with our own reader only";                             \
+      GTEST_SKIP() << "mdbtools is not installed (Debian package mdbtools), so the "      \
+                      "second reader cannot check the built files";                      \
   } while (0)
 
-// Runs an mdbtools program on `file`; fails the test on a non-zero exit.
-std::string mdb(const std::string& program, const std::filesystem::path& file, const std::string& args = {},
-                const std::string& env = {}) {
-  int status = 0;
-  const std::string command = env + " " + program + " " + povezava::testing::shellQuote(file.string()) +
-                              (args.empty() ? "" : " " + args) + " 2>&1";
-  std::string out = povezava::testing::runCommand(command, &status);
-  EXPECT_EQ(status, 0) << command << "\n" << out;
+struct Flavour {
+  const char* name;
+  Version version;
+  std::uint16_t codePage;
+  const char* mdbEnvironment;  // how mdbtools learns the Jet 3 code page
+  const char* mdbVer;
+  std::size_t inlineLimit;     // bytes of a long value kept in the row
+  std::size_t bytesPerChar;
+};
+
+const Flavour kJet3{"Jet3", Version::jet3, 1250, "MDB_JET3_CHARSET=CP1250", "JET3\n", 32, 1};
+const Flavour kJet4{"Jet4", Version::jet4, 1252, "", "JET4\n", 64, 2};
+
+class BuilderFormats : public ::testing::TestWithParam<Flavour> {
+ protected:
+  std::filesystem::path build(DatabaseSpec spec, const std::string& name = "TQ.mdb") {
+    spec.version = GetParam().version;
+    spec.codePage = GetParam().codePage;
+    const auto path = dir_.path() / name;
+    Status built = buildDatabase(path.string(), spec);
+    EXPECT_TRUE(built.ok()) << built.toString();
+    return path;
+  }
+
+  // Runs an mdbtools program on `file`; the test fails on a non-zero exit.
+  std::string mdb(const std::string& program, const std::filesystem::path& file, const std::string& args = {}) {
+    int status = 0;
+    const std::string command = std::string(GetParam().mdbEnvironment) + " " + program + " " +
+                                povezava::testing::shellQuote(file.string()) + " " + args + " 2>&1";
+    std::string out = povezava::testing::runCommand(command, &status);
+    EXPECT_EQ(status, 0) << command << "\n" << out;
+    return out;
+  }
+
+  TempDir dir_;
+};
+
+// mdb-export's CSV: fields separated by commas, text in double quotes (quotes
+// doubled inside), empty field = NULL. Quoted fields may hold line breaks.
+using CsvRow = std::vector<std::string>;
+std::vector<CsvRow> parseCsv(const std::string& text) {
+  std::vector<CsvRow> rows;
+  CsvRow row;
+  std::string field;
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        field += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      row.push_back(field);
+      field.clear();
+    } else if (c == '\n') {
+      row.push_back(field);
+      rows.push_back(row);
+      row.clear();
+      field.clear();
+    } else {
+      field += c;
+    }
+  }
+  if (!field.empty() || !row.empty()) {
+    row.push_back(field);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// The catalogue as mdb-export prints it: Name -> (Type, Database, Connect, ForeignName).
+std::map<std::string, std::tuple<std::string, std::string, std::string, std::string>> catalogueByName(
+    const std::vector<CsvRow>& csv) {
+  std::map<std::string, std::tuple<std::string, std::string, std::string, std::string>> out;
+  if (csv.empty()) return out;
+  const CsvRow& header = csv.front();
+  auto column = [&](const std::string& name) {
+    return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) - header.begin());
+  };
+  const std::size_t name = column("Name"), type = column("Type"), database = column("Database"),
+                    connect = column("Connect"), foreign = column("ForeignName");
+  for (std::size_t i = 1; i < csv.size(); ++i) {
+    const CsvRow& r = csv[i];
+    if (r.size() != header.size()) continue;
+    out[r[name]] = {r[type], r[database], r[connect], r[foreign]};
+  }
   return out;
 }
 
-LocalTableSpec nalogi() {
-  LocalTableSpec t;
-  t.name = u"NALOGI";
-  t.columns = {{u"ID", ColumnType::longInteger},
-               {u"DATUM", ColumnType::dateTime},
-               {u"KONTO", ColumnType::text, 10},
-               {u"ZNESEK", ColumnType::money},
-               {u"OPOMBA", ColumnType::memo}};
-  t.rows = {{std::int32_t{1}, DateTime{dateSerial(2024, 1, 15)}, u"1000", Money{1500000}, u"kratko"},
-            {std::int32_t{2}, DateTime{dateSerial(2024, 2, 3)}, u"1200", Money{12345600}, std::monostate{}}};
-  return t;
+std::string utf8(std::u16string_view s) { return toUtf8(s); }
+
+// A front-end with every kind of entry, names and paths with č, š, ž.
+struct SampleLinks {
+  std::u16string shortPath = u"C:\\APP\\PARTNER.MDB";
+  std::u16string longPath = u"\\\\strežnik\\podatki\\računovodstvo\\leto 2024\\šifranti\\QUERNO.MDB";
+  std::u16string excelPath = u"D:\\Žužek\\čreda.xls";
+  std::u16string excelPrefix = u"Excel 8.0;HDR=YES;";
+  std::u16string odbc = u"ODBC;DSN=Računi;UID=šef;DATABASE=žužek";
+
+  DatabaseSpec spec() const {
+    DatabaseSpec spec;
+    spec.entries = {local1Table(),
+                    nalogiTable(),
+                    LinkedTableSpec{u"PARTNER", shortPath},
+                    LinkedTableSpec{u"KONTI", longPath, u"KONTI"},
+                    LinkedTableSpec{u"Čreda ŠŽ", excelPath, u"List1$", excelPrefix},
+                    OdbcTableSpec{u"Računi", odbc},
+                    QuerySpec{u"Poizvedba"}};
+    return spec;
+  }
+};
+
+TEST_P(BuilderFormats, FrontEndReadsWithMdbtools) {
+  POVEZAVA_REQUIRE_MDBTOOLS();
+  const SampleLinks links;
+  ASSERT_GT(links.longPath.size() * GetParam().bytesPerChar, GetParam().inlineLimit);
+  const auto file = build(links.spec());
+
+  EXPECT_EQ(mdb("mdb-ver", file), GetParam().mdbVer);
+  EXPECT_EQ(mdb("mdb-tables", file, "-1"), "LOCAL1\nNALOGI\n");
+
+  const auto catalogue = catalogueByName(parseCsv(mdb("mdb-export", file, "MSysObjects")));
+  using Entry = std::tuple<std::string, std::string, std::string, std::string>;
+  const std::map<std::string, Entry> expected = {
+      {"Tables", {"3", "", "", ""}},
+      {"MSysObjects", {"1", "", "", ""}},
+      {"LOCAL1", {"1", "", "", ""}},
+      {"NALOGI", {"1", "", "", ""}},
+      {"PARTNER", {"6", utf8(links.shortPath), "", "PARTNER"}},
+      {"KONTI", {"6", utf8(links.longPath), "", "KONTI"}},
+      {"Čreda ŠŽ", {"6", utf8(links.excelPath), utf8(links.excelPrefix), "List1$"}},
+      {"Računi", {"4", "", utf8(links.odbc), ""}},
+      {"Poizvedba", {"5", "", "", ""}},
+  };
+  for (const auto& [name, entry] : expected) {
+    ASSERT_TRUE(catalogue.count(name)) << name << " missing from mdb-export MSysObjects";
+    EXPECT_EQ(catalogue.at(name), entry) << name;
+  }
+
+  EXPECT_EQ(mdb("mdb-export", file, "LOCAL1"),
+            "ID,OPIS,OPOMBA\n1,\"prvi\",\n2,\"drugi\",\"kratka opomba\"\n3,\"tretji\",\"" +
+                utf8(std::u16string(40, u'ž')) + " dolga opomba, ki ne gre v vrstico\"\n");
+  EXPECT_EQ(mdb("mdb-export", file, "NALOGI"),
+            "ID,DATUM,KONTO,ZNESEK\n1,\"01/15/24 00:00:00\",\"1000\",150.0000\n"
+            "2,\"02/03/24 00:00:00\",\"1200\",1234.5600\n");
 }
 
-TEST(Builder, SmallJet4FrontEndReadsWithMdbtools) {
+TEST_P(BuilderFormats, BackEndsReadWithMdbtools) {
   POVEZAVA_REQUIRE_MDBTOOLS();
-  TempDir dir;
-  const auto file = dir.path() / "TQ.mdb";
+  const auto partner = build(partnerBackEndSpec(GetParam().version), "PARTNER.MDB");
+  const auto querno = build(quernoBackEndSpec(GetParam().version), "QUERNO.MDB");
+  EXPECT_EQ(mdb("mdb-tables", querno, "-1"), "KONTI\nNALOGI\n");
+  EXPECT_EQ(mdb("mdb-export", partner, "PARTNER"),
+            "ID,NAZIV\n1,\"Mercator d.d.\"\n2,\"Računovodski servis Žužek, Šiška\"\n3,\"Gorenje d.o.o.\"\n");
+  EXPECT_EQ(mdb("mdb-export", querno, "KONTI"),
+            "KONTO,NAZIV\n\"1000\",\"Blagajna\"\n\"1100\",\"Denarna sredstva na računih\"\n"
+            "\"1200\",\"Kratkoročne terjatve do kupcev\"\n");
+}
+
+// What the engine's table-definition collection shows.
+std::vector<std::string> engineListing(const std::filesystem::path& file) {
+  std::vector<std::string> lines;
+  auto db = dbEngine().openDatabase(fromUtf8(file.string()));
+  EXPECT_TRUE(db.ok()) << db.status().toString();
+  if (!db.ok()) return lines;
+  auto defs = (*db)->tableDefs();
+  EXPECT_TRUE(defs.ok()) << defs.status().toString();
+  if (!defs.ok()) return lines;
+  for (std::size_t i = 0; i < (*defs)->count(); ++i) {
+    const auto def = (*defs)->at(i);
+    auto connect = def->connect();
+    lines.push_back(utf8(def->name()) + "|" + std::string(kindName(def->kind())) + "|" +
+                    (connect.ok() ? utf8(*connect) : connect.status().toString()));
+  }
+  EXPECT_TRUE((*db)->close().ok());
+  return lines;
+}
+
+TEST_P(BuilderFormats, ReadsBackThroughTheEngine) {
+  const SampleLinks links;
+  const auto file = build(links.spec());
+  const std::vector<std::string> expected = {
+      "MSysObjects|local|",
+      "LOCAL1|local|",
+      "NALOGI|local|",
+      "PARTNER|linked|;DATABASE=" + utf8(links.shortPath),
+      "KONTI|linked|;DATABASE=" + utf8(links.longPath),
+      "Čreda ŠŽ|linked|" + utf8(links.excelPrefix) + "DATABASE=" + utf8(links.excelPath),
+      "Računi|odbc|" + utf8(links.odbc),
+  };
+  EXPECT_EQ(engineListing(file), expected);
+}
+
+// The built file opened with our reader, for layout checks.
+struct OpenedFile {
+  std::unique_ptr<JetFile> file;
+  std::unique_ptr<Catalog> catalog;
+};
+
+OpenedFile openJet(const std::filesystem::path& path) {
+  OpenedFile out;
+  auto raw = posixFileSystem().open(path.string(), OpenMode::readOnly);
+  EXPECT_TRUE(raw.ok()) << raw.status().toString();
+  if (!raw.ok()) return out;
+  auto file = JetFile::open(std::move(*raw), path.string());
+  EXPECT_TRUE(file.ok()) << file.status().toString();
+  if (!file.ok()) return out;
+  out.file = std::move(*file);
+  auto catalog = Catalog::open(*out.file);
+  EXPECT_TRUE(catalog.ok()) << catalog.status().toString();
+  if (catalog.ok()) out.catalog = std::make_unique<Catalog>(std::move(*catalog));
+  return out;
+}
+
+// The owned map of a long-value column, from the definition's list of
+// {column number, owned map, free map} entries after the column names (the
+// builder writes no indexes, so the list follows the names directly).
+std::vector<std::uint32_t> longValueColumnPages(JetFile& file, std::uint32_t tdefPage, std::uint16_t column) {
+  const Layout& layout = file.layout();
+  auto page = file.page(tdefPage);
+  EXPECT_TRUE(page.ok());
+  if (!page.ok()) return {};
+  const PageView view = page->view();
+  const std::uint16_t columns = view.u16(layout.tdefOffsetColumnCount).value_or(0);
+  std::size_t at = layout.tdefHeaderLength + columns * layout.columnDescriptorSize;
+  for (std::uint16_t i = 0; i < columns; ++i) {
+    const std::size_t length = layout.nameLengthSize == 1 ? view.u8(at).value_or(0) : view.u16(at).value_or(0);
+    at += layout.nameLengthSize + length;
+  }
+  for (; view.u16(at).value_or(0xFFFF) != 0xFFFF; at += 10) {
+    if (view.u16(at) != column) continue;
+    auto pages = readUsageMap(file, view.u32(at + 2).value_or(0));
+    EXPECT_TRUE(pages.ok()) << pages.status().toString();
+    return pages.ok() ? *pages : std::vector<std::uint32_t>{};
+  }
+  ADD_FAILURE() << "no usage maps for column " << column;
+  return {};
+}
+
+// The raw Database slice of a catalogue row.
+std::vector<std::byte> databaseSlice(OpenedFile& opened, const CatalogTable& table) {
+  auto page = opened.file->page(table.address.dataPage);
+  EXPECT_TRUE(page.ok());
+  auto bytes = rowBytes(*opened.file, *page, table.address.dataRow);
+  EXPECT_TRUE(bytes.ok());
+  const TableDefinition& def = opened.catalog->definition();
+  auto row = Row::parse(*bytes, def, opened.file->layout(), *opened.file, table.address.dataPage);
+  EXPECT_TRUE(row.ok());
+  auto value = row->value(*def.column(kCatalogColumnDatabase));
+  EXPECT_TRUE(value.ok() && value->has_value());
+  const auto span = (*value)->bytes();
+  return {span.begin(), span.end()};
+}
+
+TEST_P(BuilderFormats, DatabasePathsStayInTheRowUpToTheLimitAndGoToLvalPagesBeyond) {
+  const std::size_t limitChars = GetParam().inlineLimit / GetParam().bytesPerChar;
+  auto pathOf = [](std::size_t chars) {
+    std::u16string path = u"C:\\Žužek\\";
+    path += std::u16string(chars - path.size() - 4, u'č');
+    return path + u".MDB";
+  };
+  struct Case {
+    std::u16string name;
+    std::size_t chars;
+    bool inlined;
+  } cases[] = {
+      {u"AT_LIMIT", limitChars, true},
+      {u"ONE_MORE", limitChars + 1, false},
+      {u"VERY_LONG", 250, false},
+  };
   DatabaseSpec spec;
-  spec.entries = {nalogi(),
-                  LinkedTableSpec{u"PARTNER", u"C:\\APP\\PARTNER.MDB"},
-                  LinkedTableSpec{u"KONTI", u"D:\\a very long folder name\\and another one\\QUERNO.MDB", u"KONTI"}};
-  ASSERT_TRUE(buildDatabase(file.string(), spec).ok());
-  EXPECT_EQ(mdb("mdb-ver", file), "JET4\n");
-  EXPECT_EQ(mdb("mdb-tables", file, "-1"), "NALOGI\n");
-  std::cout << mdb("mdb-export", file, "MSysObjects");
-  std::cout << mdb("mdb-export", file, "NALOGI");
+  for (const auto& c : cases) spec.entries.push_back(LinkedTableSpec{c.name, pathOf(c.chars)});
+  const auto path = build(spec);
+  OpenedFile opened = openJet(path);
+  ASSERT_TRUE(opened.catalog);
+  auto tables = opened.catalog->tables();
+  ASSERT_TRUE(tables.ok()) << tables.status().toString();
+  const auto databasePages = longValueColumnPages(*opened.file, kCatalogTdefPage, kCatalogColumnNumberDatabase);
+
+  for (const auto& c : cases) {
+    SCOPED_TRACE(utf8(c.name));
+    const auto table = std::find_if(tables->begin(), tables->end(), [&](const auto& t) { return t.name == c.name; });
+    ASSERT_NE(table, tables->end());
+    EXPECT_EQ(table->database, pathOf(c.chars));
+    const auto slice = databaseSlice(opened, *table);
+    const PageView header(slice);
+    const std::uint32_t lengthAndKind = header.u32(0).value_or(0);
+    EXPECT_EQ(longValueLength(lengthAndKind), c.chars * GetParam().bytesPerChar);
+    if (c.inlined) {
+      EXPECT_EQ(longValueKind(lengthAndKind), LongValueKind::inlined);
+      EXPECT_EQ(slice.size(), kLongValueHeaderSize + c.chars * GetParam().bytesPerChar);
+    } else {
+      EXPECT_EQ(longValueKind(lengthAndKind), LongValueKind::single);
+      EXPECT_EQ(slice.size(), kLongValueHeaderSize);
+      const std::uint32_t lvalPage = rowPointerPage(header.u32(kLongValueOffsetPointer).value_or(0));
+      EXPECT_TRUE(std::count(databasePages.begin(), databasePages.end(), lvalPage))
+          << "page " << lvalPage << " is not in the Database column's usage map";
+      auto page = opened.file->page(lvalPage);
+      ASSERT_TRUE(page.ok());
+      EXPECT_EQ(page->view().u32(kOffsetOwner), kOwnerLval);
+    }
+  }
+}
+
+TEST_P(BuilderFormats, CatalogueSpreadsOverManyPages) {
+  FrontEndOptions options;
+  options.extraQueries = 2000;
+  DatabaseSpec spec = frontEndSpec(options);
+  const auto path = build(spec);
+
+  OpenedFile opened = openJet(path);
+  ASSERT_TRUE(opened.catalog);
+  auto pages = readUsageMap(*opened.file, opened.catalog->definition().ownedMap);
+  ASSERT_TRUE(pages.ok()) << pages.status().toString();
+  EXPECT_GE(pages->size(), GetParam().version == Version::jet3 ? 50u : 25u);
+  // Every catalogue page is a full data page of MSysObjects, and the free-space
+  // field agrees with its rows.
+  for (std::uint32_t number : *pages) {
+    auto page = opened.file->page(number);
+    ASSERT_TRUE(page.ok());
+    const PageView view = page->view();
+    EXPECT_EQ(view.u8(kOffsetPageType), kPageTypeData);
+    EXPECT_EQ(view.u32(kOffsetOwner), kCatalogTdefPage);
+    auto count = dataPageRowCount(*opened.file, *page);
+    ASSERT_TRUE(count.ok());
+    const std::size_t lowest = rowStart(view.u16(opened.file->layout().dataHeaderLength + 2u * (*count - 1u)).value());
+    EXPECT_EQ(view.u16(kOffsetFreeSpace), lowest - opened.file->layout().dataHeaderLength - 2u * *count) << number;
+  }
+  const auto listing = engineListing(path);
+  ASSERT_EQ(listing.size(), 5u);
+  EXPECT_EQ(listing[4], "NALOGI|linked|;DATABASE=C:\\APP\\QUERNO.MDB");
+
+  if (!povezava::testing::haveProgram("mdb-export")) return;
+  const auto csv = parseCsv(mdb("mdb-export", path, "MSysObjects"));
+  EXPECT_EQ(csv.size(), 1u + 5u + 2000u + 4u);  // header, system rows, queries, tables
+}
+
+TEST_P(BuilderFormats, BigTableIsStreamedAndListedByAReferenceMap) {
+  FrontEndOptions options;
+  options.localDataBytes = 6 << 20;
+  const auto path = build(frontEndSpec(options));
+  const std::uint64_t rows = bulkTable(u"x", options.localDataBytes).generatedRowCount;
+
+  OpenedFile opened = openJet(path);
+  ASSERT_TRUE(opened.catalog);
+  auto tables = opened.catalog->tables();
+  ASSERT_TRUE(tables.ok());
+  const auto bulk = std::find_if(tables->begin(), tables->end(), [](const auto& t) { return t.name == u"PODATKI"; });
+  ASSERT_NE(bulk, tables->end());
+  auto def = readTableDefinition(*opened.file, bulk->id, opened.catalog->text());
+  ASSERT_TRUE(def.ok());
+  EXPECT_EQ(def->rowCount, rows);
+  auto mapRow = readRowAt(*opened.file, def->ownedMap, {});
+  ASSERT_TRUE(mapRow.ok());
+  EXPECT_EQ(mapRow->bytes.u8(0), kUsageMapReference);
+  auto pages = readUsageMap(*opened.file, def->ownedMap);
+  ASSERT_TRUE(pages.ok()) << pages.status().toString();
+  EXPECT_GT(pages->size(), 1100u);
+
+  if (!povezava::testing::haveProgram("mdb-export")) return;
+  const auto csv = parseCsv(mdb("mdb-export", path, "PODATKI"));
+  ASSERT_EQ(csv.size(), rows + 1);
+  EXPECT_EQ(csv[1000], (CsvRow{"1000", "Partner 1000 d.o.o.", "12.4875", "09/26/22 00:00:00",
+                               std::string(100, 'x')}));
+}
+
+TEST_P(BuilderFormats, LastCataloguePageIsFilledToTheFreeSpaceAsked) {
+  for (int wantedFree : {0, 3, 40}) {
+    const auto wanted = static_cast<std::uint16_t>(wantedFree);
+    SCOPED_TRACE(wanted);
+    DatabaseSpec spec = frontEndSpec({});
+    spec.entries.insert(spec.entries.begin() + 1, CataloguePageBreak{});
+    spec.lastCataloguePageFreeBytes = wanted;
+    const auto path = build(spec, "full" + std::to_string(wanted) + ".mdb");
+    OpenedFile opened = openJet(path);
+    ASSERT_TRUE(opened.catalog);
+    auto pages = readUsageMap(*opened.file, opened.catalog->definition().ownedMap);
+    ASSERT_TRUE(pages.ok());
+    ASSERT_EQ(pages->size(), 2u) << "the page break starts a second catalogue page";
+    auto tables = opened.catalog->tables();
+    ASSERT_TRUE(tables.ok());
+    for (const auto& t : *tables) {
+      if (t.name == u"KONTI") {
+        EXPECT_EQ(t.address.dataPage, pages->back());
+      }
+    }
+    auto page = opened.file->page(pages->back());
+    ASSERT_TRUE(page.ok());
+    EXPECT_EQ(page->view().u16(kOffsetFreeSpace), wanted);
+    EXPECT_EQ(engineListing(path).size(), 5u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(, BuilderFormats, ::testing::Values(kJet3, kJet4),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
+  TempDir dir;
+  auto withTable = [](std::vector<Value> row) {
+    DatabaseSpec spec;
+    LocalTableSpec t = nalogiTable();
+    t.rows = {std::move(row)};
+    spec.entries.push_back(t);
+    return spec;
+  };
+  DatabaseSpec jet3Slovene;
+  jet3Slovene.version = Version::jet3;
+  jet3Slovene.codePage = 1252;  // has š and ž but no č
+  jet3Slovene.entries.push_back(LinkedTableSpec{u"PARTNER", u"C:\\Računi\\PARTNER.MDB"});
+  DatabaseSpec ace;
+  ace.version = Version::ace12;
+  DatabaseSpec tooFull = frontEndSpec({});
+  tooFull.lastCataloguePageFreeBytes = 4000;
+
+  struct Case {
+    const char* what;
+    DatabaseSpec spec;
+    int number;
+  } cases[] = {
+      {"character missing from the code page", jet3Slovene, kErrInvalidArgument},
+      {"ACE format", ace, kErrInvalidArgument},
+      {"text where a number belongs", withTable({u"1", std::monostate{}, u"1000", Money{0}}), kErrInvalidArgument},
+      {"text longer than its column", withTable({std::int32_t{1}, std::monostate{}, u"12345678901", Money{0}}),
+       kErrInvalidArgument},
+      {"too few values", withTable({std::int32_t{1}}), kErrInvalidArgument},
+      {"more free space than the page has", tooFull, kErrInvalidArgument},
+  };
+  for (const auto& c : cases) {
+    const auto path = dir.path() / "x.mdb";
+    Status built = buildDatabase(path.string(), c.spec);
+    EXPECT_EQ(built.number(), c.number) << c.what << ": " << built.toString();
+    EXPECT_FALSE(std::filesystem::exists(path)) << c.what;
+  }
+}
+
+TEST(Builder, NeverOverwritesAFile) {
+  TempDir dir;
+  const auto path = dir.path() / "TQ.mdb";
+  povezava::testing::writeFile(path, {std::byte{1}, std::byte{2}});
+  Status built = buildDatabase(path.string(), frontEndSpec({}));
+  EXPECT_EQ(built.number(), kErrDatabaseExists) << built.toString();
+  EXPECT_EQ(povezava::testing::readFile(path), (std::vector<std::byte>{std::byte{1}, std::byte{2}}));
+}
+
+TEST(Builder, FrontEndVariantsForTheLinkTests) {
+  TempDir dir;
+  FrontEndOptions noNalogi;
+  noNalogi.withNalogi = false;
+  FrontEndOptions localPartner;
+  localPartner.partnerLocal = true;
+  struct Case {
+    const char* file;
+    FrontEndOptions options;
+    std::vector<std::string> tables;
+  } cases[] = {
+      {"NONALOGI.mdb", noNalogi, {"MSysObjects|local|", "LOCAL1|local|", "PARTNER|linked|;DATABASE=C:\\APP\\PARTNER.MDB",
+                                  "KONTI|linked|;DATABASE=C:\\APP\\QUERNO.MDB"}},
+      {"LOCALPARTNER.mdb", localPartner, {"MSysObjects|local|", "LOCAL1|local|", "PARTNER|local|",
+                                          "KONTI|linked|;DATABASE=C:\\APP\\QUERNO.MDB",
+                                          "NALOGI|linked|;DATABASE=C:\\APP\\QUERNO.MDB"}},
+  };
+  for (const auto& c : cases) {
+    const auto path = dir.path() / c.file;
+    ASSERT_TRUE(buildDatabase(path.string(), frontEndSpec(c.options)).ok()) << c.file;
+    EXPECT_EQ(engineListing(path), c.tables) << c.file;
+  }
+}
+
+TEST(Builder, DateSerialMatchesJetDayNumbers) {
+  EXPECT_EQ(dateSerial(1899, 12, 30), 0.0);
+  EXPECT_EQ(dateSerial(1900, 1, 1), 2.0);
+  EXPECT_EQ(dateSerial(2024, 1, 15), 45306.0);
+  EXPECT_EQ(dateSerial(2000, 3, 1), 36586.0);
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "engine/case_fold.h"
 #include "engine/errors.h"
+#include "engine/jet/byte_writer.h"
 #include "engine/jet/catalog.h"
 #include "engine/jet/code_page.h"
 #include "engine/jet/column_maps.h"
@@ -111,13 +113,35 @@ class Staging {
     return &current_.emplace(number, std::move(edit)).first->second;
   }
 
+  // A page added at the end of the file: an empty long-value page.
+  PageEdit* createLongValuePage(std::uint32_t number) {
+    const Layout& layout = file_.layout();
+    std::vector<std::byte> bytes(layout.pageSize, std::byte{0});
+    putU8(bytes, kOffsetPageType, kPageTypeData);
+    putU8(bytes, kOffsetPageMarker, kPageMarker);
+    putU16(bytes, kOffsetFreeSpace, static_cast<std::uint16_t>(layout.pageSize - layout.dataHeaderLength));
+    putU32(bytes, kOffsetOwner, kOwnerLval);
+    created_.insert(number);
+    return &current_.emplace(number, PageEdit(layout, file_.displayName(), number, std::move(bytes)))
+                .first->second;
+  }
+
   void changed(std::uint32_t number, std::size_t slot) { scope_[number].changedSlots.push_back(slot); }
   void added(std::uint32_t number) { ++scope_[number].addedSlots; }
   // The page's present state is the next thing to write.
   void write(std::uint32_t number) { writes_.push_back({number, current_.at(number).bytes()}); }
+  // The page's final state is written at this point of the order.
+  void writeLater(std::uint32_t number) {
+    writes_.push_back({number, {}});
+    late_.push_back(writes_.size() - 1);
+  }
 
   Status verify() const {
     for (const auto& [number, after] : current_) {
+      if (created_.contains(number)) {
+        if (Status s = after.check(); !s.ok()) return s;
+        continue;
+      }
       auto scope = scope_.find(number);
       if (Status s = verifyEdit(original_.at(number), after, scope == scope_.end() ? EditScope{} : scope->second);
           !s.ok()) {
@@ -127,7 +151,11 @@ class Staging {
     return Status::success();
   }
 
-  const std::vector<PageWrite>& writes() const { return writes_; }
+  const std::vector<PageWrite>& writes() {
+    for (std::size_t i : late_) writes_[i].bytes = current_.at(writes_[i].page).bytes();
+    late_.clear();
+    return writes_;
+  }
   const PageEdit& current(std::uint32_t number) const { return current_.at(number); }
 
  private:
@@ -135,7 +163,9 @@ class Staging {
   std::map<std::uint32_t, PageEdit> original_;
   std::map<std::uint32_t, PageEdit> current_;
   std::map<std::uint32_t, EditScope> scope_;
+  std::set<std::uint32_t> created_;
   std::vector<PageWrite> writes_;
+  std::vector<std::size_t> late_;
 };
 
 // ---------------------------------------------------------------------------
@@ -145,7 +175,7 @@ class LinkWriter {
   LinkWriter(JetFile& file, Catalog& catalog) : file_(file), catalog_(catalog), stage_(file) {}
 
   Status run(const LinkChange& change);
-  const std::vector<PageWrite>& writes() const { return stage_.writes(); }
+  const std::vector<PageWrite>& writes() { return stage_.writes(); }
 
  private:
   // Every pointer to an out-of-line value held by a live catalogue row, with
@@ -156,6 +186,11 @@ class LinkWriter {
   Result<std::vector<std::byte>> placeLongValue(const ColumnDef& column, std::span<const std::byte> data,
                                                 const std::optional<LongValueRef>& old,
                                                 bool& reusedOld);
+  // Adds a long-value page for `maps`' column at the end of the file and
+  // records it in the column's maps and the global map.
+  Result<PageEdit*> allocateLongValuePage(const ColumnMaps& maps);
+  // Sets (or clears) `page`'s bit in the inline usage map at `pointer`.
+  Status setMapBit(std::uint32_t pointer, std::uint32_t page, bool value);
   Status putRow(const RowAddress& address, std::span<const std::byte> oldRow,
                 std::vector<std::byte> newRow);
   Status deleteLongValueRow(std::uint32_t pointer);
@@ -171,6 +206,7 @@ class LinkWriter {
   const ColumnDef* connect_ = nullptr;
   std::vector<std::byte> newDatabase_;
   std::optional<std::vector<std::byte>> newConnect_;
+  bool allocated_ = false;
 };
 
 Status LinkWriter::countLongValueReferences() {
@@ -208,11 +244,13 @@ Result<std::vector<std::byte>> LinkWriter::placeLongValue(const ColumnDef& colum
   auto maps = readColumnMaps(file_, catalog_.definition());
   if (!maps) return maps.status();
   std::vector<std::uint32_t> pages;
+  std::optional<ColumnMaps> columnMaps;
   for (const ColumnMaps& m : *maps) {
     if (m.column != column.number || m.ownedMap == 0) continue;
     auto listed = readUsageMap(file_, m.ownedMap);
     if (!listed) return listed.status();
     pages = *listed;
+    columnMaps = m;
   }
   for (std::uint32_t number : pages) {
     auto raw = file_.page(number);
@@ -252,10 +290,76 @@ Result<std::vector<std::byte>> LinkWriter::placeLongValue(const ColumnDef& colum
       }
     }
   }
-  return errors::recordTooLarge(file_.displayName(),
-                                "the catalogue has no long-value page with room for a value of " +
-                                    std::to_string(data.size()) + " bytes in column " +
-                                    narrow(column.name));
+  if (!columnMaps || columnMaps->freeMap == 0) {
+    return errors::recordTooLarge(file_.displayName(),
+                                  "column " + narrow(column.name) + " has no long-value usage maps");
+  }
+  // As Access does when a column's pages are full: a new page of its own.
+  auto page = allocateLongValuePage(*columnMaps);
+  if (!page) return page.status();
+  auto slot = (*page)->append(data, 0);
+  if (!slot) return slot.status();
+  const std::uint32_t number = (*page)->number();
+  return longValueSlice(LongValueKind::single, data,
+                        makeRowPointer(number, static_cast<std::uint8_t>(*slot)));
+}
+
+Result<PageEdit*> LinkWriter::allocateLongValuePage(const ColumnMaps& maps) {
+  if (allocated_) {
+    return errors::recordTooLarge(file_.displayName(), "a relink adds at most one page");
+  }
+  const std::uint32_t number = file_.pageCount();
+  if (number > 0xFFFFFF) return errors::recordTooLarge(file_.displayName(), "the file is full");
+  // The page first, so that no map ever lists a page that is not there.
+  PageEdit* page = stage_.createLongValuePage(number);
+  allocated_ = true;
+  // The new page holds its row before it is written: reserve the write slot
+  // now, fill it in when the row is placed (see writes(): the state written is
+  // taken at commit time).
+  stage_.writeLater(number);
+  if (Status s = setMapBit(maps.ownedMap, number, true); !s.ok()) return s;
+  if (Status s = setMapBit(maps.freeMap, number, true); !s.ok()) return s;
+  // Global map: a set bit means the page is free.
+  if (Status s = setMapBit(makeRowPointer(kGlobalUsageMapPage, 0), number, false); !s.ok()) return s;
+  return page;
+}
+
+Status LinkWriter::setMapBit(std::uint32_t pointer, std::uint32_t page, bool value) {
+  const std::uint32_t mapPage = rowPointerPage(pointer);
+  const std::uint8_t slot = rowPointerRow(pointer);
+  auto edit = stage_.page(mapPage);
+  if (!edit) return edit.status();
+  if (slot >= (*edit)->rowCount() || isDeletedRow((*edit)->word(slot))) {
+    return file_.corrupt(mapPage, "usage map row " + std::to_string(slot) + " is missing");
+  }
+  std::vector<std::byte> row((*edit)->row(slot).begin(), (*edit)->row(slot).end());
+  const PageView view(row);
+  auto refuse = [&](const std::string& why) {
+    return errors::recordTooLarge(file_.displayName(), "the usage map on page " + std::to_string(mapPage) +
+                                                           " " + why + "; compact the database in Access");
+  };
+  if (row.size() <= kUsageMapOffsetBitmap || view.u8(0) != kUsageMapInline) {
+    return refuse("is not an inline map");
+  }
+  std::uint32_t start = view.u32(kUsageMapOffsetStartPage).value_or(0);
+  const std::size_t bits = (row.size() - kUsageMapOffsetBitmap) * 8;
+  if (page < start || page - start >= bits) {
+    const bool empty = std::all_of(row.begin() + kUsageMapOffsetBitmap, row.end(),
+                                   [](std::byte b) { return b == std::byte{0}; });
+    if (!value) return Status::success();  // out of its range: not listed anyway
+    if (!empty) return refuse("cannot list page " + std::to_string(page));
+    // An empty map may start anywhere.
+    start = page;
+    putU32(row, kUsageMapOffsetStartPage, start);
+  }
+  const std::size_t bit = page - start;
+  const auto mask = static_cast<std::byte>(1U << (bit % 8));
+  std::byte& b = row[kUsageMapOffsetBitmap + bit / 8];
+  b = value ? (b | mask) : (b & ~mask);
+  if (Status s = (*edit)->overwrite(slot, row); !s.ok()) return s;
+  stage_.changed(mapPage, slot);
+  stage_.write(mapPage);
+  return Status::success();
 }
 
 Result<std::span<const std::byte>> LinkWriter::stagedRow(std::uint32_t pointer) {
