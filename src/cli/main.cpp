@@ -22,6 +22,10 @@ int list(std::span<const std::string> args, Console& console) {
   return povezava::cli::runList(args, console.out, console.err);
 }
 
+int makeDemo(std::span<const std::string> args, Console& console) {
+  return povezava::cli::runMakeDemo(args, console.out, console.err);
+}
+
 struct Command {
   std::string_view name;
   std::string_view help;
@@ -54,8 +58,10 @@ constexpr Command kCommands[] = {
      "      Every form takes --dry-run (write nothing, say what would change) and\n"
      "      --json (one JSON object per file on stdout).\n",
      &povezava::cli::runRelink},
-    {"make-demo", "make-demo FOLDER    a demo front-end TQ.mdb and its back-ends in FOLDER/data",
-     &povezava::cli::runMakeDemo},
+    {"make-demo",
+     "  make-demo FOLDER\n"
+     "      A demo front-end TQ.mdb and its back-ends in FOLDER/data.\n",
+     &makeDemo},
 };
 
 void help(std::ostream& out) {
