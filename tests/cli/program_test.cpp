@@ -20,8 +20,10 @@ std::string cli(const std::string& args, int* status, const std::filesystem::pat
 }
 
 std::string slurp(const std::filesystem::path& file) {
-  std::ifstream in(file);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  const auto bytes = povezava::testing::readFile(file);
+  std::string text;
+  for (std::byte b : bytes) text += static_cast<char>(b);
+  return text;
 }
 
 // Every line of `text` parsed by Python's json module: "" when they all are

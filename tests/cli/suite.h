@@ -13,6 +13,7 @@
 #include "cli/console.h"
 #include "engine/engine.h"
 #include "engine/jet/builder.h"
+#include "engine/jet/sample_databases.h"
 #include "engine/unicode.h"
 #include "support/test_support.h"
 
@@ -20,6 +21,7 @@ namespace povezava::cli::testing {
 
 namespace jet = engine::jet;
 
+// A local table with one column and one row.
 inline jet::LocalTableSpec localTable(std::u16string name) {
   return jet::LocalTableSpec{std::move(name), {{u"ID", jet::ColumnType::longInteger}}, {{std::int32_t{1}}}};
 }
@@ -40,17 +42,21 @@ inline void build(const std::filesystem::path& file, jet::DatabaseSpec spec) {
 // PARTNER.MDB and QUERNO.MDB in `folder` (created), Jet 4 unless told.
 inline void buildBackEnds(const std::filesystem::path& folder, jet::Version version = jet::Version::jet4) {
   std::filesystem::create_directories(folder);
-  build(folder / "PARTNER.MDB", spec(version, {localTable(u"PARTNER")}));
-  build(folder / "QUERNO.MDB", spec(version, {localTable(u"KONTI"), localTable(u"NALOGI")}));
+  build(folder / "PARTNER.MDB", jet::partnerBackEndSpec(version, 1250));
+  build(folder / "QUERNO.MDB", jet::quernoBackEndSpec(version, 1250));
 }
 
 // A front-end whose PARTNER, KONTI and NALOGI point at `partner` and `codes`,
-// plus a local table and the extra entries given.
+// with the local table LOCAL1 and the extra entries given.
 inline void buildFrontEnd(const std::filesystem::path& file, const std::u16string& partner,
                           const std::u16string& codes, std::vector<jet::CatalogueEntry> extra = {},
                           jet::Version version = jet::Version::jet4) {
-  jet::DatabaseSpec made = spec(version, {jet::LinkedTableSpec{u"PARTNER", partner}, jet::LinkedTableSpec{u"KONTI", codes},
-                                          jet::LinkedTableSpec{u"NALOGI", codes}, localTable(u"LOCAL1")});
+  jet::FrontEndOptions options;
+  options.version = version;
+  options.codePage = 1250;
+  options.partnerDatabase = partner;
+  options.quernoDatabase = codes;
+  jet::DatabaseSpec made = jet::frontEndSpec(options);
   for (auto& entry : extra) made.entries.push_back(std::move(entry));
   build(file, std::move(made));
 }
