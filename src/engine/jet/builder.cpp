@@ -31,7 +31,6 @@ constexpr std::size_t kColumnOffsetCodePageJet3 = 0x0B;
 constexpr std::size_t kColumnOffsetSortOrderJet4 = 0x0B;
 constexpr std::uint16_t kSortOrderGeneral = 0x0409;
 constexpr std::size_t kOffsetSortOrderJet4 = 0x6E;            // page 0, inside the masked block
-constexpr std::size_t kOffsetDataUnknownJet4 = 0x08;         // zero on table pages
 
 // Bitmap bytes of an inline usage map row (the row is 5 bytes longer).
 constexpr std::size_t inlineMapBitmapBytes(const Layout& layout) { return layout.pageSize == 2048 ? 128 : 64; }
