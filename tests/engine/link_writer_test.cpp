@@ -227,6 +227,31 @@ TEST_P(LinkWriterTest, AFullDiskOrReadOnlyFileOrFolderChangesNothing) {
   }
 }
 
+TEST(LinkWriter, Invariant2_ACataloguePageThatIsAlreadyInconsistentIsRefusedNotEdited) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  povezava::testing::TempDir dir;
+  const std::string path = dir.copy(povezava::testing::fixturesDir() / "jet4-v2000" / "TQ.mdb").string();
+  std::uint32_t page = 0;
+  {
+    auto file = posixFileSystem().open(path, OpenMode::readOnly);
+    auto jet = JetFile::open(std::move(*file), path);
+    auto catalog = Catalog::open(**jet);
+    auto tables = catalog->tables();
+    ASSERT_TRUE(tables.ok());
+    for (const auto& t : *tables) {
+      if (t.name == u"PARTNER") page = t.address.dataPage;
+    }
+  }
+  ASSERT_NE(page, 0U);
+  auto bytes = readFile(path);
+  bytes[page * 4096 + kOffsetFreeSpace] ^= std::byte{0x01};  // free space off by one
+  povezava::testing::writeFile(path, bytes);
+  const Status s = writeLink(posixFileSystem(), path, path, LinkChange{u"PARTNER", u"D:\\N.MDB", std::nullopt});
+  EXPECT_EQ(s.number(), kErrCannotOpen);
+  EXPECT_NE(s.description().find("free space"), std::string::npos) << s.description();
+  EXPECT_EQ(readFile(path), bytes);
+}
+
 INSTANTIATE_TEST_SUITE_P(FrontEnds, LinkWriterTest, ::testing::ValuesIn(kFrontEnds),
                          [](const auto& p) {
                            std::string name = p.param.file;

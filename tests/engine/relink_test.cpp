@@ -16,6 +16,7 @@
 #include "engine/jet/sample_databases.h"
 #include "engine/unicode.h"
 #include "page_compare.h"
+#include "support/fault_io.h"
 #include "support/test_support.h"
 
 namespace povezava::engine::jet {
@@ -137,7 +138,7 @@ TEST_P(FixtureRelinkTest, EveryFrontEndRelinksToItsOwnBackEnds) {
   }
 }
 
-TEST_P(FixtureRelinkTest, RefusedRelinksLeaveTheFrontEndByteIdentical) {
+TEST_P(FixtureRelinkTest, Invariant1_RefusedRelinksLeaveTheFrontEndByteIdentical) {
   const std::string frontEnd = at(std::string("TQ") + GetParam().extension);
   const auto before = readFile(frontEnd);
   povezava::testing::writeFile(at("notes.mdb"), std::vector<std::byte>(8192, std::byte{'x'}));
@@ -200,6 +201,36 @@ TEST_P(FixtureRelinkTest, PathsOfEveryLengthRoundTripAndTheFileGrowsByOnePageAtM
   fs::current_path(cwd);
   EXPECT_LE(fs::file_size(frontEnd), sizeBefore + 4096);
   EXPECT_EQ(mdbExport(frontEnd, "LOCAL1"), local);
+}
+
+TEST_P(FixtureRelinkTest, Invariant1_NothingIsWrittenBeforeTheBackEndIsVerified) {
+  const std::string frontEnd = at(std::string("TQ") + GetParam().extension);
+  povezava::testing::FaultFileSystem counting(posixFileSystem());
+  JetEngine engine(counting);
+  auto db = engine.openDatabase(fromUtf8(frontEnd));
+  ASSERT_TRUE(db.ok());
+  auto t = (*(*db)->tableDefs())->item(u"PARTNER");
+  ASSERT_TRUE((*t)->setConnect(u";DATABASE=" + fromUtf8(at(GetParam().querno))).ok());
+  EXPECT_EQ((*t)->refreshLink().number(), kErrObjectNotFound);
+  EXPECT_EQ(counting.changes(), 0);  // no write, no sync, no journal
+  // The same table with a good back-end: now something is written.
+  ASSERT_TRUE((*t)->setConnect(u";DATABASE=" + fromUtf8(at(GetParam().partner))).ok());
+  EXPECT_TRUE((*t)->refreshLink().ok());
+  EXPECT_GT(counting.changes(), 0);
+}
+
+// A prefix other than ";" is stored as the table's Connect; relinking with ";"
+// again empties it.
+TEST_P(FixtureRelinkTest, AConnectPrefixIsStoredAndClearedAgain) {
+  const std::string frontEnd = at(std::string("TQ") + GetParam().extension);
+  const std::u16string path = fromUtf8(at(GetParam().partner));
+  ASSERT_TRUE(relink(frontEnd, u"PARTNER", u"MS Access;PWD=;DATABASE=" + path).ok());
+  EXPECT_EQ(connectOf(frontEnd, u"PARTNER"), u"MS Access;PWD=;DATABASE=" + path);
+  int status = -1;
+  EXPECT_NE(mdbExport(frontEnd, "MSysObjects", &status).find("\"MS Access;PWD=;\""), std::string::npos);
+  ASSERT_TRUE(relink(frontEnd, u"PARTNER", u";DATABASE=" + path).ok());
+  EXPECT_EQ(connectOf(frontEnd, u"PARTNER"), u";DATABASE=" + path);
+  EXPECT_EQ(mdbExport(frontEnd, "MSysObjects").find("MS Access"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureRelinkTest, ::testing::ValuesIn(kSets),
