@@ -10,6 +10,7 @@
 #include "engine/case_fold.h"
 #include "engine/errors.h"
 #include "engine/jet/catalog.h"
+#include "engine/jet/jet_database.h"
 #include "engine/jet/journal.h"
 #include "engine/unicode.h"
 #include "support/fault_io.h"
@@ -233,6 +234,23 @@ TEST_P(LinkWriterTest, Invariant5_PowerLossAtEveryStepLeavesTheOldLinkOrTheNew) 
       }
     }
   }
+}
+
+TEST_P(LinkWriterTest, Invariant5_ATornCataloguePageIsRepairedByTheNextOpen) {
+  FaultFileSystem probe(posixFileSystem());
+  ASSERT_TRUE(relink(probe, u"D:\\N.MDB").ok());
+  povezava::testing::restoreFile(path_, original_);
+  // The journal is the first write; the catalogue page comes after it.
+  FaultFileSystem faulty(posixFileSystem());
+  faulty.tearWrite(2);
+  EXPECT_FALSE(relink(faulty, u"D:\\N.MDB").ok());
+  faulty.powerCycle();
+  ASSERT_TRUE(fs::exists(journalPath(path_)));
+  JetEngine engine(posixFileSystem());
+  auto db = engine.openDatabase(fromUtf8(path_));
+  ASSERT_TRUE(db.ok()) << db.status().toString();
+  EXPECT_FALSE(fs::exists(journalPath(path_)));
+  EXPECT_EQ(readFile(path_), original_);
 }
 
 TEST_P(LinkWriterTest, AFullDiskOrReadOnlyFileOrFolderChangesNothing) {
