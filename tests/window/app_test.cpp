@@ -355,7 +355,8 @@ TEST_F(EndToEndFormats, UnderARealXServer) {
   const fs::path dir = dir_.path();
   const fs::path frontEnd = buildFrontEnd(dir / "fe", engine::jet::Version::jet4);
   const RunResult run = runBinary(binary_.string(), {frontEnd.string() + "," + (dir / "data").string()}, dir,
-                            "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY xvfb-run -a");
+                            "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "
+                            "LSAN_OPTIONS=suppressions=" POVEZAVA_LSAN_SUPPRESSIONS " xvfb-run -a");
   EXPECT_EQ(run.status, 0) << run.output;
   expectLinks(frontEnd, (dir / "data").string() + "\\PARTNER.MDB", (dir / "data").string() + "\\querno.MDB");
 }
