@@ -32,6 +32,14 @@ bool hasPlatformArgument(int argc, char** argv) {
   return false;
 }
 
+// Qt's own notes (no XDG_RUNTIME_DIR, what a platform plugin cannot do) are
+// not the user's business: stderr carries povezava's failures, which install
+// scripts read. Qt's critical and fatal messages still go through.
+void keepQtNotesOffStderr(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg) return;
+  std::cerr << qFormatLogMessage(type, context, message).toStdString() << '\n';
+}
+
 constexpr char kNoDisplay[] =
     "povezava: there is no display to show the window on.\n"
     "To relink without a window, name the front-end database and the back-end location:\n"
@@ -74,6 +82,7 @@ int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
                       environment("DISPLAY"), environment("WAYLAND_DISPLAY"))) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
+  qInstallMessageHandler(keepQtNotesOffStderr);
   QApplication app(argc, argv);
   const bool display = !isHeadlessPlatform(QGuiApplication::platformName());
   const QString commandText = commandTextOf(QCoreApplication::arguments());

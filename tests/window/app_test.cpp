@@ -313,6 +313,8 @@ TEST_P(EndToEnd, RunsAsTheCommandLineSays) {
   expectLinks(frontEnd, expand(row.partner, dir), expand(row.codeTables, dir));
   if (row.status != 0) {
     EXPECT_EQ(readFile(frontEnd), before) << "a failed run wrote to the front-end";
+  } else {
+    EXPECT_EQ(run.output, "") << "a successful run says nothing";
   }
 }
 
