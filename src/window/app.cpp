@@ -47,9 +47,13 @@ constexpr char kNoDisplay[] =
 
 }  // namespace
 
-bool chooseOffscreen(bool platformArgument, std::string_view qpaPlatform, std::string_view display,
-                     std::string_view waylandDisplay) {
-  return !platformArgument && qpaPlatform.empty() && display.empty() && waylandDisplay.empty();
+std::string platformChoice(bool platformArgument, std::string_view qpaPlatform,
+                           std::string_view display, std::string_view waylandDisplay) {
+  if (platformArgument || !qpaPlatform.empty()) return {};
+  std::string choice;
+  if (!waylandDisplay.empty()) choice += "wayland;";
+  if (!display.empty()) choice += "xcb;";
+  return choice + "offscreen";
 }
 
 bool isHeadlessPlatform(const QString& platformName) {
@@ -78,10 +82,9 @@ std::optional<int> afterLoad(morvane& window, const engine::Status& loaded, Mess
 }
 
 int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
-  if (chooseOffscreen(hasPlatformArgument(argc, argv), environment("QT_QPA_PLATFORM"),
-                      environment("DISPLAY"), environment("WAYLAND_DISPLAY"))) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  }
+  const std::string platform = platformChoice(hasPlatformArgument(argc, argv), environment("QT_QPA_PLATFORM"),
+                                              environment("DISPLAY"), environment("WAYLAND_DISPLAY"));
+  if (!platform.empty()) qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
   qInstallMessageHandler(keepQtNotesOffStderr);
   QApplication app(argc, argv);
   const bool display = !isHeadlessPlatform(QGuiApplication::platformName());
