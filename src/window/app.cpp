@@ -75,8 +75,7 @@ std::optional<int> afterLoad(morvane& window, const engine::Status& loaded, Mess
     return std::nullopt;
   }
   const std::string line = loaded.toString();
-  errors << "povezava: " << line << '\n';
-  errors.flush();
+  writeErrorLine(errors, line);
   if (boxes != nullptr) boxes->showError(nullptr, window.windowTitle(), QString::fromStdString(line));
   return 1;
 }
