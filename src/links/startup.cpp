@@ -73,6 +73,15 @@ std::optional<LinkStrings> backendLinkStrings(std::u16string_view location,
   return LinkStrings{linkTo(location, kPartnerFile), linkTo(location, kCodeTableFile)};
 }
 
+bool applyBackendLocation(std::u16string_view location, WindowTexts& texts,
+                          std::u16string_view separators) {
+  auto links = backendLinkStrings(location, separators);
+  if (!links) return false;
+  texts.Text2[0] = std::move(links->partner);
+  texts.Text2[1] = std::move(links->codeTables);
+  return true;
+}
+
 LoadOutcome startupLoad(engine::DBEngine& engine, std::u16string_view appPath,
                         std::u16string_view commandText, WindowState& state, WindowTexts& texts,
                         std::u16string_view separators) {
@@ -88,12 +97,7 @@ LoadOutcome startupLoad(engine::DBEngine& engine, std::u16string_view appPath,
     state.AutoLinkFlag = kFalse;
     return outcome;
   }
-  if (line.present) {
-    if (auto links = backendLinkStrings(line.backEnd, separators)) {
-      texts.Text2[0] = std::move(links->partner);
-      texts.Text2[1] = std::move(links->codeTables);
-    }
-  }
+  if (line.present) applyBackendLocation(line.backEnd, texts, separators);
   state.AutoLinkFlag = line.present ? kTrue : kFalse;
   return outcome;
 }

@@ -66,6 +66,13 @@ struct LinkStrings {
 std::optional<LinkStrings> backendLinkStrings(
     std::u16string_view location, std::u16string_view separators = text::kPlatformSeparators);
 
+// Puts backendLinkStrings(location) into texts.Text2[0] and texts.Text2[1];
+// true when it did, false (boxes untouched) when the location does not sort
+// after " ". Start-up's last step; `povezava-cli relink --backend` applies a
+// location to a freshly inspected front-end the same way.
+bool applyBackendLocation(std::u16string_view location, WindowTexts& texts,
+                          std::u16string_view separators = text::kPlatformSeparators);
+
 // What the window's Load did.
 struct LoadOutcome {
   bool arguments = false;  // the command line was present
@@ -77,8 +84,8 @@ struct LoadOutcome {
 //  2. parseCommandLine(commandText).
 //  3. Without a command line: inspectLinks(); AutoLinkFlag = "False".
 //  4. With one: texts.ImeBaze = the first word (also when empty);
-//     inspectLinks(); then, when backendLinkStrings(back-end location) gives
-//     link strings, they replace Text2[0] and Text2[1]; AutoLinkFlag = "True".
+//     inspectLinks(); then applyBackendLocation(back-end location);
+//     AutoLinkFlag = "True".
 // When inspection fails, Load stops there: the proposals are not replaced and
 // AutoLinkFlag becomes "False", so no automatic relink can follow. The window
 // decides what to do with the failure (report it; show the window without

@@ -9,6 +9,8 @@
 #include <sstream>
 
 #include "engine/errors.h"
+#include "engine/jet/long_value.h"
+#include "engine/jet/row.h"
 #include "engine/unicode.h"
 #include "jet_test_util.h"
 #include "support/test_support.h"
@@ -237,6 +239,35 @@ TEST(JetDatabase, LinkedRowKeepsForeignNameAndFlags) {
   EXPECT_EQ(link.flags, kObjectFlagsJetLink);
   EXPECT_EQ(link.database, u"Z:\\jackcess_test\\linkeeTest.accdb");  // 66 bytes on an LVAL page
   EXPECT_FALSE(link.connect.has_value());
+}
+
+// Jet 3 long values: Table1's property blob in testV1997.mdb, 1040 bytes on
+// LVAL page 20 row 8, starts with "KKD\0".
+TEST(JetDatabase, Jet3LongValueIsReadFromItsLvalPage) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  auto db = openBytes(fixtureBytes("access-made/V1997/testV1997.mdb"));
+  ASSERT_TRUE(db.ok());
+  auto tables = (*db)->readTables();
+  ASSERT_TRUE(tables.ok());
+  const auto table1 = std::find_if(tables->begin(), tables->end(),
+                                   [](const CatalogTable& t) { return t.name == u"Table1"; });
+  ASSERT_NE(table1, tables->end());
+  JetFile& file = (*db)->file();
+  auto catalog = Catalog::open(file);
+  ASSERT_TRUE(catalog.ok());
+  auto page = file.page(table1->address.dataPage);
+  ASSERT_TRUE(page.ok());
+  auto bytes = rowBytes(file, *page, table1->address.dataRow);
+  ASSERT_TRUE(bytes.ok());
+  EXPECT_EQ(bytes->size(), 67u);
+  auto row = Row::parse(*bytes, catalog->definition(), file.layout(), "testV1997.mdb", page->number());
+  ASSERT_TRUE(row.ok());
+  auto slice = row->value(*catalog->definition().column(u"LvProp"));
+  ASSERT_TRUE(slice.ok() && slice->has_value());
+  auto blob = readLongValue(file, **slice, page->number());
+  ASSERT_TRUE(blob.ok()) << blob.status().toString();
+  ASSERT_EQ(blob->size(), 1040u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(blob->data()), 4), std::string("KKD\0", 4));
 }
 
 TEST(JetDatabase, LookupIgnoresCaseAndReportsMissingNames) {

@@ -73,6 +73,19 @@ TEST(PathHelpers, NoSeparatorsMeansNoFolder) {
   EXPECT_EQ(StripFilepath(u"D:\\DATA\\P.MDB", u""), u"D:\\DATA\\P.MDB");
 }
 
+TEST(PathHelpers, PositionsCountSixteenBitUnits) {
+  // A character outside the BMP is two units; neither half is a separator.
+  const std::u16string path = u"D:\\\U0001D11E\\\u010Cas.mdb";
+  EXPECT_EQ(StripFileName(path, kWindowsSeparators), u"D:\\\U0001D11E");
+  EXPECT_EQ(StripFilepath(path, kWindowsSeparators), u"\u010Cas.mdb");
+}
+
+TEST(PathHelpers, PathsLongerThanSixteenBitPositionsSplitTheSame) {
+  const std::u16string folder = u"D:\\" + std::u16string(40000, u'x');
+  EXPECT_EQ(StripFileName(folder + u"\\P.MDB", kWindowsSeparators), folder);
+  EXPECT_EQ(StripFilepath(folder + u"\\P.MDB", kWindowsSeparators), u"P.MDB");
+}
+
 #ifdef _WIN32
 TEST(PathHelpers, PlatformSetIsBackslashOnWindows) { EXPECT_EQ(kPlatformSeparators, u"\\"); }
 #else

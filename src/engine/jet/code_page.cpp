@@ -50,6 +50,9 @@ Result<std::string> encodeCodePage(std::u16string_view text, std::uint16_t codeP
   char* outPtr = out.data();
   std::size_t outLeft = out.size();
   if (iconv(converter.get(), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
+    if (errno == E2BIG) {
+      return errors::invalidArgument("code page " + std::to_string(codePage) + " is not a single-byte code page");
+    }
     const std::size_t at = (in.size() - inLeft) / 2;
     const std::u16string_view bad = text.substr(at, 1);
     return errors::invalidArgument("'" + toUtf8(bad) + "' in '" + toUtf8(text) + "' has no character in code page " +

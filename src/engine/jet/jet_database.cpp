@@ -82,6 +82,29 @@ Status JetTableDef::refreshLink() {
   return jet::refreshLink(*database_, *this);
 }
 
+Status JetTableDef::checkLink() {
+  if (!database_->isOpen()) return errors::objectInvalid();
+  if (kind() == TableKind::local) {
+    return errors::notSupported("the local table '" + toUtf8(row_.name) + "' is not linked");
+  }
+  return jet::checkLink(*database_, *this);
+}
+
+std::optional<std::u16string> JetTableDef::backendPath() const {
+  if (kind() != TableKind::linked) return std::nullopt;
+  return row_.database.value_or(std::u16string());
+}
+
+Result<std::u16string> JetTableDef::linkToBackendPath(std::u16string_view path) const {
+  if (!database_->isOpen()) return errors::objectInvalid();
+  if (kind() != TableKind::linked) {
+    return errors::notSupported("the table '" + toUtf8(row_.name) + "' is not linked to a file");
+  }
+  CatalogTable moved = row_;
+  moved.database = std::u16string(path);
+  return moved.composedConnect();
+}
+
 Result<std::shared_ptr<TableDef>> JetTableDefs::item(std::u16string_view name) const {
   for (const auto& table : tables_) {
     if (equalsIgnoringCase(table->name(), name)) return std::shared_ptr<TableDef>(table);

@@ -65,6 +65,9 @@ class JetTableDef final : public TableDef {
   Result<std::u16string> connect() const override;
   Status setConnect(std::u16string_view link) override;
   Status refreshLink() override;
+  Status checkLink() override;
+  std::optional<std::u16string> backendPath() const override;
+  Result<std::u16string> linkToBackendPath(std::u16string_view path) const override;
 
   JetDatabase& database() { return *database_; }
   // The catalogue row as it was read (or as the last refreshLink stored it).

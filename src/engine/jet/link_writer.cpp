@@ -215,7 +215,7 @@ Status LinkWriter::countLongValueReferences() {
   if (!pages) return pages.status();
   for (std::uint32_t page : *pages) {
     Status s = forEachRow(file_, page, def.page, [&](const RowData& data) -> Status {
-      auto row = Row::parse(data.bytes, def, file_.layout(), file_, data.address.dataPage);
+      auto row = Row::parse(data.bytes, def, file_.layout(), file_.displayName(), data.address.dataPage);
       if (!row) return row.status();
       for (const ColumnDef& c : def.columns) {
         if (!c.isLongValue()) continue;
@@ -476,9 +476,9 @@ Status LinkWriter::putRow(const RowAddress& address, std::span<const std::byte> 
 Status LinkWriter::checkRebuiltRow(std::span<const std::byte> oldRow, std::span<const std::byte> newRow,
                                    std::uint32_t page) {
   const TableDefinition& def = catalog_.definition();
-  auto before = Row::parse(PageView(oldRow), def, file_.layout(), file_, page);
+  auto before = Row::parse(PageView(oldRow), def, file_.layout(), file_.displayName(), page);
   if (!before) return before.status();
-  auto after = Row::parse(PageView(newRow), def, file_.layout(), file_, page);
+  auto after = Row::parse(PageView(newRow), def, file_.layout(), file_.displayName(), page);
   if (!after) return after.status();
   auto differs = [&](const ColumnDef& c) {
     return file_.corrupt(page, "rebuilt catalogue row differs in column " + narrow(c.name));

@@ -54,9 +54,9 @@ Status commitPages(FileSystem& fs, JetFile& database, std::span<const PageWrite>
   Status failure;
   for (const PageImage& image : newImages) {
     failure = writeRaw(file, pageSize, image);
-    if (failure.ok()) failure = file.sync();
     if (!failure.ok()) break;
   }
+  if (failure.ok()) failure = file.sync();
   if (failure.ok()) failure = removeJournal(fs, file.path());
   database.dropCache();
   if (failure.ok()) return failure;

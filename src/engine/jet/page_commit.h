@@ -7,10 +7,14 @@
 //
 //   1. the old images of every page to change are journaled and synced
 //      (journal file and folder);
-//   2. the new pages are written in the order given, each encoded again when
-//      the database is RC4-encoded, each synced before the next is written, so
-//      that no page on disk points at one not yet written;
+//   2. the new pages are written in the order given (a page that is pointed
+//      at before the page that points at it), each encoded again when the
+//      database is RC4-encoded, and synced once: the journal, already
+//      durable, undoes any mix a crash leaves, so syncing between the pages
+//      would only cost time (each sync is a disk round trip);
 //   3. the journal is removed and the folder synced.
+//
+// Four syncs in all: journal, its folder, the database, the folder again.
 //
 // Success is returned only after step 3. When a step fails, the old images
 // are written back and synced and the journal removed; if even that fails,

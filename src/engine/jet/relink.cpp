@@ -45,21 +45,33 @@ Status verifyBackEnd(FileSystem& fs, const std::u16string& database, const std::
   return errors::objectNotFound(toUtf8(table), shown);
 }
 
-}  // namespace
-
-Status refreshLink(JetDatabase& database, JetTableDef& table) {
+// The table's link (pending, else stored), split, once its back-end is known
+// to hold the table.
+Result<LinkParts> verifiedLink(JetDatabase& database, const JetTableDef& table) {
   const CatalogTable& row = table.catalogRow();
   if (row.kind() == TableKind::odbc) {
     return errors::notSupported("the ODBC link '" + toUtf8(row.name) +
                                 "' names no file; povezava re-points links to database files");
   }
   const std::u16string link = table.pendingConnect().value_or(row.composedConnect());
-  const auto parts = splitLink(link);
+  auto parts = splitLink(link);
   if (!parts) return errors::noInstallableIsam(toUtf8(link));
-
-  // Nothing is written before the back-end is known to hold the table.
   const std::u16string foreign = row.foreignName.value_or(row.name);
   if (Status s = verifyBackEnd(database.fileSystem(), parts->database, foreign); !s.ok()) return s;
+  return std::move(*parts);
+}
+
+}  // namespace
+
+Status checkLink(JetDatabase& database, const JetTableDef& table) {
+  return verifiedLink(database, table).status();
+}
+
+Status refreshLink(JetDatabase& database, JetTableDef& table) {
+  const CatalogTable& row = table.catalogRow();
+  // Nothing is written before the back-end is known to hold the table.
+  auto parts = verifiedLink(database, table);
+  if (!parts) return parts.status();
 
   // A Jet back-end keeps Connect empty (NULL stays NULL, "" stays ""); another
   // prefix is stored as the table's Connect.

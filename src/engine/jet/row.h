@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "engine/jet/format.h"
@@ -26,10 +27,11 @@ namespace povezava::engine::jet {
 
 class Row {
  public:
-  // Splits `bytes` (one row of the table `def`). Corrupt, naming `page`, when
-  // the count, trailer or offsets do not fit the row.
+  // Splits `bytes` (one row of the table `def`). Corrupt, naming `path` and
+  // `page`, when the count, trailer or offsets do not fit the row.
+  // REQUIRES: the bytes and `path` outlive the Row.
   [[nodiscard]] static Result<Row> parse(PageView bytes, const TableDefinition& def,
-                                         const Layout& layout, const JetFile& file,
+                                         const Layout& layout, std::string_view path,
                                          std::uint32_t page);
 
   std::uint16_t columnCount() const { return columnCount_; }
@@ -43,7 +45,7 @@ class Row {
  private:
   PageView bytes_;
   const Layout* layout_ = nullptr;
-  const JetFile* file_ = nullptr;
+  std::string_view path_;
   std::uint32_t page_ = 0;
   std::uint16_t columnCount_ = 0;
   PageView nullMask_;
