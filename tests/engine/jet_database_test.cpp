@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "engine/errors.h"
+#include "engine/jet/builder.h"
 #include "engine/jet/long_value.h"
 #include "engine/jet/row.h"
 #include "engine/unicode.h"
@@ -285,6 +286,43 @@ TEST(JetDatabase, LookupIgnoresCaseAndReportsMissingNames) {
   ASSERT_FALSE(nalogi.ok());
   EXPECT_EQ(nalogi.status().number(), kErrItemNotFound);
   EXPECT_NE(nalogi.status().description().find("NALOGI"), std::string::npos);
+}
+
+// Slovenian names in a Jet 3 file written in Windows-1250, found by name in
+// any letter case; an ODBC link and an ISAM link composed as Jet does.
+TEST(JetDatabase, Jet3Cp1250NamesAreFoundWithoutRegardToCase) {
+  povezava::testing::TempDir dir;
+  DatabaseSpec spec;
+  spec.version = Version::jet3;
+  spec.codePage = 1250;
+  spec.entries = {LinkedTableSpec{u"Računi", u"D:\\Šola\\ŽEPNI.MDB"},
+                  OdbcTableSpec{u"ČRKE", u"ODBC;DSN=Knjiga;DATABASE=knjiga"},
+                  LinkedTableSpec{u"Stranke", u"C:\\x\\book.xls", u"List1", u"Excel 8.0;HDR=YES;"}};
+  const std::string path = (dir.path() / "SLO.mdb").string();
+  ASSERT_TRUE(buildDatabase(path, spec).ok());
+  auto db = dbEngine().openDatabase(fromUtf8(path));
+  ASSERT_TRUE(db.ok()) << db.status().toString();
+  auto tables = (*db)->tableDefs();
+  ASSERT_TRUE(tables.ok());
+  struct Case {
+    std::u16string_view lookup;
+    std::u16string_view name;
+    TableKind kind;
+    std::u16string_view connect;
+  } cases[] = {
+      {u"RAČUNI", u"Računi", TableKind::linked, u";DATABASE=D:\\Šola\\ŽEPNI.MDB"},
+      {u"računi", u"Računi", TableKind::linked, u";DATABASE=D:\\Šola\\ŽEPNI.MDB"},
+      {u"črke", u"ČRKE", TableKind::odbc, u"ODBC;DSN=Knjiga;DATABASE=knjiga"},
+      {u"STRANKE", u"Stranke", TableKind::linked, u"Excel 8.0;HDR=YES;DATABASE=C:\\x\\book.xls"},
+  };
+  for (const Case& c : cases) {
+    auto t = (*tables)->item(c.lookup);
+    ASSERT_TRUE(t.ok()) << toUtf8(c.lookup);
+    EXPECT_EQ((*t)->name(), c.name);
+    EXPECT_EQ((*t)->kind(), c.kind);
+    EXPECT_EQ(*(*t)->connect(), c.connect);
+  }
+  EXPECT_EQ((*tables)->item(u"RACUNI").status().number(), kErrItemNotFound);  // C is not Č
 }
 
 TEST(JetDatabase, TableDefKeepsItsDatabaseAliveUntilClosed) {

@@ -40,23 +40,6 @@ class Inspection : public ::testing::Test {
   WindowTexts texts_;
 };
 
-TEST_F(Inspection, AllThreeLinkedAreBoundShownAndProposed) {
-  ASSERT_TRUE(inspect().ok());
-  ASSERT_TRUE(state_.LinkDb);
-  EXPECT_EQ(state_.LinkDb->name(), u"TQ.mdb");
-  EXPECT_EQ(state_.FirstTableName, u"Partner");
-  ASSERT_TRUE(state_.LinkedTables[kSlotPartner] && state_.LinkedTables[kSlotKonti] &&
-              state_.LinkedTables[kSlotNalogi]);
-  EXPECT_EQ(state_.LinkedTables[kSlotPartner]->name(), u"PARTNER");
-  EXPECT_EQ(state_.LinkedTables[kSlotKonti]->name(), u"KONTI");
-  EXPECT_EQ(state_.LinkedTables[kSlotNalogi]->name(), u"NALOGI");
-  EXPECT_EQ(texts_.imetab, u"PARTNER, KONTI, NALOGI");
-  EXPECT_EQ(texts_.Text1[0], u";DATABASE=C:\\APP\\PARTNER.MDB");
-  EXPECT_EQ(texts_.Text1[1], u";DATABASE=C:\\APP\\QUERNO.MDB");
-  EXPECT_EQ(texts_.Text2[0], u";DATABASE=/opt/povezava/bin\\PARTNER.MDB");
-  EXPECT_EQ(texts_.Text2[1], u";DATABASE=/opt/povezava/bin\\QUERNO.MDB");
-}
-
 TEST_F(Inspection, EachLookupReadsTheCollectionAfreshInOrder) {
   ASSERT_TRUE(inspect().ok());
   const std::vector<std::string> expected = {
@@ -71,52 +54,6 @@ TEST_F(Inspection, NameIsHandedToTheEngineExactlyAsTyped) {
   const engine::Status status = inspect();
   EXPECT_EQ(status.number(), engine::kErrFileNotFound);
   EXPECT_EQ(engine_.log, std::vector<std::string>{"open  TQ.mdb "});
-}
-
-TEST_F(Inspection, FailedOpenChangesNothing) {
-  ASSERT_TRUE(inspect().ok());
-  texts_.Text2[0] = u"typed";
-  const WindowTexts before = texts_;
-  const WindowState stateBefore = state_;
-  texts_.ImeBaze = u"missing.mdb";
-  const engine::Status status = inspect();
-  EXPECT_EQ(status.number(), engine::kErrFileNotFound);
-  EXPECT_NE(status.description().find("missing.mdb"), std::string::npos);
-  EXPECT_EQ(state_.LinkDb, stateBefore.LinkDb);
-  EXPECT_EQ(state_.LinkedTables, stateBefore.LinkedTables);
-  EXPECT_EQ(state_.FirstTableName, stateBefore.FirstTableName);
-  EXPECT_EQ(texts_.imetab, before.imetab);
-  EXPECT_EQ(texts_.Text1, before.Text1);
-  EXPECT_EQ(texts_.Text2, before.Text2);
-}
-
-TEST_F(Inspection, FailedFirstOpenLeavesEverythingUnbound) {
-  texts_.ImeBaze = u"TQ.mdB";  // the default name; the fake matches names exactly
-  EXPECT_FALSE(inspect().ok());
-  EXPECT_FALSE(state_.LinkDb);
-  EXPECT_TRUE(state_.FirstTableName.empty());
-  EXPECT_TRUE(texts_.imetab.empty());
-  EXPECT_TRUE(texts_.Text2[0].empty());
-}
-
-TEST_F(Inspection, MissingNalogiIsAbsorbedAndLeavesItsSlotEmpty) {
-  removeTable(*tq_, u"NALOGI");
-  InspectionSteps steps;
-  ASSERT_TRUE(inspect(&steps).ok());
-  EXPECT_TRUE(state_.LinkedTables[kSlotPartner]);
-  EXPECT_TRUE(state_.LinkedTables[kSlotKonti]);
-  EXPECT_FALSE(state_.LinkedTables[kSlotNalogi]);
-  EXPECT_TRUE(steps.bind[kSlotPartner].ok());
-  EXPECT_EQ(steps.bind[kSlotNalogi].number(), engine::kErrItemNotFound);
-  EXPECT_FALSE(texts_.Text2[1].empty());
-}
-
-TEST_F(Inspection, LocalPartnerShowsWhatTheEngineReturns) {
-  tq_->tables[0] = {u"PARTNER", engine::TableKind::local, u""};
-  texts_.Text1[0] = u"earlier";
-  ASSERT_TRUE(inspect().ok());
-  EXPECT_TRUE(state_.LinkedTables[kSlotPartner]);
-  EXPECT_EQ(texts_.Text1[0], u"");
 }
 
 TEST_F(Inspection, NewInspectionClearsSlotsTheNewDatabaseLacks) {
@@ -174,21 +111,6 @@ TEST_F(Inspection, UnreadableCatalogueIsAbsorbedAndUnbindsEverySlot) {
   EXPECT_EQ(texts_.Text1[1], u"");
   EXPECT_EQ(texts_.Text2[0], u";DATABASE=/opt/povezava/bin\\PARTNER.MDB");
   EXPECT_EQ(texts_.Text2[1], u";DATABASE=/opt/povezava/bin\\QUERNO.MDB");
-}
-
-TEST(Unload, ClosesTheLatestDatabaseAndKeepsTheState) {
-  FakeEngine engine;
-  engine.addFrontEnd(u"TQ.mdb");
-  WindowState state;
-  WindowTexts texts;
-  texts.ImeBaze = u"TQ.mdb";
-  ASSERT_TRUE(inspectLinks(engine, u"/app", state, texts).ok());
-  EXPECT_TRUE(unloadLinks(state).ok());
-  EXPECT_EQ(engine.closes, 1);
-  EXPECT_TRUE(state.LinkDb);
-  EXPECT_TRUE(state.LinkedTables[kSlotPartner]);
-  // Its tables are no longer usable.
-  EXPECT_EQ(state.LinkedTables[kSlotPartner]->connect().status().number(), engine::kErrObjectInvalid);
 }
 
 TEST(Unload, NothingOpenedIsNothingToClose) {
@@ -291,12 +213,11 @@ class InspectionOfBadFiles : public ::testing::TestWithParam<BadFile> {};
 
 TEST_P(InspectionOfBadFiles, OpenFailsNamingTheFileAndChangesNothing) {
   povezava::testing::TempDir dir;
-  FakeEngine fake;
-  fake.addFrontEnd(u"TQ.mdb");
+  ASSERT_TRUE(testing::prepareFrontEnds(testing::kFrontEndSets[4], dir));
   WindowState state;
   WindowTexts texts;
-  texts.ImeBaze = u"TQ.mdb";
-  ASSERT_TRUE(inspectLinks(fake, u"/app", state, texts).ok());
+  texts.ImeBaze = engine::fromUtf8((dir.path() / "TQ.mdb").string());
+  ASSERT_TRUE(inspectLinks(engine::dbEngine(), u"/app", state, texts).ok());
   const WindowState before = state;
   const WindowTexts textsBefore = texts;
 
@@ -314,6 +235,7 @@ TEST_P(InspectionOfBadFiles, OpenFailsNamingTheFileAndChangesNothing) {
   EXPECT_EQ(texts.Text1, textsBefore.Text1);
   EXPECT_EQ(texts.Text2, textsBefore.Text2);
   EXPECT_EQ(texts.imetab, textsBefore.imetab);
+  EXPECT_EQ(state.FirstTableName, before.FirstTableName);
 }
 
 INSTANTIATE_TEST_SUITE_P(
