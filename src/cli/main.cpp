@@ -1,50 +1,107 @@
 // povezava-cli: the engine and the link rules from the command line.
 // Each command lives in its own file; this table dispatches to them.
+#include <unistd.h>
+
 #include <iostream>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/check_command.h"
+#include "cli/console.h"
 #include "cli/list_command.h"
 #include "cli/make_demo_command.h"
+#include "cli/relink_command.h"
 
 namespace {
 
+using povezava::cli::Console;
+
+int list(std::span<const std::string> args, Console& console) {
+  return povezava::cli::runList(args, console.out, console.err);
+}
+
+int makeDemo(std::span<const std::string> args, Console& console) {
+  return povezava::cli::runMakeDemo(args, console.out, console.err);
+}
+
 struct Command {
   std::string_view name;
-  std::string_view usage;
-  int (*run)(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+  std::string_view help;
+  int (*run)(std::span<const std::string> args, Console& console);
 };
 
 constexpr Command kCommands[] = {
-    {"list", "list FILE [--all]   the tables of a database: name, kind, Connect",
-     &povezava::cli::runList},
-    {"make-demo", "make-demo FOLDER [--jet3] [--queries N] [--data-bytes N]\n"
-                  "                      a demo front-end TQ.mdb and its back-ends in FOLDER/data",
-     &povezava::cli::runMakeDemo},
+    {"list",
+     "  list FILE [--all]\n"
+     "      The tables of a database, one per line: name, kind (local, linked, odbc),\n"
+     "      link string. --all includes the system tables.\n",
+     &list},
+    {"check",
+     "  check [--json] FILE...\n"
+     "      For every linked table of each front-end: does its back-end resolve (file\n"
+     "      found, a database, holds the table)? One line per table: file, table, ok or\n"
+     "      error NUMBER: DESCRIPTION. Flags ODBC links with a password in plain text.\n",
+     &povezava::cli::runCheck},
+    {"relink",
+     "  relink FILE TABLE=LINK [TABLE=LINK ...]\n"
+     "      Re-point the named tables of one front-end to the link strings given.\n"
+     "  relink FILE... --backend LOCATION\n"
+     "      Re-point PARTNER, KONTI and NALOGI of each front-end to LOCATION: a folder\n"
+     "      holding PARTNER.MDB and querno.MDB, or the path of the partner database.\n"
+     "  relink FILE... --beside\n"
+     "      The same, with each front-end's own folder as the location.\n"
+     "  relink FILE... --replace OLD=NEW\n"
+     "      Every linked table whose back-end path begins with OLD (ignoring case)\n"
+     "      gets that beginning replaced by NEW.\n"
+     "      Every form takes --dry-run (write nothing, say what would change) and\n"
+     "      --json (one JSON object per file on stdout).\n",
+     &povezava::cli::runRelink},
+    {"make-demo",
+     "  make-demo FOLDER [--jet3] [--queries N] [--data-bytes N]\n"
+     "      A demo front-end FOLDER/TQ.mdb and its back-ends in FOLDER/data.\n",
+     &makeDemo},
 };
 
-int usage(std::ostream& err) {
-  err << "usage: povezava-cli COMMAND [ARGS]\ncommands:\n";
-  for (const Command& c : kCommands) err << "  " << c.usage << '\n';
-  return 2;
+void help(std::ostream& out) {
+  out << "usage: povezava-cli COMMAND [ARGS]\n"
+         "       povezava-cli --help | --version\n\n"
+         "Lists, checks and re-points the linked tables of Access front-end databases\n"
+         "(.mdb, .accdb). Results go to stdout, messages and summaries to stderr.\n"
+         "Exit status: 0 when everything asked for was done, 1 when anything failed,\n"
+         "2 for wrong arguments.\n\ncommands:\n";
+  for (const Command& c : kCommands) out << c.help;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  if (argc < 2) return usage(std::cerr);
+  if (argc < 2) {
+    help(std::cerr);
+    return 2;
+  }
   const std::string_view name = argv[1];
   if (name == "--version") {
     std::cout << "povezava-cli " << POVEZAVA_VERSION << '\n';
     return 0;
   }
+  if (name == "--help" || name == "-h" || name == "help") {
+    help(std::cout);
+    return 0;
+  }
   const std::vector<std::string> args(argv + 2, argv + argc);
   for (const Command& c : kCommands) {
-    if (c.name == name) return c.run(args, std::cout, std::cerr);
+    if (c.name != name) continue;
+    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+      std::cout << "usage: povezava-cli\n" << c.help;
+      return 0;
+    }
+    Console console{std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
+    return c.run(args, console);
   }
   std::cerr << "povezava-cli: unknown command '" << name << "'\n";
-  return usage(std::cerr);
+  help(std::cerr);
+  return 2;
 }

@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,23 @@ class TableDef {
   // Re-attaches the table to the back-end its link string names and stores
   // the link in the front-end. On failure the file is unchanged.
   [[nodiscard]] virtual Status refreshLink() = 0;
+
+  // The checks refreshLink() makes before it writes, and nothing else: the
+  // back-end the link string names (the one given to setConnect(), else the
+  // stored one) is found, is a database and holds the table. Writes nothing.
+  [[nodiscard]] virtual Status checkLink() { return errors::notSupported("checking a link"); }
+
+  // The back-end path the front-end stores for a table linked to a file (the
+  // path after "DATABASE=", as stored, whatever setConnect() was given);
+  // nothing for local and ODBC tables.
+  virtual std::optional<std::u16string> backendPath() const { return std::nullopt; }
+
+  // The link string that points this table at `path`, keeping the stored
+  // connect prefix (";DATABASE=" + path for a Jet back-end). notSupported for
+  // local and ODBC tables.
+  [[nodiscard]] virtual Result<std::u16string> linkToBackendPath(std::u16string_view /*path*/) const {
+    return errors::notSupported("a link to a back-end path");
+  }
 
  protected:
   TableDef() = default;

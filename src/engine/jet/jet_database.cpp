@@ -2,21 +2,24 @@
 
 #include "engine/case_fold.h"
 #include "engine/errors.h"
+#include "engine/jet/link_writer.h"
 #include "engine/jet/relink.h"
 #include "engine/path_resolver.h"
 #include "engine/unicode.h"
 
 namespace povezava::engine::jet {
 
-JetDatabase::JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path)
-    : file_(std::move(file)), name_(std::move(name)), path_(std::move(path)) {}
+JetDatabase::JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path,
+                         FileSystem& fs)
+    : file_(std::move(file)), fs_(&fs), name_(std::move(name)), path_(std::move(path)) {}
 
 Result<std::shared_ptr<JetDatabase>> JetDatabase::open(std::unique_ptr<File> file,
-                                                       std::u16string name) {
+                                                       std::u16string name, FileSystem* fs) {
   std::string path = file->path();
   auto jet = JetFile::open(std::move(file), path);
   if (!jet) return jet.status();
-  std::shared_ptr<JetDatabase> db(new JetDatabase(std::move(*jet), std::move(name), std::move(path)));
+  std::shared_ptr<JetDatabase> db(new JetDatabase(std::move(*jet), std::move(name), std::move(path),
+                                                      fs != nullptr ? *fs : posixFileSystem()));
   // Reading the catalogue once at open makes a damaged file fail here, as the
   // Jet engine fails to open it.
   auto tables = db->readTables();
@@ -79,6 +82,29 @@ Status JetTableDef::refreshLink() {
   return jet::refreshLink(*database_, *this);
 }
 
+Status JetTableDef::checkLink() {
+  if (!database_->isOpen()) return errors::objectInvalid();
+  if (kind() == TableKind::local) {
+    return errors::notSupported("the local table '" + toUtf8(row_.name) + "' is not linked");
+  }
+  return jet::checkLink(*database_, *this);
+}
+
+std::optional<std::u16string> JetTableDef::backendPath() const {
+  if (kind() != TableKind::linked) return std::nullopt;
+  return row_.database.value_or(std::u16string());
+}
+
+Result<std::u16string> JetTableDef::linkToBackendPath(std::u16string_view path) const {
+  if (!database_->isOpen()) return errors::objectInvalid();
+  if (kind() != TableKind::linked) {
+    return errors::notSupported("the table '" + toUtf8(row_.name) + "' is not linked to a file");
+  }
+  CatalogTable moved = row_;
+  moved.database = std::u16string(path);
+  return moved.composedConnect();
+}
+
 Result<std::shared_ptr<TableDef>> JetTableDefs::item(std::u16string_view name) const {
   for (const auto& table : tables_) {
     if (equalsIgnoringCase(table->name(), name)) return std::shared_ptr<TableDef>(table);
@@ -89,9 +115,12 @@ Result<std::shared_ptr<TableDef>> JetTableDefs::item(std::u16string_view name) c
 Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view name) {
   auto path = resolveDatabasePath(*fs_, name);
   if (!path) return path.status();
+  // A relink cut short by a crash is undone before anything is read; when that
+  // cannot be done now (no write access, a writer at work) the next writer does it.
+  (void)recoverInterruptedRelink(*fs_, *path);
   auto file = fs_->open(*path, OpenMode::readOnly);
   if (!file) return file.status();
-  auto db = JetDatabase::open(std::move(*file), std::u16string(name));
+  auto db = JetDatabase::open(std::move(*file), std::u16string(name), fs_);
   if (!db) return db.status();
   return std::shared_ptr<Database>(std::move(*db));
 }

@@ -27,8 +27,11 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
  public:
   // Opens the database in `file`. `name` is the name as the caller gave it;
   // error descriptions name the file by `file->path()`.
+  // `fs` is where relinks open the file for writing (the real file system
+  // when null); it must outlive the database.
   [[nodiscard]] static Result<std::shared_ptr<JetDatabase>> open(std::unique_ptr<File> file,
-                                                                  std::u16string name);
+                                                                  std::u16string name,
+                                                                  FileSystem* fs = nullptr);
 
   const std::u16string& name() const override { return name_; }
   Result<std::shared_ptr<TableDefs>> tableDefs() override;
@@ -39,13 +42,15 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   const std::string& path() const { return path_; }
   // REQUIRES: isOpen()
   JetFile& file() { return *file_; }
+  FileSystem& fileSystem() { return *fs_; }
   // The catalogue's tables, read from the file now.
   [[nodiscard]] Result<std::vector<CatalogTable>> readTables();
 
  private:
-  JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path);
+  JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path, FileSystem& fs);
 
   std::unique_ptr<JetFile> file_;
+  FileSystem* fs_;
   std::u16string name_;
   std::string path_;
 };
@@ -60,6 +65,9 @@ class JetTableDef final : public TableDef {
   Result<std::u16string> connect() const override;
   Status setConnect(std::u16string_view link) override;
   Status refreshLink() override;
+  Status checkLink() override;
+  std::optional<std::u16string> backendPath() const override;
+  Result<std::u16string> linkToBackendPath(std::u16string_view path) const override;
 
   JetDatabase& database() { return *database_; }
   // The catalogue row as it was read (or as the last refreshLink stored it).

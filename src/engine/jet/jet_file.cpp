@@ -64,7 +64,13 @@ Result<Page> JetFile::page(std::uint32_t number) {
   return page;
 }
 
-void JetFile::dropCache() { cache_.clear(); }
+void JetFile::dropCache() {
+  cache_.clear();
+  if (auto size = file_->size(); size.ok()) {
+    pageCount_ = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(*size / layout().pageSize, 0xFFFFFF + 1));
+  }
+}
 
 Status JetFile::corrupt(std::uint32_t page, std::string_view what) const {
   return errors::corrupt(displayName_, page, what);

@@ -55,7 +55,8 @@ class JetFile {
   // The page, decoded; corrupt when it lies past the last whole page.
   [[nodiscard]] Result<Page> page(std::uint32_t number);
 
-  // Forgets cached pages (after the file was written).
+  // Forgets cached pages and takes the file's size again (after the file was
+  // written, perhaps grown by a page).
   void dropCache();
 
   // A corrupt-page Status for this file.

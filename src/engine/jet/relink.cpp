@@ -1,12 +1,100 @@
 #include "engine/jet/relink.h"
 
+#include "engine/case_fold.h"
 #include "engine/errors.h"
+#include "engine/jet/catalog.h"
+#include "engine/jet/link_writer.h"
+#include "engine/path_resolver.h"
+#include "engine/unicode.h"
 
 namespace povezava::engine::jet {
+namespace {
 
-// Placeholder until the catalogue writer lands: nothing is written.
-Status refreshLink(JetDatabase& /*database*/, JetTableDef& /*table*/) {
-  return errors::notSupported("re-pointing a linked table is not available yet");
+struct LinkParts {
+  std::u16string prefix;    // before "DATABASE=": ";" for a Jet back-end, or an ISAM's
+  std::u16string database;  // after it, exactly as given
+};
+
+// The link string split at its "DATABASE=" (any letter case); the path runs
+// to the end, as a Windows path may itself hold ';'.
+std::optional<LinkParts> splitLink(std::u16string_view link) {
+  const std::size_t at = foldCase(link).find(foldCase(kConnectDatabaseKey));
+  if (at == std::u16string::npos) return std::nullopt;
+  return LinkParts{std::u16string(link.substr(0, at)),
+                   std::u16string(link.substr(at + kConnectDatabaseKey.size()))};
+}
+
+// Opens the back-end read-only and finds the table in it: the same checks,
+// numbers and wording as the Jet engine's RefreshLink.
+Status verifyBackEnd(FileSystem& fs, const std::u16string& database, const std::u16string& table) {
+  const std::string shown = toUtf8(database);
+  if (database.empty()) return errors::notValidPath(shown);
+  auto path = resolveDatabasePath(fs, database);
+  if (!path) return path.status();
+  auto file = fs.open(*path, OpenMode::readOnly);
+  if (!file) return file.status();
+  auto jet = JetFile::open(std::move(*file), shown);
+  if (!jet) return jet.status();
+  auto catalog = Catalog::open(**jet);
+  if (!catalog) return catalog.status();
+  auto tables = catalog->tables();
+  if (!tables) return tables.status();
+  for (const CatalogTable& t : *tables) {
+    if (equalsIgnoringCase(t.name, table)) return Status::success();
+  }
+  return errors::objectNotFound(toUtf8(table), shown);
+}
+
+// The table's link (pending, else stored), split, once its back-end is known
+// to hold the table.
+Result<LinkParts> verifiedLink(JetDatabase& database, const JetTableDef& table) {
+  const CatalogTable& row = table.catalogRow();
+  if (row.kind() == TableKind::odbc) {
+    return errors::notSupported("the ODBC link '" + toUtf8(row.name) +
+                                "' names no file; povezava re-points links to database files");
+  }
+  const std::u16string link = table.pendingConnect().value_or(row.composedConnect());
+  auto parts = splitLink(link);
+  if (!parts) return errors::noInstallableIsam(toUtf8(link));
+  const std::u16string foreign = row.foreignName.value_or(row.name);
+  if (Status s = verifyBackEnd(database.fileSystem(), parts->database, foreign); !s.ok()) return s;
+  return std::move(*parts);
+}
+
+}  // namespace
+
+Status checkLink(JetDatabase& database, const JetTableDef& table) {
+  return verifiedLink(database, table).status();
+}
+
+Status refreshLink(JetDatabase& database, JetTableDef& table) {
+  const CatalogTable& row = table.catalogRow();
+  // Nothing is written before the back-end is known to hold the table.
+  auto parts = verifiedLink(database, table);
+  if (!parts) return parts.status();
+
+  // A Jet back-end keeps Connect empty (NULL stays NULL, "" stays ""); another
+  // prefix is stored as the table's Connect.
+  LinkChange change{row.name, parts->database, row.connect};
+  if (parts->prefix.empty() || parts->prefix == kConnectEmptyPrefix) {
+    if (row.connect && !row.connect->empty()) change.connect.reset();
+  } else {
+    change.connect = parts->prefix;
+  }
+  if (Status s = writeLink(database.fileSystem(), database.path(), database.path(), change); !s.ok()) {
+    return s;
+  }
+  table.clearPendingConnect();
+  // The stored row, as the file now holds it.
+  auto tables = database.readTables();
+  if (!tables) return tables.status();
+  for (CatalogTable& t : *tables) {
+    if (equalsIgnoringCase(t.name, row.name)) {
+      table.setCatalogRow(std::move(t));
+      break;
+    }
+  }
+  return Status::success();
 }
 
 }  // namespace povezava::engine::jet

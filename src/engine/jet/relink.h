@@ -12,4 +12,10 @@ namespace povezava::engine::jet {
 // REQUIRES: database.isOpen(), table.kind() != TableKind::local
 [[nodiscard]] Status refreshLink(JetDatabase& database, JetTableDef& table);
 
+// The checks refreshLink() makes before it writes: the link (pending, else
+// stored) names a file, which is a Jet/ACE database holding the table's
+// foreign table. Writes nothing.
+// REQUIRES: database.isOpen(), table.kind() != TableKind::local
+[[nodiscard]] Status checkLink(JetDatabase& database, const JetTableDef& table);
+
 }  // namespace povezava::engine::jet

@@ -1,0 +1,230 @@
+#include "cli/relink_command.h"
+
+#include <optional>
+#include <ostream>
+#include <vector>
+
+#include "cli/batch.h"
+#include "cli/json.h"
+#include "cli/relink_files.h"
+#include "engine/unicode.h"
+#include "links/startup.h"
+
+namespace povezava::cli {
+namespace {
+
+using engine::Status;
+
+constexpr char kUsage[] =
+    "usage: povezava-cli relink FILE TABLE=LINK [TABLE=LINK ...] [--dry-run] [--json]\n"
+    "       povezava-cli relink FILE... --backend LOCATION [--dry-run] [--json]\n"
+    "       povezava-cli relink FILE... --beside [--dry-run] [--json]\n"
+    "       povezava-cli relink FILE... --replace OLD=NEW [--dry-run] [--json]\n";
+
+enum class Mode { pairs, backend, beside, replace };
+
+struct Options {
+  Mode mode = Mode::pairs;
+  std::string backend;
+  std::string oldPrefix;
+  std::string newPrefix;
+  bool dryRun = false;
+  bool json = false;
+  std::vector<std::string> positional;
+};
+
+int usageError(Console& console, const std::string& why) {
+  console.err << "povezava-cli relink: " << why << '\n' << kUsage;
+  return 2;
+}
+
+bool isPair(const std::string& arg) {
+  const std::size_t eq = arg.find('=');
+  return eq != std::string::npos && eq > 0 && !arg.starts_with("--");
+}
+
+// Parses the arguments; a message for the user when they make no sense.
+std::optional<std::string> parse(std::span<const std::string> args, Options& options) {
+  int modes = 0;
+  bool optionsEnd = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnd || !arg.starts_with("--")) {
+      options.positional.push_back(arg);
+      continue;
+    }
+    // --name VALUE or --name=VALUE
+    const std::size_t eq = arg.find('=');
+    const std::string name = arg.substr(0, eq);
+    auto value = [&]() -> std::optional<std::string> {
+      if (eq != std::string::npos) return arg.substr(eq + 1);
+      if (i + 1 < args.size()) return args[++i];
+      return std::nullopt;
+    };
+    if (arg == "--") {
+      optionsEnd = true;
+    } else if (arg == "--dry-run") {
+      options.dryRun = true;
+    } else if (arg == "--json") {
+      options.json = true;
+    } else if (arg == "--beside") {
+      options.mode = Mode::beside;
+      ++modes;
+    } else if (name == "--backend") {
+      auto location = value();
+      if (!location) return "--backend needs a LOCATION";
+      options.mode = Mode::backend;
+      options.backend = *location;
+      ++modes;
+    } else if (name == "--replace") {
+      auto pair = value();
+      if (!pair) return "--replace needs OLD=NEW";
+      const std::size_t split = pair->find('=');
+      if (split == std::string::npos) return "--replace needs OLD=NEW, got '" + *pair + "'";
+      options.oldPrefix = pair->substr(0, split);
+      options.newPrefix = pair->substr(split + 1);
+      if (options.oldPrefix.empty()) return "the OLD of --replace OLD=NEW must not be empty";
+      options.mode = Mode::replace;
+      ++modes;
+    } else {
+      return "unknown option '" + arg + "'";
+    }
+  }
+  if (modes > 1) return "give only one of --backend, --beside and --replace";
+  if (options.mode == Mode::backend &&
+      !links::sortsAfterSpace(engine::fromUtf8(options.backend))) {
+    return "the back-end location is empty";
+  }
+  if (options.mode != Mode::pairs) {
+    if (options.positional.empty()) return "no front-end files given";
+    return std::nullopt;
+  }
+  if (options.positional.size() < 2 || !isPair(options.positional[1])) {
+    return "give --backend LOCATION, --beside, --replace OLD=NEW, or TABLE=LINK pairs after the file";
+  }
+  for (std::size_t i = 1; i < options.positional.size(); ++i) {
+    if (!isPair(options.positional[i])) return "'" + options.positional[i] + "' is not TABLE=LINK";
+  }
+  return std::nullopt;
+}
+
+std::string jsonReport(const std::string& file, const FileChanges& changes, bool dryRun) {
+  JsonWriter json;
+  json.beginObject().key("file").argument(file).key("dryRun").boolean(dryRun).key("error");
+  if (changes.status.ok()) {
+    json.null();
+  } else {
+    writeStatus(json, changes.status);
+  }
+  json.key("changed").boolean(changes.done() > 0).key("tables").beginArray();
+  for (const TableChange& table : changes.tables) {
+    json.beginObject().key("table").text(table.table);
+    json.key("from").text(table.from).key("to").text(table.to);
+    json.key("status").argument(outcomeName(table.outcome));
+    if (!table.status.ok()) {
+      json.key("error");
+      writeStatus(json, table.status);
+    }
+    json.endObject();
+  }
+  json.endArray().endObject();
+  return json.str() + '\n';
+}
+
+std::string outcomeText(const TableChange& table) {
+  return table.outcome == Outcome::failed ? table.status.toString()
+                                          : std::string(outcomeName(table.outcome));
+}
+
+// file \t table \t outcome \t from \t to
+std::string textReport(const std::string& file, const FileChanges& changes) {
+  const std::string field = oneField(file);
+  if (!changes.status.ok() && changes.tables.empty()) {
+    return field + "\t\t" + changes.status.toString() + '\n';
+  }
+  std::string text;
+  for (const TableChange& table : changes.tables) {
+    text += field + '\t' + oneField(engine::toUtf8(table.table)) + '\t' + outcomeText(table) + '\t' +
+            oneField(engine::toUtf8(table.from)) + '\t' + oneField(engine::toUtf8(table.to)) + '\n';
+  }
+  if (!changes.status.ok()) text += field + "\t\t" + changes.status.toString() + '\n';
+  return text;
+}
+
+// "TABLE: relinked" / "TABLE: error NUMBER: DESCRIPTION", one per pair.
+std::string pairsReport(const FileChanges& changes) {
+  std::string text;
+  for (const TableChange& table : changes.tables) {
+    text += engine::toUtf8(table.table) + ": " + outcomeText(table) + '\n';
+  }
+  return text;
+}
+
+int runPairs(const Options& options, Console& console) {
+  std::vector<LinkRequest> requests;
+  for (std::size_t i = 1; i < options.positional.size(); ++i) {
+    const std::string& pair = options.positional[i];
+    const std::size_t eq = pair.find('=');
+    requests.push_back({engine::fromUtf8(pair.substr(0, eq)), engine::fromUtf8(pair.substr(eq + 1))});
+  }
+  const std::string& file = options.positional[0];
+  const FileChanges changes =
+      relinkRequested(engine::dbEngine(), engine::fromUtf8(file), requests, options.dryRun);
+  if (options.json) {
+    console.out << jsonReport(file, changes, options.dryRun);
+  } else {
+    console.out << pairsReport(changes);
+    if (!changes.status.ok()) console.err << changes.status.toString() << '\n';
+  }
+  console.out.flush();
+  return changes.failures() == 0 ? 0 : 1;
+}
+
+FileChanges relinkOne(const Options& options, const std::string& file) {
+  const std::u16string frontEnd = engine::fromUtf8(file);
+  engine::DBEngine& engine = engine::dbEngine();
+  switch (options.mode) {
+    case Mode::backend:
+      return relinkToLocation(engine, frontEnd, engine::fromUtf8(options.backend), options.dryRun);
+    case Mode::beside: {
+      auto location = besideLocation(frontEnd);
+      if (!location) return FileChanges{location.status(), {}};
+      return relinkToLocation(engine, frontEnd, *location, options.dryRun);
+    }
+    case Mode::replace:
+      return relinkReplacing(engine, frontEnd, engine::fromUtf8(options.oldPrefix),
+                             engine::fromUtf8(options.newPrefix), options.dryRun);
+    case Mode::pairs: break;
+  }
+  return {};
+}
+
+}  // namespace
+
+int runRelink(std::span<const std::string> args, Console& console) {
+  Options options;
+  if (auto why = parse(args, options)) return usageError(console, *why);
+  if (options.mode == Mode::pairs) return runPairs(options, console);
+
+  std::size_t changedFiles = 0;
+  std::size_t done = 0;
+  std::size_t failures = 0;
+  forEachFile(options.positional, console, [&](const std::string& file) {
+    const FileChanges changes = relinkOne(options, file);
+    if (changes.done() > 0) ++changedFiles;
+    done += changes.done();
+    failures += changes.failures();
+    console.out << (options.json ? jsonReport(file, changes, options.dryRun) : textReport(file, changes));
+    return changes.failures() == 0;
+  });
+
+  const std::size_t files = options.positional.size();
+  console.err << "povezava-cli: " << (options.dryRun ? "dry run, nothing written: " : "") << files
+              << (files == 1 ? " file, " : " files, ") << changedFiles
+              << (options.dryRun ? " would change, " : " changed, ") << done
+              << (done == 1 ? " table" : " tables") << (options.dryRun ? " would be relinked, " : " relinked, ")
+              << failures << (failures == 1 ? " failure\n" : " failures\n");
+  return failures == 0 ? 0 : 1;
+}
+
+}  // namespace povezava::cli

@@ -1,0 +1,80 @@
+// The three ways of re-pointing the tables of one front-end from the command
+// line, and what became of each table. The command (relink_command.h) runs
+// them over many files and prints the results.
+//
+//   relinkToLocation  PARTNER, KONTI, NALOGI to a back-end location, by the
+//                     program's own rule (links/startup.h: inspection binds
+//                     the tables, backendLinkStrings() makes the link strings,
+//                     relinkTables() applies them);
+//   relinkReplacing   every table linked to a file whose stored back-end path
+//                     begins with OLD (ignoring case): that beginning becomes NEW;
+//   relinkRequested   the TABLE=LINK pairs given, in order.
+//
+// With dryRun nothing is written: each new link string is taken up in memory
+// only (setConnect) and its back-end checked as a relink would check it
+// (checkLink), so the outcome says whether the relink would succeed.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/engine.h"
+
+namespace povezava::cli {
+
+enum class Outcome {
+  relinked,     // the new link is stored
+  wouldRelink,  // dry run: the back-end checks out, nothing written
+  absent,       // the front-end has no such table (PARTNER, KONTI, NALOGI only)
+  failed,       // see status
+};
+
+// "relinked", "would relink", "absent", "error".
+std::string_view outcomeName(Outcome outcome);
+
+struct TableChange {
+  std::u16string table;  // as the front-end spells it (as asked, when not found)
+  std::u16string from;   // the link string before
+  std::u16string to;     // the link string asked for
+  Outcome outcome = Outcome::failed;
+  engine::Status status;  // failed: the first failure
+};
+
+struct FileChanges {
+  engine::Status status;  // opening the front-end; no tables when it failed
+  std::vector<TableChange> tables;
+
+  std::size_t count(Outcome outcome) const;
+  // Relinked, or would be in a dry run.
+  std::size_t done() const { return count(Outcome::relinked) + count(Outcome::wouldRelink); }
+  // The front-end could not be opened, plus every failed table.
+  std::size_t failures() const { return (status.ok() ? 0 : 1) + count(Outcome::failed); }
+};
+
+// PRECONDITION: links::backendLinkStrings(location) gives link strings (the
+// location sorts after " ").
+FileChanges relinkToLocation(engine::DBEngine& engine, std::u16string_view frontEnd,
+                             std::u16string_view location, bool dryRun);
+
+// The absolute folder of the file the engine opens for `frontEnd` (names
+// resolved as the engine resolves them), without a final separator: the
+// back-end location of `relink --beside`.
+engine::Result<std::u16string> besideLocation(std::u16string_view frontEnd);
+
+// PRECONDITION: oldPrefix is not empty.
+FileChanges relinkReplacing(engine::DBEngine& engine, std::u16string_view frontEnd,
+                            std::u16string_view oldPrefix, std::u16string_view newPrefix,
+                            bool dryRun);
+
+struct LinkRequest {
+  std::u16string table;
+  std::u16string link;
+};
+
+FileChanges relinkRequested(engine::DBEngine& engine, std::u16string_view frontEnd,
+                            std::span<const LinkRequest> requests, bool dryRun);
+
+}  // namespace povezava::cli

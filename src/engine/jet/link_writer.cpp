@@ -1,0 +1,699 @@
+#include "engine/jet/link_writer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "engine/case_fold.h"
+#include "engine/errors.h"
+#include "engine/jet/byte_writer.h"
+#include "engine/jet/catalog.h"
+#include "engine/jet/code_page.h"
+#include "engine/jet/column_maps.h"
+#include "engine/jet/data_page.h"
+#include "engine/jet/journal.h"
+#include "engine/jet/page_commit.h"
+#include "engine/jet/page_edit.h"
+#include "engine/jet/page_view.h"
+#include "engine/jet/row.h"
+#include "engine/jet/row_pack.h"
+#include "engine/jet/usage_map.h"
+#include "engine/unicode.h"
+
+namespace povezava::engine::jet {
+namespace {
+
+// Longest path povezava stores (DAO documents no limit; Windows' MAX_PATH is 260).
+constexpr std::size_t kMaxValueCharacters = 255;
+
+std::string narrow(std::u16string_view text) { return toUtf8(text); }
+
+// ---------------------------------------------------------------------------
+// Text as the catalogue stores it: Jet 4 plain UTF-16LE (its columns are not
+// compressed), Jet 3 one byte per character in the database's code page.
+
+Result<std::vector<std::byte>> encodeText(const Layout& layout, std::uint16_t codePage,
+                                          std::u16string_view text) {
+  if (text.size() > kMaxValueCharacters) {
+    return errors::invalidArgument("a link of more than " + std::to_string(kMaxValueCharacters) +
+                                   " characters");
+  }
+  std::vector<std::byte> out;
+  if (layout.utf16Text) {
+    for (char16_t c : text) {
+      out.push_back(static_cast<std::byte>(c & 0xFF));
+      out.push_back(static_cast<std::byte>(c >> 8));
+    }
+    return out;
+  }
+  // Never a substitute character: it would name another file.
+  auto bytes = encodeCodePage(text, codePage);
+  if (!bytes) return bytes.status();
+  for (char c : *bytes) out.push_back(static_cast<std::byte>(c));
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Long-value headers.
+
+struct LongValueRef {
+  std::uint32_t header = 0;
+  std::uint32_t pointer = 0;
+  bool outOfLine() const {
+    const auto kind = longValueKind(header);
+    return kind && *kind != LongValueKind::inlined && pointer != 0;
+  }
+};
+
+std::optional<LongValueRef> longValueRef(std::span<const std::byte> slice) {
+  const PageView v(slice);
+  if (slice.size() < kLongValueHeaderSize) return std::nullopt;
+  return LongValueRef{v.u32(0).value_or(0), v.u32(kLongValueOffsetPointer).value_or(0)};
+}
+
+std::vector<std::byte> longValueSlice(LongValueKind kind, std::span<const std::byte> data,
+                                      std::uint32_t pointer) {
+  std::vector<std::byte> out;
+  const std::uint32_t header = static_cast<std::uint32_t>(data.size()) | static_cast<std::uint32_t>(kind);
+  for (std::uint32_t v : {header, pointer, 0U}) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::byte>((v >> (8 * i)) & 0xFF));
+  }
+  if (kind == LongValueKind::inlined) out.insert(out.end(), data.begin(), data.end());
+  return out;
+}
+
+std::vector<std::byte> pointerBytes(std::uint32_t pointer) {
+  std::vector<std::byte> out;
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::byte>((pointer >> (8 * i)) & 0xFF));
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Pages being rebuilt: the original of each, its current state, what may
+// change on it, and the order in which the states are to be written.
+
+class Staging {
+ public:
+  explicit Staging(JetFile& file) : file_(file) {}
+
+  Result<PageEdit*> page(std::uint32_t number) {
+    auto it = current_.find(number);
+    if (it != current_.end()) return &it->second;
+    auto p = file_.page(number);
+    if (!p) return p.status();
+    const auto bytes = p->view().bytes();
+    PageEdit edit(file_.layout(), file_.displayName(), number,
+                  std::vector<std::byte>(bytes.begin(), bytes.end()));
+    // An inconsistent page is refused, never edited.
+    if (Status s = edit.check(); !s.ok()) return s;
+    original_.emplace(number, edit);
+    return &current_.emplace(number, std::move(edit)).first->second;
+  }
+
+  // A page added at the end of the file: an empty long-value page.
+  PageEdit* createLongValuePage(std::uint32_t number) {
+    const Layout& layout = file_.layout();
+    std::vector<std::byte> bytes(layout.pageSize, std::byte{0});
+    putU8(bytes, kOffsetPageType, kPageTypeData);
+    putU8(bytes, kOffsetPageMarker, kPageMarker);
+    putU16(bytes, kOffsetFreeSpace, static_cast<std::uint16_t>(layout.pageSize - layout.dataHeaderLength));
+    putU32(bytes, kOffsetOwner, kOwnerLval);
+    created_.insert(number);
+    return &current_.emplace(number, PageEdit(layout, file_.displayName(), number, std::move(bytes)))
+                .first->second;
+  }
+
+  void changed(std::uint32_t number, std::size_t slot) { scope_[number].changedSlots.push_back(slot); }
+  void added(std::uint32_t number) { ++scope_[number].addedSlots; }
+  // The page's present state is the next thing to write.
+  void write(std::uint32_t number) { writes_.push_back({number, current_.at(number).bytes()}); }
+  // The page's final state is written at this point of the order.
+  void writeLater(std::uint32_t number) {
+    writes_.push_back({number, {}});
+    late_.push_back(writes_.size() - 1);
+  }
+
+  Status verify() const {
+    for (const auto& [number, after] : current_) {
+      if (created_.contains(number)) {
+        if (Status s = after.check(); !s.ok()) return s;
+        continue;
+      }
+      auto scope = scope_.find(number);
+      if (Status s = verifyEdit(original_.at(number), after, scope == scope_.end() ? EditScope{} : scope->second);
+          !s.ok()) {
+        return s;
+      }
+    }
+    return Status::success();
+  }
+
+  const std::vector<PageWrite>& writes() {
+    for (std::size_t i : late_) writes_[i].bytes = current_.at(writes_[i].page).bytes();
+    late_.clear();
+    return writes_;
+  }
+  const PageEdit& current(std::uint32_t number) const { return current_.at(number); }
+
+ private:
+  JetFile& file_;
+  std::map<std::uint32_t, PageEdit> original_;
+  std::map<std::uint32_t, PageEdit> current_;
+  std::map<std::uint32_t, EditScope> scope_;
+  std::set<std::uint32_t> created_;
+  std::vector<PageWrite> writes_;
+  std::vector<std::size_t> late_;
+};
+
+// ---------------------------------------------------------------------------
+
+class LinkWriter {
+ public:
+  LinkWriter(JetFile& file, Catalog& catalog) : file_(file), catalog_(catalog), stage_(file) {}
+
+  Status run(const LinkChange& change);
+  const std::vector<PageWrite>& writes() { return stage_.writes(); }
+
+ private:
+  // Every pointer to an out-of-line value held by a live catalogue row, with
+  // how many rows hold it.
+  Status countLongValueReferences();
+  // The slice for `data` in `column`: inline, or a new long-value row.
+  // `old` is the value being replaced (its row may be reused in place).
+  Result<std::vector<std::byte>> placeLongValue(const ColumnDef& column, std::span<const std::byte> data,
+                                                const std::optional<LongValueRef>& old,
+                                                bool& reusedOld);
+  // Adds a long-value page for `maps`' column at the end of the file and
+  // records it in the column's maps and the global map.
+  Result<PageEdit*> allocateLongValuePage(const ColumnMaps& maps);
+  // Sets (or clears) `page`'s bit in the inline usage map at `pointer`.
+  Status setMapBit(std::uint32_t pointer, std::uint32_t page, bool value);
+  Status putRow(const RowAddress& address, std::span<const std::byte> oldRow,
+                std::vector<std::byte> newRow);
+  Status deleteLongValueRow(std::uint32_t pointer);
+  Status checkRebuiltRow(std::span<const std::byte> oldRow, std::span<const std::byte> newRow,
+                         std::uint32_t page);
+  Result<std::span<const std::byte>> stagedRow(std::uint32_t pointer);
+
+  JetFile& file_;
+  Catalog& catalog_;
+  Staging stage_;
+  std::map<std::uint32_t, int> references_;
+  const ColumnDef* database_ = nullptr;
+  const ColumnDef* connect_ = nullptr;
+  std::vector<std::byte> newDatabase_;
+  std::optional<std::vector<std::byte>> newConnect_;
+  bool allocated_ = false;
+};
+
+Status LinkWriter::countLongValueReferences() {
+  const TableDefinition& def = catalog_.definition();
+  auto pages = readUsageMap(file_, def.ownedMap);
+  if (!pages) return pages.status();
+  for (std::uint32_t page : *pages) {
+    Status s = forEachRow(file_, page, def.page, [&](const RowData& data) -> Status {
+      auto row = Row::parse(data.bytes, def, file_.layout(), file_.displayName(), data.address.dataPage);
+      if (!row) return row.status();
+      for (const ColumnDef& c : def.columns) {
+        if (!c.isLongValue()) continue;
+        auto v = row->value(c);
+        if (!v) return v.status();
+        if (!*v) continue;
+        const auto ref = longValueRef((*v)->bytes());
+        if (ref && ref->outOfLine()) ++references_[ref->pointer];
+      }
+      return Status::success();
+    });
+    if (!s.ok()) return s;
+  }
+  return Status::success();
+}
+
+Result<std::vector<std::byte>> LinkWriter::placeLongValue(const ColumnDef& column,
+                                                          std::span<const std::byte> data,
+                                                          const std::optional<LongValueRef>& old,
+                                                          bool& reusedOld) {
+  reusedOld = false;
+  const Layout& layout = file_.layout();
+  if (data.size() <= layout.longValueInlineLimit) return longValueSlice(LongValueKind::inlined, data, 0);
+
+  // Access keeps a column's long values only on pages of that column's map.
+  auto maps = readColumnMaps(file_, catalog_.definition());
+  if (!maps) return maps.status();
+  std::vector<std::uint32_t> pages;
+  std::optional<ColumnMaps> columnMaps;
+  for (const ColumnMaps& m : *maps) {
+    if (m.column != column.number || m.ownedMap == 0) continue;
+    auto listed = readUsageMap(file_, m.ownedMap);
+    if (!listed) return listed.status();
+    pages = *listed;
+    columnMaps = m;
+  }
+  for (std::uint32_t number : pages) {
+    auto raw = file_.page(number);
+    if (!raw) return raw.status();
+    if (raw->view().u8(kOffsetPageType) != kPageTypeData || raw->view().u32(kOffsetOwner) != kOwnerLval) {
+      continue;  // a leftover listed by the map; not a long-value page now
+    }
+    auto page = stage_.page(number);
+    if (!page) return page.status();
+    if (!(*page)->hasRoomFor(data.size())) continue;
+    auto slot = (*page)->append(data, 0);
+    if (!slot) return slot.status();
+    stage_.added(number);
+    stage_.write(number);
+    return longValueSlice(LongValueKind::single, data,
+                          makeRowPointer(number, static_cast<std::uint8_t>(*slot)));
+  }
+
+  // No page with room for another row: the replaced value's own row may grow
+  // in place, when nothing else points at it.
+  if (old && old->outOfLine() && longValueKind(old->header) == LongValueKind::single &&
+      references_[old->pointer] == 1) {
+    auto page = stage_.page(rowPointerPage(old->pointer));
+    if (!page) return page.status();
+    const std::size_t slot = rowPointerRow(old->pointer);
+    if (slot < (*page)->rowCount() && !isDeletedRow((*page)->word(slot))) {
+      const std::size_t oldLength = (*page)->row(slot).size();
+      if (data.size() <= oldLength + (*page)->freeSpace()) {
+        if (Status s = (*page)->resize(slot, data, static_cast<std::uint16_t>((*page)->word(slot) & ~kRowOffsetMask));
+            !s.ok()) {
+          return s;
+        }
+        stage_.changed(rowPointerPage(old->pointer), slot);
+        stage_.write(rowPointerPage(old->pointer));
+        reusedOld = true;
+        return longValueSlice(LongValueKind::single, data, old->pointer);
+      }
+    }
+  }
+  if (!columnMaps || columnMaps->freeMap == 0) {
+    return errors::recordTooLarge(file_.displayName(),
+                                  "column " + narrow(column.name) + " has no long-value usage maps");
+  }
+  // As Access does when a column's pages are full: a new page of its own.
+  auto page = allocateLongValuePage(*columnMaps);
+  if (!page) return page.status();
+  auto slot = (*page)->append(data, 0);
+  if (!slot) return slot.status();
+  const std::uint32_t number = (*page)->number();
+  return longValueSlice(LongValueKind::single, data,
+                        makeRowPointer(number, static_cast<std::uint8_t>(*slot)));
+}
+
+Result<PageEdit*> LinkWriter::allocateLongValuePage(const ColumnMaps& maps) {
+  if (allocated_) {
+    return errors::recordTooLarge(file_.displayName(), "a relink adds at most one page");
+  }
+  const std::uint32_t number = file_.pageCount();
+  if (number > 0xFFFFFF) return errors::recordTooLarge(file_.displayName(), "the file is full");
+  // The page first, so that no map ever lists a page that is not there.
+  PageEdit* page = stage_.createLongValuePage(number);
+  allocated_ = true;
+  // The new page holds its row before it is written: reserve the write slot
+  // now, fill it in when the row is placed (see writes(): the state written is
+  // taken at commit time).
+  stage_.writeLater(number);
+  if (Status s = setMapBit(maps.ownedMap, number, true); !s.ok()) return s;
+  if (Status s = setMapBit(maps.freeMap, number, true); !s.ok()) return s;
+  // Global map: a set bit means the page is free.
+  if (Status s = setMapBit(makeRowPointer(kGlobalUsageMapPage, 0), number, false); !s.ok()) return s;
+  return page;
+}
+
+Status LinkWriter::setMapBit(std::uint32_t pointer, std::uint32_t page, bool value) {
+  const std::uint32_t mapPage = rowPointerPage(pointer);
+  const std::uint8_t slot = rowPointerRow(pointer);
+  auto edit = stage_.page(mapPage);
+  if (!edit) return edit.status();
+  if (slot >= (*edit)->rowCount() || isDeletedRow((*edit)->word(slot))) {
+    return file_.corrupt(mapPage, "usage map row " + std::to_string(slot) + " is missing");
+  }
+  std::vector<std::byte> row((*edit)->row(slot).begin(), (*edit)->row(slot).end());
+  const PageView view(row);
+  auto refuse = [&](const std::string& why) {
+    return errors::recordTooLarge(file_.displayName(), "the usage map on page " + std::to_string(mapPage) +
+                                                           " " + why + "; compact the database in Access");
+  };
+  if (row.size() <= kUsageMapOffsetBitmap || view.u8(0) != kUsageMapInline) {
+    return refuse("is not an inline map");
+  }
+  std::uint32_t start = view.u32(kUsageMapOffsetStartPage).value_or(0);
+  const std::size_t bits = (row.size() - kUsageMapOffsetBitmap) * 8;
+  if (page < start || page - start >= bits) {
+    const bool empty = std::all_of(row.begin() + kUsageMapOffsetBitmap, row.end(),
+                                   [](std::byte b) { return b == std::byte{0}; });
+    if (!value) return Status::success();  // out of its range: not listed anyway
+    if (!empty) return refuse("cannot list page " + std::to_string(page));
+    // An empty map may start anywhere.
+    start = page;
+    putU32(row, kUsageMapOffsetStartPage, start);
+  }
+  const std::size_t bit = page - start;
+  const auto mask = static_cast<std::byte>(1U << (bit % 8));
+  std::byte& b = row[kUsageMapOffsetBitmap + bit / 8];
+  b = value ? (b | mask) : (b & ~mask);
+  if (Status s = (*edit)->overwrite(slot, row); !s.ok()) return s;
+  stage_.changed(mapPage, slot);
+  stage_.write(mapPage);
+  return Status::success();
+}
+
+Result<std::span<const std::byte>> LinkWriter::stagedRow(std::uint32_t pointer) {
+  auto page = stage_.page(rowPointerPage(pointer));
+  if (!page) return page.status();
+  const std::size_t slot = rowPointerRow(pointer);
+  if (slot >= (*page)->rowCount()) {
+    return file_.corrupt(rowPointerPage(pointer), "no row " + std::to_string(slot));
+  }
+  return (*page)->row(slot);
+}
+
+Status LinkWriter::deleteLongValueRow(std::uint32_t pointer) {
+  // Never a row that another catalogue row still points at.
+  if (references_[pointer] != 1) return Status::success();
+  const std::uint32_t number = rowPointerPage(pointer);
+  auto page = stage_.page(number);
+  if (!page) return page.status();
+  const std::size_t slot = rowPointerRow(pointer);
+  if (slot >= (*page)->rowCount() || isDeletedRow((*page)->word(slot)) ||
+      (*page)->bytes().size() < kOffsetOwner + 4 ||
+      PageView((*page)->bytes()).u32(kOffsetOwner) != kOwnerLval) {
+    return Status::success();  // nothing of ours to delete
+  }
+  if (Status s = (*page)->erase(slot); !s.ok()) return s;
+  stage_.changed(number, slot);
+  stage_.write(number);
+  return Status::success();
+}
+
+// Puts the rebuilt catalogue row back (its slot page, or where it overflowed to).
+Status LinkWriter::putRow(const RowAddress& address, std::span<const std::byte> oldRow,
+                          std::vector<std::byte> newRow) {
+  const Layout& layout = file_.layout();
+  auto page = stage_.page(address.dataPage);
+  if (!page) return page.status();
+  const std::size_t slot = address.dataRow;
+  const std::uint16_t flags = static_cast<std::uint16_t>((*page)->word(slot) & ~kRowOffsetMask);
+
+  if (!layout.rowHasJumpTable && newRow.size() <= oldRow.size()) {
+    // Jet 4: pad between the variable data and the trailer up to the old
+    // length, as Access does; no other byte of the page moves.
+    auto parts = unpackRow(layout, newRow, true, file_.displayName(), address.dataPage);
+    if (!parts) return parts.status();
+    const std::size_t trailer = 2 + 2 * parts->variable.size() + 2 + parts->nullMask.size();
+    newRow.insert(newRow.end() - static_cast<std::ptrdiff_t>(trailer), oldRow.size() - newRow.size(),
+                  std::byte{0});
+    if (Status s = (*page)->overwrite(slot, newRow); !s.ok()) return s;
+  } else if (newRow.size() <= oldRow.size() || newRow.size() - oldRow.size() <= (*page)->freeSpace()) {
+    if (Status s = (*page)->resize(slot, newRow, flags); !s.ok()) return s;
+  } else {
+    // No room: the row moves to another catalogue page with room, as an
+    // overflow row; its slot becomes (or stays) a pointer to it.
+    auto pages = readUsageMap(file_, catalog_.definition().ownedMap);
+    if (!pages) return pages.status();
+    std::optional<std::uint32_t> target;
+    for (std::uint32_t number : *pages) {
+      if (number == address.dataPage || number == address.slotPage) continue;
+      auto raw = file_.page(number);
+      if (!raw) return raw.status();
+      if (raw->view().u8(kOffsetPageType) != kPageTypeData ||
+          raw->view().u32(kOffsetOwner) != catalog_.definition().page) {
+        continue;
+      }
+      auto candidate = stage_.page(number);
+      if (!candidate) return candidate.status();
+      if ((*candidate)->hasRoomFor(newRow.size())) {
+        target = number;
+        break;
+      }
+    }
+    if (!target) {
+      return errors::recordTooLarge(file_.displayName(),
+                                    "no catalogue page has room for the row of " +
+                                        std::to_string(newRow.size()) + " bytes");
+    }
+    auto targetPage = stage_.page(*target);
+    auto newSlot = (*targetPage)->append(newRow, kRowFlagDeleted);
+    if (!newSlot) return newSlot.status();
+    stage_.added(*target);
+    stage_.write(*target);
+    const auto pointer = pointerBytes(makeRowPointer(*target, static_cast<std::uint8_t>(*newSlot)));
+    if (address.slotPage == address.dataPage && address.slotRow == address.dataRow) {
+      if (Status s = (*page)->resize(slot, pointer, kRowFlagOverflow); !s.ok()) return s;
+      stage_.changed(address.dataPage, slot);
+      stage_.write(address.dataPage);
+      return Status::success();
+    }
+    // Already an overflow row: re-point the slot, then delete the old target.
+    auto slotPage = stage_.page(address.slotPage);
+    if (!slotPage) return slotPage.status();
+    std::vector<std::byte> pointerRow((*slotPage)->row(address.slotRow).begin(),
+                                      (*slotPage)->row(address.slotRow).end());
+    if (pointerRow.size() < pointer.size()) {
+      return file_.corrupt(address.slotPage, "overflow row shorter than a row pointer");
+    }
+    std::copy(pointer.begin(), pointer.end(), pointerRow.begin());
+    if (Status s = (*slotPage)->overwrite(address.slotRow, pointerRow); !s.ok()) return s;
+    stage_.changed(address.slotPage, address.slotRow);
+    stage_.write(address.slotPage);
+    auto oldTarget = stage_.page(address.dataPage);
+    if (Status s = (*oldTarget)->erase(slot); !s.ok()) return s;
+    stage_.changed(address.dataPage, slot);
+    stage_.write(address.dataPage);
+    return Status::success();
+  }
+  stage_.changed(address.dataPage, slot);
+  stage_.write(address.dataPage);
+  return Status::success();
+}
+
+// Reads the rebuilt row back as the reader will and compares it with the old
+// one: every column equal but Database and Connect, and those as intended.
+Status LinkWriter::checkRebuiltRow(std::span<const std::byte> oldRow, std::span<const std::byte> newRow,
+                                   std::uint32_t page) {
+  const TableDefinition& def = catalog_.definition();
+  auto before = Row::parse(PageView(oldRow), def, file_.layout(), file_.displayName(), page);
+  if (!before) return before.status();
+  auto after = Row::parse(PageView(newRow), def, file_.layout(), file_.displayName(), page);
+  if (!after) return after.status();
+  auto differs = [&](const ColumnDef& c) {
+    return file_.corrupt(page, "rebuilt catalogue row differs in column " + narrow(c.name));
+  };
+  for (const ColumnDef& c : def.columns) {
+    auto a = before->value(c);
+    auto b = after->value(c);
+    if (!a) return a.status();
+    if (!b) return b.status();
+    if (&c == database_ || &c == connect_) {
+      const std::vector<std::byte>* want = &c == database_ ? &newDatabase_
+                                           : newConnect_ ? &*newConnect_
+                                                         : nullptr;
+      if (!want) {
+        if (b->has_value()) return differs(c);
+        continue;
+      }
+      if (!b->has_value()) return differs(c);
+      const auto ref = longValueRef((*b)->bytes());
+      if (!ref || longValueLength(ref->header) != want->size()) return differs(c);
+      std::span<const std::byte> stored;
+      if (longValueKind(ref->header) == LongValueKind::inlined) {
+        stored = (*b)->bytes().subspan(kLongValueHeaderSize);
+      } else {
+        auto row = stagedRow(ref->pointer);
+        if (!row) return row.status();
+        stored = *row;
+      }
+      if (!std::ranges::equal(stored, *want)) return differs(c);
+      continue;
+    }
+    if (a->has_value() != b->has_value() ||
+        (a->has_value() && !std::ranges::equal((*a)->bytes(), (*b)->bytes()))) {
+      return differs(c);
+    }
+  }
+  return Status::success();
+}
+
+Status LinkWriter::run(const LinkChange& change) {
+  const Layout& layout = file_.layout();
+  const TableDefinition& def = catalog_.definition();
+  database_ = def.column(kCatalogColumnDatabase);
+  connect_ = def.column(kCatalogColumnConnect);
+  if (database_ == nullptr || connect_ == nullptr || !database_->isLongValue() ||
+      !connect_->isLongValue() || database_->isFixed() || connect_->isFixed()) {
+    return file_.corrupt(def.page, "the catalogue's Database and Connect columns are not as expected");
+  }
+
+  auto tables = catalog_.tables();
+  if (!tables) return tables.status();
+  const CatalogTable* table = nullptr;
+  for (const CatalogTable& t : *tables) {
+    if (equalsIgnoringCase(t.name, change.table)) table = &t;
+  }
+  if (table == nullptr) return errors::itemNotFound(narrow(change.table));
+  if (table->type != kObjectTypeLinkedTable) {
+    return errors::notSupported(narrow(table->name) + " is not linked to a file");
+  }
+
+  auto encodedDatabase = encodeText(layout, file_.header().codePage, change.database);
+  if (!encodedDatabase) return encodedDatabase.status();
+  newDatabase_ = std::move(*encodedDatabase);
+  if (change.connect) {
+    auto encodedConnect = encodeText(layout, file_.header().codePage, *change.connect);
+    if (!encodedConnect) return encodedConnect.status();
+    newConnect_ = std::move(*encodedConnect);
+  }
+  if (table->database == change.database && table->connect == change.connect) {
+    return Status::success();  // already stored; nothing to write
+  }
+
+  const RowAddress address = table->address;
+  auto page = stage_.page(address.dataPage);
+  if (!page) return page.status();
+  const std::vector<std::byte> oldRow((*page)->row(address.dataRow).begin(),
+                                      (*page)->row(address.dataRow).end());
+  auto parts = unpackRow(layout, oldRow, true, file_.displayName(), address.dataPage);
+  if (!parts) return parts.status();
+  for (const ColumnDef* c : {database_, connect_}) {
+    if (c->number >= parts->columnCount || c->variableIndex >= parts->variable.size()) {
+      return errors::notSupported("the catalogue row of " + narrow(table->name) +
+                                  " was written with fewer columns");
+    }
+  }
+  if (Status s = countLongValueReferences(); !s.ok()) return s;
+
+  const auto oldDatabase = longValueRef(parts->variable[database_->variableIndex]);
+  const auto oldConnect = longValueRef(parts->variable[connect_->variableIndex]);
+  bool reusedDatabase = false;
+  bool reusedConnect = false;
+  auto databaseSlice = placeLongValue(*database_, newDatabase_, oldDatabase, reusedDatabase);
+  if (!databaseSlice) return databaseSlice.status();
+  std::vector<std::byte> connectSlice;
+  if (newConnect_) {
+    auto placed = placeLongValue(*connect_, *newConnect_, oldConnect, reusedConnect);
+    if (!placed) return placed.status();
+    connectSlice = std::move(*placed);
+  }
+
+  std::vector<std::byte> mask(parts->nullMask.begin(), parts->nullMask.end());
+  auto setBit = [&](const ColumnDef& c, bool notNull) {
+    const auto bit = static_cast<std::byte>(1U << (c.number % 8));
+    mask[c.number / 8] = notNull ? (mask[c.number / 8] | bit) : (mask[c.number / 8] & ~bit);
+  };
+  setBit(*database_, true);
+  setBit(*connect_, newConnect_.has_value());
+  RowParts rebuilt = *parts;
+  rebuilt.variable[database_->variableIndex] = *databaseSlice;
+  rebuilt.variable[connect_->variableIndex] = connectSlice;
+  rebuilt.nullMask = mask;
+  std::vector<std::byte> newRow;
+  if (Status s = appendPackedRow(layout, rebuilt, newRow); !s.ok()) return s;
+  if (Status s = checkRebuiltRow(oldRow, newRow, address.dataPage); !s.ok()) return s;
+
+  if (Status s = putRow(address, oldRow, newRow); !s.ok()) return s;
+
+  // The replaced out-of-line values go last: nothing points at them any more.
+  if (oldDatabase && oldDatabase->outOfLine() && !reusedDatabase &&
+      longValueKind(oldDatabase->header) == LongValueKind::single) {
+    if (Status s = deleteLongValueRow(oldDatabase->pointer); !s.ok()) return s;
+  }
+  if (oldConnect && oldConnect->outOfLine() && !reusedConnect &&
+      longValueKind(oldConnect->header) == LongValueKind::single) {
+    if (Status s = deleteLongValueRow(oldConnect->pointer); !s.ok()) return s;
+  }
+  return stage_.verify();
+}
+
+// The names an Access lock file of `path` may have: same stem, .ldb or .laccdb.
+bool isLockFileOf(const std::string& entry, const std::string& stem) {
+  const std::u16string e = fromUtf8(entry);
+  for (std::u16string_view ext : {u".ldb", u".laccdb"}) {
+    if (equalsIgnoringCase(e, fromUtf8(stem) + std::u16string(ext))) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Status checkAccessLockFile(FileSystem& fs, const std::string& path, const std::string& displayName) {
+  const std::filesystem::path p(path);
+  const std::string folder = p.parent_path().string();
+  auto names = fs.list(folder.empty() ? "." : folder);
+  if (!names) return names.status();
+  for (const std::string& name : *names) {
+    if (!isLockFileOf(name, p.stem().string())) continue;
+    const std::string lockPath = (p.parent_path() / name).string();
+    // Entries of 64 bytes: computer name (32), user name (32), padded.
+    std::string users;
+    if (auto file = fs.open(lockPath, OpenMode::readOnly); file.ok()) {
+      auto size = (*file)->size();
+      std::vector<std::byte> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(size.ok() ? *size : 0, 64 * 8)));
+      if (!bytes.empty() && (*file)->readAt(0, bytes).ok()) {
+        for (std::size_t at = 0; at + 32 <= bytes.size(); at += 64) {
+          std::string computer;
+          for (std::size_t i = at; i < at + 32; ++i) {
+            const auto c = std::to_integer<unsigned char>(bytes[i]);
+            if (c == 0) break;
+            if (c >= 0x20 && c < 0x7F) computer.push_back(static_cast<char>(c));
+          }
+          while (!computer.empty() && computer.back() == ' ') computer.pop_back();
+          if (!computer.empty()) users += (users.empty() ? "" : ", ") + computer;
+        }
+      }
+    }
+    return errors::fileInUse(displayName, "Access has it open: " + lockPath +
+                                              (users.empty() ? std::string() : " lists " + users) +
+                                              "; close it there, or delete the lock file if it is stale");
+  }
+  return Status::success();
+}
+
+Status recoverInterruptedRelink(FileSystem& fs, const std::string& path) {
+  auto journal = fs.info(journalPath(path));
+  if (!journal) return journal.status();
+  if (!journal->exists) return Status::success();
+  auto file = fs.open(path, OpenMode::readWrite);
+  if (!file) return file.status();
+  if (Status s = (*file)->tryLock(kWriteLockOffset); !s.ok()) {
+    return s.number() == kErrFileInUse ? Status::success() : s;
+  }
+  auto recovered = recoverJournal(fs, **file);
+  return recovered.status();
+}
+
+Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
+                 const LinkChange& change) {
+  auto file = fs.open(path, OpenMode::readWrite);
+  if (!file) {
+    if (file.status().number() == kErrNoPermission || file.status().number() == kErrReadOnly) {
+      return errors::readOnly(displayName);
+    }
+    return file.status();
+  }
+  // Invariant 4: the lock before anything is read that the write depends on.
+  if (Status s = (*file)->tryLock(kWriteLockOffset); !s.ok()) {
+    return s.number() == kErrFileInUse ? errors::fileInUse(displayName, "another program is changing it") : s;
+  }
+  if (Status s = checkAccessLockFile(fs, path, displayName); !s.ok()) return s;
+  if (auto recovered = recoverJournal(fs, **file); !recovered) return recovered.status();
+
+  auto jet = JetFile::open(std::move(*file), displayName);
+  if (!jet) return jet.status();
+  auto size = (*jet)->file().size();
+  if (!size) return size.status();
+  if (*size % (*jet)->layout().pageSize != 0) {
+    return (*jet)->corrupt((*jet)->pageCount(), "the file ends inside a page; it will not be written");
+  }
+  auto catalog = Catalog::open(**jet);
+  if (!catalog) return catalog.status();
+  LinkWriter writer(**jet, *catalog);
+  if (Status s = writer.run(change); !s.ok()) return s;
+  if (writer.writes().empty()) return Status::success();
+  return commitPages(fs, **jet, writer.writes());
+}
+
+}  // namespace povezava::engine::jet

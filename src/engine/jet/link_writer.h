@@ -1,0 +1,82 @@
+// Storing a linked table's new link in the front-end: the engine's only writer.
+//
+// Safety invariants of a relink. Tests name the invariant they check
+// (Invariant1..., Invariant2..., ...).
+//
+//   1. Nothing is written before the back-end is verified: the caller
+//      (refreshLink) has opened the back-end read-only and found the table;
+//      writeLink() itself writes nothing before every new page is built and
+//      checked.
+//   2. Only the catalogue row's bytes change, with the long-value rows that
+//      hold its path (and, when a page must be added, that page and the maps
+//      that record it). Every other page stays byte-identical; on a changed
+//      page every other row keeps its bytes, flags and slot number. Each
+//      rebuilt page is read back and compared before anything is written, and
+//      a page already inconsistent is refused, not edited.
+//   3. Success only after sync: the new pages are synced, then the journal is
+//      removed and its folder synced, before writeLink() returns success.
+//   4. The lock is held throughout: an exclusive advisory lock on one byte far
+//      beyond any Jet file (and outside Jet's own lock area) from re-reading
+//      the catalogue to the final sync. A second writer fails at once with
+//      "file already in use"; it does not wait.
+//   5. Old or new, never a mix: the old images of every page to change are
+//      journaled and synced first; a crash or a torn page write is undone by
+//      the next writer or open (journal.h).
+//   6. The file keeps its identity: pages are written in place through the
+//      locked descriptor (same inode, owner and permissions); no new copy, no
+//      rename.
+//
+// Where the new values go (the format notes' recipe):
+//   * Database (and Connect) inline in the row when at most 64 bytes (Jet 4)
+//     or 32 bytes (Jet 3), else as one long-value row on an LVAL page of that
+//     column's own usage map with room; if the column's only page lacks room
+//     for a new row but the old value's row can grow in place, that row is
+//     resized; else a page is added to the column (one per relink at most).
+//   * The catalogue row is rewritten in its slot: Jet 4 rows that do not grow
+//     are padded to their old length; otherwise the rows below move as a
+//     block; without room the row moves to another catalogue page with room
+//     (an overflow row) and its slot becomes a pointer.
+//   * A replaced out-of-line value's row is deleted as Access does (zero
+//     length, flags 0xC000), unless another catalogue row points at it.
+//   * DateUpdate, Lv and LvProp are left as they are.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/io.h"
+#include "engine/status.h"
+
+namespace povezava::engine::jet {
+
+// The byte locked by writers (1 TiB + "POV"): past the largest Jet file and
+// Jet's 0x10000000.. user and page locks, so no reader is ever blocked.
+inline constexpr std::uint64_t kWriteLockOffset = 0x100'0050'4F56ULL;
+
+struct LinkChange {
+  std::u16string table;                    // the table's name, matched ignoring case
+  std::u16string database;                 // new value of the Database column
+  std::optional<std::u16string> connect;   // new Connect column; nullopt = NULL
+};
+
+// Stores `change` in the catalogue row of the linked table in `path` (a
+// platform path; `displayName` names it in errors). Errors: those of opening
+// and locking the file, fileInUse (another writer, an Access lock file),
+// itemNotFound, notSupported (not a file-linked table), invalidArgument (a
+// character the code page lacks, a path too long), recordTooLarge (no room
+// without compacting), corrupt (a page that is already inconsistent), and
+// the file system's errors while writing (the file is then as before).
+Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
+                 const LinkChange& change);
+
+// Undoes a relink that a crash interrupted, if a journal lies beside `path`
+// and no other writer holds the lock (then it is still at work: success).
+Status recoverInterruptedRelink(FileSystem& fs, const std::string& path);
+
+// An Access lock file (.ldb / .laccdb, any letter case) beside `path`:
+// fileInUse naming it and the computers it lists; success when there is none.
+Status checkAccessLockFile(FileSystem& fs, const std::string& path, const std::string& displayName);
+
+}  // namespace povezava::engine::jet

@@ -1,0 +1,68 @@
+#include "engine/jet/page_commit.h"
+
+#include "engine/errors.h"
+#include "engine/jet/journal.h"
+#include "engine/jet/rc4.h"
+
+namespace povezava::engine::jet {
+namespace {
+
+Status writeRaw(File& file, std::uint32_t pageSize, const PageImage& image) {
+  return file.writeAt(std::uint64_t{image.page} * pageSize, image.bytes);
+}
+
+// Puts the old images back; success only when they are durable and the
+// journal is gone.
+Status rollBack(FileSystem& fs, File& file, std::uint32_t pageSize,
+                std::span<const PageImage> oldImages) {
+  for (const PageImage& image : oldImages) {
+    if (Status s = writeRaw(file, pageSize, image); !s.ok()) return s;
+  }
+  if (Status s = file.sync(); !s.ok()) return s;
+  return removeJournal(fs, file.path());
+}
+
+}  // namespace
+
+Status commitPages(FileSystem& fs, JetFile& database, std::span<const PageWrite> writes) {
+  File& file = database.file();
+  const std::uint32_t pageSize = database.layout().pageSize;
+  auto fileSize = file.size();
+  if (!fileSize.ok()) return fileSize.status();
+
+  std::vector<PageImage> oldImages;
+  std::vector<PageImage> newImages;
+  for (const PageWrite& w : writes) {
+    if (w.bytes.size() != pageSize || w.page == kHeaderPage) {
+      return errors::invalidArgument("page " + std::to_string(w.page) + " cannot be written");
+    }
+    const std::uint64_t at = std::uint64_t{w.page} * pageSize;
+    if (at < *fileSize) {
+      PageImage old{w.page, std::vector<std::byte>(pageSize)};
+      if (Status s = file.readAt(at, old.bytes); !s.ok()) return s;
+      oldImages.push_back(std::move(old));
+    } else if (at != *fileSize) {
+      return errors::invalidArgument("page " + std::to_string(w.page) + " lies past the end");
+    }
+    PageImage next{w.page, w.bytes};
+    if (database.encoded()) rc4ApplyPage(database.header().databaseKey, w.page, next.bytes);
+    newImages.push_back(std::move(next));
+  }
+
+  if (Status s = writeJournal(fs, file, pageSize, oldImages); !s.ok()) return s;
+
+  Status failure;
+  for (const PageImage& image : newImages) {
+    failure = writeRaw(file, pageSize, image);
+    if (!failure.ok()) break;
+  }
+  if (failure.ok()) failure = file.sync();
+  if (failure.ok()) failure = removeJournal(fs, file.path());
+  database.dropCache();
+  if (failure.ok()) return failure;
+  // Best effort: if this fails too, the journal stays for the next writer.
+  (void)rollBack(fs, file, pageSize, oldImages);
+  return failure;
+}
+
+}  // namespace povezava::engine::jet

@@ -1,0 +1,111 @@
+#include "links/startup.h"
+
+#include <cstddef>
+#include <utility>
+
+#include "links/inspection.h"
+#include "text/beseda.h"
+#include "text/spaces.h"
+
+namespace povezava::links {
+namespace {
+
+constexpr std::u16string_view kSpace = u" ";
+constexpr std::u16string_view kMdbSuffix = u".MDB";
+constexpr std::u16string_view kPartnerFile = u"\\PARTNER.MDB";
+constexpr std::u16string_view kCodeTableFile = u"\\querno.MDB";
+
+char16_t upperAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+
+std::u16string linkTo(std::u16string_view path, std::u16string_view fileName = {}) {
+  std::u16string link(kLinkPrefix);
+  link += path;
+  link += fileName;
+  return link;
+}
+
+}  // namespace
+
+std::u16string joinArguments(std::span<const std::u16string> arguments) {
+  std::u16string joined;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (i > 0) joined += u' ';
+    joined += arguments[i];
+  }
+  return joined;
+}
+
+bool sortsAfterSpace(std::u16string_view text) {
+  // Code-unit order, no case folding or locale: char_traits<char16_t>
+  // compares the unsigned values.
+  return text.compare(kSpace) > 0;
+}
+
+bool hasMdbSuffix(std::u16string_view location) {
+  const std::u16string_view tail =
+      location.size() < kMdbSuffix.size() ? location : location.substr(location.size() - kMdbSuffix.size());
+  if (tail.size() != kMdbSuffix.size()) return false;
+  // Only ASCII letters upper-case to "M", "D" and "B", so ASCII folding is
+  // the whole of the upper-casing that matters here.
+  for (std::size_t i = 0; i < tail.size(); ++i) {
+    if (upperAscii(tail[i]) != kMdbSuffix[i]) return false;
+  }
+  return true;
+}
+
+CommandLine parseCommandLine(std::u16string_view commandText) {
+  CommandLine line;
+  std::u16string text(text::trimSpaces(commandText));
+  if (!sortsAfterSpace(text)) return line;
+  line.present = true;
+  line.frontEnd = text::BESEDA(text);
+  line.backEnd = std::move(text);
+  return line;
+}
+
+std::optional<LinkStrings> backendLinkStrings(std::u16string_view location,
+                                              std::u16string_view separators) {
+  if (!sortsAfterSpace(location)) return std::nullopt;
+  if (hasMdbSuffix(location)) {
+    return LinkStrings{linkTo(location),
+                       linkTo(text::StripFileName(std::u16string(location), separators), kCodeTableFile)};
+  }
+  return LinkStrings{linkTo(location, kPartnerFile), linkTo(location, kCodeTableFile)};
+}
+
+bool applyBackendLocation(std::u16string_view location, WindowTexts& texts,
+                          std::u16string_view separators) {
+  auto links = backendLinkStrings(location, separators);
+  if (!links) return false;
+  texts.Text2[0] = std::move(links->partner);
+  texts.Text2[1] = std::move(links->codeTables);
+  return true;
+}
+
+LoadOutcome startupLoad(engine::DBEngine& engine, std::u16string_view appPath,
+                        std::u16string_view commandText, WindowState& state, WindowTexts& texts,
+                        std::u16string_view separators) {
+  LoadOutcome outcome;
+  texts.ImeBaze = kDefaultFrontEnd;
+  CommandLine line = parseCommandLine(commandText);
+  outcome.arguments = line.present;
+  if (line.present) texts.ImeBaze = std::move(line.frontEnd);
+
+  outcome.status = inspectLinks(engine, appPath, state, texts);
+  if (!outcome.status.ok()) {
+    // Nothing was inspected, so nothing may be relinked automatically.
+    state.AutoLinkFlag = kFalse;
+    return outcome;
+  }
+  if (line.present) applyBackendLocation(line.backEnd, texts, separators);
+  state.AutoLinkFlag = line.present ? kTrue : kFalse;
+  return outcome;
+}
+
+bool takeAutoLink(WindowState& state) {
+  if (state.AutoLinkFlag != kTrue) return false;
+  state.AutoLinkFlag = kFalse;
+  return true;
+}
+
+}  // namespace povezava::links

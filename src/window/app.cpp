@@ -1,0 +1,119 @@
+#include "window/app.h"
+
+#include <QApplication>
+#include <QMetaObject>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "links/startup.h"
+#include "window/file_dialog.h"
+#include "window/messages.h"
+#include "window/morvane.h"
+
+namespace povezava::window {
+namespace {
+
+std::string_view environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string_view{} : std::string_view{value};
+}
+
+bool hasPlatformArgument(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "-platform" || argument == "--platform" ||
+        argument.starts_with("-platform=") || argument.starts_with("--platform=")) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Qt's own notes (no XDG_RUNTIME_DIR, what a platform plugin cannot do) are
+// not the user's business: stderr carries povezava's failures, which install
+// scripts read. Qt's critical and fatal messages still go through.
+void keepQtNotesOffStderr(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg) return;
+  std::cerr << qFormatLogMessage(type, context, message).toStdString() << '\n';
+}
+
+constexpr char kNoDisplay[] =
+    "povezava: there is no display to show the window on.\n"
+    "To relink without a window, name the front-end database and the back-end location:\n"
+    "    povezava /path/to/TQ.mdb,/path/to/backends\n";
+
+}  // namespace
+
+std::string platformChoice(bool platformArgument, std::string_view qpaPlatform,
+                           std::string_view display, std::string_view waylandDisplay) {
+  if (platformArgument || !qpaPlatform.empty()) return {};
+  std::string choice;
+  if (!waylandDisplay.empty()) choice += "wayland;";
+  if (!display.empty()) choice += "xcb;";
+  return choice + "offscreen";
+}
+
+bool isHeadlessPlatform(const QString& platformName) {
+  return platformName == QLatin1String("offscreen") || platformName == QLatin1String("minimal");
+}
+
+QString commandTextOf(const QStringList& arguments) {
+  std::vector<std::u16string> words;
+  for (qsizetype i = 1; i < arguments.size(); ++i) words.push_back(arguments[i].toStdU16String());
+  const std::u16string joined = links::joinArguments(words);
+  return QString::fromStdU16String(joined);
+}
+
+std::optional<int> afterLoad(morvane& window, const engine::Status& loaded, MessageBoxes* boxes,
+                             std::ostream& errors) {
+  if (loaded.ok()) return std::nullopt;
+  if (!window.commandLineRun()) {
+    window.reportError(loaded);
+    return std::nullopt;
+  }
+  const std::string line = loaded.toString();
+  writeErrorLine(errors, line);
+  if (boxes != nullptr) boxes->showError(nullptr, window.windowTitle(), QString::fromStdString(line));
+  return 1;
+}
+
+int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
+  const std::string platform = platformChoice(hasPlatformArgument(argc, argv), environment("QT_QPA_PLATFORM"),
+                                              environment("DISPLAY"), environment("WAYLAND_DISPLAY"));
+  if (!platform.empty()) qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
+  qInstallMessageHandler(keepQtNotesOffStderr);
+  QApplication app(argc, argv);
+  const bool display = !isHeadlessPlatform(QGuiApplication::platformName());
+  const QString commandText = commandTextOf(QCoreApplication::arguments());
+  if (!display && !links::parseCommandLine(commandText.toStdU16String()).present) {
+    std::cerr << kNoDisplay;
+    return 2;
+  }
+
+  QtFileDialog dialog;
+  QtMessageBoxes boxes;
+  Environment env;
+  env.engine = &engine;
+  env.appPath = QCoreApplication::applicationDirPath();
+  env.commandText = commandText;
+  env.dialog = &dialog;
+  env.boxes = display ? &boxes : nullptr;
+  env.errors = &std::cerr;
+  morvane window(env);
+
+  if (const std::optional<int> status = afterLoad(window, window.formLoad(), env.boxes, std::cerr)) {
+    return *status;
+  }
+  window.show();
+  // Some platforms never activate the window (offscreen, an X server without a
+  // window manager); the automatic relink then starts from the event loop.
+  // Whichever comes first runs it, the other finds the flag cleared.
+  QMetaObject::invokeMethod(&window, &morvane::formActivate, Qt::QueuedConnection);
+  const int status = QApplication::exec();
+  return status != 0 ? status : window.exitStatus();
+}
+
+}  // namespace povezava::window

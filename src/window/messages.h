@@ -1,0 +1,37 @@
+// How the window tells the user something that needs an answer: a modal
+// message box, behind an interface so that tests record instead of block.
+// Without a display the window is given none and writes to stderr only.
+#pragma once
+
+#include <QString>
+#include <iosfwd>
+#include <string_view>
+
+class QWidget;
+
+namespace povezava::window {
+
+// Writes "povezava: LINE" and a newline to `errors` (stderr), at once: every
+// failure the program reports goes there, with or without a box.
+void writeErrorLine(std::ostream& errors, std::string_view line);
+
+class MessageBoxes {
+ public:
+  virtual ~MessageBoxes() = default;
+
+  // A modal box saying that something failed; returns when the user closed it.
+  virtual void showError(QWidget* parent, const QString& title, const QString& text) = 0;
+
+ protected:
+  MessageBoxes() = default;
+  MessageBoxes(const MessageBoxes&) = default;
+  MessageBoxes& operator=(const MessageBoxes&) = default;
+};
+
+// QMessageBox.
+class QtMessageBoxes final : public MessageBoxes {
+ public:
+  void showError(QWidget* parent, const QString& title, const QString& text) override;
+};
+
+}  // namespace povezava::window

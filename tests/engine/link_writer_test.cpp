@@ -1,0 +1,309 @@
+// The link writer on copies of real front-ends. Test names carry the safety
+// invariant they check (link_writer.h).
+#include "engine/jet/link_writer.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <set>
+
+#include "engine/case_fold.h"
+#include "engine/errors.h"
+#include "engine/jet/catalog.h"
+#include "engine/jet/jet_database.h"
+#include "engine/jet/journal.h"
+#include "engine/unicode.h"
+#include "support/fault_io.h"
+#include "page_compare.h"
+#include "support/test_support.h"
+
+namespace povezava::engine::jet {
+namespace {
+
+namespace fs = std::filesystem;
+using povezava::testing::FaultFileSystem;
+using povezava::testing::readFile;
+
+// The stored Database value of `table`, read by the engine's reader.
+std::optional<std::u16string> storedDatabase(const std::string& path, std::u16string_view table) {
+  auto file = posixFileSystem().open(path, OpenMode::readOnly);
+  if (!file) return std::nullopt;
+  auto jet = JetFile::open(std::move(*file), path);
+  EXPECT_TRUE(jet.ok()) << jet.status().toString();
+  if (!jet) return std::nullopt;
+  auto catalog = Catalog::open(**jet);
+  EXPECT_TRUE(catalog.ok()) << catalog.status().toString();
+  if (!catalog) return std::nullopt;
+  auto tables = catalog->tables();
+  EXPECT_TRUE(tables.ok()) << tables.status().toString();
+  if (!tables) return std::nullopt;
+  for (const auto& t : *tables) {
+    if (equalsIgnoringCase(t.name, table)) return t.database.value_or(u"");
+  }
+  return std::nullopt;
+}
+
+// Every table's composed link, to compare "everything else unchanged".
+std::map<std::u16string, std::u16string> allLinks(const std::string& path) {
+  std::map<std::u16string, std::u16string> links;
+  auto file = posixFileSystem().open(path, OpenMode::readOnly);
+  auto jet = JetFile::open(std::move(*file), path);
+  auto catalog = Catalog::open(**jet);
+  auto tables = catalog->tables();
+  EXPECT_TRUE(tables.ok()) << tables.status().toString();
+  if (tables) {
+    for (const auto& t : *tables) links[t.name] = t.composedConnect();
+  }
+  return links;
+}
+
+
+// mdb-export's view of the catalogue (the second reader).
+std::string exportCatalog(const std::string& path, int* status) {
+  return povezava::testing::runCommand("mdb-export " + povezava::testing::shellQuote(path) +
+                                           " MSysObjects 2>&1",
+                                       status);
+}
+
+struct FrontEnd {
+  const char* file;
+  const char* table;
+  std::size_t pageSize;
+};
+
+const FrontEnd kFrontEnds[] = {
+    {"jet4-v2000/TQ.mdb", "PARTNER", 4096},
+    {"jet4-v2003/TQ.mdb", "KONTI", 4096},
+    {"jet4-v2003/NONALOGI.mdb", "konti", 4096},
+    {"ace-v2010/TQ.accdb", "NALOGI", 4096},
+    {"ace-v2010/LOCALPARTNER.accdb", "OTHER", 4096},
+    {"access-made/V2007/linkerTestV2007.accdb", "Table2", 4096},
+};
+
+class LinkWriterTest : public ::testing::TestWithParam<FrontEnd> {
+ protected:
+  void SetUp() override {
+    POVEZAVA_REQUIRE_FIXTURES();
+    path_ = dir_.copy(povezava::testing::fixturesDir() / GetParam().file).string();
+    original_ = readFile(path_);
+    table_ = fromUtf8(GetParam().table);
+  }
+
+  Status relink(FileSystem& fs, std::u16string_view database) {
+    return writeLink(fs, path_, path_, LinkChange{table_, std::u16string(database), std::nullopt});
+  }
+
+  povezava::testing::TempDir dir_;
+  std::string path_;
+  std::vector<std::byte> original_;
+  std::u16string table_;
+};
+
+TEST_P(LinkWriterTest, Invariant2_AShortPathChangesOnlyTheCatalogueRow) {
+  const auto before = allLinks(path_);
+  const std::u16string path = u"D:\\DATA\\Šiška\\P.MDB";
+  ASSERT_TRUE(relink(posixFileSystem(), path).ok());
+  EXPECT_EQ(storedDatabase(path_, table_), path);
+  auto after = allLinks(path_);
+  for (auto& [name, link] : before) {
+    if (equalsIgnoringCase(name, table_)) {
+      EXPECT_EQ(after[name], u";DATABASE=" + path);
+    } else {
+      EXPECT_EQ(after[name], link) << toUtf8(name);
+    }
+  }
+  const auto changed = changedPages(original_, readFile(path_), GetParam().pageSize);
+  // The catalogue page, plus the long-value page when an old out-of-line path was deleted.
+  EXPECT_GE(changed.size(), 1U);
+  EXPECT_LE(changed.size(), 2U);
+  EXPECT_EQ(changed.count(0), 0U);
+  EXPECT_EQ(fs::file_size(path_), original_.size());
+  EXPECT_FALSE(fs::exists(journalPath(path_)));
+
+  int status = -1;
+  const std::string exported = exportCatalog(path_, &status);
+  EXPECT_EQ(status, 0) << exported;
+  EXPECT_NE(exported.find(toUtf8(path)), std::string::npos) << exported;
+}
+
+TEST_P(LinkWriterTest, RelinkingBackRestoresTheLink) {
+  const auto before = storedDatabase(path_, table_);
+  ASSERT_TRUE(before);
+  ASSERT_TRUE(relink(posixFileSystem(), u"E:\\X.MDB").ok());
+  ASSERT_TRUE(relink(posixFileSystem(), *before).ok());
+  EXPECT_EQ(storedDatabase(path_, table_), before);
+  EXPECT_EQ(allLinks(path_), allLinks(dir_.copy(povezava::testing::fixturesDir() / GetParam().file, "orig").string()));
+}
+
+TEST_P(LinkWriterTest, Invariant6_TheFileKeepsItsInodeAndPermissions) {
+  ::chmod(path_.c_str(), 0640);
+  struct stat before {};
+  ASSERT_EQ(::stat(path_.c_str(), &before), 0);
+  ASSERT_TRUE(relink(posixFileSystem(), u"D:\\N.MDB").ok());
+  struct stat after {};
+  ASSERT_EQ(::stat(path_.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+  EXPECT_EQ(after.st_uid, before.st_uid);
+}
+
+TEST_P(LinkWriterTest, Invariant4_ASecondWriterGetsFileInUse) {
+  auto holder = posixFileSystem().open(path_, OpenMode::readWrite);
+  ASSERT_TRUE(holder.ok());
+  ASSERT_TRUE((*holder)->tryLock(kWriteLockOffset).ok());
+  const Status s = relink(posixFileSystem(), u"D:\\N.MDB");
+  EXPECT_EQ(s.number(), kErrFileInUse);
+  EXPECT_NE(s.description().find("already in use"), std::string::npos);
+  EXPECT_EQ(readFile(path_), original_);
+}
+
+TEST_P(LinkWriterTest, AnAccessLockFileBesideTheFrontEndRefusesTheWrite) {
+  const fs::path p(path_);
+  std::vector<std::byte> entry(64, std::byte{0});
+  const std::string computer = "PISARNA-3";
+  for (std::size_t i = 0; i < computer.size(); ++i) entry[i] = static_cast<std::byte>(computer[i]);
+  povezava::testing::writeFile(p.parent_path() / (p.stem().string() + ".LDB"), entry);
+  const Status s = relink(posixFileSystem(), u"D:\\N.MDB");
+  EXPECT_EQ(s.number(), kErrFileInUse);
+  EXPECT_NE(s.description().find("PISARNA-3"), std::string::npos) << s.description();
+  EXPECT_EQ(readFile(path_), original_);
+}
+
+// A path stored in the row, and one long enough for a long-value row (on a
+// page added to the Database column where it owns none).
+const std::u16string kPaths[] = {
+    u"D:\\N.MDB", u"\\\\streznik\\skupno\\Računovodstvo in finance\\leto 2024\\PARTNER.MDB"};
+
+// True when every page the original had is unchanged; an added page that
+// nothing points at may remain after a failed write.
+bool sameExceptAnAddedPage(const std::vector<std::byte>& original, const std::vector<std::byte>& now,
+                           std::size_t pageSize) {
+  return now.size() <= original.size() + pageSize &&
+         std::equal(original.begin(), original.end(), now.begin(),
+                    now.begin() + static_cast<std::ptrdiff_t>(std::min(original.size(), now.size())));
+}
+
+TEST_P(LinkWriterTest, Invariant3_EachFailingWriteOrSyncLeavesTheFileAsItWas) {
+  for (const std::u16string& path : kPaths) {
+    povezava::testing::restoreFile(path_, original_);
+    FaultFileSystem probe(posixFileSystem());
+    ASSERT_TRUE(relink(probe, path).ok());
+    const int writes = probe.writes();
+    const int syncs = probe.syncs();
+    for (int n = 1; n <= writes + syncs; ++n) {
+      povezava::testing::restoreFile(path_, original_);
+      FaultFileSystem faulty(posixFileSystem());
+      if (n <= writes) faulty.failWrite(n); else faulty.failSync(n - writes);
+      EXPECT_FALSE(relink(faulty, path).ok()) << "fault " << n;
+      EXPECT_TRUE(sameExceptAnAddedPage(original_, readFile(path_), GetParam().pageSize))
+          << "fault " << n << ", " << path.size() << " characters";
+    }
+  }
+}
+
+TEST_P(LinkWriterTest, Invariant5_PowerLossAtEveryStepLeavesTheOldLinkOrTheNew) {
+  const auto old = storedDatabase(path_, table_);
+  for (const std::u16string& path : kPaths) {
+    povezava::testing::restoreFile(path_, original_);
+    FaultFileSystem probe(posixFileSystem());
+    ASSERT_TRUE(relink(probe, path).ok());
+    const int changes = probe.changes();
+    for (int n = 0; n <= changes; ++n) {
+      for (bool tear : {false, true}) {
+        povezava::testing::restoreFile(path_, original_);
+        FaultFileSystem faulty(posixFileSystem());
+        if (tear) faulty.tearWrite(n + 1); else faulty.crashAfter(n);
+        (void)relink(faulty, path);
+        faulty.powerCycle();
+        // The next writer (or open) recovers. (Through the double without
+        // faults: its syncs cost no disk round trip.)
+        FaultFileSystem next(posixFileSystem());
+        auto file = next.open(path_, OpenMode::readWrite);
+        ASSERT_TRUE(file.ok());
+        ASSERT_TRUE(recoverJournal(next, **file).ok());
+        const auto now = storedDatabase(path_, table_);
+        const std::string situation = std::to_string(path.size()) + " characters, after " +
+                                      std::to_string(n) + (tear ? " torn" : "");
+        EXPECT_TRUE(now == old || now == path) << situation;
+        if (now == old) {
+          EXPECT_TRUE(sameExceptAnAddedPage(original_, readFile(path_), GetParam().pageSize)) << situation;
+        }
+        int status = -1;
+        exportCatalog(path_, &status);
+        EXPECT_EQ(status, 0) << situation;
+      }
+    }
+  }
+}
+
+TEST_P(LinkWriterTest, Invariant5_ATornCataloguePageIsRepairedByTheNextOpen) {
+  FaultFileSystem probe(posixFileSystem());
+  ASSERT_TRUE(relink(probe, u"D:\\N.MDB").ok());
+  povezava::testing::restoreFile(path_, original_);
+  // The journal is the first write; the catalogue page comes after it.
+  FaultFileSystem faulty(posixFileSystem());
+  faulty.tearWrite(2);
+  EXPECT_FALSE(relink(faulty, u"D:\\N.MDB").ok());
+  faulty.powerCycle();
+  ASSERT_TRUE(fs::exists(journalPath(path_)));
+  JetEngine engine(posixFileSystem());
+  auto db = engine.openDatabase(fromUtf8(path_));
+  ASSERT_TRUE(db.ok()) << db.status().toString();
+  EXPECT_FALSE(fs::exists(journalPath(path_)));
+  EXPECT_EQ(readFile(path_), original_);
+}
+
+TEST_P(LinkWriterTest, AFullDiskOrReadOnlyFileOrFolderChangesNothing) {
+  struct Case {
+    const char* what;
+    void (*plan)(FaultFileSystem&);
+    int number;
+  } cases[] = {
+      {"full disk", [](FaultFileSystem& f) { f.diskFullAfter(0); }, kErrNotEnoughSpace},
+      {"read-only file", [](FaultFileSystem& f) { f.readOnlyFiles(); }, kErrReadOnly},
+      {"read-only folder", [](FaultFileSystem& f) { f.readOnlyFolders(); }, kErrNoPermission},
+  };
+  for (const Case& c : cases) {
+    FaultFileSystem faulty(posixFileSystem());
+    c.plan(faulty);
+    EXPECT_EQ(relink(faulty, u"D:\\N.MDB").number(), c.number) << c.what;
+    EXPECT_EQ(readFile(path_), original_) << c.what;
+    EXPECT_FALSE(fs::exists(journalPath(path_))) << c.what;
+  }
+}
+
+TEST(LinkWriter, Invariant2_ACataloguePageThatIsAlreadyInconsistentIsRefusedNotEdited) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  povezava::testing::TempDir dir;
+  const std::string path = dir.copy(povezava::testing::fixturesDir() / "jet4-v2000" / "TQ.mdb").string();
+  std::uint32_t page = 0;
+  {
+    auto file = posixFileSystem().open(path, OpenMode::readOnly);
+    auto jet = JetFile::open(std::move(*file), path);
+    auto catalog = Catalog::open(**jet);
+    auto tables = catalog->tables();
+    ASSERT_TRUE(tables.ok());
+    for (const auto& t : *tables) {
+      if (t.name == u"PARTNER") page = t.address.dataPage;
+    }
+  }
+  ASSERT_NE(page, 0U);
+  auto bytes = readFile(path);
+  bytes[page * 4096 + kOffsetFreeSpace] ^= std::byte{0x01};  // free space off by one
+  povezava::testing::writeFile(path, bytes);
+  const Status s = writeLink(posixFileSystem(), path, path, LinkChange{u"PARTNER", u"D:\\N.MDB", std::nullopt});
+  EXPECT_EQ(s.number(), kErrCannotOpen);
+  EXPECT_NE(s.description().find("free space"), std::string::npos) << s.description();
+  EXPECT_EQ(readFile(path), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(FrontEnds, LinkWriterTest, ::testing::ValuesIn(kFrontEnds),
+                         [](const auto& p) {
+                           std::string name = p.param.file;
+                           std::string out;
+                           for (char c : name) out += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return out;
+                         });
+
+}  // namespace
+}  // namespace povezava::engine::jet

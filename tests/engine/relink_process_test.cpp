@@ -1,0 +1,153 @@
+// Relinking across processes: a writer killed at random moments, and two
+// writers at once. After each, the front-end opens with the engine and with
+// mdbtools, and the link is one that some writer stored.
+//
+// POVEZAVA_SOAK_ROUNDS raises the number of kills (scripts/relink-soak).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <set>
+
+#include "engine/errors.h"
+#include "engine/jet/jet_database.h"
+#include "engine/jet/link_writer.h"
+#include "engine/jet/sample_databases.h"
+#include "engine/unicode.h"
+#include "support/test_support.h"
+
+namespace povezava::engine::jet {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::u16string kShort = u"D:\\DATA\\PARTNER.MDB";
+const std::u16string kLong =
+    u"\\\\streznik\\skupno\\Računovodstvo in finance\\podatki za leto 2024\\PARTNER.MDB";
+
+std::u16string storedLink(const std::string& path, std::u16string_view table) {
+  JetEngine engine(posixFileSystem());  // opening recovers an interrupted relink
+  auto db = engine.openDatabase(fromUtf8(path));
+  EXPECT_TRUE(db.ok()) << db.status().toString();
+  if (!db) return {};
+  auto tables = (*db)->tableDefs();
+  EXPECT_TRUE(tables.ok()) << tables.status().toString();
+  if (!tables) return {};
+  auto t = (*tables)->item(table);
+  return t ? *(*t)->connect() : std::u16string();
+}
+
+void expectReadableByMdbtools(const std::string& path, const std::string& situation) {
+  int status = -1;
+  const std::string out = povezava::testing::runCommand(
+      "mdb-export " + povezava::testing::shellQuote(path) + " MSysObjects 2>&1", &status);
+  EXPECT_EQ(status, 0) << situation << "\n" << out;
+}
+
+class RelinkProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = (dir_.path() / "TQ.mdb").string();
+    ASSERT_TRUE(buildDatabase(path_, frontEndSpec({})).ok());
+  }
+  povezava::testing::TempDir dir_;
+  std::string path_;
+};
+
+// The child relinks PARTNER back and forth until it is killed, reporting each
+// finished relink through the pipe.
+[[noreturn]] void relinkForever(const std::string& path, int report) {
+  for (std::uint64_t i = 0;; ++i) {
+    const Status s = writeLink(posixFileSystem(), path, path,
+                               LinkChange{u"PARTNER", i % 2 == 0 ? kLong : kShort, std::nullopt});
+    const char byte = s.ok() ? 'o' : 'x';
+    if (::write(report, &byte, 1) != 1) ::_exit(3);
+  }
+}
+
+TEST_F(RelinkProcessTest, AWriterKilledAtRandomMomentsLeavesTheOldLinkOrTheNew) {
+  const std::set<std::u16string> allowed = {u";DATABASE=C:\\APP\\PARTNER.MDB", u";DATABASE=" + kShort,
+                                            u";DATABASE=" + kLong};
+  const char* soak = std::getenv("POVEZAVA_SOAK_ROUNDS");
+  const int rounds = soak != nullptr ? std::atoi(soak) : 20;
+  std::mt19937 random(12345);
+  int failures = 0;
+  int interrupted = 0;  // kills that left a journal to recover
+  for (int round = 0; round < rounds; ++round) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(fds[0]);
+      relinkForever(path_, fds[1]);
+    }
+    ::close(fds[1]);
+    // Let it finish a few relinks, then kill it somewhere inside the next one.
+    const int finished = static_cast<int>(random() % 3);
+    for (int i = 0; i < finished; ++i) {
+      char byte = 0;
+      ASSERT_EQ(::read(fds[0], &byte, 1), 1);
+      failures += byte == 'x';
+    }
+    volatile std::uint64_t spin = 0;
+    const std::uint64_t spins = random() % 400000;
+    for (std::uint64_t i = 0; i < spins; ++i) spin = spin + i;
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(fds[0]);
+    interrupted += fs::exists(path_ + ".povezava-journal");
+    const auto link = storedLink(path_, u"PARTNER");
+    EXPECT_TRUE(allowed.contains(link)) << "round " << round << ": " << toUtf8(link);
+    expectReadableByMdbtools(path_, "round " + std::to_string(round));
+    EXPECT_FALSE(fs::exists(path_ + ".povezava-journal")) << "round " << round;
+  }
+  EXPECT_EQ(failures, 0);
+  RecordProperty("interrupted", interrupted);
+}
+
+TEST_F(RelinkProcessTest, TwoWritersAtOnceNeverInterleave) {
+  constexpr int kRelinks = 40;
+  int go[2];
+  ASSERT_EQ(::pipe(go), 0);
+  pid_t children[2];
+  const std::u16string links[2] = {kShort, kLong};
+  for (int w = 0; w < 2; ++w) {
+    children[w] = ::fork();
+    ASSERT_GE(children[w], 0);
+    if (children[w] == 0) {
+      ::close(go[1]);
+      char byte = 0;
+      if (::read(go[0], &byte, 1) != 0) ::_exit(3);  // both start when the pipe closes
+      int busy = 0;
+      for (int i = 0; i < kRelinks; ++i) {
+        const Status s = writeLink(posixFileSystem(), path_, path_, LinkChange{u"PARTNER", links[w], std::nullopt});
+        if (s.number() == kErrFileInUse) {
+          ++busy;
+        } else if (!s.ok()) {
+          ::_exit(4);  // anything but success or "in use" is a fault
+        }
+      }
+      ::_exit(busy == kRelinks ? 5 : 0);
+    }
+  }
+  ::close(go[0]);
+  ::close(go[1]);
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 4) << "a writer failed with something other than 'file already in use'";
+  }
+  const auto link = storedLink(path_, u"PARTNER");
+  EXPECT_TRUE(link == u";DATABASE=" + kShort || link == u";DATABASE=" + kLong) << toUtf8(link);
+  expectReadableByMdbtools(path_, "after two writers");
+}
+
+}  // namespace
+}  // namespace povezava::engine::jet

@@ -1,0 +1,220 @@
+#include "support/fault_io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/errors.h"
+
+namespace povezava::testing {
+
+using engine::File;
+using engine::FileInfo;
+using engine::OpenMode;
+using engine::Result;
+using engine::Status;
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+  return std::filesystem::path(path).parent_path().lexically_normal().string();
+}
+
+std::string normal(const std::string& path) {
+  return std::filesystem::path(path).lexically_normal().string();
+}
+
+std::vector<std::byte> contentOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::vector<std::byte> bytes(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
+}
+
+}  // namespace
+
+void restoreFile(const std::string& path, const std::vector<std::byte>& bytes) {
+  // Rewritten in place: same inode when the file is still there.
+  std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+  if (!out) out.open(path, std::ios::binary | std::ios::out);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  std::error_code ec;
+  if (std::filesystem::file_size(path, ec) != bytes.size()) std::filesystem::resize_file(path, bytes.size(), ec);
+}
+
+// A File of the double: every changing call goes through the plan.
+class FaultFile final : public File {
+ public:
+  FaultFile(FaultFileSystem& fs, std::unique_ptr<File> real) : fs_(fs), real_(std::move(real)) {}
+
+  const std::string& path() const override { return real_->path(); }
+  Result<std::uint64_t> size() override {
+    if (fs_.crashed_) return fs_.powerLost(path());
+    return real_->size();
+  }
+  Status readAt(std::uint64_t offset, std::span<std::byte> out) override {
+    if (fs_.crashed_) return fs_.powerLost(path());
+    return real_->readAt(offset, out);
+  }
+  Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
+    return fs_.onWrite(*real_, offset, data);
+  }
+  Status sync() override { return fs_.onSync(*real_); }
+  Status tryLock(std::uint64_t offset) override {
+    if (fs_.crashed_) return fs_.powerLost(path());
+    return real_->tryLock(offset);
+  }
+  void unlock(std::uint64_t offset) override { real_->unlock(offset); }
+
+ private:
+  FaultFileSystem& fs_;
+  std::unique_ptr<File> real_;
+};
+
+FaultFileSystem::FaultFileSystem(engine::FileSystem& base) : base_(base) {}
+FaultFileSystem::~FaultFileSystem() = default;
+
+Status FaultFileSystem::powerLost(const std::string& path) const {
+  return engine::errors::diskOrNetwork(path, EIO);
+}
+
+bool FaultFileSystem::beginChange() {
+  if (crashed_) return false;
+  ++changes_;
+  if (crashAfter_ > 0 && changes_ > crashAfter_) {
+    crashed_ = true;
+    return false;
+  }
+  return true;
+}
+
+FaultFileSystem::Tracked& FaultFileSystem::track(const std::string& rawPath) {
+  const std::string path = normal(rawPath);
+  auto [it, inserted] = tracked_.try_emplace(path);
+  Tracked& t = it->second;
+  if (inserted) {
+    std::error_code ec;
+    t.entryExists = std::filesystem::is_regular_file(path, ec);
+    t.durableEntry = t.entryExists;
+    if (t.entryExists) {
+      t.durable = contentOf(path);
+      t.contentKnown = true;
+    }
+  }
+  return t;
+}
+
+Status FaultFileSystem::onWrite(File& real, std::uint64_t offset,
+                                std::span<const std::byte> data) {
+  if (!beginChange()) return powerLost(real.path());
+  ++writes_;
+  Tracked& t = track(real.path());
+  if (failWrite_ == writes_) return engine::errors::diskOrNetwork(real.path(), EIO);
+  if (appendBudget_) {
+    auto size = real.size();
+    if (!size.ok()) return size.status();
+    const std::uint64_t end = offset + data.size();
+    const std::uint64_t growth = end > *size ? end - *size : 0;
+    if (growth > *appendBudget_) return engine::errors::fromErrno(real.path(), ENOSPC);
+    *appendBudget_ -= growth;
+  }
+  if (tearWrite_ == writes_) {
+    const auto half = data.first(data.size() / 2);
+    Status s = real.writeAt(offset, half);
+    if (!s.ok()) return s;
+    // The half that reached the platter survives the power loss.
+    if (t.durableEntry) {
+      if (t.durable.size() < offset + half.size()) t.durable.resize(offset + half.size());
+      std::copy(half.begin(), half.end(),
+                t.durable.begin() + static_cast<std::ptrdiff_t>(offset));
+    }
+    crashed_ = true;
+    return powerLost(real.path());
+  }
+  return real.writeAt(offset, data);
+}
+
+Status FaultFileSystem::onSync(File& real) {
+  if (!beginChange()) return powerLost(real.path());
+  ++syncs_;
+  if (failSync_ == syncs_) return engine::errors::diskOrNetwork(real.path(), EIO);
+  // Durability is this double's own model; a real sync would only cost time.
+  Tracked& t = track(real.path());
+  t.durable = contentOf(normal(real.path()));
+  t.contentKnown = true;
+  return Status::success();
+}
+
+Result<std::unique_ptr<File>> FaultFileSystem::open(const std::string& path, OpenMode mode) {
+  if (crashed_) return powerLost(path);
+  if (mode == OpenMode::createNew) {
+    if (readOnlyFolders_) return engine::errors::fromErrno(path, EACCES);
+    if (!beginChange()) return powerLost(path);
+    Tracked& t = track(path);
+    auto real = base_.open(path, mode);
+    if (!real.ok()) return real.status();
+    t.entryExists = true;
+    if (!t.durableEntry) {
+      t.durable.clear();
+      t.contentKnown = true;
+    }
+    return std::unique_ptr<File>(std::make_unique<FaultFile>(*this, std::move(real).value()));
+  }
+  if (mode == OpenMode::readWrite && readOnlyFiles_) {
+    return engine::errors::fromErrno(path, EACCES);
+  }
+  auto real = base_.open(path, mode);
+  if (!real.ok()) return real.status();
+  if (mode == OpenMode::readWrite) track(path);
+  return std::unique_ptr<File>(std::make_unique<FaultFile>(*this, std::move(real).value()));
+}
+
+Result<FileInfo> FaultFileSystem::info(const std::string& path) {
+  if (crashed_) return powerLost(path);
+  return base_.info(path);
+}
+
+Result<std::vector<std::string>> FaultFileSystem::list(const std::string& folder) {
+  if (crashed_) return powerLost(folder);
+  return base_.list(folder);
+}
+
+Status FaultFileSystem::remove(const std::string& path) {
+  if (readOnlyFolders_) return engine::errors::fromErrno(path, EACCES);
+  if (!beginChange()) return powerLost(path);
+  Tracked& t = track(path);
+  Status s = base_.remove(path);
+  if (s.ok()) t.entryExists = false;
+  return s;
+}
+
+Status FaultFileSystem::syncFolder(const std::string& folder) {
+  if (!beginChange()) return powerLost(folder);
+  const std::string dir = normal(folder.empty() ? "." : folder);
+  for (auto& [path, t] : tracked_) {
+    if (folderOf(path) == dir || (folderOf(path).empty() && dir == ".")) t.durableEntry = t.entryExists;
+  }
+  return Status::success();
+}
+
+void FaultFileSystem::powerCycle() {
+  for (auto& [path, t] : tracked_) {
+    std::error_code ec;
+    if (!t.durableEntry) {
+      std::filesystem::remove(path, ec);
+      continue;
+    }
+    restoreFile(path, t.durable);
+  }
+  tracked_.clear();
+  failWrite_ = failSync_ = tearWrite_ = crashAfter_ = 0;
+  appendBudget_.reset();
+  readOnlyFiles_ = readOnlyFolders_ = false;
+  writes_ = syncs_ = changes_ = 0;
+  crashed_ = false;
+}
+
+}  // namespace povezava::testing

@@ -1,0 +1,381 @@
+// The program as users start it: which platform it picks, the command text,
+// and end-to-end runs of the real povezava binary on builder-made front-ends
+// and copies of the fixtures, checked with our engine and with mdbtools.
+#include "window/app.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/jet/builder.h"
+#include "engine/jet/sample_databases.h"
+#include "engine/unicode.h"
+#include "links/fake_engine.h"
+#include "support/test_support.h"
+#include "window_harness.h"
+
+namespace povezava::window {
+namespace {
+
+namespace fs = std::filesystem;
+using povezava::testing::fixturesDir;
+using povezava::testing::haveProgram;
+using povezava::testing::readFile;
+using povezava::testing::runCommand;
+using povezava::testing::shellQuote;
+using povezava::testing::TempDir;
+
+// ---- the platform and the command text ------------------------------------------
+
+TEST(PlatformChoice, OffscreenWithoutADisplayAndAfterTheDisplaysPlatform) {
+  struct Row {
+    bool platformArgument;
+    const char* qpa;
+    const char* display;
+    const char* wayland;
+    const char* choice;
+  };
+  const Row rows[] = {
+      {false, "", "", "", "offscreen"},                          // a server: no display at all
+      {false, "", ":0", "", "xcb;offscreen"},                    // X11, perhaps unreachable
+      {false, "", "", "wayland-0", "wayland;offscreen"},         // Wayland
+      {false, "", ":0", "wayland-0", "wayland;xcb;offscreen"},   // Wayland with XWayland
+      {false, "xcb", "", "", ""},                                // the user chose a platform
+      {true, "", "", "", ""},                                    // -platform on the command line
+      {false, "offscreen", ":0", "", ""},                        // chosen already
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(platformChoice(row.platformArgument, row.qpa, row.display, row.wayland), row.choice)
+        << row.platformArgument << " '" << row.qpa << "' '" << row.display << "' '" << row.wayland << "'";
+  }
+}
+
+TEST(HeadlessPlatform, OffscreenAndMinimalShowNothing) {
+  EXPECT_TRUE(isHeadlessPlatform(QStringLiteral("offscreen")));
+  EXPECT_TRUE(isHeadlessPlatform(QStringLiteral("minimal")));
+  EXPECT_FALSE(isHeadlessPlatform(QStringLiteral("xcb")));
+  EXPECT_FALSE(isHeadlessPlatform(QStringLiteral("wayland")));
+}
+
+TEST(CommandText, TheArgumentsAfterTheProgramJoinedWithSingleSpaces) {
+  EXPECT_EQ(commandTextOf({"/usr/bin/povezava"}), QString());
+  EXPECT_EQ(commandTextOf({"povezava", "C:\\APP\\TQ.mdb,", "D:\\DATA"}),
+            QStringLiteral("C:\\APP\\TQ.mdb, D:\\DATA"));
+  // Blanks inside one argument stay as they are; nothing is trimmed here.
+  EXPECT_EQ(commandTextOf({"povezava", "/my  files/TQ.mdb", ""}), QStringLiteral("/my  files/TQ.mdb "));
+  EXPECT_EQ(commandTextOf({"povezava", "\"a b\",c"}), QStringLiteral("\"a b\",c"));
+}
+
+// ---- after Load: show the window or end --------------------------------------------
+
+TEST(AfterLoad, WhatAFailedStartUpLeadsTo) {
+  struct Row {
+    const char* name;
+    const char* commandText;
+    bool display;
+    std::optional<int> status;  // nothing: the window shows
+    int boxes;
+  };
+  const Row rows[] = {
+      {"no arguments: reported, then the window shows", "", true, std::nullopt, 1},
+      {"arguments: reported, box and exit 1", "missing.mdb,/data", true, 1, 1},
+      {"arguments, no display: stderr only, exit 1", "missing.mdb,/data", false, 1, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    links::testing::FakeEngine engine;  // knows no database: every open fails
+    testing::Harness h(engine, QStringLiteral("/opt/app"), QString::fromLatin1(row.commandText), row.display);
+    std::ostringstream errors;
+    const engine::Status loaded = h.window->formLoad();
+    ASSERT_EQ(loaded.number(), engine::kErrFileNotFound);
+    EXPECT_EQ(afterLoad(*h.window, loaded, row.display ? &h.boxes : nullptr, errors), row.status);
+    EXPECT_EQ(h.boxes.texts.size(), row.boxes);
+    const std::string written = errors.str() + h.errors.str();
+    EXPECT_EQ(written, "povezava: " + loaded.toString() + "\n");
+    if (row.boxes > 0) {
+      EXPECT_EQ(h.boxes.texts[0].toStdString(), loaded.toString());
+    }
+    EXPECT_EQ(engine.log.size(), 1u);  // the one open; nothing written
+  }
+}
+
+TEST(AfterLoad, ASuccessfulLoadShowsTheWindowAndSaysNothing) {
+  links::testing::FakeEngine engine;
+  engine.addFrontEnd(u"TQ.mdB");
+  testing::Harness h(engine, QStringLiteral("/opt/app"));
+  std::ostringstream errors;
+  EXPECT_EQ(afterLoad(*h.window, h.window->formLoad(), &h.boxes, errors), std::nullopt);
+  EXPECT_TRUE(errors.str().empty());
+  EXPECT_TRUE(h.boxes.texts.isEmpty());
+}
+
+// ---- end to end -------------------------------------------------------------------
+
+// What a front-end's three links point at, by table name (the catalogue's
+// Database column as mdbtools exports it).
+std::map<std::string, std::string> mdbtoolsLinks(const fs::path& file) {
+  std::map<std::string, std::string> links;
+  std::istringstream csv(runCommand("mdb-export -b strip " + shellQuote(file.string()) + " MSysObjects"));
+  std::string line;
+  std::vector<std::string> header;
+  while (std::getline(csv, line)) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (char c : line) {
+      if (c == '"') {
+        quoted = !quoted;
+      } else if (c == ',' && !quoted) {
+        fields.emplace_back();
+      } else {
+        fields.back() += c;
+      }
+    }
+    if (header.empty()) {
+      header = fields;
+      continue;
+    }
+    std::map<std::string, std::string> row;
+    for (std::size_t i = 0; i < header.size() && i < fields.size(); ++i) row[header[i]] = fields[i];
+    if (row["Name"] == "PARTNER" || row["Name"] == "KONTI" || row["Name"] == "NALOGI") {
+      links[row["Name"]] = row["Database"];
+    }
+  }
+  return links;
+}
+
+// The same through our engine: the link string without ";DATABASE=".
+std::map<std::string, std::string> engineLinks(const fs::path& file) {
+  std::map<std::string, std::string> links;
+  auto db = engine::dbEngine().openDatabase(file.u16string());
+  if (!db.ok()) return {{"error", db.status().toString()}};
+  auto defs = (*db)->tableDefs();
+  if (!defs.ok()) return {{"error", defs.status().toString()}};
+  for (const char16_t* name : {u"PARTNER", u"KONTI", u"NALOGI"}) {
+    auto table = (*defs)->item(name);
+    if (!table.ok()) continue;
+    auto link = (*table)->connect();
+    std::string text = link.ok() ? engine::toUtf8(*link) : link.status().toString();
+    if (text.rfind(";DATABASE=", 0) == 0) text.erase(0, 10);
+    links[engine::toUtf8(name)] = text;
+  }
+  (void)(*db)->close();
+  return links;
+}
+
+struct RunResult {
+  int status = -1;
+  std::string output;  // stdout and stderr
+};
+
+// Runs the binary in `cwd` with `arguments` and no display: the way an
+// install script on a server runs it. `prefix` goes before the program.
+RunResult runBinary(const std::string& binary, const std::vector<std::string>& arguments, const fs::path& cwd,
+              const std::string& prefix = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM") {
+  std::string command = "cd " + shellQuote(cwd.string()) + " && " + prefix + " timeout 120 " +
+                        shellQuote(binary);
+  for (const std::string& argument : arguments) command += " " + shellQuote(argument);
+  RunResult run;
+  run.output = runCommand(command + " 2>&1", &run.status);
+  return run;
+}
+
+// "@" in a row's texts stands for the test's folder.
+std::string expand(std::string text, const fs::path& dir) {
+  for (std::size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {
+    text.replace(at, 1, dir.string());
+    at += dir.string().size();
+  }
+  return text;
+}
+
+struct EndToEndRow {
+  const char* name;
+  const char* frontEndFolder;           // where TQ.mdb is built, under the test folder
+  std::vector<const char*> arguments;   // as the shell hands them over
+  const char* cwd;                      // under the test folder
+  int status;
+  const char* partner;                  // PARTNER's Database afterwards
+  const char* codeTables;               // KONTI's and NALOGI's
+  const char* output;                   // a text the output contains, or ""
+};
+
+void PrintTo(const EndToEndRow& row, std::ostream* out) { *out << row.name; }
+
+constexpr char kOld[] = "C:\\OLD\\PARTNER.MDB";
+constexpr char kOldCode[] = "C:\\OLD\\QUERNO.MDB";
+
+const EndToEndRow kEndToEndRows[] = {
+    {"Folder", "fe", {"@/fe/TQ.mdb,@/data"}, "", 0, "@/data\\PARTNER.MDB", "@/data\\querno.MDB", ""},
+    {"PartnerFile", "fe", {"@/fe/TQ.mdb,@/data/PARTNER.MDB"}, "", 0, "@/data/PARTNER.MDB",
+     "@/data\\querno.MDB", ""},
+    {"PartnerFileLowerCase", "fe", {"@/fe/TQ.mdb,@/data/partner.mdb"}, "", 0, "@/data/partner.mdb",
+     "@/data\\querno.MDB", ""},
+    {"RelativeFrontEnd", "fe", {"TQ.mdb,@/data"}, "fe", 0, "@/data\\PARTNER.MDB", "@/data\\querno.MDB", ""},
+    {"CommaAndBlankAsTwoWords", "fe", {"@/fe/TQ.mdb,", "@/data"}, "", 0, "@/data\\PARTNER.MDB",
+     "@/data\\querno.MDB", ""},
+    {"BlankInPathAsTwoWords", "my fe", {"@/my", "fe/TQ.mdb,@/data"}, "", 0, "@/data\\PARTNER.MDB",
+     "@/data\\querno.MDB", ""},
+    {"QuotedPathWithBlank", "my fe", {"\"@/my fe/TQ.mdb\",@/data"}, "", 0, "@/data\\PARTNER.MDB",
+     "@/data\\querno.MDB", ""},
+    {"SemicolonInsideQuotes", "a;b", {"'@/a;b/TQ.mdb',@/data"}, "", 0, "@/data\\PARTNER.MDB",
+     "@/data\\querno.MDB", ""},
+    {"CommaInsideDoubleQuotes", "a,b", {"\"@/a,b/TQ.mdb\",@/data"}, "", 0, "@/data\\PARTNER.MDB",
+     "@/data\\querno.MDB", ""},
+    {"TwoBlanksInOneWord", "my  fe", {"@/my  fe/TQ.mdb,@/data"}, "", 0, "@/data\\PARTNER.MDB",
+     "@/data\\querno.MDB", ""},
+    {"SemicolonEndsTheList", "fe", {"@/fe/TQ.mdb;@/data"}, "", 0, "@/app\\PARTNER.MDB", "@/app\\QUERNO.MDB",
+     ""},
+    {"FrontEndOnly", "fe", {"@/fe/TQ.mdb"}, "", 0, "@/app\\PARTNER.MDB", "@/app\\QUERNO.MDB", ""},
+    {"QtOptionsAreNotPartOfTheCommandText", "fe", {"-platform", "offscreen", "@/fe/TQ.mdb,@/data"}, "", 0,
+     "@/data\\PARTNER.MDB", "@/data\\querno.MDB", ""},
+    {"MissingFrontEnd", "fe", {"@/fe/NO.mdb,@/data"}, "", 1, kOld, kOldCode, "povezava: error 3024: "},
+    {"EmptyFirstWord", "fe", {",@/data"}, "", 1, kOld, kOldCode, "povezava: error "},
+    {"BackEndFolderWithoutTheFiles", "fe", {"@/fe/TQ.mdb,@/fe"}, "", 1, kOld, kOldCode,
+     "povezava: NALOGI: refreshing ;DATABASE=@/fe\\querno.MDB: error 3024"},
+    {"NoArgumentsAndNoDisplay", "fe", {}, "fe", 2, kOld, kOldCode, "no display"},
+    {"BlanksOnlyAndNoDisplay", "fe", {"  "}, "fe", 2, kOld, kOldCode, "no display"},
+};
+
+class EndToEnd : public ::testing::TestWithParam<EndToEndRow> {
+ protected:
+  void SetUp() override {
+    if (!haveProgram("mdb-export")) GTEST_SKIP() << "mdbtools is not installed";
+    const fs::path dir = dir_.path();
+    // The program's own folder, with back-ends beside it for the rows that
+    // relink to App.Path.
+    fs::create_directories(dir / "app");
+    binary_ = dir / "app" / "povezava";
+    fs::copy_file(POVEZAVA_WINDOW_BINARY, binary_);
+    build(dir / "app", engine::jet::Version::jet4);
+    build(dir / "data", engine::jet::Version::jet4);
+  }
+
+  // Jet 3 stores text in one code page; the partner names need the Central
+  // European one.
+  static std::uint16_t codePage(engine::jet::Version version) {
+    return version == engine::jet::Version::jet3 ? 1250 : 1252;
+  }
+
+  // PARTNER.MDB and QUERNO.MDB in `folder`.
+  static void build(const fs::path& folder, engine::jet::Version version) {
+    fs::create_directories(folder);
+    const engine::Status partner = engine::jet::buildDatabase((folder / "PARTNER.MDB").string(),
+                                                              engine::jet::partnerBackEndSpec(version, codePage(version)));
+    ASSERT_TRUE(partner.ok()) << partner.toString();
+    const engine::Status querno = engine::jet::buildDatabase((folder / "QUERNO.MDB").string(),
+                                                             engine::jet::quernoBackEndSpec(version, codePage(version)));
+    ASSERT_TRUE(querno.ok()) << querno.toString();
+  }
+
+  // A front-end TQ.mdb in `folder`, linked to C:\OLD.
+  static fs::path buildFrontEnd(const fs::path& folder, engine::jet::Version version) {
+    fs::create_directories(folder);
+    engine::jet::FrontEndOptions options;
+    options.version = version;
+    options.codePage = codePage(version);
+    options.partnerDatabase = u"C:\\OLD\\PARTNER.MDB";
+    options.quernoDatabase = u"C:\\OLD\\QUERNO.MDB";
+    const fs::path file = folder / "TQ.mdb";
+    EXPECT_TRUE(engine::jet::buildDatabase(file.string(), engine::jet::frontEndSpec(options)).ok());
+    return file;
+  }
+
+  void expectLinks(const fs::path& frontEnd, const std::string& partner, const std::string& codeTables) {
+    const std::map<std::string, std::string> expected{
+        {"PARTNER", partner}, {"KONTI", codeTables}, {"NALOGI", codeTables}};
+    EXPECT_EQ(engineLinks(frontEnd), expected) << "our engine";
+    EXPECT_EQ(mdbtoolsLinks(frontEnd), expected) << "mdbtools";
+  }
+
+  TempDir dir_;
+  fs::path binary_;
+};
+
+TEST_P(EndToEnd, RunsAsTheCommandLineSays) {
+  const EndToEndRow& row = GetParam();
+  const fs::path dir = dir_.path();
+  const fs::path frontEnd = buildFrontEnd(dir / row.frontEndFolder, engine::jet::Version::jet4);
+  const auto before = readFile(frontEnd);
+  std::vector<std::string> arguments;
+  for (const char* argument : row.arguments) arguments.push_back(expand(argument, dir));
+
+  const RunResult run = runBinary(binary_.string(), arguments, dir / row.cwd);
+  EXPECT_EQ(run.status, row.status) << run.output;
+  if (*row.output != '\0') {
+    EXPECT_NE(run.output.find(expand(row.output, dir)), std::string::npos) << run.output;
+  }
+  expectLinks(frontEnd, expand(row.partner, dir), expand(row.codeTables, dir));
+  if (row.status != 0) {
+    EXPECT_EQ(readFile(frontEnd), before) << "a failed run wrote to the front-end";
+  } else {
+    EXPECT_EQ(run.output, "") << "a successful run says nothing";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, EndToEnd, ::testing::ValuesIn(kEndToEndRows),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+class EndToEndFormats : public EndToEnd {};
+
+TEST_F(EndToEndFormats, AnAccess97FrontEndMadeByTheBuilder) {
+  const fs::path dir = dir_.path();
+  build(dir / "jet3", engine::jet::Version::jet3);
+  const fs::path frontEnd = buildFrontEnd(dir / "jet3fe", engine::jet::Version::jet3);
+  const RunResult run = runBinary(binary_.string(), {frontEnd.string() + "," + (dir / "jet3").string()}, dir);
+  EXPECT_EQ(run.status, 0) << run.output;
+  expectLinks(frontEnd, (dir / "jet3").string() + "\\PARTNER.MDB", (dir / "jet3").string() + "\\querno.MDB");
+}
+
+TEST_F(EndToEndFormats, FixtureFrontEndsRelinkOnlyWhatTheyHave) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  const fs::path dir = dir_.path();
+  const fs::path tq = dir_.copy(fixturesDir() / "jet4-v2000" / "TQ.mdb");
+  const fs::path nonalogi = dir_.copy(fixturesDir() / "jet4-v2000" / "NONALOGI.mdb");
+  const std::string data = (dir / "data").string();
+
+  RunResult run = runBinary(binary_.string(), {tq.string() + "," + data}, dir);
+  EXPECT_EQ(run.status, 0) << run.output;
+  expectLinks(tq, data + "\\PARTNER.MDB", data + "\\querno.MDB");
+
+  // Without NALOGI: two tables relinked, nothing reported, success.
+  run = runBinary(binary_.string(), {nonalogi.string() + "," + data}, dir);
+  EXPECT_EQ(run.status, 0) << run.output;
+  const std::map<std::string, std::string> expected{{"PARTNER", data + "\\PARTNER.MDB"},
+                                                    {"KONTI", data + "\\querno.MDB"}};
+  EXPECT_EQ(engineLinks(nonalogi), expected);
+  EXPECT_EQ(mdbtoolsLinks(nonalogi), expected);
+}
+
+TEST_F(EndToEndFormats, ADisplayThatCannotBeReachedIsNoDisplay) {
+  const fs::path dir = dir_.path();
+  const fs::path frontEnd = buildFrontEnd(dir / "fe", engine::jet::Version::jet4);
+  const std::string stale = "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=:4242";
+  const RunResult run = runBinary(binary_.string(), {frontEnd.string() + "," + (dir / "data").string()}, dir, stale);
+  EXPECT_EQ(run.status, 0) << run.output;
+  expectLinks(frontEnd, (dir / "data").string() + "\\PARTNER.MDB", (dir / "data").string() + "\\querno.MDB");
+  // Without arguments: the clear message, not a crash.
+  const RunResult bare = runBinary(binary_.string(), {}, dir, stale);
+  EXPECT_EQ(bare.status, 2) << bare.output;
+  EXPECT_NE(bare.output.find("no display"), std::string::npos) << bare.output;
+}
+
+TEST_F(EndToEndFormats, UnderARealXServer) {
+  if (!haveProgram("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
+  const fs::path dir = dir_.path();
+  const fs::path frontEnd = buildFrontEnd(dir / "fe", engine::jet::Version::jet4);
+  const RunResult run = runBinary(binary_.string(), {frontEnd.string() + "," + (dir / "data").string()}, dir,
+                            "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "
+                            "LSAN_OPTIONS=suppressions=" POVEZAVA_LSAN_SUPPRESSIONS " xvfb-run -a");
+  EXPECT_EQ(run.status, 0) << run.output;
+  expectLinks(frontEnd, (dir / "data").string() + "\\PARTNER.MDB", (dir / "data").string() + "\\querno.MDB");
+}
+
+}  // namespace
+}  // namespace povezava::window

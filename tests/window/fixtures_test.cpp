@@ -1,0 +1,177 @@
+// The window on real front-ends (copies of the shared fixtures) through the
+// real engine: what inspection shows, and what relinking does to the file.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "engine/engine.h"
+#include "support/test_support.h"
+#include "window_harness.h"
+
+namespace povezava::window {
+namespace {
+
+using povezava::testing::fixturesDir;
+using povezava::testing::readFile;
+using povezava::testing::TempDir;
+using testing::Harness;
+
+QString qpath(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+
+// One folder of fixtures: its front-ends' and back-ends' file names.
+struct Format {
+  const char* folder;
+  const char* frontEndExtension;  // TQ, NONALOGI, LOCALPARTNER
+  const char* partner;            // the partner back-end's file name
+  const char* querno;             // the code-table back-end's file name
+};
+
+void PrintTo(const Format& row, std::ostream* out) { *out << row.folder; }
+
+class Fixtures : public ::testing::TestWithParam<Format> {
+ protected:
+  void SetUp() override {
+    POVEZAVA_REQUIRE_FIXTURES();
+    const auto folder = fixturesDir() / GetParam().folder;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) dir_.copy(entry.path());
+  }
+  std::filesystem::path frontEnd(const std::string& stem) const {
+    return dir_.path() / (stem + GetParam().frontEndExtension);
+  }
+  // The link string the fixtures store for a back-end: ";DATABASE=C:\APP\<file>".
+  QString storedLink(const char* backEnd) const {
+    return QStringLiteral(";DATABASE=C:\\APP\\") + QString::fromLatin1(backEnd);
+  }
+
+  TempDir dir_;
+  const QString appPath_ = QStringLiteral("/opt/app");
+};
+
+TEST_P(Fixtures, AllThreeLinkedTablesAreBoundAndShown) {
+  Harness h(engine::dbEngine(), appPath_);
+  h.imeBaze()->setEditText(qpath(frontEnd("TQ")));
+  ASSERT_TRUE(h.window->command4Click().ok());
+  const links::WindowState& state = h.window->state();
+  for (const auto& table : state.LinkedTables) EXPECT_TRUE(table);
+  EXPECT_EQ(h.imetab(), QStringLiteral("PARTNER, KONTI, NALOGI"));
+  EXPECT_EQ(h.text("Text1(0)"), storedLink(GetParam().partner));
+  EXPECT_EQ(h.text("Text1(1)"), storedLink(GetParam().querno));
+  EXPECT_EQ(h.text("Text2(0)"), QStringLiteral(";DATABASE=/opt/app\\PARTNER.MDB"));
+  EXPECT_EQ(h.text("Text2(1)"), QStringLiteral(";DATABASE=/opt/app\\QUERNO.MDB"));
+}
+
+TEST_P(Fixtures, AFrontEndWithoutNalogiLeavesSlot2EmptyAndSaysNothing) {
+  Harness h(engine::dbEngine(), appPath_);
+  h.imeBaze()->setEditText(qpath(frontEnd("NONALOGI")));
+  ASSERT_TRUE(h.window->command4Click().ok());
+  EXPECT_TRUE(h.window->state().LinkedTables[0]);
+  EXPECT_TRUE(h.window->state().LinkedTables[1]);
+  EXPECT_FALSE(h.window->state().LinkedTables[2]);
+  EXPECT_EQ(h.text("Text1(1)"), storedLink(GetParam().querno));
+  EXPECT_TRUE(h.boxes.texts.isEmpty());
+  EXPECT_TRUE(h.errors.str().empty());
+}
+
+TEST_P(Fixtures, ALocalPartnerShowsWhatTheEngineGivesAsItsLinkString) {
+  Harness h(engine::dbEngine(), appPath_);
+  h.imeBaze()->setEditText(qpath(frontEnd("LOCALPARTNER")));
+  ASSERT_TRUE(h.window->command4Click().ok());
+  ASSERT_TRUE(h.window->state().LinkedTables[0]);
+  EXPECT_EQ(h.window->state().LinkedTables[0]->kind(), engine::TableKind::local);
+  EXPECT_EQ(h.text("Text1(0)"), QString());
+  EXPECT_EQ(h.text("Text1(1)"), storedLink(GetParam().querno));
+}
+
+TEST_P(Fixtures, TheDefaultNameIsLookedUpInTheCurrentFolderWithoutRegardToCase) {
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(qpath(dir_.path())));
+  Harness h(engine::dbEngine(), appPath_);
+  const engine::Status loaded = h.window->formLoad();
+  QDir::setCurrent(before);
+  if (std::string_view(GetParam().frontEndExtension) == ".accdb") {
+    EXPECT_EQ(loaded.number(), engine::kErrFileNotFound);  // "TQ.mdB" names an .mdb
+    return;
+  }
+  ASSERT_TRUE(loaded.ok()) << loaded.toString();
+  EXPECT_EQ(h.imeBaze()->currentText(), QStringLiteral("TQ.mdB"));
+  EXPECT_EQ(h.text("Text1(0)"), storedLink(GetParam().partner));
+}
+
+TEST_P(Fixtures, RelinkingPointsTheThreeTablesAtTheBackEndsBesideTheFrontEnd) {
+  const auto tq = frontEnd("TQ");
+  Harness h(engine::dbEngine(), appPath_);
+  h.imeBaze()->setEditText(qpath(tq));
+  ASSERT_TRUE(h.window->command4Click().ok());
+  const auto partner = dir_.path() / GetParam().partner;
+  const auto querno = dir_.path() / GetParam().querno;
+  h.setText("Text2(0)", QStringLiteral(";DATABASE=") + qpath(partner));
+  h.setText("Text2(1)", QStringLiteral(";DATABASE=") + qpath(querno));
+  const auto before = readFile(tq);
+  h.window->show();
+  h.click("Command1");
+  EXPECT_FALSE(h.window->isVisible());
+
+  auto reopened = engine::dbEngine().openDatabase(tq.u16string());
+  ASSERT_TRUE(reopened.ok()) << reopened.status().toString();
+  auto defs = (*reopened)->tableDefs();
+  ASSERT_TRUE(defs.ok());
+  const auto linkOf = [&](std::u16string_view name) {
+    auto table = (*defs)->item(name);
+    return table.ok() ? (*table)->connect().value() : std::u16string(u"<missing>");
+  };
+  EXPECT_EQ(h.window->exitStatus(), 0);
+  EXPECT_TRUE(h.boxes.texts.isEmpty()) << h.boxes.texts.join('\n').toStdString();
+  EXPECT_TRUE(h.errors.str().empty()) << h.errors.str();
+  EXPECT_EQ(linkOf(u"PARTNER"), u";DATABASE=" + partner.u16string());
+  EXPECT_EQ(linkOf(u"KONTI"), u";DATABASE=" + querno.u16string());
+  EXPECT_EQ(linkOf(u"NALOGI"), u";DATABASE=" + querno.u16string());
+  // The other link of the front-end is left alone.
+  EXPECT_NE(before, readFile(tq));
+  EXPECT_TRUE(QString::fromStdU16String(linkOf(u"OTHER")).startsWith(QStringLiteral(";DATABASE=C:\\ELSEWHERE\\OTHER.")));
+  (void)(*reopened)->close();
+}
+
+TEST_P(Fixtures, AMissingBackEndIsListedAndLeavesItsTableAsItWas) {
+  const auto tq = frontEnd("TQ");
+  Harness h(engine::dbEngine(), appPath_);
+  h.imeBaze()->setEditText(qpath(tq));
+  ASSERT_TRUE(h.window->command4Click().ok());
+  const QString missing = QStringLiteral(";DATABASE=") + qpath(dir_.path() / "gone" / "PARTNER.MDB");
+  h.setText("Text2(0)", missing);
+  h.setText("Text2(1)", QStringLiteral(";DATABASE=") + qpath(dir_.path() / GetParam().querno));
+  h.window->show();
+  h.click("Command1");
+  EXPECT_FALSE(h.window->isVisible());
+  EXPECT_EQ(h.window->exitStatus(), 1);
+  ASSERT_EQ(h.boxes.texts.size(), 1);
+  EXPECT_TRUE(h.boxes.texts[0].contains(QStringLiteral("PARTNER: refreshing ") + missing))
+      << h.boxes.texts[0].toStdString();
+  EXPECT_FALSE(h.boxes.texts[0].contains(QStringLiteral("KONTI")));
+
+  auto reopened = engine::dbEngine().openDatabase(tq.u16string());
+  ASSERT_TRUE(reopened.ok()) << reopened.status().toString();
+  auto partner = (*reopened)->tableDefs().value()->item(u"PARTNER");
+  ASSERT_TRUE(partner.ok());
+  EXPECT_EQ(QString::fromStdU16String((*partner)->connect().value()), storedLink(GetParam().partner));
+  auto konti = (*reopened)->tableDefs().value()->item(u"KONTI");
+  ASSERT_TRUE(konti.ok());
+  EXPECT_EQ((*konti)->connect().value(), u";DATABASE=" + (dir_.path() / GetParam().querno).u16string());
+  (void)(*reopened)->close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, Fixtures,
+                         ::testing::Values(Format{"jet4-v2000", ".mdb", "PARTNER.MDB", "QUERNO.MDB"},
+                                           Format{"jet4-v2003", ".mdb", "PARTNER.MDB", "QUERNO.MDB"},
+                                           Format{"ace-v2010", ".accdb", "PARTNER.accdb", "QUERNO.accdb"}),
+                         [](const auto& row) {
+                           std::string name = row.param.folder;
+                           std::erase(name, '-');
+                           return name;
+                         });
+
+}  // namespace
+}  // namespace povezava::window
