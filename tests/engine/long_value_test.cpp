@@ -71,6 +71,22 @@ TEST_F(LongValue, ChainIsConcatenatedAndTrimmedToItsLength) {
   EXPECT_EQ(asText(*value), std::string(100, 'a') + std::string(20, 'b'));
 }
 
+// Values that share LVAL rows cannot make one scan read more than the file:
+// every value draws on one budget.
+TEST_F(LongValue, ValuesSharingRowsDrawOnOneBudget) {
+  auto file = open();
+  const auto chain = header(120, makeRowPointer(3, 0));
+  std::uint64_t budget = 200;
+  auto first = readLongValue(*file, PageView(chain), 14, budget);
+  ASSERT_TRUE(first.ok()) << first.status().toString();
+  EXPECT_EQ(budget, 200u - 120u - 2 * kRowPointerSize);
+  auto second = readLongValue(*file, PageView(chain), 14, budget);
+  ASSERT_FALSE(second.ok());
+  EXPECT_NE(second.status().description().find("page 14: long values reach more data than the file holds"),
+            std::string::npos)
+      << second.status().description();
+}
+
 TEST_F(LongValue, DamagedValuesAreCorrupt) {
   auto file = open();
   struct Case {
