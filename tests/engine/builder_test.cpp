@@ -20,6 +20,7 @@
 #include "engine/jet/table_definition.h"
 #include "engine/jet/usage_map.h"
 #include "engine/unicode.h"
+#include "support/fault_io.h"
 #include "support/test_support.h"
 
 namespace povezava::engine::jet {
@@ -48,6 +49,8 @@ void PrintTo(const Flavour& flavour, std::ostream* os) { *os << flavour.name; }
 
 const Flavour kJet3{"Jet3", Version::jet3, 1250, "MDB_JET3_CHARSET=CP1250", "JET3\n", 32, 1};
 const Flavour kJet4{"Jet4", Version::jet4, 1252, "", "JET4\n", 64, 2};
+const Flavour kAce12{"Ace12", Version::ace12, 1252, "", "ACE12\n", 64, 2};
+const Flavour kAce14{"Ace14", Version::ace14, 1252, "", "ACE14\n", 64, 2};
 
 class BuilderFormats : public ::testing::TestWithParam<Flavour> {
  protected:
@@ -483,7 +486,34 @@ TEST_P(BuilderFormats, DeletedAndOverflowCatalogueRowsAreStoredAsJetLeavesThem) 
   EXPECT_EQ(std::get<1>(catalogue.at("KONTI")), "C:\\APP\\QUERNO.MDB");
 }
 
-INSTANTIATE_TEST_SUITE_P(, BuilderFormats, ::testing::Values(kJet3, kJet4),
+TEST_P(BuilderFormats, EncodedDatabasesReadLikeOthers) {
+  const SampleLinks links;
+  DatabaseSpec spec = links.spec();
+  spec.databaseKey = 0xA7E0C0FE;
+  if (isAce(GetParam().version)) {
+    // ACE knows only password encryption.
+    spec.version = GetParam().version;
+    EXPECT_EQ(buildDatabase((dir_.path() / "x.accdb").string(), spec).number(), kErrInvalidArgument);
+    return;
+  }
+  const auto path = build(spec);
+  // Page 2 on disk is not readable as a table definition.
+  const auto raw = povezava::testing::readFile(path);
+  const std::size_t pageSize = GetParam().version == Version::jet3 ? 2048 : 4096;
+  ASSERT_GT(raw.size(), 3 * pageSize);
+  EXPECT_NE(std::to_integer<int>(raw[2 * pageSize]), kPageTypeTdef);
+
+  EXPECT_EQ(engineListing(path)[4], "KONTI|linked|;DATABASE=" + utf8(links.longPath));
+  if (!povezava::testing::haveProgram("mdb-export")) return;
+  const auto catalogue = catalogueByName(parseCsv(mdb("mdb-export", path, "MSysObjects")));
+  ASSERT_TRUE(catalogue.count("KONTI"));
+  EXPECT_EQ(std::get<1>(catalogue.at("KONTI")), utf8(links.longPath));
+  EXPECT_EQ(mdb("mdb-export", path, "NALOGI"),
+            "ID,DATUM,KONTO,ZNESEK\n1,\"01/15/24 00:00:00\",\"1000\",150.0000\n"
+            "2,\"02/03/24 00:00:00\",\"1200\",1234.5600\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(, BuilderFormats, ::testing::Values(kJet3, kJet4, kAce12, kAce14),
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
@@ -500,7 +530,7 @@ TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
   jet3Slovene.codePage = 1252;  // has š and ž but no č
   jet3Slovene.entries.push_back(LinkedTableSpec{u"PARTNER", u"C:\\Računi\\PARTNER.MDB"});
   DatabaseSpec ace;
-  ace.version = Version::ace12;
+  ace.version = Version::ace17;
   DatabaseSpec tooFull = frontEndSpec({});
   tooFull.lastCataloguePageFreeBytes = 4000;
 
@@ -510,7 +540,7 @@ TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
     int number;
   } cases[] = {
       {"character missing from the code page", jet3Slovene, kErrInvalidArgument},
-      {"ACE format", ace, kErrInvalidArgument},
+      {"ACE 17 format", ace, kErrInvalidArgument},
       {"text where a number belongs", withTable({u"1", std::monostate{}, u"1000", Money{0}}), kErrInvalidArgument},
       {"text longer than its column", withTable({std::int32_t{1}, std::monostate{}, u"12345678901", Money{0}}),
        kErrInvalidArgument},
@@ -520,6 +550,32 @@ TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
   for (const auto& c : cases) {
     const auto path = dir.path() / "x.mdb";
     Status built = buildDatabase(path.string(), c.spec);
+    EXPECT_EQ(built.number(), c.number) << c.what << ": " << built.toString();
+    EXPECT_FALSE(std::filesystem::exists(path)) << c.what;
+  }
+}
+
+TEST(Builder, AFailedWriteLeavesNoFileBehind) {
+  TempDir dir;
+  FrontEndOptions options;
+  options.extraQueries = 300;
+  options.localDataBytes = 200000;
+  const DatabaseSpec spec = frontEndSpec(options);
+  const auto path = dir.path() / "TQ.mdb";
+  struct Case {
+    const char* what;
+    void (*plan)(povezava::testing::FaultFileSystem&);
+    int number;
+  } cases[] = {
+      {"first write fails", [](auto& fs) { fs.failWrite(1); }, kErrDiskOrNetwork},
+      {"a streamed data page fails", [](auto& fs) { fs.failWrite(40); }, kErrDiskOrNetwork},
+      {"the sync fails", [](auto& fs) { fs.failSync(1); }, kErrDiskOrNetwork},
+      {"the disk fills up", [](auto& fs) { fs.diskFullAfter(100000); }, kErrNotEnoughSpace},
+  };
+  for (const auto& c : cases) {
+    povezava::testing::FaultFileSystem fs(posixFileSystem());
+    c.plan(fs);
+    Status built = buildDatabase(fs, path.string(), spec);
     EXPECT_EQ(built.number(), c.number) << c.what << ": " << built.toString();
     EXPECT_FALSE(std::filesystem::exists(path)) << c.what;
   }

@@ -31,7 +31,6 @@ constexpr std::size_t kColumnOffsetCodePageJet3 = 0x0B;
 constexpr std::size_t kColumnOffsetSortOrderJet4 = 0x0B;
 constexpr std::uint16_t kSortOrderGeneral = 0x0409;
 constexpr std::size_t kOffsetSortOrderJet4 = 0x6E;            // page 0, inside the masked block
-constexpr std::size_t kOffsetDataUnknownJet4 = 0x08;         // zero on table pages
 
 // Bitmap bytes of an inline usage map row (the row is 5 bytes longer).
 constexpr std::size_t inlineMapBitmapBytes(const Layout& layout) { return layout.pageSize == 2048 ? 128 : 64; }
@@ -205,7 +204,7 @@ std::string utf8(std::u16string_view text) { return toUtf8(text); }
 class Builder {
  public:
   Builder(const Layout& layout, const DatabaseSpec& spec, File& file)
-      : layout_(layout), spec_(spec), file_(file) {}
+      : layout_(layout), spec_(spec), file_(file), codePage_(spec.codePage) {}
 
   Status run();
 
@@ -213,7 +212,11 @@ class Builder {
   // Pages
   std::uint32_t allocate() { return pageCount_++; }
   Status writePage(std::uint32_t number, std::span<const std::byte> bytes) {
-    return file_.writeAt(static_cast<std::uint64_t>(number) * layout_.pageSize, bytes);
+    const std::uint64_t offset = static_cast<std::uint64_t>(number) * layout_.pageSize;
+    if (spec_.databaseKey == 0 || number == kHeaderPage) return file_.writeAt(offset, bytes);
+    std::vector<std::byte> encoded(bytes.begin(), bytes.end());
+    rc4ApplyPage(spec_.databaseKey, number, encoded);
+    return file_.writeAt(offset, encoded);
   }
   MapSlot reserveMapRow();
   Result<std::uint32_t> place(PageStore& store, std::span<const std::byte> row, std::uint16_t flags = 0);
@@ -226,7 +229,7 @@ class Builder {
   void addColumn(TableBuild& table, std::u16string name, ColumnType type, std::uint16_t length, std::uint8_t flags);
   void reserveMaps(TableBuild& table);
   Status makeLocalTable(const LocalTableSpec& spec);
-  Result<std::vector<std::byte>> encodeText(std::u16string_view text) const;
+  Result<std::vector<std::byte>> encodeText(std::u16string_view text);
   Result<std::vector<std::byte>> longValue(PageStore& store, std::span<const std::byte> data);
   Result<std::vector<std::byte>> encodeRow(TableBuild& table, const std::vector<Value>& values);
   Status addRow(TableBuild& table, const std::vector<Value>& values, RowStorage storage = RowStorage::normal);
@@ -240,7 +243,7 @@ class Builder {
   Status writeLocalRows(TableBuild& table);
 
   // Fixed pages
-  Result<std::vector<std::byte>> tdefPage(const TableBuild& table) const;
+  Result<std::vector<std::byte>> tdefPage(const TableBuild& table);
   std::vector<std::byte> headerPage() const;
   std::vector<std::byte> globalMapPage() const;
 
@@ -251,6 +254,7 @@ class Builder {
   const Layout& layout_;
   const DatabaseSpec& spec_;
   File& file_;
+  CodePageEncoder codePage_;  // Jet 3 text
   std::uint32_t pageCount_ = kCatalogTdefPage + 1;
   std::deque<DataPage> mapPages_;
   TableBuild catalog_;
@@ -422,14 +426,14 @@ Status Builder::makeLocalTable(const LocalTableSpec& spec) {
   return Status::success();
 }
 
-Result<std::vector<std::byte>> Builder::encodeText(std::u16string_view text) const {
+Result<std::vector<std::byte>> Builder::encodeText(std::u16string_view text) {
   std::vector<std::byte> out;
   if (layout_.utf16Text) {
     out.reserve(text.size() * 2);
     for (char16_t c : text) appendU16(out, static_cast<std::uint16_t>(c));
     return out;
   }
-  auto encoded = encodeCodePage(text, spec_.codePage);
+  auto encoded = codePage_.encode(text);
   if (!encoded.ok()) return encoded.status();
   for (char c : *encoded) out.push_back(static_cast<std::byte>(c));
   return out;
@@ -663,7 +667,7 @@ Status Builder::writeLocalRows(TableBuild& table) {
   return Status::success();
 }
 
-Result<std::vector<std::byte>> Builder::tdefPage(const TableBuild& table) const {
+Result<std::vector<std::byte>> Builder::tdefPage(const TableBuild& table) {
   const Layout& l = layout_;
   std::vector<std::byte> t(l.tdefHeaderLength);
   putU8(t, kOffsetPageType, kPageTypeTdef);
@@ -730,12 +734,13 @@ Result<std::vector<std::byte>> Builder::tdefPage(const TableBuild& table) const 
 std::vector<std::byte> Builder::headerPage() const {
   std::vector<std::byte> page(layout_.pageSize);
   for (std::size_t i = 0; i < kHeaderMagic.size(); ++i) putU8(page, i, kHeaderMagic[i]);
-  for (std::size_t i = 0; i < kEngineNameJet.size(); ++i) {
-    putU8(page, kOffsetEngineName + i, static_cast<std::uint8_t>(kEngineNameJet[i]));
+  const std::string_view engineName = isAce(layout_.version) ? kEngineNameAce : kEngineNameJet;
+  for (std::size_t i = 0; i < engineName.size(); ++i) {
+    putU8(page, kOffsetEngineName + i, static_cast<std::uint8_t>(engineName[i]));
   }
   putU8(page, kOffsetVersion, static_cast<std::uint8_t>(layout_.version));
   putU16(page, kOffsetCodePage, spec_.codePage);
-  putU32(page, kOffsetDatabaseKey, 0);  // pages not encoded
+  putU32(page, kOffsetDatabaseKey, spec_.databaseKey);
   if (layout_.utf16Text) {
     // An empty password is stored as the creation date's mask.
     const auto mask = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::trunc(spec_.created)));
@@ -857,12 +862,22 @@ double dateSerial(int year, int month, int day) {
 }
 
 Status buildDatabase(const std::string& path, const DatabaseSpec& spec) {
-  const Layout* layout = nullptr;
-  if (spec.version == Version::jet3) layout = &kLayoutJet3;
-  if (spec.version == Version::jet4) layout = &kLayoutJet4;
-  if (!layout) return errors::invalidArgument("the builder makes Jet 3 and Jet 4 databases only");
+  return buildDatabase(posixFileSystem(), path, spec);
+}
 
-  FileSystem& fs = posixFileSystem();
+Status buildDatabase(FileSystem& fs, const std::string& path, const DatabaseSpec& spec) {
+  const Layout* layout = nullptr;
+  switch (spec.version) {
+    case Version::jet3: layout = &kLayoutJet3; break;
+    case Version::jet4: layout = &kLayoutJet4; break;
+    case Version::ace12: layout = &kLayoutAce12; break;
+    case Version::ace14: layout = &kLayoutAce14; break;
+    default: return errors::invalidArgument("the builder makes Jet 3, Jet 4, ACE 12 and ACE 14 databases only");
+  }
+  if (spec.databaseKey != 0 && isAce(layout->version)) {
+    return errors::invalidArgument("ACE files are encrypted with a password, not encoded with a key");
+  }
+
   auto file = fs.open(path, OpenMode::createNew);
   if (!file.ok()) return file.status();
   Status built = Builder(*layout, spec, **file).run();
@@ -874,7 +889,7 @@ Status buildDatabase(const std::string& path, const DatabaseSpec& spec) {
 LocalTableSpec bulkTable(std::u16string name, std::uint64_t approximateBytes, Version version) {
   // A row of this table with its offset word: UTF-16 text and 2-byte offsets
   // in Jet 4, single-byte text and offsets in Jet 3.
-  const std::uint64_t bytesPerRow = version == Version::jet3 ? 50 : 80;
+  const std::uint64_t bytesPerRow = version == Version::jet3 ? 50 : 78;
   LocalTableSpec table;
   table.name = std::move(name);
   table.columns = {{u"ID", ColumnType::longInteger},
