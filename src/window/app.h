@@ -4,18 +4,23 @@
 
 #include <QString>
 #include <QStringList>
+#include <iosfwd>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "engine/engine.h"
 
 namespace povezava::window {
 
-// True when the program should run on Qt's offscreen platform: nobody chose a
-// platform (no -platform argument, QT_QPA_PLATFORM unset or empty) and there
-// is no display (DISPLAY and WAYLAND_DISPLAY unset or empty). A command-line
-// relink then still runs, on a server for example.
-bool chooseOffscreen(bool platformArgument, std::string_view qpaPlatform, std::string_view display,
-                     std::string_view waylandDisplay);
+// The value for QT_QPA_PLATFORM, or empty to leave the choice as it is.
+// Nobody chose a platform (no -platform argument, QT_QPA_PLATFORM unset or
+// empty): without a display (DISPLAY and WAYLAND_DISPLAY unset or empty) Qt's
+// offscreen platform; with one, the display's platform with offscreen after
+// it, for a display that cannot be reached (a stale DISPLAY over ssh). A
+// command-line relink then still runs, on a server for example.
+std::string platformChoice(bool platformArgument, std::string_view qpaPlatform,
+                           std::string_view display, std::string_view waylandDisplay);
 
 // True for Qt's platforms that show nothing to a user.
 bool isHeadlessPlatform(const QString& platformName);
@@ -24,6 +29,18 @@ bool isHeadlessPlatform(const QString& platformName);
 // spaces. `arguments` is QCoreApplication::arguments(), from which Qt has
 // already taken its own options (-platform, -style, ...).
 QString commandTextOf(const QStringList& arguments);
+
+class morvane;
+class MessageBoxes;
+
+// What follows the window's Load. Returns nothing when the window is to show:
+// Load succeeded, or it failed without arguments (reported; the user can still
+// browse for or type another front-end). Returns the exit status 1 when a
+// command-line run failed to start: the failure is on `errors` and, where
+// there is a display (`boxes` not null), in a box; the window never shows and
+// nothing was written.
+std::optional<int> afterLoad(morvane& window, const engine::Status& loaded, MessageBoxes* boxes,
+                             std::ostream& errors);
 
 // The program: exit status 0 when it did what it was asked; 1 when start-up
 // failed on a command-line run or a bound table was not relinked; 2 when it

@@ -2,78 +2,225 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <fstream>
 
-#include "support/test_support.h"
+#include "links/startup.h"
+#include "suite.h"
 
 namespace povezava::cli {
 namespace {
 
-namespace fs = std::filesystem;
-using povezava::testing::fixturesDir;
 using povezava::testing::readFile;
+using povezava::testing::TempDir;
+using namespace povezava::cli::testing;
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
+// Long enough to be kept on a long-value page, as real back-end paths are.
+constexpr char16_t kOldPartner[] = u"C:\\Program Files\\Racunovodstvo\\PARTNER.MDB";
+constexpr char16_t kOldCodes[] = u"C:\\Program Files\\Racunovodstvo\\QUERNO.MDB";
 
-Outcome relink(std::vector<std::string> args) {
-  std::ostringstream out;
-  std::ostringstream err;
-  Console console{out, err, false};
-  const int status = runRelink(args, console);
-  return {status, out.str(), err.str()};
-}
-
-class RelinkCommandTest : public ::testing::Test {
+class RelinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    POVEZAVA_REQUIRE_FIXTURES();
-    for (const char* name : {"TQ.mdb", "PARTNER.MDB", "QUERNO.MDB"}) dir_.copy(fixturesDir() / "jet4-v2000" / name);
+    buildBackEnds(data());
+    buildFrontEnd(file("TQ.mdb"), kOldPartner, kOldCodes);
+    buildFrontEnd(file("MV.mdb"), kOldPartner, kOldCodes, {}, jet::Version::jet3);
+    build(file("RZ.mdb"), spec(jet::Version::jet4,
+                           {jet::LinkedTableSpec{u"PARTNER", kOldPartner}, jet::LinkedTableSpec{u"KONTI", kOldCodes}}));
+    std::ofstream(file("notes.txt")) << "not a database, but long enough to be looked at";
   }
-  std::string at(const std::string& name) const { return (dir_.path() / name).string(); }
-  povezava::testing::TempDir dir_;
+
+  std::filesystem::path data() const { return dir_.path() / "data"; }
+  std::filesystem::path file(const std::string& name) const { return dir_.path() / name; }
+  std::string s(const std::string& name) const { return file(name).string(); }
+
+  int relink(std::vector<std::string> args) { return runRelink(args, io_.console); }
+
+  TempDir dir_;
+  Captured io_;
 };
 
-TEST_F(RelinkCommandTest, EveryPairIsTriedInOrderAndEachGetsItsLine) {
-  const Outcome run = relink({at("TQ.mdb"), "PARTNER=;DATABASE=" + at("PARTNER.MDB"),
-                              "NALOGI=;DATABASE=" + at("NOSUCH.MDB"), "konti=;DATABASE=" + at("querno.mdb"),
-                              "LOCAL1=;DATABASE=" + at("QUERNO.MDB")});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out,
-            "PARTNER: relinked\n"
-            "NALOGI: error 3024: Could not find file '" + at("NOSUCH.MDB") + "'.\n"
-            "KONTI: relinked\n"  // the table's own spelling
-            "LOCAL1: error 3251: Operation is not supported for this type of object. (the local table "
-            "'LOCAL1' has no link string)\n");
-  const Outcome list = relink({at("TQ.mdb"), "PARTNER=;DATABASE=" + at("PARTNER.MDB")});
-  EXPECT_EQ(list.status, 0) << list.err;
-  EXPECT_EQ(list.out, "PARTNER: relinked\n");
+TEST_F(RelinkTest, BackendFolderRelinksTheThreeTablesOfEveryFileThatOpens) {
+  const std::string location = data().string();
+  const std::u16string partner = u";DATABASE=" + u16(data()) + u"\\PARTNER.MDB";
+  const std::u16string codes = u";DATABASE=" + u16(data()) + u"\\querno.MDB";
+  EXPECT_EQ(relink({s("TQ.mdb"), s("NOPE.mdb"), s("notes.txt"), s("MV.mdb"), s("RZ.mdb"), "--backend", location}), 1);
+
+  for (const char* name : {"TQ.mdb", "MV.mdb"}) {
+    EXPECT_EQ(storedConnect(file(name), u"PARTNER"), partner) << name;
+    EXPECT_EQ(storedConnect(file(name), u"KONTI"), codes) << name;
+    EXPECT_EQ(storedConnect(file(name), u"NALOGI"), codes) << name;
+  }
+  const auto out = lines(io_.out.str());
+  ASSERT_EQ(out.size(), 11u) << io_.out.str();
+  EXPECT_EQ(out[0], s("TQ.mdb") + "\tPARTNER\trelinked\t;DATABASE=C:\\Program Files\\Racunovodstvo\\PARTNER.MDB\t;DATABASE=" + location +
+                        "\\PARTNER.MDB");
+  EXPECT_TRUE(out[3].starts_with(s("NOPE.mdb") + "\t\terror 3024: ")) << out[3];
+  EXPECT_TRUE(out[4].starts_with(s("notes.txt") + "\t\terror 3343: ")) << out[4];
+  // A front-end without NALOGI: the program's relinking skips it, so does this.
+  EXPECT_EQ(out[10], s("RZ.mdb") + "\tNALOGI\tabsent\t\t;DATABASE=" + location + "\\querno.MDB");
+  EXPECT_EQ(io_.err.str(), "povezava-cli: 5 files, 3 changed, 8 tables relinked, 2 failures\n");
 }
 
-TEST_F(RelinkCommandTest, ExitsZeroOnlyWhenEveryTableWasRelinkedAndLeavesAFailedTableAlone) {
-  const auto before = readFile(at("TQ.mdb"));
-  const Outcome failed = relink({at("TQ.mdb"), "PARTNER=;DATABASE=" + at("QUERNO.MDB")});
-  EXPECT_EQ(failed.status, 1);
-  EXPECT_NE(failed.out.find("PARTNER: error 3011: "), std::string::npos) << failed.out;
-  EXPECT_EQ(readFile(at("TQ.mdb")), before);
-  const Outcome ok = relink({at("TQ.mdb"), "PARTNER=;DATABASE=" + at("PARTNER.MDB"),
-                             "KONTI=;DATABASE=" + at("QUERNO.MDB"), "NALOGI=;DATABASE=" + at("QUERNO.MDB")});
-  EXPECT_EQ(ok.status, 0) << ok.out << ok.err;
-  int status = -1;
-  const std::string catalog = povezava::testing::runCommand(
-      "mdb-export " + povezava::testing::shellQuote(at("TQ.mdb")) + " MSysObjects", &status);
-  EXPECT_EQ(status, 0);
-  EXPECT_NE(catalog.find("\"" + at("QUERNO.MDB") + "\",,\"NALOGI\""), std::string::npos) << catalog;
+TEST_F(RelinkTest, BackendPartnerFileUsesTheProgramsOwnRule) {
+  const std::string location = (data() / "partner.mdb").string();  // any letter case
+  EXPECT_EQ(relink({s("TQ.mdb"), "--backend", location}), 0) << io_.out.str();
+  const auto expected = links::backendLinkStrings(engine::fromUtf8(location));
+  ASSERT_TRUE(expected.has_value());
+  EXPECT_EQ(storedConnect(file("TQ.mdb"), u"PARTNER"), expected->partner);
+  EXPECT_EQ(storedConnect(file("TQ.mdb"), u"NALOGI"), expected->codeTables);
+  EXPECT_EQ(expected->codeTables, u";DATABASE=" + u16(data()) + u"\\querno.MDB");
 }
 
-TEST_F(RelinkCommandTest, AFrontEndThatCannotBeOpenedIsAnErrorOnStderr) {
-  const Outcome run = relink({at("NONE.mdb"), "PARTNER=;DATABASE=x"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("3024"), std::string::npos) << run.err << run.out;
+TEST_F(RelinkTest, BesideUsesEachFrontEndsOwnAbsoluteFolder) {
+  const auto app = data();
+  std::filesystem::copy_file(file("TQ.mdb"), app / "FH.mdb");
+  const auto home = std::filesystem::current_path();
+  std::filesystem::current_path(dir_.path());
+  const int status = relink({"data/FH.mdb", "--beside"});
+  std::filesystem::current_path(home);
+  EXPECT_EQ(status, 0) << io_.out.str();
+  EXPECT_EQ(storedConnect(app / "FH.mdb", u"PARTNER"), u";DATABASE=" + u16(app) + u"\\PARTNER.MDB");
+  EXPECT_EQ(storedConnect(app / "FH.mdb", u"KONTI"), u";DATABASE=" + u16(app) + u"\\querno.MDB");
 }
+
+TEST_F(RelinkTest, BesideWithoutBackEndsBesideFailsAndLeavesTheFileAlone) {
+  const auto before = readFile(file("TQ.mdb"));
+  EXPECT_EQ(relink({s("TQ.mdb"), "--beside"}), 1);
+  EXPECT_EQ(readFile(file("TQ.mdb")), before);
+  EXPECT_EQ(io_.err.str(), "povezava-cli: 1 file, 0 changed, 0 tables relinked, 3 failures\n");
+}
+
+TEST_F(RelinkTest, ReplaceChangesTheMatchingBeginningOfEveryLinkedTable) {
+  build(file("XAN.mdb"),
+        spec(jet::Version::jet4,
+         {jet::LinkedTableSpec{u"PARTNER", u"X:\\Skupni podatki\\Racunovodstvo\\PARTNER.MDB"},
+          jet::LinkedTableSpec{u"KONTI", u"x:\\SKUPNI PODATKI\\racunovodstvo\\querno.mdb"},
+          jet::LinkedTableSpec{u"ARHIV", u"x:\\skupni podatki\\RACUNOVODSTVO\\QUERNO.MDB", u"NALOGI"},
+          jet::LinkedTableSpec{u"OTHER", u"Y:\\x:\\shared\\OTHER.MDB"},
+          jet::OdbcTableSpec{u"SALES", u"ODBC;DSN=x:\\shared;"}, localTable(u"LOCAL1")}));
+  const std::string newPrefix = data().string();
+  EXPECT_EQ(relink({s("XAN.mdb"), "--replace", "X:\\Skupni Podatki\\Racunovodstvo=" + newPrefix}), 0) << io_.out.str();
+  EXPECT_EQ(storedConnect(file("XAN.mdb"), u"PARTNER"), u";DATABASE=" + u16(data()) + u"\\PARTNER.MDB");
+  EXPECT_EQ(storedConnect(file("XAN.mdb"), u"KONTI"), u";DATABASE=" + u16(data()) + u"\\querno.mdb");
+  EXPECT_EQ(storedConnect(file("XAN.mdb"), u"ARHIV"), u";DATABASE=" + u16(data()) + u"\\QUERNO.MDB");
+  EXPECT_EQ(storedConnect(file("XAN.mdb"), u"OTHER"), u";DATABASE=Y:\\x:\\shared\\OTHER.MDB");
+  EXPECT_EQ(storedConnect(file("XAN.mdb"), u"SALES"), u"ODBC;DSN=x:\\shared;");
+  EXPECT_EQ(lines(io_.out.str()).size(), 3u) << io_.out.str();
+  EXPECT_EQ(io_.err.str(), "povezava-cli: 1 file, 1 changed, 3 tables relinked, 0 failures\n");
+}
+
+TEST_F(RelinkTest, ReplaceKeepsTheConnectPrefixOfOtherFileTypes) {
+  build(file("YU.mdb"), spec(jet::Version::jet4,
+                         {jet::LinkedTableSpec{u"CENIK", u"X:\\Shared\\cenik.xls", u"List1$", u"Excel 8.0;HDR=YES;"}}));
+  EXPECT_EQ(relink({s("YU.mdb"), "--replace=x:\\shared\\=Z:\\", "--dry-run"}), 1);
+  const auto out = lines(io_.out.str());
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_TRUE(out[0].ends_with("\tExcel 8.0;HDR=YES;DATABASE=X:\\Shared\\cenik.xls\t"
+                               "Excel 8.0;HDR=YES;DATABASE=Z:\\cenik.xls"))
+      << out[0];
+}
+
+TEST_F(RelinkTest, DryRunWritesNothingAndTellsWhatWouldFail) {
+  buildFrontEnd(file("FH.mdb"), kOldPartner, kOldCodes);
+  const auto tq = readFile(file("TQ.mdb"));
+  const auto fh = readFile(file("FH.mdb"));
+  std::filesystem::remove(data() / "QUERNO.MDB");
+  EXPECT_EQ(relink({s("TQ.mdb"), s("FH.mdb"), "--backend", data().string(), "--dry-run"}), 1);
+  EXPECT_EQ(readFile(file("TQ.mdb")), tq);
+  EXPECT_EQ(readFile(file("FH.mdb")), fh);
+  const auto out = lines(io_.out.str());
+  ASSERT_EQ(out.size(), 6u);
+  EXPECT_TRUE(out[0].starts_with(s("TQ.mdb") + "\tPARTNER\twould relink\t")) << out[0];
+  EXPECT_TRUE(out[1].starts_with(s("TQ.mdb") + "\tKONTI\terror 3024: ")) << out[1];
+  EXPECT_EQ(io_.err.str(),
+            "povezava-cli: dry run, nothing written: 2 files, 2 would change, 2 tables would be relinked, "
+            "4 failures\n");
+}
+
+TEST_F(RelinkTest, AFileInUseFailsAloneAndIsLeftAsItWas) {
+  buildFrontEnd(file("FH.mdb"), kOldPartner, kOldCodes);
+  std::ofstream(file("FH.ldb")) << "WORKSTATION1";  // Access has it open
+  const auto before = readFile(file("FH.mdb"));
+  EXPECT_EQ(relink({s("TQ.mdb"), s("FH.mdb"), s("MV.mdb"), "--backend", data().string()}), 1);
+  EXPECT_EQ(readFile(file("FH.mdb")), before);
+  const auto out = lines(io_.out.str());
+  ASSERT_EQ(out.size(), 9u);
+  EXPECT_TRUE(out[3].starts_with(s("FH.mdb") + "\tPARTNER\terror 3045: ")) << out[3];
+  EXPECT_EQ(storedConnect(file("MV.mdb"), u"NALOGI"), u";DATABASE=" + u16(data()) + u"\\querno.MDB");
+  EXPECT_EQ(io_.err.str(), "povezava-cli: 3 files, 2 changed, 6 tables relinked, 3 failures\n");
+}
+
+TEST_F(RelinkTest, JsonEscapesEveryPathAndName) {
+  const std::string odd = "we\"ird Šiška\ttab.mdb";
+  std::filesystem::copy_file(file("RZ.mdb"), file(odd));
+  EXPECT_EQ(relink({s(odd), "--json", "--backend", data().string()}), 0) << io_.out.str();
+  const auto out = lines(io_.out.str());
+  ASSERT_EQ(out.size(), 1u) << io_.out.str();
+  const std::string folder = dir_.path().string();
+  EXPECT_TRUE(out[0].starts_with(R"({"file":")" + folder + R"(/we\"ird Šiška\ttab.mdb","dryRun":false,)"
+                                 R"("error":null,"changed":true,"tables":[{"table":"PARTNER","from":";DATABASE=C:\\Program Files\\Racunovodstvo\\PARTNER.MDB",)"))
+      << out[0];
+  EXPECT_TRUE(out[0].ends_with(R"({"table":"NALOGI","from":"","to":";DATABASE=)" + data().string() +
+                               R"(\\querno.MDB","status":"absent"}]})"))
+      << out[0];
+}
+
+TEST_F(RelinkTest, PairsFormRelinksTheNamedTablesInOrder) {
+  const std::string partner = ";DATABASE=" + (data() / "PARTNER.MDB").string();
+  EXPECT_EQ(relink({s("TQ.mdb"), "partner=" + partner, "NOSUCH=" + partner, "KONTI=;DATABASE=" + s("nope.mdb")}), 1);
+  EXPECT_EQ(lines(io_.out.str()),
+            (std::vector<std::string>{"PARTNER: relinked", "NOSUCH: error 3265: Item not found in this collection: 'NOSUCH'.",
+                                      "KONTI: error 3024: Could not find file '" + s("nope.mdb") + "'."}))
+      << io_.out.str();
+  EXPECT_EQ(storedConnect(file("TQ.mdb"), u"PARTNER"), engine::fromUtf8(partner));
+  EXPECT_EQ(storedConnect(file("TQ.mdb"), u"KONTI"), std::u16string(u";DATABASE=") + kOldCodes);
+}
+
+TEST_F(RelinkTest, PairsFormDryRunAndJson) {
+  const auto before = readFile(file("TQ.mdb"));
+  const std::string partner = ";DATABASE=" + (data() / "PARTNER.MDB").string();
+  EXPECT_EQ(relink({s("TQ.mdb"), "PARTNER=" + partner, "--dry-run"}), 0);
+  EXPECT_EQ(io_.out.str(), "PARTNER: would relink\n");
+  EXPECT_EQ(readFile(file("TQ.mdb")), before);
+  Captured json;
+  EXPECT_EQ(runRelink(std::vector<std::string>{s("NOPE.mdb"), "PARTNER=" + partner, "--json"}, json.console), 1);
+  EXPECT_TRUE(json.out.str().starts_with(R"({"file":")" + s("NOPE.mdb") + R"(","dryRun":false,"error":{"number":3024,)"))
+      << json.out.str();
+}
+
+struct UsageCase {
+  const char* name;
+  std::vector<std::string> args;
+  const char* why;
+};
+
+class RelinkUsageTest : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(RelinkUsageTest, WrongArgumentsExitTwoAndOpenNothing) {
+  Captured io;
+  EXPECT_EQ(runRelink(GetParam().args, io.console), 2);
+  EXPECT_EQ(io.out.str(), "");
+  EXPECT_TRUE(io.err.str().starts_with(std::string("povezava-cli relink: ") + GetParam().why)) << io.err.str();
+  EXPECT_NE(io.err.str().find("usage: povezava-cli relink FILE TABLE=LINK"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RelinkUsageTest,
+    ::testing::Values(
+        UsageCase{"Nothing", {}, "give --backend LOCATION"},
+        UsageCase{"FileOnly", {"TQ.mdb"}, "give --backend LOCATION"},
+        UsageCase{"SecondIsNotAPair", {"TQ.mdb", "MV.mdb"}, "give --backend LOCATION"},
+        UsageCase{"LaterIsNotAPair", {"TQ.mdb", "PARTNER=x", "MV.mdb"}, "'MV.mdb' is not TABLE=LINK"},
+        UsageCase{"EmptyTableName", {"TQ.mdb", "=;DATABASE=x"}, "give --backend LOCATION"},
+        UsageCase{"BackendWithoutValue", {"TQ.mdb", "--backend"}, "--backend needs a LOCATION"},
+        UsageCase{"EmptyBackend", {"TQ.mdb", "--backend", ""}, "the back-end location is empty"},
+        UsageCase{"BackendOfSpaces", {"TQ.mdb", "--backend= "}, "the back-end location is empty"},
+        UsageCase{"TwoModes", {"TQ.mdb", "--beside", "--backend", "D:\\DATA"}, "give only one of"},
+        UsageCase{"ReplaceWithoutEquals", {"TQ.mdb", "--replace", "C:\\"}, "--replace needs OLD=NEW"},
+        UsageCase{"ReplaceEmptyOld", {"TQ.mdb", "--replace", "=D:\\"}, "the OLD of --replace"},
+        UsageCase{"NoFiles", {"--beside"}, "no front-end files given"},
+        UsageCase{"UnknownOption", {"TQ.mdb", "--besides"}, "unknown option '--besides'"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace povezava::cli

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <ostream>
 #include <string>
@@ -16,7 +17,9 @@
 #include "engine/jet/builder.h"
 #include "engine/jet/sample_databases.h"
 #include "engine/unicode.h"
+#include "links/fake_engine.h"
 #include "support/test_support.h"
+#include "window_harness.h"
 
 namespace povezava::window {
 namespace {
@@ -31,24 +34,25 @@ using povezava::testing::TempDir;
 
 // ---- the platform and the command text ------------------------------------------
 
-TEST(ChooseOffscreen, OnlyWhenNobodyChoseAPlatformAndThereIsNoDisplay) {
+TEST(PlatformChoice, OffscreenWithoutADisplayAndAfterTheDisplaysPlatform) {
   struct Row {
     bool platformArgument;
     const char* qpa;
     const char* display;
     const char* wayland;
-    bool offscreen;
+    const char* choice;
   };
   const Row rows[] = {
-      {false, "", "", "", true},            // a server: no display at all
-      {false, "", ":0", "", false},         // X11
-      {false, "", "", "wayland-0", false},  // Wayland
-      {false, "xcb", "", "", false},        // the user chose a platform
-      {true, "", "", "", false},            // -platform on the command line
-      {false, "offscreen", "", "", false},  // chosen already
+      {false, "", "", "", "offscreen"},                          // a server: no display at all
+      {false, "", ":0", "", "xcb;offscreen"},                    // X11, perhaps unreachable
+      {false, "", "", "wayland-0", "wayland;offscreen"},         // Wayland
+      {false, "", ":0", "wayland-0", "wayland;xcb;offscreen"},   // Wayland with XWayland
+      {false, "xcb", "", "", ""},                                // the user chose a platform
+      {true, "", "", "", ""},                                    // -platform on the command line
+      {false, "offscreen", ":0", "", ""},                        // chosen already
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(chooseOffscreen(row.platformArgument, row.qpa, row.display, row.wayland), row.offscreen)
+    EXPECT_EQ(platformChoice(row.platformArgument, row.qpa, row.display, row.wayland), row.choice)
         << row.platformArgument << " '" << row.qpa << "' '" << row.display << "' '" << row.wayland << "'";
   }
 }
@@ -67,6 +71,49 @@ TEST(CommandText, TheArgumentsAfterTheProgramJoinedWithSingleSpaces) {
   // Blanks inside one argument stay as they are; nothing is trimmed here.
   EXPECT_EQ(commandTextOf({"povezava", "/my  files/TQ.mdb", ""}), QStringLiteral("/my  files/TQ.mdb "));
   EXPECT_EQ(commandTextOf({"povezava", "\"a b\",c"}), QStringLiteral("\"a b\",c"));
+}
+
+// ---- after Load: show the window or end --------------------------------------------
+
+TEST(AfterLoad, WhatAFailedStartUpLeadsTo) {
+  struct Row {
+    const char* name;
+    const char* commandText;
+    bool display;
+    std::optional<int> status;  // nothing: the window shows
+    int boxes;
+  };
+  const Row rows[] = {
+      {"no arguments: reported, then the window shows", "", true, std::nullopt, 1},
+      {"arguments: reported, box and exit 1", "missing.mdb,/data", true, 1, 1},
+      {"arguments, no display: stderr only, exit 1", "missing.mdb,/data", false, 1, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    links::testing::FakeEngine engine;  // knows no database: every open fails
+    testing::Harness h(engine, QStringLiteral("/opt/app"), QString::fromLatin1(row.commandText), row.display);
+    std::ostringstream errors;
+    const engine::Status loaded = h.window->formLoad();
+    ASSERT_EQ(loaded.number(), engine::kErrFileNotFound);
+    EXPECT_EQ(afterLoad(*h.window, loaded, row.display ? &h.boxes : nullptr, errors), row.status);
+    EXPECT_EQ(h.boxes.texts.size(), row.boxes);
+    const std::string written = errors.str() + h.errors.str();
+    EXPECT_EQ(written, "povezava: " + loaded.toString() + "\n");
+    if (row.boxes > 0) {
+      EXPECT_EQ(h.boxes.texts[0].toStdString(), loaded.toString());
+    }
+    EXPECT_EQ(engine.log.size(), 1u);  // the one open; nothing written
+  }
+}
+
+TEST(AfterLoad, ASuccessfulLoadShowsTheWindowAndSaysNothing) {
+  links::testing::FakeEngine engine;
+  engine.addFrontEnd(u"TQ.mdB");
+  testing::Harness h(engine, QStringLiteral("/opt/app"));
+  std::ostringstream errors;
+  EXPECT_EQ(afterLoad(*h.window, h.window->formLoad(), &h.boxes, errors), std::nullopt);
+  EXPECT_TRUE(errors.str().empty());
+  EXPECT_TRUE(h.boxes.texts.isEmpty());
 }
 
 // ---- end to end -------------------------------------------------------------------
@@ -179,6 +226,10 @@ const EndToEndRow kEndToEndRows[] = {
      "@/data\\querno.MDB", ""},
     {"SemicolonInsideQuotes", "a;b", {"'@/a;b/TQ.mdb',@/data"}, "", 0, "@/data\\PARTNER.MDB",
      "@/data\\querno.MDB", ""},
+    {"CommaInsideDoubleQuotes", "a,b", {"\"@/a,b/TQ.mdb\",@/data"}, "", 0, "@/data\\PARTNER.MDB",
+     "@/data\\querno.MDB", ""},
+    {"TwoBlanksInOneWord", "my  fe", {"@/my  fe/TQ.mdb,@/data"}, "", 0, "@/data\\PARTNER.MDB",
+     "@/data\\querno.MDB", ""},
     {"SemicolonEndsTheList", "fe", {"@/fe/TQ.mdb;@/data"}, "", 0, "@/app\\PARTNER.MDB", "@/app\\QUERNO.MDB",
      ""},
     {"FrontEndOnly", "fe", {"@/fe/TQ.mdb"}, "", 0, "@/app\\PARTNER.MDB", "@/app\\QUERNO.MDB", ""},
@@ -263,6 +314,8 @@ TEST_P(EndToEnd, RunsAsTheCommandLineSays) {
   expectLinks(frontEnd, expand(row.partner, dir), expand(row.codeTables, dir));
   if (row.status != 0) {
     EXPECT_EQ(readFile(frontEnd), before) << "a failed run wrote to the front-end";
+  } else {
+    EXPECT_EQ(run.output, "") << "a successful run says nothing";
   }
 }
 
@@ -300,12 +353,26 @@ TEST_F(EndToEndFormats, FixtureFrontEndsRelinkOnlyWhatTheyHave) {
   EXPECT_EQ(mdbtoolsLinks(nonalogi), expected);
 }
 
+TEST_F(EndToEndFormats, ADisplayThatCannotBeReachedIsNoDisplay) {
+  const fs::path dir = dir_.path();
+  const fs::path frontEnd = buildFrontEnd(dir / "fe", engine::jet::Version::jet4);
+  const std::string stale = "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=:4242";
+  const RunResult run = runBinary(binary_.string(), {frontEnd.string() + "," + (dir / "data").string()}, dir, stale);
+  EXPECT_EQ(run.status, 0) << run.output;
+  expectLinks(frontEnd, (dir / "data").string() + "\\PARTNER.MDB", (dir / "data").string() + "\\querno.MDB");
+  // Without arguments: the clear message, not a crash.
+  const RunResult bare = runBinary(binary_.string(), {}, dir, stale);
+  EXPECT_EQ(bare.status, 2) << bare.output;
+  EXPECT_NE(bare.output.find("no display"), std::string::npos) << bare.output;
+}
+
 TEST_F(EndToEndFormats, UnderARealXServer) {
   if (!haveProgram("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
   const fs::path dir = dir_.path();
   const fs::path frontEnd = buildFrontEnd(dir / "fe", engine::jet::Version::jet4);
   const RunResult run = runBinary(binary_.string(), {frontEnd.string() + "," + (dir / "data").string()}, dir,
-                            "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY xvfb-run -a");
+                            "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "
+                            "LSAN_OPTIONS=suppressions=" POVEZAVA_LSAN_SUPPRESSIONS " xvfb-run -a");
   EXPECT_EQ(run.status, 0) << run.output;
   expectLinks(frontEnd, (dir / "data").string() + "\\PARTNER.MDB", (dir / "data").string() + "\\querno.MDB");
 }

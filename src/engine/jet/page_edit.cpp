@@ -109,6 +109,7 @@ Status PageEdit::resize(std::size_t slot, std::span<const std::byte> row, std::u
   const std::size_t newStart = end - row.size();
   const std::size_t newLowest = lowest + newStart - start;
   std::memmove(bytes_.data() + newLowest, bytes_.data() + lowest, start - lowest);
+  // An empty row (a deleted long value) may have no data pointer at all.
   if (!row.empty()) std::memcpy(bytes_.data() + newStart, row.data(), row.size());
   if (newLowest > lowest) {
     std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(lowest),

@@ -1,0 +1,107 @@
+// The real povezava-cli binary, run as a script would run it.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "suite.h"
+
+namespace povezava::cli {
+namespace {
+
+using povezava::testing::runCommand;
+using povezava::testing::shellQuote;
+using povezava::testing::TempDir;
+using namespace povezava::cli::testing;
+
+// Runs povezava-cli with the arguments (already quoted), stderr to `errFile`.
+std::string cli(const std::string& args, int* status, const std::filesystem::path& errFile) {
+  return runCommand(shellQuote(POVEZAVA_CLI_PATH) + ' ' + args + " 2>" + shellQuote(errFile.string()),
+                    status);
+}
+
+std::string slurp(const std::filesystem::path& file) {
+  const auto bytes = povezava::testing::readFile(file);
+  std::string text;
+  for (std::byte b : bytes) text += static_cast<char>(b);
+  return text;
+}
+
+// Every line of `text` parsed by Python's json module: "" when they all are
+// JSON objects, else Python's complaint.
+std::string jsonProblems(const std::filesystem::path& dir, const std::string& text) {
+  const auto file = dir / "out.jsonl";
+  std::ofstream(file) << text;
+  int status = 0;
+  const std::string said = runCommand(
+      "python3 -c 'import json,sys\nfor l in open(sys.argv[1], encoding=\"utf-8\"):\n"
+      "  assert isinstance(json.loads(l), dict)' " +
+          shellQuote(file.string()) + " 2>&1",
+      &status);
+  return status == 0 ? "" : said;
+}
+
+struct ArgsCase {
+  const char* name;
+  const char* args;
+  int status;
+  const char* stdoutHas;  // "" = stdout empty
+};
+
+class ProgramArgsTest : public ::testing::TestWithParam<ArgsCase> {};
+
+TEST_P(ProgramArgsTest, ExitStatusAndOutput) {
+  TempDir dir;
+  int status = -1;
+  const std::string out = cli(GetParam().args, &status, dir.path() / "err");
+  EXPECT_EQ(status, GetParam().status) << out << slurp(dir.path() / "err");
+  if (*GetParam().stdoutHas == '\0') {
+    EXPECT_EQ(out, "");
+  } else {
+    EXPECT_NE(out.find(GetParam().stdoutHas), std::string::npos) << out;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProgramArgsTest,
+    ::testing::Values(ArgsCase{"Version", "--version", 0, "povezava-cli " POVEZAVA_VERSION "\n"},
+                      ArgsCase{"Help", "--help", 0, "relink FILE... --replace OLD=NEW"},
+                      ArgsCase{"CommandHelp", "check --help", 0, "check [--json] FILE..."},
+                      ArgsCase{"NoCommand", "", 2, ""},
+                      ArgsCase{"UnknownCommand", "fix a.mdb", 2, ""},
+                      ArgsCase{"RelinkWithoutForm", "relink a.mdb b.mdb", 2, ""}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(ProgramTest, ManyFilesOneProcessJsonForScripts) {
+  TempDir dir;
+  const auto data = dir.path() / "data";
+  buildBackEnds(data);
+  std::string files;
+  for (const char* name : {"TQ.mdb", "MV.mdb", "RZ.mdb", "FH.mdb", "YU.mdb", "XAN.mdb"}) {
+    buildFrontEnd(dir.path() / name, u"C:\\Program Files\\Racunovodstvo\\PARTNER.MDB",
+                  u"C:\\Program Files\\Racunovodstvo\\QUERNO.MDB");
+    files += shellQuote((dir.path() / name).string()) + ' ';
+  }
+  std::ofstream(dir.path() / "odd \"name\".mdb") << "no database here";
+  files += shellQuote((dir.path() / "odd \"name\".mdb").string());
+
+  int status = -1;
+  const std::string before = cli("check --json " + files, &status, dir.path() / "err");
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(lines(before).size(), 7u);
+  EXPECT_EQ(jsonProblems(dir.path(), before), "");
+
+  const std::string relinked =
+      cli("relink --json --backend " + shellQuote(data.string()) + ' ' + files, &status, dir.path() / "err");
+  EXPECT_EQ(status, 1);  // the file that is not a database
+  EXPECT_EQ(jsonProblems(dir.path(), relinked), "");
+  EXPECT_EQ(lines(slurp(dir.path() / "err")).back(),
+            "povezava-cli: 7 files, 6 changed, 18 tables relinked, 1 failure");
+
+  const std::string after = cli("check " + files, &status, dir.path() / "err");
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(lines(slurp(dir.path() / "err")).back(),
+            "povezava-cli: 7 files checked, 18 links ok, 0 broken, 1 not opened");
+}
+
+}  // namespace
+}  // namespace povezava::cli
