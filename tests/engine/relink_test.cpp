@@ -390,6 +390,25 @@ TEST(BuiltRelink, ACharacterTheJet3CodePageLacksIsRefused) {
   EXPECT_EQ(readFile(frontEnd), before);
 }
 
+// A page added past the global map's window would count as free there (and
+// could be handed out again): such a relink is refused, the file unchanged.
+TEST(BuiltRelink, APagePastTheGlobalMapsWindowIsNotAdded) {
+  TempDir dir;
+  const fs::path data = dir.path() / "a folder with a long name, so that the path leaves the row";
+  fs::create_directories(data);
+  ASSERT_TRUE(buildDatabase((data / "PARTNER.MDB").string(), partnerBackEndSpec(Version::jet4)).ok());
+  FrontEndOptions options;
+  options.localDataBytes = 3U << 20;  // more pages than a 64-byte inline map covers
+  const std::string frontEnd = (dir.path() / "TQ.mdb").string();
+  ASSERT_TRUE(buildDatabase(frontEnd, frontEndSpec(options)).ok());
+  ASSERT_GT(fs::file_size(frontEnd), 512U * 4096U);
+  const auto before = readFile(frontEnd);
+  const Status s = relink(frontEnd, u"PARTNER", u";DATABASE=" + fromUtf8((data / "PARTNER.MDB").string()));
+  EXPECT_EQ(s.number(), kErrRecordTooLarge) << s.toString();
+  EXPECT_NE(s.description().find("compact the database in Access"), std::string::npos);
+  EXPECT_EQ(readFile(frontEnd), before);
+}
+
 // A row that grows on a full catalogue page moves to another catalogue page
 // as an overflow row; its slot becomes a pointer, and a second relink
 // follows it.

@@ -190,7 +190,9 @@ class LinkWriter {
   // records it in the column's maps and the global map.
   Result<PageEdit*> allocateLongValuePage(const ColumnMaps& maps);
   // Sets (or clears) `page`'s bit in the inline usage map at `pointer`.
-  Status setMapBit(std::uint32_t pointer, std::uint32_t page, bool value);
+  // `outOfRangeIsSet`: what the map says of pages outside its window (the
+  // global map counts them as free, a table's or column's maps as not listed).
+  Status setMapBit(std::uint32_t pointer, std::uint32_t page, bool value, bool outOfRangeIsSet);
   Status putRow(const RowAddress& address, std::span<const std::byte> oldRow,
                 std::vector<std::byte> newRow);
   Status deleteLongValueRow(std::uint32_t pointer);
@@ -207,6 +209,8 @@ class LinkWriter {
   std::vector<std::byte> newDatabase_;
   std::optional<std::vector<std::byte>> newConnect_;
   bool allocated_ = false;
+  bool keptDatabase_ = false;
+  bool keptConnect_ = false;
 };
 
 Status LinkWriter::countLongValueReferences() {
@@ -317,14 +321,16 @@ Result<PageEdit*> LinkWriter::allocateLongValuePage(const ColumnMaps& maps) {
   // now, fill it in when the row is placed (see writes(): the state written is
   // taken at commit time).
   stage_.writeLater(number);
-  if (Status s = setMapBit(maps.ownedMap, number, true); !s.ok()) return s;
-  if (Status s = setMapBit(maps.freeMap, number, true); !s.ok()) return s;
-  // Global map: a set bit means the page is free.
-  if (Status s = setMapBit(makeRowPointer(kGlobalUsageMapPage, 0), number, false); !s.ok()) return s;
+  if (Status s = setMapBit(maps.ownedMap, number, true, false); !s.ok()) return s;
+  if (Status s = setMapBit(maps.freeMap, number, true, false); !s.ok()) return s;
+  // Global map: a set bit means the page is free, and so does a page beyond
+  // its window; the new page must be recorded as used inside the window.
+  if (Status s = setMapBit(makeRowPointer(kGlobalUsageMapPage, 0), number, false, true); !s.ok()) return s;
   return page;
 }
 
-Status LinkWriter::setMapBit(std::uint32_t pointer, std::uint32_t page, bool value) {
+Status LinkWriter::setMapBit(std::uint32_t pointer, std::uint32_t page, bool value,
+                             bool outOfRangeIsSet) {
   const std::uint32_t mapPage = rowPointerPage(pointer);
   const std::uint8_t slot = rowPointerRow(pointer);
   auto edit = stage_.page(mapPage);
@@ -346,8 +352,8 @@ Status LinkWriter::setMapBit(std::uint32_t pointer, std::uint32_t page, bool val
   if (page < start || page - start >= bits) {
     const bool empty = std::all_of(row.begin() + kUsageMapOffsetBitmap, row.end(),
                                    [](std::byte b) { return b == std::byte{0}; });
-    if (!value) return Status::success();  // out of its range: not listed anyway
-    if (!empty) return refuse("cannot list page " + std::to_string(page));
+    if (value == outOfRangeIsSet) return Status::success();  // already so outside its window
+    if (!empty || outOfRangeIsSet) return refuse("cannot record page " + std::to_string(page));
     // An empty map may start anywhere.
     start = page;
     putU32(row, kUsageMapOffsetStartPage, start);
@@ -488,7 +494,7 @@ Status LinkWriter::checkRebuiltRow(std::span<const std::byte> oldRow, std::span<
     auto b = after->value(c);
     if (!a) return a.status();
     if (!b) return b.status();
-    if (&c == database_ || &c == connect_) {
+    if ((&c == database_ && !keptDatabase_) || (&c == connect_ && !keptConnect_)) {
       const std::vector<std::byte>* want = &c == database_ ? &newDatabase_
                                            : newConnect_ ? &*newConnect_
                                                          : nullptr;
@@ -568,15 +574,27 @@ Status LinkWriter::run(const LinkChange& change) {
 
   const auto oldDatabase = longValueRef(parts->variable[database_->variableIndex]);
   const auto oldConnect = longValueRef(parts->variable[connect_->variableIndex]);
-  bool reusedDatabase = false;
-  bool reusedConnect = false;
-  auto databaseSlice = placeLongValue(*database_, newDatabase_, oldDatabase, reusedDatabase);
-  if (!databaseSlice) return databaseSlice.status();
-  std::vector<std::byte> connectSlice;
-  if (newConnect_) {
-    auto placed = placeLongValue(*connect_, *newConnect_, oldConnect, reusedConnect);
+  // A value that stays the same keeps its bytes (and its long-value row).
+  keptDatabase_ = table->database == change.database;
+  keptConnect_ = table->connect == change.connect;
+  bool reusedDatabase = keptDatabase_;
+  bool reusedConnect = keptConnect_;
+  const auto oldDatabaseSlice = parts->variable[database_->variableIndex];
+  const auto oldConnectSlice = parts->variable[connect_->variableIndex];
+  std::vector<std::byte> databaseSlice(oldDatabaseSlice.begin(), oldDatabaseSlice.end());
+  if (!keptDatabase_) {
+    auto placed = placeLongValue(*database_, newDatabase_, oldDatabase, reusedDatabase);
     if (!placed) return placed.status();
-    connectSlice = std::move(*placed);
+    databaseSlice = std::move(*placed);
+  }
+  std::vector<std::byte> connectSlice(oldConnectSlice.begin(), oldConnectSlice.end());
+  if (!keptConnect_) {
+    connectSlice.clear();
+    if (newConnect_) {
+      auto placed = placeLongValue(*connect_, *newConnect_, oldConnect, reusedConnect);
+      if (!placed) return placed.status();
+      connectSlice = std::move(*placed);
+    }
   }
 
   std::vector<std::byte> mask(parts->nullMask.begin(), parts->nullMask.end());
@@ -584,10 +602,10 @@ Status LinkWriter::run(const LinkChange& change) {
     const auto bit = static_cast<std::byte>(1U << (c.number % 8));
     mask[c.number / 8] = notNull ? (mask[c.number / 8] | bit) : (mask[c.number / 8] & ~bit);
   };
-  setBit(*database_, true);
-  setBit(*connect_, newConnect_.has_value());
+  if (!keptDatabase_) setBit(*database_, true);
+  if (!keptConnect_) setBit(*connect_, newConnect_.has_value());
   RowParts rebuilt = *parts;
-  rebuilt.variable[database_->variableIndex] = *databaseSlice;
+  rebuilt.variable[database_->variableIndex] = databaseSlice;
   rebuilt.variable[connect_->variableIndex] = connectSlice;
   rebuilt.nullMask = mask;
   std::vector<std::byte> newRow;
