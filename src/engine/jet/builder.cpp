@@ -31,7 +31,6 @@ constexpr std::size_t kColumnOffsetCodePageJet3 = 0x0B;
 constexpr std::size_t kColumnOffsetSortOrderJet4 = 0x0B;
 constexpr std::uint16_t kSortOrderGeneral = 0x0409;
 constexpr std::size_t kOffsetSortOrderJet4 = 0x6E;            // page 0, inside the masked block
-constexpr std::size_t kOffsetDataUnknownJet4 = 0x08;         // zero on table pages
 
 // Bitmap bytes of an inline usage map row (the row is 5 bytes longer).
 constexpr std::size_t inlineMapBitmapBytes(const Layout& layout) { return layout.pageSize == 2048 ? 128 : 64; }
@@ -205,7 +204,7 @@ std::string utf8(std::u16string_view text) { return toUtf8(text); }
 class Builder {
  public:
   Builder(const Layout& layout, const DatabaseSpec& spec, File& file)
-      : layout_(layout), spec_(spec), file_(file) {}
+      : layout_(layout), spec_(spec), file_(file), codePage_(spec.codePage) {}
 
   Status run();
 
@@ -230,7 +229,7 @@ class Builder {
   void addColumn(TableBuild& table, std::u16string name, ColumnType type, std::uint16_t length, std::uint8_t flags);
   void reserveMaps(TableBuild& table);
   Status makeLocalTable(const LocalTableSpec& spec);
-  Result<std::vector<std::byte>> encodeText(std::u16string_view text) const;
+  Result<std::vector<std::byte>> encodeText(std::u16string_view text);
   Result<std::vector<std::byte>> longValue(PageStore& store, std::span<const std::byte> data);
   Result<std::vector<std::byte>> encodeRow(TableBuild& table, const std::vector<Value>& values);
   Status addRow(TableBuild& table, const std::vector<Value>& values, RowStorage storage = RowStorage::normal);
@@ -244,7 +243,7 @@ class Builder {
   Status writeLocalRows(TableBuild& table);
 
   // Fixed pages
-  Result<std::vector<std::byte>> tdefPage(const TableBuild& table) const;
+  Result<std::vector<std::byte>> tdefPage(const TableBuild& table);
   std::vector<std::byte> headerPage() const;
   std::vector<std::byte> globalMapPage() const;
 
@@ -255,6 +254,7 @@ class Builder {
   const Layout& layout_;
   const DatabaseSpec& spec_;
   File& file_;
+  CodePageEncoder codePage_;  // Jet 3 text
   std::uint32_t pageCount_ = kCatalogTdefPage + 1;
   std::deque<DataPage> mapPages_;
   TableBuild catalog_;
@@ -426,14 +426,14 @@ Status Builder::makeLocalTable(const LocalTableSpec& spec) {
   return Status::success();
 }
 
-Result<std::vector<std::byte>> Builder::encodeText(std::u16string_view text) const {
+Result<std::vector<std::byte>> Builder::encodeText(std::u16string_view text) {
   std::vector<std::byte> out;
   if (layout_.utf16Text) {
     out.reserve(text.size() * 2);
     for (char16_t c : text) appendU16(out, static_cast<std::uint16_t>(c));
     return out;
   }
-  auto encoded = encodeCodePage(text, spec_.codePage);
+  auto encoded = codePage_.encode(text);
   if (!encoded.ok()) return encoded.status();
   for (char c : *encoded) out.push_back(static_cast<std::byte>(c));
   return out;
@@ -667,7 +667,7 @@ Status Builder::writeLocalRows(TableBuild& table) {
   return Status::success();
 }
 
-Result<std::vector<std::byte>> Builder::tdefPage(const TableBuild& table) const {
+Result<std::vector<std::byte>> Builder::tdefPage(const TableBuild& table) {
   const Layout& l = layout_;
   std::vector<std::byte> t(l.tdefHeaderLength);
   putU8(t, kOffsetPageType, kPageTypeTdef);

@@ -109,7 +109,8 @@ Status PageEdit::resize(std::size_t slot, std::span<const std::byte> row, std::u
   const std::size_t newStart = end - row.size();
   const std::size_t newLowest = lowest + newStart - start;
   std::memmove(bytes_.data() + newLowest, bytes_.data() + lowest, start - lowest);
-  std::memcpy(bytes_.data() + newStart, row.data(), row.size());
+  // An empty row (a deleted long value) may have no data pointer at all.
+  if (!row.empty()) std::memcpy(bytes_.data() + newStart, row.data(), row.size());
   if (newLowest > lowest) {
     std::fill(bytes_.begin() + static_cast<std::ptrdiff_t>(lowest),
               bytes_.begin() + static_cast<std::ptrdiff_t>(newLowest), std::byte{0});
@@ -130,7 +131,7 @@ Status PageEdit::overwrite(std::size_t slot, std::span<const std::byte> row) {
   if (row.size() != rowEnd(slot) - rowStart(slot)) {
     return corrupt("rewrite of row " + std::to_string(slot) + " changes its length");
   }
-  std::memcpy(bytes_.data() + rowStart(slot), row.data(), row.size());
+  if (!row.empty()) std::memcpy(bytes_.data() + rowStart(slot), row.data(), row.size());
   return Status::success();
 }
 
@@ -143,7 +144,7 @@ Result<std::size_t> PageEdit::append(std::span<const std::byte> row, std::uint16
   const std::size_t n = rowCount();
   const std::size_t lowest = n == 0 ? bytes_.size() : rowStart(n - 1);
   const std::size_t start = lowest - row.size();
-  std::memcpy(bytes_.data() + start, row.data(), row.size());
+  if (!row.empty()) std::memcpy(bytes_.data() + start, row.data(), row.size());
   setRowCount(n + 1);
   putWord(n, withStart(flags, start));
   setFreeSpace(freeSpace() - row.size() - 2);

@@ -32,7 +32,6 @@ Result<Row> Row::parse(PageView bytes, const TableDefinition& def, const Layout&
   if (def.variableColumns == 0) {
     // No variable section at all.
     row.dataEnd_ = trailerEnd;
-    row.offsets_.assign(1, trailerEnd);
     return row;
   }
   const std::size_t offsetSize = layout.rowVariableOffsetSize;
@@ -48,25 +47,26 @@ Result<Row> Row::parse(PageView bytes, const TableDefinition& def, const Layout&
     return corrupt("a row's " + std::to_string(n) +
                                   " variable offsets do not fit the row");
   }
-  const std::size_t firstOffsetAt = nAt - jumps - offsetSize;  // off[0]
-  const std::size_t eodAt = firstOffsetAt - n * offsetSize;
-  row.dataEnd_ = eodAt;
-  row.offsets_.resize(n + 1);
-  if (offsetSize == 2) {
-    for (std::size_t i = 0; i <= n; ++i) {
-      row.offsets_[i] = bytes.u16(firstOffsetAt - 2 * i).value_or(0);
-    }
-  } else {
-    // Real jump entries are the bytes nearest to n; a dummy FF takes the
-    // farthest place when the variable data does not reach the last boundary.
-    const std::size_t real = (eodAt / 256 < jumps) ? jumps - 1 : jumps;
-    std::size_t used = 0;
-    for (std::size_t i = 0; i <= n; ++i) {
-      while (used < real && bytes.u8(nAt - 1 - used).value_or(0) == i) ++used;
-      row.offsets_[i] = bytes.u8(firstOffsetAt - i).value_or(0) + 256 * used;
-    }
-  }
+  row.offsetSize_ = offsetSize;
+  row.variableCount_ = n;
+  row.jumpsAt_ = nAt;
+  row.firstOffsetAt_ = nAt - jumps - offsetSize;  // off[0]
+  row.dataEnd_ = row.firstOffsetAt_ - n * offsetSize;  // the eod entry
+  // Real jump entries are the bytes nearest to n; a dummy FF takes the
+  // farthest place when the variable data does not reach the last boundary.
+  row.realJumps_ = (row.dataEnd_ / 256 < jumps) ? jumps - 1 : jumps;
   return row;
+}
+
+std::size_t Row::offset(std::size_t i) const {
+  if (offsetSize_ == 2) return bytes_.u16(firstOffsetAt_ - 2 * i).value_or(0);
+  // Jump entry k names the first slot whose offset is past 256 (k + 1); they
+  // are consumed in order as the slots are walked.
+  std::size_t used = 0;
+  for (std::size_t slot = 0; slot <= i; ++slot) {
+    while (used < realJumps_ && bytes_.u8(jumpsAt_ - 1 - used).value_or(0) == slot) ++used;
+  }
+  return bytes_.u8(firstOffsetAt_ - i).value_or(0) + 256 * used;
 }
 
 bool Row::isNull(const ColumnDef& column) const {
@@ -86,9 +86,9 @@ Result<std::optional<PageView>> Row::value(const ColumnDef& column) const {
     }
     return std::optional<PageView>(*bytes_.sub(start, column.length));
   }
-  if (column.variableIndex + std::size_t{1} >= offsets_.size()) return std::optional<PageView>();
-  const std::size_t start = offsets_[column.variableIndex];
-  const std::size_t end = offsets_[column.variableIndex + std::size_t{1}];
+  if (column.variableIndex >= variableCount_) return std::optional<PageView>();
+  const std::size_t start = offset(column.variableIndex);
+  const std::size_t end = offset(column.variableIndex + std::size_t{1});
   if (start < fixedStart || start > end || end > dataEnd_) {
     return errors::corrupt(path_, page_, "variable column " + std::to_string(column.variableIndex) +
                                      " spans " + std::to_string(start) + ".." + std::to_string(end) +

@@ -35,7 +35,7 @@ class Row {
                                          std::uint32_t page);
 
   std::uint16_t columnCount() const { return columnCount_; }
-  std::uint16_t variableCount() const { return static_cast<std::uint16_t>(offsets_.size() - 1); }
+  std::size_t variableCount() const { return variableCount_; }
   bool isNull(const ColumnDef& column) const;
 
   // The column's bytes; nothing when NULL. Corrupt when a fixed value or a
@@ -49,8 +49,15 @@ class Row {
   std::uint32_t page_ = 0;
   std::uint16_t columnCount_ = 0;
   PageView nullMask_;
-  std::size_t dataEnd_ = 0;             // where the trailer starts
-  std::vector<std::size_t> offsets_;    // n + 1 entries, the last one eod
+  // Start of variable slot i (i == n: the end of the variable data).
+  std::size_t offset(std::size_t i) const;
+
+  std::size_t dataEnd_ = 0;        // where the trailer starts
+  std::size_t variableCount_ = 0;  // n
+  std::size_t offsetSize_ = 0;
+  std::size_t firstOffsetAt_ = 0;  // off[0]
+  std::size_t jumpsAt_ = 0;        // Jet 3: jump[k] sits at jumpsAt_ - 1 - k
+  std::size_t realJumps_ = 0;      // Jet 3: jump entries in use (R)
 };
 
 }  // namespace povezava::engine::jet
