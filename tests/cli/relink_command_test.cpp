@@ -71,6 +71,18 @@ TEST_F(RelinkTest, BackendPartnerFileUsesTheProgramsOwnRule) {
   EXPECT_EQ(expected->codeTables, u";DATABASE=" + u16(data()) + u"\\querno.MDB");
 }
 
+TEST_F(RelinkTest, RunningTheSameRelinkAgainChangesNoFile) {
+  ASSERT_EQ(relink({s("TQ.mdb"), s("MV.mdb"), "--backend", data().string()}), 0) << io_.out.str();
+  const auto tq = readFile(file("TQ.mdb"));
+  Captured again;
+  EXPECT_EQ(runRelink(std::vector<std::string>{s("TQ.mdb"), s("MV.mdb"), "--backend", data().string(), "--json"},
+                      again.console),
+            0);
+  EXPECT_EQ(readFile(file("TQ.mdb")), tq);
+  EXPECT_EQ(again.err.str(), "povezava-cli: 2 files, 0 changed, 6 tables relinked, 0 failures\n");
+  EXPECT_NE(again.out.str().find(R"("changed":false)"), std::string::npos) << again.out.str();
+}
+
 TEST_F(RelinkTest, BesideUsesEachFrontEndsOwnAbsoluteFolder) {
   const auto app = data();
   std::filesystem::copy_file(file("TQ.mdb"), app / "FH.mdb");
