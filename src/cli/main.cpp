@@ -59,8 +59,8 @@ constexpr Command kCommands[] = {
      "      --json (one JSON object per file on stdout).\n",
      &povezava::cli::runRelink},
     {"make-demo",
-     "  make-demo FOLDER\n"
-     "      A demo front-end TQ.mdb and its back-ends in FOLDER/data.\n",
+     "  make-demo FOLDER [--jet3] [--queries N] [--data-bytes N]\n"
+     "      A demo front-end FOLDER/TQ.mdb and its back-ends in FOLDER/data.\n",
      &makeDemo},
 };
 

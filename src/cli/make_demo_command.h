@@ -1,4 +1,4 @@
-// povezava-cli make-demo FOLDER
+// povezava-cli make-demo FOLDER [--jet3] [--queries N] [--data-bytes N]
 //
 // Makes a demo set in FOLDER (created when missing):
 //   FOLDER/TQ.mdb            front-end: PARTNER, KONTI, NALOGI linked to
@@ -7,7 +7,10 @@
 //                            re-pointing), and the local table LOCAL1
 //   FOLDER/data/PARTNER.MDB  back-end with the table PARTNER
 //   FOLDER/data/QUERNO.MDB   back-end with the tables KONTI and NALOGI
-// Existing files are never overwritten.
+// Existing files are never overwritten. --jet3 makes Access 97 files (code
+// page 1250); --queries N puts N query rows before the tables, spreading the
+// catalogue over many pages; --data-bytes N adds a local table PODATKI with
+// about N bytes of rows (benchmarks).
 #pragma once
 
 #include <iosfwd>

@@ -20,6 +20,7 @@
 #include "engine/jet/table_definition.h"
 #include "engine/jet/usage_map.h"
 #include "engine/unicode.h"
+#include "support/fault_io.h"
 #include "support/test_support.h"
 
 namespace povezava::engine::jet {
@@ -44,8 +45,12 @@ struct Flavour {
   std::size_t bytesPerChar;
 };
 
+void PrintTo(const Flavour& flavour, std::ostream* os) { *os << flavour.name; }
+
 const Flavour kJet3{"Jet3", Version::jet3, 1250, "MDB_JET3_CHARSET=CP1250", "JET3\n", 32, 1};
 const Flavour kJet4{"Jet4", Version::jet4, 1252, "", "JET4\n", 64, 2};
+const Flavour kAce12{"Ace12", Version::ace12, 1252, "", "ACE12\n", 64, 2};
+const Flavour kAce14{"Ace14", Version::ace14, 1252, "", "ACE14\n", 64, 2};
 
 class BuilderFormats : public ::testing::TestWithParam<Flavour> {
  protected:
@@ -287,7 +292,7 @@ std::vector<std::byte> databaseSlice(OpenedFile& opened, const CatalogTable& tab
   auto bytes = rowBytes(*opened.file, *page, table.address.dataRow);
   EXPECT_TRUE(bytes.ok());
   const TableDefinition& def = opened.catalog->definition();
-  auto row = Row::parse(*bytes, def, opened.file->layout(), *opened.file, table.address.dataPage);
+  auto row = Row::parse(*bytes, def, opened.file->layout(), opened.file->displayName(), table.address.dataPage);
   EXPECT_TRUE(row.ok());
   auto value = row->value(*def.column(kCatalogColumnDatabase));
   EXPECT_TRUE(value.ok() && value->has_value());
@@ -380,9 +385,10 @@ TEST_P(BuilderFormats, CatalogueSpreadsOverManyPages) {
 
 TEST_P(BuilderFormats, BigTableIsStreamedAndListedByAReferenceMap) {
   FrontEndOptions options;
+  options.version = GetParam().version;
   options.localDataBytes = 6 << 20;
   const auto path = build(frontEndSpec(options));
-  const std::uint64_t rows = bulkTable(u"x", options.localDataBytes).generatedRowCount;
+  const std::uint64_t rows = bulkTable(u"x", options.localDataBytes, GetParam().version).generatedRowCount;
 
   OpenedFile opened = openJet(path);
   ASSERT_TRUE(opened.catalog);
@@ -434,7 +440,80 @@ TEST_P(BuilderFormats, LastCataloguePageIsFilledToTheFreeSpaceAsked) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(, BuilderFormats, ::testing::Values(kJet3, kJet4),
+TEST_P(BuilderFormats, DeletedAndOverflowCatalogueRowsAreStoredAsJetLeavesThem) {
+  DatabaseSpec spec;
+  spec.entries = {LinkedTableSpec{u"STARO", u"C:\\STARO.MDB", u"", u"", RowStorage::deleted},
+                  LinkedTableSpec{u"KONTI", u"C:\\APP\\QUERNO.MDB", u"", u"", RowStorage::overflow},
+                  LinkedTableSpec{u"PARTNER", u"C:\\APP\\PARTNER.MDB"}};
+  spec.databaseLvalPage = true;
+  const auto path = build(spec);
+
+  EXPECT_EQ(engineListing(path), (std::vector<std::string>{"MSysObjects|local|",
+                                                           "KONTI|linked|;DATABASE=C:\\APP\\QUERNO.MDB",
+                                                           "PARTNER|linked|;DATABASE=C:\\APP\\PARTNER.MDB"}));
+  OpenedFile opened = openJet(path);
+  ASSERT_TRUE(opened.catalog);
+  auto tables = opened.catalog->tables();
+  ASSERT_TRUE(tables.ok());
+  ASSERT_EQ(tables->size(), 3u);
+  const CatalogTable& konti = (*tables)[1];
+  EXPECT_NE(konti.address.slotPage, konti.address.dataPage) << "the row lives on another page";
+  auto slotPage = opened.file->page(konti.address.slotPage);
+  ASSERT_TRUE(slotPage.ok());
+  auto slotWord = rowOffsetWord(*opened.file, *slotPage, konti.address.slotRow);
+  ASSERT_TRUE(slotWord.ok());
+  EXPECT_EQ(*slotWord & (kRowFlagOverflow | kRowFlagDeleted), kRowFlagOverflow);
+  auto slot = rowBytes(*opened.file, *slotPage, konti.address.slotRow);
+  ASSERT_TRUE(slot.ok());
+  EXPECT_EQ(slot->size(), kRowPointerSize);
+  auto dataPage = opened.file->page(konti.address.dataPage);
+  ASSERT_TRUE(dataPage.ok());
+  auto dataWord = rowOffsetWord(*opened.file, *dataPage, konti.address.dataRow);
+  ASSERT_TRUE(dataWord.ok());
+  EXPECT_EQ(*dataWord & (kRowFlagOverflow | kRowFlagDeleted), kRowFlagDeleted);
+
+  // Every path is inline, yet the Database column owns an empty LVAL page.
+  const auto databasePages = longValueColumnPages(*opened.file, kCatalogTdefPage, kCatalogColumnNumberDatabase);
+  ASSERT_EQ(databasePages.size(), 1u);
+  auto lval = opened.file->page(databasePages.front());
+  ASSERT_TRUE(lval.ok());
+  EXPECT_EQ(lval->view().u32(kOffsetOwner), kOwnerLval);
+  EXPECT_EQ(lval->view().u16(opened.file->layout().dataOffsetRowCount), 0);
+
+  if (!povezava::testing::haveProgram("mdb-export")) return;
+  const auto catalogue = catalogueByName(parseCsv(mdb("mdb-export", path, "MSysObjects")));
+  EXPECT_FALSE(catalogue.count("STARO"));
+  EXPECT_EQ(std::get<1>(catalogue.at("KONTI")), "C:\\APP\\QUERNO.MDB");
+}
+
+TEST_P(BuilderFormats, EncodedDatabasesReadLikeOthers) {
+  const SampleLinks links;
+  DatabaseSpec spec = links.spec();
+  spec.databaseKey = 0xA7E0C0FE;
+  if (isAce(GetParam().version)) {
+    // ACE knows only password encryption.
+    spec.version = GetParam().version;
+    EXPECT_EQ(buildDatabase((dir_.path() / "x.accdb").string(), spec).number(), kErrInvalidArgument);
+    return;
+  }
+  const auto path = build(spec);
+  // Page 2 on disk is not readable as a table definition.
+  const auto raw = povezava::testing::readFile(path);
+  const std::size_t pageSize = GetParam().version == Version::jet3 ? 2048 : 4096;
+  ASSERT_GT(raw.size(), 3 * pageSize);
+  EXPECT_NE(std::to_integer<int>(raw[2 * pageSize]), kPageTypeTdef);
+
+  EXPECT_EQ(engineListing(path)[4], "KONTI|linked|;DATABASE=" + utf8(links.longPath));
+  if (!povezava::testing::haveProgram("mdb-export")) return;
+  const auto catalogue = catalogueByName(parseCsv(mdb("mdb-export", path, "MSysObjects")));
+  ASSERT_TRUE(catalogue.count("KONTI"));
+  EXPECT_EQ(std::get<1>(catalogue.at("KONTI")), utf8(links.longPath));
+  EXPECT_EQ(mdb("mdb-export", path, "NALOGI"),
+            "ID,DATUM,KONTO,ZNESEK\n1,\"01/15/24 00:00:00\",\"1000\",150.0000\n"
+            "2,\"02/03/24 00:00:00\",\"1200\",1234.5600\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(, BuilderFormats, ::testing::Values(kJet3, kJet4, kAce12, kAce14),
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
@@ -451,7 +530,7 @@ TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
   jet3Slovene.codePage = 1252;  // has š and ž but no č
   jet3Slovene.entries.push_back(LinkedTableSpec{u"PARTNER", u"C:\\Računi\\PARTNER.MDB"});
   DatabaseSpec ace;
-  ace.version = Version::ace12;
+  ace.version = Version::ace17;
   DatabaseSpec tooFull = frontEndSpec({});
   tooFull.lastCataloguePageFreeBytes = 4000;
 
@@ -461,7 +540,7 @@ TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
     int number;
   } cases[] = {
       {"character missing from the code page", jet3Slovene, kErrInvalidArgument},
-      {"ACE format", ace, kErrInvalidArgument},
+      {"ACE 17 format", ace, kErrInvalidArgument},
       {"text where a number belongs", withTable({u"1", std::monostate{}, u"1000", Money{0}}), kErrInvalidArgument},
       {"text longer than its column", withTable({std::int32_t{1}, std::monostate{}, u"12345678901", Money{0}}),
        kErrInvalidArgument},
@@ -471,6 +550,32 @@ TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
   for (const auto& c : cases) {
     const auto path = dir.path() / "x.mdb";
     Status built = buildDatabase(path.string(), c.spec);
+    EXPECT_EQ(built.number(), c.number) << c.what << ": " << built.toString();
+    EXPECT_FALSE(std::filesystem::exists(path)) << c.what;
+  }
+}
+
+TEST(Builder, AFailedWriteLeavesNoFileBehind) {
+  TempDir dir;
+  FrontEndOptions options;
+  options.extraQueries = 300;
+  options.localDataBytes = 200000;
+  const DatabaseSpec spec = frontEndSpec(options);
+  const auto path = dir.path() / "TQ.mdb";
+  struct Case {
+    const char* what;
+    void (*plan)(povezava::testing::FaultFileSystem&);
+    int number;
+  } cases[] = {
+      {"first write fails", [](auto& fs) { fs.failWrite(1); }, kErrDiskOrNetwork},
+      {"a streamed data page fails", [](auto& fs) { fs.failWrite(40); }, kErrDiskOrNetwork},
+      {"the sync fails", [](auto& fs) { fs.failSync(1); }, kErrDiskOrNetwork},
+      {"the disk fills up", [](auto& fs) { fs.diskFullAfter(100000); }, kErrNotEnoughSpace},
+  };
+  for (const auto& c : cases) {
+    povezava::testing::FaultFileSystem fs(posixFileSystem());
+    c.plan(fs);
+    Status built = buildDatabase(fs, path.string(), spec);
     EXPECT_EQ(built.number(), c.number) << c.what << ": " << built.toString();
     EXPECT_FALSE(std::filesystem::exists(path)) << c.what;
   }
@@ -506,6 +611,48 @@ TEST(Builder, FrontEndVariantsForTheLinkTests) {
     const auto path = dir.path() / c.file;
     ASSERT_TRUE(buildDatabase(path.string(), frontEndSpec(c.options)).ok()) << c.file;
     EXPECT_EQ(engineListing(path), c.tables) << c.file;
+  }
+}
+
+// Jet 3 rows longer than 256 bytes need the jump table; mdbtools decodes
+// it independently of our reader.
+TEST(Builder, Jet3RowsWithJumpTablesReadWithMdbtoolsAndTheEngine) {
+  TempDir dir;
+  DatabaseSpec spec;
+  spec.version = Version::jet3;
+  spec.codePage = 1250;
+  LocalTableSpec t;
+  t.name = u"DOLGO";
+  t.columns = {{u"ID", ColumnType::longInteger},
+               {u"A", ColumnType::text, 255},
+               {u"B", ColumnType::text, 255},
+               {u"C", ColumnType::text, 255},
+               {u"D", ColumnType::text, 10}};
+  // Row 1 crosses two 256-byte boundaries; row 3 has a value spanning one
+  // boundary right after an empty one.
+  t.rows = {{std::int32_t{1}, std::u16string(200, u'a'), std::u16string(250, u'b'), std::u16string(255, u'c'), u"konec"},
+            {std::int32_t{2}, std::u16string(10, u'a'), std::u16string(240, u'b'), std::u16string(20, u'c'), u"x"},
+            {std::int32_t{3}, std::u16string(230, u'a'), std::u16string(), std::u16string(255, u'č'), u"y"}};
+  const std::u16string longName(120, u'N');
+  const std::u16string longForeign(200, u'F');
+  spec.entries = {t, LinkedTableSpec{longName, u"C:\\Š\\P.MDB", longForeign}};
+  const auto path = dir.path() / "dolgo.mdb";
+  ASSERT_TRUE(buildDatabase(path.string(), spec).ok());
+
+  EXPECT_EQ(engineListing(path), (std::vector<std::string>{"MSysObjects|local|", "DOLGO|local|",
+                                                           utf8(longName) + "|linked|;DATABASE=C:\\Š\\P.MDB"}));
+  if (!povezava::testing::haveProgram("mdb-export")) return;
+  int status = 0;
+  const auto csv = parseCsv(povezava::testing::runCommand(
+      "MDB_JET3_CHARSET=CP1250 mdb-export " + povezava::testing::shellQuote(path.string()) + " DOLGO", &status));
+  ASSERT_EQ(status, 0);
+  ASSERT_EQ(csv.size(), 4u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    const auto& want = t.rows[i];
+    EXPECT_EQ(csv[i + 1], (CsvRow{std::to_string(i + 1), utf8(std::get<std::u16string>(want[1])),
+                                  utf8(std::get<std::u16string>(want[2])), utf8(std::get<std::u16string>(want[3])),
+                                  utf8(std::get<std::u16string>(want[4]))}))
+        << "row " << i + 1;
   }
 }
 

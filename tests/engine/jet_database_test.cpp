@@ -9,6 +9,9 @@
 #include <sstream>
 
 #include "engine/errors.h"
+#include "engine/jet/builder.h"
+#include "engine/jet/long_value.h"
+#include "engine/jet/row.h"
 #include "engine/unicode.h"
 #include "jet_test_util.h"
 #include "support/test_support.h"
@@ -239,6 +242,35 @@ TEST(JetDatabase, LinkedRowKeepsForeignNameAndFlags) {
   EXPECT_FALSE(link.connect.has_value());
 }
 
+// Jet 3 long values: Table1's property blob in testV1997.mdb, 1040 bytes on
+// LVAL page 20 row 8, starts with "KKD\0".
+TEST(JetDatabase, Jet3LongValueIsReadFromItsLvalPage) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  auto db = openBytes(fixtureBytes("access-made/V1997/testV1997.mdb"));
+  ASSERT_TRUE(db.ok());
+  auto tables = (*db)->readTables();
+  ASSERT_TRUE(tables.ok());
+  const auto table1 = std::find_if(tables->begin(), tables->end(),
+                                   [](const CatalogTable& t) { return t.name == u"Table1"; });
+  ASSERT_NE(table1, tables->end());
+  JetFile& file = (*db)->file();
+  auto catalog = Catalog::open(file);
+  ASSERT_TRUE(catalog.ok());
+  auto page = file.page(table1->address.dataPage);
+  ASSERT_TRUE(page.ok());
+  auto bytes = rowBytes(file, *page, table1->address.dataRow);
+  ASSERT_TRUE(bytes.ok());
+  EXPECT_EQ(bytes->size(), 67u);
+  auto row = Row::parse(*bytes, catalog->definition(), file.layout(), "testV1997.mdb", page->number());
+  ASSERT_TRUE(row.ok());
+  auto slice = row->value(*catalog->definition().column(u"LvProp"));
+  ASSERT_TRUE(slice.ok() && slice->has_value());
+  auto blob = readLongValue(file, **slice, page->number());
+  ASSERT_TRUE(blob.ok()) << blob.status().toString();
+  ASSERT_EQ(blob->size(), 1040u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(blob->data()), 4), std::string("KKD\0", 4));
+}
+
 TEST(JetDatabase, LookupIgnoresCaseAndReportsMissingNames) {
   POVEZAVA_REQUIRE_FIXTURES();
   auto db = dbEngine().openDatabase(fromUtf8((fixturesDir() / "jet4-v2000/NONALOGI.mdb").string()));
@@ -254,6 +286,43 @@ TEST(JetDatabase, LookupIgnoresCaseAndReportsMissingNames) {
   ASSERT_FALSE(nalogi.ok());
   EXPECT_EQ(nalogi.status().number(), kErrItemNotFound);
   EXPECT_NE(nalogi.status().description().find("NALOGI"), std::string::npos);
+}
+
+// Slovenian names in a Jet 3 file written in Windows-1250, found by name in
+// any letter case; an ODBC link and an ISAM link composed as Jet does.
+TEST(JetDatabase, Jet3Cp1250NamesAreFoundWithoutRegardToCase) {
+  povezava::testing::TempDir dir;
+  DatabaseSpec spec;
+  spec.version = Version::jet3;
+  spec.codePage = 1250;
+  spec.entries = {LinkedTableSpec{u"Računi", u"D:\\Šola\\ŽEPNI.MDB"},
+                  OdbcTableSpec{u"ČRKE", u"ODBC;DSN=Knjiga;DATABASE=knjiga"},
+                  LinkedTableSpec{u"Stranke", u"C:\\x\\book.xls", u"List1", u"Excel 8.0;HDR=YES;"}};
+  const std::string path = (dir.path() / "SLO.mdb").string();
+  ASSERT_TRUE(buildDatabase(path, spec).ok());
+  auto db = dbEngine().openDatabase(fromUtf8(path));
+  ASSERT_TRUE(db.ok()) << db.status().toString();
+  auto tables = (*db)->tableDefs();
+  ASSERT_TRUE(tables.ok());
+  struct Case {
+    std::u16string_view lookup;
+    std::u16string_view name;
+    TableKind kind;
+    std::u16string_view connect;
+  } cases[] = {
+      {u"RAČUNI", u"Računi", TableKind::linked, u";DATABASE=D:\\Šola\\ŽEPNI.MDB"},
+      {u"računi", u"Računi", TableKind::linked, u";DATABASE=D:\\Šola\\ŽEPNI.MDB"},
+      {u"črke", u"ČRKE", TableKind::odbc, u"ODBC;DSN=Knjiga;DATABASE=knjiga"},
+      {u"STRANKE", u"Stranke", TableKind::linked, u"Excel 8.0;HDR=YES;DATABASE=C:\\x\\book.xls"},
+  };
+  for (const Case& c : cases) {
+    auto t = (*tables)->item(c.lookup);
+    ASSERT_TRUE(t.ok()) << toUtf8(c.lookup);
+    EXPECT_EQ((*t)->name(), c.name);
+    EXPECT_EQ((*t)->kind(), c.kind);
+    EXPECT_EQ(*(*t)->connect(), c.connect);
+  }
+  EXPECT_EQ((*tables)->item(u"RACUNI").status().number(), kErrItemNotFound);  // C is not Č
 }
 
 TEST(JetDatabase, TableDefKeepsItsDatabaseAliveUntilClosed) {
@@ -299,6 +368,36 @@ TEST(JetDatabase, SetConnectChecksTheLinkAndKeepsItPending) {
   auto again = (*db)->tableDefs();
   ASSERT_TRUE(again.ok());
   EXPECT_EQ(*(*(*again)->item(u"konti"))->connect(), u";DATABASE=C:\\APP\\QUERNO.accdb");
+}
+
+// Each reading of the collection sees the file as it is now; table
+// definitions already handed out keep what they read.
+TEST(JetDatabase, TableDefsReadsTheCatalogueAnewEachTime) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  auto bytes = fixtureBytes("access-made/V2007/linkerTestV2007.accdb");
+  const std::u16string oldPath = u"Z:\\jackcess_test";
+  std::vector<std::byte> pattern;
+  for (char16_t c : oldPath) {
+    pattern.push_back(static_cast<std::byte>(c & 0xFF));
+    pattern.push_back(static_cast<std::byte>(c >> 8));
+  }
+  const auto at = std::search(bytes.begin(), bytes.end(), pattern.begin(), pattern.end());
+  ASSERT_NE(at, bytes.end());
+  const auto offset = static_cast<std::uint64_t>(at - bytes.begin());
+  auto file = std::make_unique<MemoryFile>("linker.accdb", std::move(bytes));
+  MemoryFile* raw = file.get();
+  auto db = JetDatabase::open(std::move(file), u"linker.accdb");
+  ASSERT_TRUE(db.ok());
+  auto before = (*db)->tableDefs();
+  ASSERT_TRUE(before.ok());
+  const auto table2 = *(*before)->item(u"Table2");
+
+  const std::byte y[] = {std::byte{'Y'}};
+  ASSERT_TRUE(raw->writeAt(offset, y).ok());  // the LVAL page holding Database
+  auto after = (*db)->tableDefs();
+  ASSERT_TRUE(after.ok());
+  EXPECT_EQ(*(*(*after)->item(u"table2"))->connect(), u";DATABASE=Y:\\jackcess_test\\linkeeTest.accdb");
+  EXPECT_EQ(*table2->connect(), u";DATABASE=Z:\\jackcess_test\\linkeeTest.accdb");
 }
 
 TEST(JetDatabase, OpeningReadsOnlyTheCataloguesPages) {

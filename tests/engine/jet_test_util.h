@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,6 +57,59 @@ inline std::uint32_t getU16(const std::vector<std::byte>& b, std::size_t at) {
 }
 inline std::uint32_t getU32(const std::vector<std::byte>& b, std::size_t at) {
   return getU16(b, at) | (getU16(b, at + 2) << 16);
+}
+
+// A data page of `layout` owned by `owner`, its rows packed from the end in
+// slot order; `flags[i]` is or-ed into slot i's offset word.
+inline std::vector<std::byte> makeDataPage(const Layout& layout, std::uint32_t owner,
+                                           const std::vector<std::vector<std::byte>>& rows,
+                                           const std::vector<std::uint16_t>& flags = {}) {
+  std::vector<std::byte> page(layout.pageSize);
+  putU8(page, kOffsetPageType, kPageTypeData);
+  putU8(page, kOffsetPageMarker, kPageMarker);
+  putU32(page, kOffsetOwner, owner);
+  putU16(page, layout.dataOffsetRowCount, static_cast<std::uint32_t>(rows.size()));
+  std::size_t end = layout.pageSize;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const std::size_t start = end - rows[i].size();
+    std::copy(rows[i].begin(), rows[i].end(), page.begin() + static_cast<std::ptrdiff_t>(start));
+    const std::uint32_t flag = i < flags.size() ? flags[i] : 0;
+    putU16(page, layout.dataHeaderLength + 2 * i, static_cast<std::uint32_t>(start) | flag);
+    end = start;
+  }
+  putU16(page, kOffsetFreeSpace,
+         static_cast<std::uint32_t>(end - layout.dataHeaderLength - 2 * rows.size()));
+  return page;
+}
+
+// The first three pages of a Jet 4 fixture followed by `extra` pages: a file
+// that opens, for tests of structures on the extra pages (numbered from 3).
+inline std::vector<std::byte> jet4FileWith(const std::vector<std::vector<std::byte>>& extra) {
+  std::vector<std::byte> bytes = fixtureBytes("jet4-v2000/TQ.mdb");
+  bytes.resize(std::size_t{3} * kLayoutJet4.pageSize);
+  for (const auto& page : extra) bytes.insert(bytes.end(), page.begin(), page.end());
+  return bytes;
+}
+
+inline std::vector<std::byte> bytesOf(std::initializer_list<int> values) {
+  std::vector<std::byte> out;
+  for (int v : values) out.push_back(static_cast<std::byte>(v));
+  return out;
+}
+
+inline std::vector<std::byte> le32(std::uint32_t v) {
+  return bytesOf({static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF),
+                  static_cast<int>((v >> 16) & 0xFF), static_cast<int>(v >> 24)});
+}
+
+inline std::vector<std::byte> concat(std::initializer_list<std::vector<std::byte>> parts) {
+  std::vector<std::byte> out;
+  for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+inline std::vector<std::byte> repeated(std::size_t count, char c) {
+  return std::vector<std::byte>(count, static_cast<std::byte>(c));
 }
 
 // Where a table's catalogue row lies in an unencoded file's bytes.

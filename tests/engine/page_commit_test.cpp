@@ -45,9 +45,10 @@ class PageCommitTest : public ::testing::Test {
 
   // What a later writer sees after recovering.
   std::vector<std::byte> recovered() {
-    auto file = posixFileSystem().open(path_, OpenMode::readWrite);
+    FaultFileSystem next(posixFileSystem());  // no faults; no real disk syncs
+    auto file = next.open(path_, OpenMode::readWrite);
     EXPECT_TRUE(file.ok());
-    auto outcome = recoverJournal(posixFileSystem(), **file);
+    auto outcome = recoverJournal(next, **file);
     EXPECT_TRUE(outcome.ok()) << outcome.status().toString();
     EXPECT_FALSE(std::filesystem::exists(journalPath(path_)));
     return povezava::testing::readFile(path_);
@@ -79,7 +80,7 @@ TEST_F(PageCommitTest, EachFailingWriteOrSyncLeavesTheOldPages) {
   const int writes = probe.writes();
   const int syncs = probe.syncs();
   ASSERT_GE(writes, 3);  // journal, two pages
-  povezava::testing::writeFile(path_, original_);
+  povezava::testing::restoreFile(path_, original_);
   for (int n = 1; n <= writes + syncs; ++n) {
     FaultFileSystem fs(posixFileSystem());
     if (n <= writes) fs.failWrite(n); else fs.failSync(n - writes);
@@ -99,7 +100,7 @@ TEST_F(PageCommitTest, PowerLossAtEveryStepRecoversToOldOrNew) {
   bool sawNew = false;
   bool sawOld = false;
   for (int n = 0; n <= changes; ++n) {
-    povezava::testing::writeFile(path_, original_);
+    povezava::testing::restoreFile(path_, original_);
     FaultFileSystem fs(posixFileSystem());
     fs.crashAfter(n);
     (void)commitThrough(fs);
@@ -117,7 +118,7 @@ TEST_F(PageCommitTest, TornPageWritesAreUndoneByTheJournal) {
   FaultFileSystem probe(posixFileSystem());
   ASSERT_TRUE(commitThrough(probe).ok());
   for (int n = 1; n <= probe.writes(); ++n) {
-    povezava::testing::writeFile(path_, original_);
+    povezava::testing::restoreFile(path_, original_);
     FaultFileSystem fs(posixFileSystem());
     fs.tearWrite(n);
     EXPECT_FALSE(commitThrough(fs).ok());

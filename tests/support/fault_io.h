@@ -14,7 +14,8 @@
 //   readOnlyFiles()   opening an existing file for writing fails (EACCES)
 //   readOnlyFolders() creating or removing a file fails (EACCES)
 //
-// Durability is modelled per path, as a journaling file system gives it:
+// Durability is modelled per path, as a journaling file system gives it (the
+// double does not pass syncs on to the real file system):
 // bytes become durable by sync() of their file; a file's existence (its
 // creation or removal) becomes durable by syncFolder() of its folder. After a
 // crash, powerCycle() puts back on disk exactly what was durable, as a reboot
@@ -32,6 +33,10 @@
 #include "engine/io.h"
 
 namespace povezava::testing {
+
+// Puts `bytes` into the file at `path` in place (same inode), growing or
+// shrinking it to their size: cheaper than truncating and rewriting.
+void restoreFile(const std::string& path, const std::vector<std::byte>& bytes);
 
 class FaultFileSystem final : public engine::FileSystem {
  public:

@@ -31,7 +31,6 @@ constexpr std::size_t kColumnOffsetCodePageJet3 = 0x0B;
 constexpr std::size_t kColumnOffsetSortOrderJet4 = 0x0B;
 constexpr std::uint16_t kSortOrderGeneral = 0x0409;
 constexpr std::size_t kOffsetSortOrderJet4 = 0x6E;            // page 0, inside the masked block
-constexpr std::size_t kOffsetDataUnknownJet4 = 0x08;         // zero on table pages
 
 // Bitmap bytes of an inline usage map row (the row is 5 bytes longer).
 constexpr std::size_t inlineMapBitmapBytes(const Layout& layout) { return layout.pageSize == 2048 ? 128 : 64; }
@@ -148,12 +147,31 @@ struct MapSlot {
 };
 
 // The pages of one owner: a table's data pages, or a memo column's LVAL pages.
+// Full pages are written at once, unless `holdPages` keeps them for later
+// changes (the catalogue's overflow pointers).
 struct PageStore {
   std::uint32_t owner = 0;  // tdef page, or kOwnerLval
   MapSlot ownedMap;
   MapSlot freeMap;
   std::vector<std::uint32_t> pages;
   std::unique_ptr<DataPage> current;
+  bool holdPages = false;
+  std::deque<DataPage> held;
+
+  DataPage* find(std::uint32_t number) {
+    if (current && current->number() == number) return current.get();
+    for (auto& page : held) {
+      if (page.number() == number) return &page;
+    }
+    return nullptr;
+  }
+};
+
+// A catalogue row stored through an overflow pointer: the pointer slot is
+// placed with the other rows, the row itself after all of them.
+struct PendingOverflow {
+  std::uint32_t pointerSlot = 0;  // row pointer of the 4-byte slot
+  std::vector<std::byte> row;
 };
 
 struct ColumnLayout {
@@ -186,7 +204,7 @@ std::string utf8(std::u16string_view text) { return toUtf8(text); }
 class Builder {
  public:
   Builder(const Layout& layout, const DatabaseSpec& spec, File& file)
-      : layout_(layout), spec_(spec), file_(file) {}
+      : layout_(layout), spec_(spec), file_(file), codePage_(spec.codePage) {}
 
   Status run();
 
@@ -194,10 +212,15 @@ class Builder {
   // Pages
   std::uint32_t allocate() { return pageCount_++; }
   Status writePage(std::uint32_t number, std::span<const std::byte> bytes) {
-    return file_.writeAt(static_cast<std::uint64_t>(number) * layout_.pageSize, bytes);
+    const std::uint64_t offset = static_cast<std::uint64_t>(number) * layout_.pageSize;
+    if (spec_.databaseKey == 0 || number == kHeaderPage) return file_.writeAt(offset, bytes);
+    std::vector<std::byte> encoded(bytes.begin(), bytes.end());
+    rc4ApplyPage(spec_.databaseKey, number, encoded);
+    return file_.writeAt(offset, encoded);
   }
   MapSlot reserveMapRow();
   Result<std::uint32_t> place(PageStore& store, std::span<const std::byte> row, std::uint16_t flags = 0);
+  Status openNewPage(PageStore& store);
   Status closeCurrent(PageStore& store);
   Status finishStore(PageStore& store);
   Status fillMap(MapSlot slot, const std::vector<std::uint32_t>& pages);
@@ -206,18 +229,21 @@ class Builder {
   void addColumn(TableBuild& table, std::u16string name, ColumnType type, std::uint16_t length, std::uint8_t flags);
   void reserveMaps(TableBuild& table);
   Status makeLocalTable(const LocalTableSpec& spec);
-  Result<std::vector<std::byte>> encodeText(std::u16string_view text) const;
+  Result<std::vector<std::byte>> encodeText(std::u16string_view text);
   Result<std::vector<std::byte>> longValue(PageStore& store, std::span<const std::byte> data);
-  Status addRow(TableBuild& table, const std::vector<Value>& values);
+  Result<std::vector<std::byte>> encodeRow(TableBuild& table, const std::vector<Value>& values);
+  Status addRow(TableBuild& table, const std::vector<Value>& values, RowStorage storage = RowStorage::normal);
   Status addCatalogRow(std::uint32_t id, std::uint32_t parentId, std::u16string_view name, std::int16_t type,
                        std::uint32_t flags, const std::u16string* database = nullptr,
-                       const std::u16string* connect = nullptr, const std::u16string* foreignName = nullptr);
+                       const std::u16string* connect = nullptr, const std::u16string* foreignName = nullptr,
+                       RowStorage storage = RowStorage::normal);
+  Status placeOverflowRows();
   Status addCatalogEntries();
   Status padLastCataloguePage();
   Status writeLocalRows(TableBuild& table);
 
   // Fixed pages
-  Result<std::vector<std::byte>> tdefPage(const TableBuild& table) const;
+  Result<std::vector<std::byte>> tdefPage(const TableBuild& table);
   std::vector<std::byte> headerPage() const;
   std::vector<std::byte> globalMapPage() const;
 
@@ -228,11 +254,13 @@ class Builder {
   const Layout& layout_;
   const DatabaseSpec& spec_;
   File& file_;
+  CodePageEncoder codePage_;  // Jet 3 text
   std::uint32_t pageCount_ = kCatalogTdefPage + 1;
   std::deque<DataPage> mapPages_;
   TableBuild catalog_;
   std::deque<TableBuild> tables_;
   std::uint32_t nextSyntheticId_ = kFirstSyntheticId;
+  std::vector<PendingOverflow> overflows_;
 };
 
 MapSlot Builder::reserveMapRow() {
@@ -246,17 +274,28 @@ MapSlot Builder::reserveMapRow() {
 
 Status Builder::closeCurrent(PageStore& store) {
   if (!store.current) return Status::success();
-  Status written = writePage(store.current->number(), store.current->bytes());
+  Status written;
+  if (store.holdPages) {
+    store.held.push_back(std::move(*store.current));
+  } else {
+    written = writePage(store.current->number(), store.current->bytes());
+  }
   store.current.reset();
   return written;
 }
 
+Status Builder::openNewPage(PageStore& store) {
+  Status closed = closeCurrent(store);
+  if (!closed.ok()) return closed;
+  store.current = std::make_unique<DataPage>(layout_, allocate(), store.owner);
+  store.pages.push_back(store.current->number());
+  return Status::success();
+}
+
 Result<std::uint32_t> Builder::place(PageStore& store, std::span<const std::byte> row, std::uint16_t flags) {
   if (!store.current || !store.current->fits(row.size())) {
-    Status closed = closeCurrent(store);
-    if (!closed.ok()) return closed;
-    store.current = std::make_unique<DataPage>(layout_, allocate(), store.owner);
-    store.pages.push_back(store.current->number());
+    Status opened = openNewPage(store);
+    if (!opened.ok()) return opened;
     if (!store.current->fits(row.size())) {
       return errors::invalidArgument("a row of " + std::to_string(row.size()) + " bytes does not fit on a page");
     }
@@ -270,6 +309,10 @@ Status Builder::finishStore(PageStore& store) {
   std::vector<std::uint32_t> open;
   if (!store.pages.empty()) open.push_back(store.pages.back());
   Status closed = closeCurrent(store);
+  for (const auto& page : store.held) {
+    if (closed.ok()) closed = writePage(page.number(), page.bytes());
+  }
+  store.held.clear();
   if (!closed.ok()) return closed;
   Status owned = fillMap(store.ownedMap, store.pages);
   if (!owned.ok()) return owned;
@@ -383,14 +426,14 @@ Status Builder::makeLocalTable(const LocalTableSpec& spec) {
   return Status::success();
 }
 
-Result<std::vector<std::byte>> Builder::encodeText(std::u16string_view text) const {
+Result<std::vector<std::byte>> Builder::encodeText(std::u16string_view text) {
   std::vector<std::byte> out;
   if (layout_.utf16Text) {
     out.reserve(text.size() * 2);
     for (char16_t c : text) appendU16(out, static_cast<std::uint16_t>(c));
     return out;
   }
-  auto encoded = encodeCodePage(text, spec_.codePage);
+  auto encoded = codePage_.encode(text);
   if (!encoded.ok()) return encoded.status();
   for (char c : *encoded) out.push_back(static_cast<std::byte>(c));
   return out;
@@ -415,7 +458,7 @@ Result<std::vector<std::byte>> Builder::longValue(PageStore& store, std::span<co
   return header;
 }
 
-Status Builder::addRow(TableBuild& table, const std::vector<Value>& values) {
+Result<std::vector<std::byte>> Builder::encodeRow(TableBuild& table, const std::vector<Value>& values) {
   if (values.size() != table.columns.size()) {
     return tableError(table, "a row has " + std::to_string(values.size()) + " values for " +
                                  std::to_string(table.columns.size()) + " columns");
@@ -490,15 +533,50 @@ Status Builder::addRow(TableBuild& table, const std::vector<Value>& values) {
   std::vector<std::byte> row;
   Status packed = appendPackedRow(layout_, parts, row);
   if (!packed.ok()) return packed;
-  auto placed = place(table.data, row);
-  if (!placed.ok()) return placed.status();
-  ++table.rowCount;
+  return row;
+}
+
+Status Builder::addRow(TableBuild& table, const std::vector<Value>& values, RowStorage storage) {
+  auto row = encodeRow(table, values);
+  if (!row.ok()) return row.status();
+  Result<std::uint32_t> placed = std::uint32_t{0};
+  switch (storage) {
+    case RowStorage::normal:
+      placed = place(table.data, *row);
+      ++table.rowCount;
+      break;
+    case RowStorage::deleted: placed = place(table.data, *row, kRowFlagDeletedSlot); break;
+    case RowStorage::overflow: {
+      const std::vector<std::byte> pointer(kRowPointerSize);
+      placed = place(table.data, pointer, kRowFlagOverflow);
+      if (placed.ok()) overflows_.push_back({*placed, std::move(*row)});
+      ++table.rowCount;
+      break;
+    }
+  }
+  return placed.status();
+}
+
+// The rows behind overflow pointers go to a page of their own after all
+// other catalogue rows, flagged 0x8000 so that page scans pass them by.
+Status Builder::placeOverflowRows() {
+  if (overflows_.empty()) return Status::success();
+  Status opened = openNewPage(catalog_.data);
+  if (!opened.ok()) return opened;
+  for (const auto& pending : overflows_) {
+    auto target = place(catalog_.data, pending.row, kRowFlagDeleted);
+    if (!target.ok()) return target.status();
+    // Catalogue pages are held until the end, so the pointer's page is here.
+    DataPage* page = catalog_.data.find(rowPointerPage(pending.pointerSlot));
+    if (page == nullptr) return errors::invalidArgument("the page of an overflow pointer was already written");
+    putU32(page->row(rowPointerRow(pending.pointerSlot)), 0, *target);
+  }
   return Status::success();
 }
 
 Status Builder::addCatalogRow(std::uint32_t id, std::uint32_t parentId, std::u16string_view name, std::int16_t type,
                               std::uint32_t flags, const std::u16string* database, const std::u16string* connect,
-                              const std::u16string* foreignName) {
+                              const std::u16string* foreignName, RowStorage storage) {
   const DateTime created{spec_.created};
   std::vector<Value> row(kCatalogColumnCount);
   row[kCatalogColumnNumberId] = static_cast<std::int32_t>(id);
@@ -511,7 +589,7 @@ Status Builder::addCatalogRow(std::uint32_t id, std::uint32_t parentId, std::u16
   if (database) row[kCatalogColumnNumberDatabase] = *database;
   if (connect) row[kCatalogColumnNumberConnect] = *connect;
   if (foreignName) row[kCatalogColumnNumberForeignName] = *foreignName;
-  return addRow(catalog_, row);
+  return addRow(catalog_, row, storage);
 }
 
 Status Builder::addCatalogEntries() {
@@ -539,7 +617,7 @@ Status Builder::addCatalogEntries() {
       const std::u16string& foreign = link->foreignName.empty() ? link->name : link->foreignName;
       added = addCatalogRow(nextSyntheticId_++, kTablesContainerId, link->name, kObjectTypeLinkedTable,
                             kObjectFlagsJetLink, &link->database, link->connect.empty() ? nullptr : &link->connect,
-                            &foreign);
+                            &foreign, link->storage);
     } else if (const auto* odbc = std::get_if<OdbcTableSpec>(&entry)) {
       added = addCatalogRow(nextSyntheticId_++, kTablesContainerId, odbc->name, kObjectTypeOdbcTable,
                             kObjectFlagsOdbcLink, nullptr, &odbc->connect);
@@ -550,6 +628,10 @@ Status Builder::addCatalogEntries() {
     }
     if (!added.ok()) return added;
   }
+  added = placeOverflowRows();
+  if (!added.ok()) return added;
+  PageStore& databaseValues = catalog_.longValues[catalog_.columns[kCatalogColumnNumberDatabase].longValueStore];
+  if (spec_.databaseLvalPage && databaseValues.pages.empty()) return openNewPage(databaseValues);
   return Status::success();
 }
 
@@ -585,7 +667,7 @@ Status Builder::writeLocalRows(TableBuild& table) {
   return Status::success();
 }
 
-Result<std::vector<std::byte>> Builder::tdefPage(const TableBuild& table) const {
+Result<std::vector<std::byte>> Builder::tdefPage(const TableBuild& table) {
   const Layout& l = layout_;
   std::vector<std::byte> t(l.tdefHeaderLength);
   putU8(t, kOffsetPageType, kPageTypeTdef);
@@ -652,12 +734,13 @@ Result<std::vector<std::byte>> Builder::tdefPage(const TableBuild& table) const 
 std::vector<std::byte> Builder::headerPage() const {
   std::vector<std::byte> page(layout_.pageSize);
   for (std::size_t i = 0; i < kHeaderMagic.size(); ++i) putU8(page, i, kHeaderMagic[i]);
-  for (std::size_t i = 0; i < kEngineNameJet.size(); ++i) {
-    putU8(page, kOffsetEngineName + i, static_cast<std::uint8_t>(kEngineNameJet[i]));
+  const std::string_view engineName = isAce(layout_.version) ? kEngineNameAce : kEngineNameJet;
+  for (std::size_t i = 0; i < engineName.size(); ++i) {
+    putU8(page, kOffsetEngineName + i, static_cast<std::uint8_t>(engineName[i]));
   }
   putU8(page, kOffsetVersion, static_cast<std::uint8_t>(layout_.version));
   putU16(page, kOffsetCodePage, spec_.codePage);
-  putU32(page, kOffsetDatabaseKey, 0);  // pages not encoded
+  putU32(page, kOffsetDatabaseKey, spec_.databaseKey);
   if (layout_.utf16Text) {
     // An empty password is stored as the creation date's mask.
     const auto mask = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::trunc(spec_.created)));
@@ -687,6 +770,7 @@ Status Builder::run() {
   catalog_.name = u"MSysObjects";
   catalog_.tdefPage = kCatalogTdefPage;
   catalog_.tableType = kTableTypeSystem;
+  catalog_.data.holdPages = true;
   const std::uint16_t textBytes = static_cast<std::uint16_t>(kCatalogTextLength * (layout_.utf16Text ? 2 : 1));
   struct CatalogColumn {
     std::u16string_view name;
@@ -778,12 +862,22 @@ double dateSerial(int year, int month, int day) {
 }
 
 Status buildDatabase(const std::string& path, const DatabaseSpec& spec) {
-  const Layout* layout = nullptr;
-  if (spec.version == Version::jet3) layout = &kLayoutJet3;
-  if (spec.version == Version::jet4) layout = &kLayoutJet4;
-  if (!layout) return errors::invalidArgument("the builder makes Jet 3 and Jet 4 databases only");
+  return buildDatabase(posixFileSystem(), path, spec);
+}
 
-  FileSystem& fs = posixFileSystem();
+Status buildDatabase(FileSystem& fs, const std::string& path, const DatabaseSpec& spec) {
+  const Layout* layout = nullptr;
+  switch (spec.version) {
+    case Version::jet3: layout = &kLayoutJet3; break;
+    case Version::jet4: layout = &kLayoutJet4; break;
+    case Version::ace12: layout = &kLayoutAce12; break;
+    case Version::ace14: layout = &kLayoutAce14; break;
+    default: return errors::invalidArgument("the builder makes Jet 3, Jet 4, ACE 12 and ACE 14 databases only");
+  }
+  if (spec.databaseKey != 0 && isAce(layout->version)) {
+    return errors::invalidArgument("ACE files are encrypted with a password, not encoded with a key");
+  }
+
   auto file = fs.open(path, OpenMode::createNew);
   if (!file.ok()) return file.status();
   Status built = Builder(*layout, spec, **file).run();
@@ -792,8 +886,10 @@ Status buildDatabase(const std::string& path, const DatabaseSpec& spec) {
   return built;
 }
 
-LocalTableSpec bulkTable(std::u16string name, std::uint64_t approximateBytes) {
-  constexpr std::uint64_t kBytesPerRow = 80;  // a Jet 4 row of this table, with its offset word
+LocalTableSpec bulkTable(std::u16string name, std::uint64_t approximateBytes, Version version) {
+  // A row of this table with its offset word: UTF-16 text and 2-byte offsets
+  // in Jet 4, single-byte text and offsets in Jet 3.
+  const std::uint64_t bytesPerRow = version == Version::jet3 ? 50 : 78;
   LocalTableSpec table;
   table.name = std::move(name);
   table.columns = {{u"ID", ColumnType::longInteger},
@@ -801,7 +897,7 @@ LocalTableSpec bulkTable(std::u16string name, std::uint64_t approximateBytes) {
                    {u"ZNESEK", ColumnType::money},
                    {u"DATUM", ColumnType::dateTime},
                    {u"OPOMBA", ColumnType::memo}};
-  table.generatedRowCount = approximateBytes / kBytesPerRow;
+  table.generatedRowCount = approximateBytes / bytesPerRow;
   const double firstDay = dateSerial(2020, 1, 1);
   table.generateRow = [firstDay](std::uint64_t index, std::vector<Value>& row) {
     const auto n = static_cast<std::int32_t>(index + 1);

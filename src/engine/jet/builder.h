@@ -1,5 +1,5 @@
-// Creates new, minimal Jet 3 and Jet 4 databases for tests, benchmarks and
-// the demo: local tables with rows, tables linked to other files (Type 6),
+// Creates new, minimal Jet 3, Jet 4 and ACE 12/14 (.accdb, unencrypted)
+// databases for tests, benchmarks and the demo: local tables with rows, tables linked to other files (Type 6),
 // ODBC links (Type 4) and bare query entries (Type 5) in the catalogue.
 //
 // The files read correctly with this engine and with mdbtools; they are not
@@ -34,6 +34,7 @@
 #include <variant>
 #include <vector>
 
+#include "engine/io.h"
 #include "engine/jet/format.h"
 #include "engine/status.h"
 
@@ -50,7 +51,7 @@ struct DateTime {
 // One cell. std::monostate is NULL.
 using Value = std::variant<std::monostate, bool, std::int16_t, std::int32_t, double, Money, DateTime, std::u16string>;
 
-// The day number of a calendar date (no time of day).
+// The day number of a calendar date (no time of day), 1899-12-30 or later.
 double dateSerial(int year, int month, int day);
 
 struct ColumnSpec {
@@ -70,12 +71,22 @@ struct LocalTableSpec {
   std::function<void(std::uint64_t index, std::vector<Value>& row)> generateRow = {};
 };
 
+// How a catalogue row is stored, for tests of readers and writers.
+enum class RowStorage {
+  normal,
+  deleted,   // written, but its slot is marked deleted (0xC000) with the bytes kept
+  overflow,  // the slot holds a row pointer (0x4000) to the row, which sits on the
+             // last catalogue page in a slot marked 0x8000, as Jet leaves a row
+             // that outgrew its page
+};
+
 // A table linked to a Jet database or an ISAM source (catalogue Type 6).
 struct LinkedTableSpec {
   std::u16string name;
   std::u16string database;     // the back-end path, stored in the Database column
   std::u16string foreignName = {};  // the table in the back-end; empty = `name`
   std::u16string connect = {};      // ISAM prefix such as "Excel 8.0;HDR=YES;"; empty = NULL
+  RowStorage storage = RowStorage::normal;
 };
 
 // A table linked through ODBC (Type 4): the connection text in Connect, no Database.
@@ -95,14 +106,21 @@ struct CataloguePageBreak {};
 using CatalogueEntry = std::variant<LocalTableSpec, LinkedTableSpec, OdbcTableSpec, QuerySpec, CataloguePageBreak>;
 
 struct DatabaseSpec {
-  Version version = Version::jet4;  // jet3 or jet4
+  Version version = Version::jet4;  // jet3, jet4, ace12 or ace14 (the Jet 4 layout with an ACE header)
   // Jet 3: the code page of all text (names, paths, data). Jet 4 records it only.
   std::uint16_t codePage = 1252;
   std::vector<CatalogueEntry> entries;
   // When set, the last catalogue page is filled up with a deleted row (its
   // bytes kept, as Access sometimes leaves them) until exactly this many bytes
-  // are free: for tests of rows that no longer fit.
+  // are free: for tests of rows that no longer fit. Refused when the page has
+  // fewer bytes free, or exactly one more (a slot takes two).
   std::optional<std::uint16_t> lastCataloguePageFreeBytes;
+  // Give MSysObjects.Database an (empty) LVAL page even when every path fits
+  // in its row, as in a file where Access once stored a long path.
+  bool databaseLvalPage = false;
+  // Not 0: an "encoded" Jet 3/Jet 4 database, every page after page 0
+  // RC4-encoded with this key XOR the page number (no password).
+  std::uint32_t databaseKey = 0;
   // DateCreate and DateUpdate of every catalogue row, and the header's date.
   double created = dateSerial(2024, 1, 15) + 0.5;
 };
@@ -112,10 +130,12 @@ struct DatabaseSpec {
 // so a table of hundreds of megabytes needs no more memory than a small one.
 // On failure the partly written file is removed.
 [[nodiscard]] Status buildDatabase(const std::string& path, const DatabaseSpec& spec);
+// The same through another file system (tests inject faults with it).
+[[nodiscard]] Status buildDatabase(FileSystem& fs, const std::string& path, const DatabaseSpec& spec);
 
 // A table of about `approximateBytes` of row data, generated on the fly:
 // ID LONG, NAZIV TEXT(50), ZNESEK MONEY, DATUM DATETIME, OPOMBA MEMO (NULL in
 // most rows, short or long text in some).
-LocalTableSpec bulkTable(std::u16string name, std::uint64_t approximateBytes);
+LocalTableSpec bulkTable(std::u16string name, std::uint64_t approximateBytes, Version version = Version::jet4);
 
 }  // namespace povezava::engine::jet

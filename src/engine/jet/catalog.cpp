@@ -54,12 +54,12 @@ std::uint32_t fixedU32(const std::optional<PageView>& v) {
 // A text or memo column's value; nullopt when NULL.
 Result<std::optional<std::u16string>> textValue(JetFile& file, const TextDecoder& text,
                                                  const Row& row, const ColumnDef& column,
-                                                 std::uint32_t page) {
+                                                 std::uint32_t page, std::uint64_t& budget) {
   auto v = row.value(column);
   if (!v) return v.status();
   if (!*v) return std::optional<std::u16string>();
   if (!column.isLongValue()) return std::optional<std::u16string>(text.decode(**v));
-  auto bytes = readLongValue(file, **v, page);
+  auto bytes = readLongValue(file, **v, page, budget);
   if (!bytes) return bytes.status();
   return std::optional<std::u16string>(text.decode(PageView(*bytes)));
 }
@@ -116,9 +116,12 @@ Result<std::vector<CatalogTable>> Catalog::tables() {
   // once it has been met, and rows need not come after it.
   std::vector<CatalogTable> candidates;
   std::optional<std::uint32_t> tablesId;
+  // Long values may share LVAL rows; all of them together may not read more
+  // than the file holds.
+  std::uint64_t budget = std::uint64_t{file.pageCount()} * file.layout().pageSize;
   const auto visit = [&](const RowData& data) -> Status {
     const std::uint32_t page = data.address.dataPage;
-    auto row = Row::parse(data.bytes, definition_, file.layout(), file, page);
+    auto row = Row::parse(data.bytes, definition_, file.layout(), file.displayName(), page);
     if (!row) return row.status();
     auto type = row->value(*columns->type);
     auto parentId = row->value(*columns->parentId);
@@ -131,7 +134,7 @@ Result<std::vector<CatalogTable>> Catalog::tables() {
     const auto typeValue =
         static_cast<std::int16_t>(*type ? (*type)->u16(0).value_or(0) : std::uint16_t{0});
     if (typeValue != kObjectTypeContainer && !isTableType(typeValue)) return Status::success();
-    auto name = textValue(file, *text_, *row, *columns->name, page);
+    auto name = textValue(file, *text_, *row, *columns->name, page, budget);
     if (!name) return name.status();
     if (typeValue == kObjectTypeContainer) {
       if (fixedU32(*parentId) == kContainersParentId && *name == kTablesContainerName &&
@@ -148,11 +151,11 @@ Result<std::vector<CatalogTable>> Catalog::tables() {
     table.flags = fixedU32(*flags);
     table.name = name->value_or(std::u16string());
     if (table.kind() != TableKind::local) {
-      auto database = textValue(file, *text_, *row, *columns->database, page);
+      auto database = textValue(file, *text_, *row, *columns->database, page, budget);
       if (!database) return database.status();
-      auto connect = textValue(file, *text_, *row, *columns->connect, page);
+      auto connect = textValue(file, *text_, *row, *columns->connect, page, budget);
       if (!connect) return connect.status();
-      auto foreign = textValue(file, *text_, *row, *columns->foreignName, page);
+      auto foreign = textValue(file, *text_, *row, *columns->foreignName, page, budget);
       if (!foreign) return foreign.status();
       table.database = std::move(*database);
       table.connect = std::move(*connect);

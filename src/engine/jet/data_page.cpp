@@ -1,12 +1,17 @@
 #include "engine/jet/data_page.h"
 
 #include <string>
-#include <unordered_set>
+#include <algorithm>
 
 #include "engine/jet/format.h"
 
 namespace povezava::engine::jet {
 namespace {
+
+// Jet moves an overflowing row again by updating the pointer, so a real file
+// has one hop. A short limit keeps a scan of many rows that point into one
+// long chain linear.
+constexpr std::uint32_t kMaxOverflowHops = 16;
 
 bool isDataPage(PageView view) {
   return view.u8(kOffsetPageType) == kPageTypeData && view.u8(kOffsetPageMarker) == kPageMarker;
@@ -56,9 +61,7 @@ Result<PageView> rowBytes(const JetFile& file, const Page& page, std::uint16_t r
 }
 
 Result<RowData> readRowAt(JetFile& file, std::uint32_t pointer, RowAddress address) {
-  std::unordered_set<std::uint32_t> visited;
-  for (std::uint32_t hops = 0; hops <= file.pageCount(); ++hops) {
-    if (!visited.insert(pointer).second) break;
+  for (std::uint32_t hops = 0; hops <= std::min(file.pageCount(), kMaxOverflowHops); ++hops) {
     const std::uint32_t number = rowPointerPage(pointer);
     const std::uint8_t row = rowPointerRow(pointer);
     auto page = file.page(number);
@@ -85,7 +88,8 @@ Result<RowData> readRowAt(JetFile& file, std::uint32_t pointer, RowAddress addre
     }
     pointer = *next;
   }
-  return file.corrupt(rowPointerPage(pointer), "overflow row pointers form a loop");
+  return file.corrupt(rowPointerPage(pointer), "overflow row pointers form a loop or a chain longer than " +
+                                                   std::to_string(kMaxOverflowHops));
 }
 
 Status forEachRow(JetFile& file, std::uint32_t pageNumber, std::uint32_t tdefPage,

@@ -41,8 +41,9 @@ struct RowData {
 // or overlap the offset table.
 [[nodiscard]] Result<PageView> rowBytes(const JetFile& file, const Page& page, std::uint16_t row);
 
-// Follows a row pointer to the real row, through further pointers, at most as
-// many hops as the file has pages. The target page must be a data page.
+// Follows a row pointer to the real row, through further pointers: at most 16
+// hops (Jet makes one), fewer in a file of fewer pages. The target page must
+// be a data page.
 [[nodiscard]] Result<RowData> readRowAt(JetFile& file, std::uint32_t pointer, RowAddress address);
 
 // Calls `visit` for every live row of a data page owned by `tdefPage`, in slot

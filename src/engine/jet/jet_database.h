@@ -89,7 +89,10 @@ class JetTableDefs final : public TableDefs {
       : tables_(std::move(tables)) {}
 
   std::size_t count() const override { return tables_.size(); }
-  std::shared_ptr<TableDef> at(std::size_t index) const override { return tables_.at(index); }
+  // nullptr past the end (callers must stay below count()).
+  std::shared_ptr<TableDef> at(std::size_t index) const override {
+    return index < tables_.size() ? tables_[index] : nullptr;
+  }
   Result<std::shared_ptr<TableDef>> item(std::u16string_view name) const override;
 
  private:

@@ -190,7 +190,9 @@ class LinkWriter {
   // records it in the column's maps and the global map.
   Result<PageEdit*> allocateLongValuePage(const ColumnMaps& maps);
   // Sets (or clears) `page`'s bit in the inline usage map at `pointer`.
-  Status setMapBit(std::uint32_t pointer, std::uint32_t page, bool value);
+  // `outOfRangeIsSet`: what the map says of pages outside its window (the
+  // global map counts them as free, a table's or column's maps as not listed).
+  Status setMapBit(std::uint32_t pointer, std::uint32_t page, bool value, bool outOfRangeIsSet);
   Status putRow(const RowAddress& address, std::span<const std::byte> oldRow,
                 std::vector<std::byte> newRow);
   Status deleteLongValueRow(std::uint32_t pointer);
@@ -215,7 +217,7 @@ Status LinkWriter::countLongValueReferences() {
   if (!pages) return pages.status();
   for (std::uint32_t page : *pages) {
     Status s = forEachRow(file_, page, def.page, [&](const RowData& data) -> Status {
-      auto row = Row::parse(data.bytes, def, file_.layout(), file_, data.address.dataPage);
+      auto row = Row::parse(data.bytes, def, file_.layout(), file_.displayName(), data.address.dataPage);
       if (!row) return row.status();
       for (const ColumnDef& c : def.columns) {
         if (!c.isLongValue()) continue;
@@ -317,14 +319,16 @@ Result<PageEdit*> LinkWriter::allocateLongValuePage(const ColumnMaps& maps) {
   // now, fill it in when the row is placed (see writes(): the state written is
   // taken at commit time).
   stage_.writeLater(number);
-  if (Status s = setMapBit(maps.ownedMap, number, true); !s.ok()) return s;
-  if (Status s = setMapBit(maps.freeMap, number, true); !s.ok()) return s;
-  // Global map: a set bit means the page is free.
-  if (Status s = setMapBit(makeRowPointer(kGlobalUsageMapPage, 0), number, false); !s.ok()) return s;
+  if (Status s = setMapBit(maps.ownedMap, number, true, false); !s.ok()) return s;
+  if (Status s = setMapBit(maps.freeMap, number, true, false); !s.ok()) return s;
+  // Global map: a set bit means the page is free, and so does a page beyond
+  // its window; the new page must be recorded as used inside the window.
+  if (Status s = setMapBit(makeRowPointer(kGlobalUsageMapPage, 0), number, false, true); !s.ok()) return s;
   return page;
 }
 
-Status LinkWriter::setMapBit(std::uint32_t pointer, std::uint32_t page, bool value) {
+Status LinkWriter::setMapBit(std::uint32_t pointer, std::uint32_t page, bool value,
+                             bool outOfRangeIsSet) {
   const std::uint32_t mapPage = rowPointerPage(pointer);
   const std::uint8_t slot = rowPointerRow(pointer);
   auto edit = stage_.page(mapPage);
@@ -346,8 +350,8 @@ Status LinkWriter::setMapBit(std::uint32_t pointer, std::uint32_t page, bool val
   if (page < start || page - start >= bits) {
     const bool empty = std::all_of(row.begin() + kUsageMapOffsetBitmap, row.end(),
                                    [](std::byte b) { return b == std::byte{0}; });
-    if (!value) return Status::success();  // out of its range: not listed anyway
-    if (!empty) return refuse("cannot list page " + std::to_string(page));
+    if (value == outOfRangeIsSet) return Status::success();  // already so outside its window
+    if (!empty || outOfRangeIsSet) return refuse("cannot record page " + std::to_string(page));
     // An empty map may start anywhere.
     start = page;
     putU32(row, kUsageMapOffsetStartPage, start);
@@ -476,9 +480,9 @@ Status LinkWriter::putRow(const RowAddress& address, std::span<const std::byte> 
 Status LinkWriter::checkRebuiltRow(std::span<const std::byte> oldRow, std::span<const std::byte> newRow,
                                    std::uint32_t page) {
   const TableDefinition& def = catalog_.definition();
-  auto before = Row::parse(PageView(oldRow), def, file_.layout(), file_, page);
+  auto before = Row::parse(PageView(oldRow), def, file_.layout(), file_.displayName(), page);
   if (!before) return before.status();
-  auto after = Row::parse(PageView(newRow), def, file_.layout(), file_, page);
+  auto after = Row::parse(PageView(newRow), def, file_.layout(), file_.displayName(), page);
   if (!after) return after.status();
   auto differs = [&](const ColumnDef& c) {
     return file_.corrupt(page, "rebuilt catalogue row differs in column " + narrow(c.name));

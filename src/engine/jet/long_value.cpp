@@ -1,6 +1,8 @@
 #include "engine/jet/long_value.h"
 
+#include <algorithm>
 #include <string>
+#include <unordered_set>
 
 #include "engine/jet/data_page.h"
 #include "engine/jet/format.h"
@@ -21,6 +23,12 @@ Result<RowData> lvalRow(JetFile& file, std::uint32_t pointer) {
 }  // namespace
 
 Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std::uint32_t page) {
+  std::uint64_t budget = std::uint64_t{file.pageCount()} * file.layout().pageSize;
+  return readLongValue(file, slice, page, budget);
+}
+
+Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std::uint32_t page,
+                                             std::uint64_t& budget) {
   std::vector<std::byte> value;
   if (slice.empty()) return value;
   const auto header = slice.u32(0);
@@ -35,6 +43,14 @@ Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std:
     return file.corrupt(page, "a long value's length " + std::to_string(length) +
                                   " exceeds the file");
   }
+  const auto draw = [&](std::uint64_t bytes) {
+    if (bytes > budget) return false;
+    budget -= bytes;
+    return true;
+  };
+  const Status overdrawn =
+      file.corrupt(page, "long values reach more data than the file holds");
+  if (!draw(length)) return overdrawn;
   const auto append = [&value](PageView bytes) {
     value.insert(value.end(), bytes.bytes().begin(), bytes.bytes().end());
   };
@@ -58,11 +74,13 @@ Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std:
     case LongValueKind::chain: {
       value.reserve(length);
       std::uint32_t next = *pointer;
-      for (std::uint32_t hops = 0; value.size() < length; ++hops) {
-        if (hops >= file.pageCount()) return file.corrupt(page, "a long value's chain loops");
+      std::unordered_set<std::uint32_t> visited;
+      while (value.size() < length) {
         if (next == 0) return file.corrupt(page, "a long value's chain ends early");
+        if (!visited.insert(next).second) return file.corrupt(page, "a long value's chain loops");
         auto row = lvalRow(file, next);
         if (!row) return row.status();
+        if (!draw(kRowPointerSize)) return overdrawn;  // segments without data cost too
         const auto link = row->bytes.u32(0);
         if (!link) return file.corrupt(row->address.dataPage, "a long value segment is too short");
         const PageView data = *row->bytes.from(kRowPointerSize);

@@ -19,4 +19,12 @@ namespace povezava::engine::jet {
 [[nodiscard]] Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice,
                                                            std::uint32_t page);
 
+// The same, drawing on `budget`: the bytes a whole scan may still read from
+// long values (every LVAL row visited counts, at least its 4-byte pointer).
+// A scan that starts with the file's size cannot be made to do more work, or
+// hold more memory, than the file's size by values that share their rows.
+// Corrupt when a value would overdraw the budget.
+[[nodiscard]] Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice,
+                                                           std::uint32_t page, std::uint64_t& budget);
+
 }  // namespace povezava::engine::jet

@@ -7,43 +7,11 @@
 
 namespace povezava::engine::jet {
 
-std::optional<std::uint64_t> PageView::little(std::size_t offset, std::size_t width) const {
-  if (!contains(offset, width)) return std::nullopt;
-  std::uint64_t value = 0;
-  for (std::size_t i = width; i-- > 0;) {
-    value = (value << 8) | std::to_integer<std::uint64_t>(bytes_[offset + i]);
-  }
-  return value;
-}
-
-std::optional<std::uint8_t> PageView::u8(std::size_t offset) const {
-  const auto v = little(offset, 1);
-  if (!v) return std::nullopt;
-  return static_cast<std::uint8_t>(*v);
-}
-
-std::optional<std::uint16_t> PageView::u16(std::size_t offset) const {
-  const auto v = little(offset, 2);
-  if (!v) return std::nullopt;
-  return static_cast<std::uint16_t>(*v);
-}
-
-std::optional<std::uint32_t> PageView::u24(std::size_t offset) const {
-  const auto v = little(offset, 3);
-  if (!v) return std::nullopt;
-  return static_cast<std::uint32_t>(*v);
-}
-
-std::optional<std::uint32_t> PageView::u32(std::size_t offset) const {
-  const auto v = little(offset, 4);
-  if (!v) return std::nullopt;
-  return static_cast<std::uint32_t>(*v);
-}
-
 std::optional<double> PageView::f64(std::size_t offset) const {
-  const auto v = little(offset, 8);
-  if (!v) return std::nullopt;
-  return std::bit_cast<double>(*v);
+  const auto low = u32(offset);
+  const auto high = u32(offset + 4);
+  if (!low || !high) return std::nullopt;
+  return std::bit_cast<double>(std::uint64_t{*low} | (std::uint64_t{*high} << 32));
 }
 
 std::optional<PageView> PageView::sub(std::size_t offset, std::size_t length) const {

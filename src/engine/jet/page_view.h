@@ -36,10 +36,25 @@ class PageView {
     return offset <= bytes_.size() && length <= bytes_.size() - offset;
   }
 
-  std::optional<std::uint8_t> u8(std::size_t offset) const;
-  std::optional<std::uint16_t> u16(std::size_t offset) const;
-  std::optional<std::uint32_t> u24(std::size_t offset) const;
-  std::optional<std::uint32_t> u32(std::size_t offset) const;
+  // Defined here so that the many small reads of a catalogue scan inline.
+  std::optional<std::uint8_t> u8(std::size_t offset) const {
+    if (!contains(offset, 1)) return std::nullopt;
+    return byteAt(offset);
+  }
+  std::optional<std::uint16_t> u16(std::size_t offset) const {
+    if (!contains(offset, 2)) return std::nullopt;
+    return static_cast<std::uint16_t>(byteAt(offset) | (byteAt(offset + 1) << 8));
+  }
+  std::optional<std::uint32_t> u24(std::size_t offset) const {
+    if (!contains(offset, 3)) return std::nullopt;
+    return std::uint32_t{byteAt(offset)} | (std::uint32_t{byteAt(offset + 1)} << 8) |
+           (std::uint32_t{byteAt(offset + 2)} << 16);
+  }
+  std::optional<std::uint32_t> u32(std::size_t offset) const {
+    if (!contains(offset, 4)) return std::nullopt;
+    return std::uint32_t{byteAt(offset)} | (std::uint32_t{byteAt(offset + 1)} << 8) |
+           (std::uint32_t{byteAt(offset + 2)} << 16) | (std::uint32_t{byteAt(offset + 3)} << 24);
+  }
   // IEEE double (dates).
   std::optional<double> f64(std::size_t offset) const;
 
@@ -49,7 +64,8 @@ class PageView {
   std::optional<PageView> from(std::size_t offset) const;
 
  private:
-  std::optional<std::uint64_t> little(std::size_t offset, std::size_t width) const;
+  // REQUIRES: offset < size()
+  std::uint8_t byteAt(std::size_t offset) const { return std::to_integer<std::uint8_t>(bytes_[offset]); }
 
   std::span<const std::byte> bytes_;
 };

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "engine/jet/format.h"
@@ -26,14 +27,15 @@ namespace povezava::engine::jet {
 
 class Row {
  public:
-  // Splits `bytes` (one row of the table `def`). Corrupt, naming `page`, when
-  // the count, trailer or offsets do not fit the row.
+  // Splits `bytes` (one row of the table `def`). Corrupt, naming `path` and
+  // `page`, when the count, trailer or offsets do not fit the row.
+  // REQUIRES: the bytes and `path` outlive the Row.
   [[nodiscard]] static Result<Row> parse(PageView bytes, const TableDefinition& def,
-                                         const Layout& layout, const JetFile& file,
+                                         const Layout& layout, std::string_view path,
                                          std::uint32_t page);
 
   std::uint16_t columnCount() const { return columnCount_; }
-  std::uint16_t variableCount() const { return static_cast<std::uint16_t>(offsets_.size() - 1); }
+  std::size_t variableCount() const { return variableCount_; }
   bool isNull(const ColumnDef& column) const;
 
   // The column's bytes; nothing when NULL. Corrupt when a fixed value or a
@@ -43,12 +45,19 @@ class Row {
  private:
   PageView bytes_;
   const Layout* layout_ = nullptr;
-  const JetFile* file_ = nullptr;
+  std::string_view path_;
   std::uint32_t page_ = 0;
   std::uint16_t columnCount_ = 0;
   PageView nullMask_;
-  std::size_t dataEnd_ = 0;             // where the trailer starts
-  std::vector<std::size_t> offsets_;    // n + 1 entries, the last one eod
+  // Start of variable slot i (i == n: the end of the variable data).
+  std::size_t offset(std::size_t i) const;
+
+  std::size_t dataEnd_ = 0;        // where the trailer starts
+  std::size_t variableCount_ = 0;  // n
+  std::size_t offsetSize_ = 0;
+  std::size_t firstOffsetAt_ = 0;  // off[0]
+  std::size_t jumpsAt_ = 0;        // Jet 3: jump[k] sits at jumpsAt_ - 1 - k
+  std::size_t realJumps_ = 0;      // Jet 3: jump entries in use (R)
 };
 
 }  // namespace povezava::engine::jet

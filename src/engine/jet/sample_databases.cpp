@@ -63,7 +63,7 @@ DatabaseSpec frontEndSpec(const FrontEndOptions& options) {
   }
   spec.entries.push_back(LinkedTableSpec{u"KONTI", options.quernoDatabase, u"KONTI"});
   if (options.withNalogi) spec.entries.push_back(LinkedTableSpec{u"NALOGI", options.quernoDatabase, u"NALOGI"});
-  if (options.localDataBytes > 0) spec.entries.push_back(bulkTable(u"PODATKI", options.localDataBytes));
+  if (options.localDataBytes > 0) spec.entries.push_back(bulkTable(u"PODATKI", options.localDataBytes, options.version));
   return spec;
 }
 

@@ -1,0 +1,84 @@
+#include "cli/make_demo_command.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/list_command.h"
+#include "engine/errors.h"
+#include "support/test_support.h"
+
+namespace povezava::cli {
+namespace {
+
+using povezava::testing::TempDir;
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Outcome run(int (*command)(std::span<const std::string>, std::ostream&, std::ostream&), std::vector<std::string> args) {
+  std::ostringstream out, err;
+  const int status = command(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+TEST(MakeDemo, MakesAFrontEndLinkedToTheOldLocationAndTwoBackEnds) {
+  TempDir dir;
+  const auto folder = dir.path() / "demo";
+  const Outcome made = run(runMakeDemo, {folder.string()});
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(made.out, (folder / "data" / "PARTNER.MDB").string() + "\n" + (folder / "data" / "QUERNO.MDB").string() +
+                          "\n" + (folder / "TQ.mdb").string() + "\n");
+
+  const Outcome listed = run(runList, {(folder / "TQ.mdb").string()});
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  const std::string old = (folder / "old-location").string();
+  EXPECT_EQ(listed.out, "LOCAL1\tlocal\t\n"
+                        "PARTNER\tlinked\t;DATABASE=" + old + "/PARTNER.MDB\n"
+                        "KONTI\tlinked\t;DATABASE=" + old + "/QUERNO.MDB\n"
+                        "NALOGI\tlinked\t;DATABASE=" + old + "/QUERNO.MDB\n");
+  EXPECT_EQ(run(runList, {(folder / "data" / "QUERNO.MDB").string()}).out, "KONTI\tlocal\t\nNALOGI\tlocal\t\n");
+  EXPECT_FALSE(std::filesystem::exists(folder / "old-location"));
+}
+
+TEST(MakeDemo, OptionsShapeTheFiles) {
+  TempDir dir;
+  const auto folder = dir.path() / "demo97";
+  const Outcome made = run(runMakeDemo, {"--jet3", folder.string(), "--queries", "500", "--data-bytes", "100000"});
+  ASSERT_EQ(made.status, 0) << made.err;
+  const auto front = povezava::testing::readFile(folder / "TQ.mdb");
+  ASSERT_GT(front.size(), 0x14u);
+  EXPECT_EQ(std::to_integer<int>(front[0x14]), 0) << "Jet 3 version byte";
+  EXPECT_EQ(front.size() % 2048, 0u);
+  EXPECT_GT(front.size(), 100000u + 500u * 40u);
+  const Outcome listed = run(runList, {(folder / "TQ.mdb").string()});
+  EXPECT_NE(listed.out.find("PODATKI\tlocal\t\n"), std::string::npos) << listed.out;
+}
+
+TEST(MakeDemo, NeverOverwritesAndRejectsBadArguments) {
+  TempDir dir;
+  const auto folder = dir.path() / "demo";
+  ASSERT_EQ(run(runMakeDemo, {folder.string()}).status, 0);
+  const auto before = povezava::testing::readFile(folder / "TQ.mdb");
+  const Outcome again = run(runMakeDemo, {folder.string()});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(again.err.rfind("error " + std::to_string(engine::kErrDatabaseExists) + ": ", 0), 0u) << again.err;
+  EXPECT_EQ(povezava::testing::readFile(folder / "TQ.mdb"), before);
+
+  const std::vector<std::vector<std::string>> bad = {
+      {}, {"a", "b"}, {"--queries"}, {"a", "--queries", "x"}, {"a", "--data-bytes", "-5"}, {"--what", "a"}};
+  for (const auto& args : bad) {
+    const Outcome r = run(runMakeDemo, args);
+    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+    EXPECT_EQ(r.err.rfind("usage: povezava-cli make-demo", 0), 0u) << r.err;
+  }
+}
+
+}  // namespace
+}  // namespace povezava::cli

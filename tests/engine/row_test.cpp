@@ -1,0 +1,151 @@
+#include "engine/jet/row.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/errors.h"
+
+namespace povezava::engine::jet {
+namespace {
+
+// A table of an Id (fixed LONG), two texts (variable 0 and 1) and a BOOL.
+TableDefinition table() {
+  TableDefinition def;
+  def.variableColumns = 2;
+  def.maxColumns = 4;
+  ColumnDef id;
+  id.type = static_cast<std::uint8_t>(ColumnType::longInteger);
+  id.number = 0;
+  id.flags = kColumnFlagFixed;
+  id.fixedOffset = 0;
+  id.length = 4;
+  ColumnDef first;
+  first.type = static_cast<std::uint8_t>(ColumnType::text);
+  first.number = 1;
+  first.variableIndex = 0;
+  ColumnDef second = first;
+  second.number = 2;
+  second.variableIndex = 1;
+  ColumnDef flag;
+  flag.type = static_cast<std::uint8_t>(ColumnType::boolean);
+  flag.number = 3;
+  flag.flags = kColumnFlagFixed;
+  def.columns = {id, first, second, flag};
+  return def;
+}
+
+std::vector<std::byte> bytesOf(std::initializer_list<int> values) {
+  std::vector<std::byte> out;
+  for (int v : values) out.push_back(static_cast<std::byte>(v));
+  return out;
+}
+
+void append(std::vector<std::byte>& out, std::size_t count, char c) {
+  out.insert(out.end(), count, static_cast<std::byte>(c));
+}
+
+std::string text(const std::optional<PageView>& v) {
+  std::string s;
+  for (std::byte b : v->bytes()) s += static_cast<char>(b);
+  return s;
+}
+
+// Jet 3 row: count, Id, 300 'a', 10 'b', then eod, off[1], off[0], one real
+// jump entry (variable 1 starts past 256), n, mask. 321 bytes: J = 1 = R.
+TEST(Row, Jet3JumpTableLiftsOffsetsPast256) {
+  std::vector<std::byte> row = bytesOf({4, 0x2A, 0, 0, 0});
+  append(row, 300, 'a');
+  append(row, 10, 'b');
+  const auto trailer = bytesOf({315 & 0xFF, 305 & 0xFF, 5, /*jump*/ 1, /*n*/ 2, /*mask*/ 0x0F});
+  row.insert(row.end(), trailer.begin(), trailer.end());
+  ASSERT_EQ(row.size(), 321u);
+  const TableDefinition def = table();
+  auto parsed = Row::parse(PageView(row), def, kLayoutJet3, "x.mdb", 9);
+  ASSERT_TRUE(parsed.ok()) << parsed.status().toString();
+  EXPECT_EQ(parsed->variableCount(), 2);
+  EXPECT_EQ(text(*parsed->value(def.columns[1])), std::string(300, 'a'));
+  EXPECT_EQ(text(*parsed->value(def.columns[2])), std::string(10, 'b'));
+  EXPECT_EQ((*parsed->value(def.columns[0]))->u32(0), 0x2Au);
+  EXPECT_FALSE(parsed->isNull(def.columns[3]));  // BOOL true: its bit is set
+}
+
+// Jet 3 row of 258 bytes whose data ends before 256: J = 1 but R = 0, so the
+// byte between off[0] and n is a dummy 0xFF, not a jump entry.
+TEST(Row, Jet3DummyJumpByteIsNotAJump) {
+  std::vector<std::byte> row = bytesOf({4, 1, 0, 0, 0});
+  append(row, 240, 'a');
+  append(row, 7, 'b');
+  const auto trailer = bytesOf({252, 245, 5, 0xFF, 2, 0x07});
+  row.insert(row.end(), trailer.begin(), trailer.end());
+  ASSERT_EQ(row.size(), 258u);
+  const TableDefinition def = table();
+  auto parsed = Row::parse(PageView(row), def, kLayoutJet3, "x.mdb", 9);
+  ASSERT_TRUE(parsed.ok()) << parsed.status().toString();
+  EXPECT_EQ(text(*parsed->value(def.columns[1])), std::string(240, 'a'));
+  EXPECT_EQ(text(*parsed->value(def.columns[2])), std::string(7, 'b'));
+  EXPECT_TRUE(parsed->isNull(def.columns[3]));
+}
+
+// Jet 4 row rewritten shorter in place: zero padding between eod and the
+// trailer. The trailer is found from the row's end.
+TEST(Row, Jet4TrailerIsReadFromTheEndPastPadding) {
+  std::vector<std::byte> row = bytesOf({4, 0, 7, 0, 0, 0});
+  append(row, 4, 'x');
+  append(row, 2, 'y');
+  append(row, 4, '\0');  // padding
+  const auto trailer = bytesOf({12, 0, 10, 0, 6, 0, 2, 0, 0x07});
+  row.insert(row.end(), trailer.begin(), trailer.end());
+  const TableDefinition def = table();
+  auto parsed = Row::parse(PageView(row), def, kLayoutJet4, "x.mdb", 9);
+  ASSERT_TRUE(parsed.ok()) << parsed.status().toString();
+  EXPECT_EQ(text(*parsed->value(def.columns[1])), "xxxx");
+  EXPECT_EQ(text(*parsed->value(def.columns[2])), "yy");
+}
+
+TEST(Row, NullBitsAndShortRowsMeanNull) {
+  // Written when the table had only two columns: count 2, one variable slot.
+  std::vector<std::byte> row = bytesOf({2, 0, 7, 0, 0, 0});
+  append(row, 3, 'x');
+  const auto trailer = bytesOf({9, 0, 6, 0, 1, 0, /*mask: column 1 only*/ 0x02});
+  row.insert(row.end(), trailer.begin(), trailer.end());
+  const TableDefinition def = table();
+  auto parsed = Row::parse(PageView(row), def, kLayoutJet4, "x.mdb", 9);
+  ASSERT_TRUE(parsed.ok()) << parsed.status().toString();
+  EXPECT_FALSE(*parsed->value(def.columns[0]));   // null bit clear
+  EXPECT_EQ(text(*parsed->value(def.columns[1])), "xxx");
+  EXPECT_FALSE(*parsed->value(def.columns[2]));   // beyond the row's count
+  EXPECT_TRUE(parsed->isNull(def.columns[3]));
+}
+
+TEST(Row, BrokenRowsAreCorruptNamingThePage) {
+  const TableDefinition def = table();
+  struct Case {
+    const char* name;
+    std::vector<std::byte> row;
+    const char* reason;
+  } cases[] = {
+      {"empty", {}, "a row is shorter than its column count"},
+      {"count without mask", bytesOf({0x40, 0}), "a row's column count 64 does not fit"},
+      {"too many offsets", bytesOf({4, 0, 1, 2, 3, 4, 0x30, 0, 0x0F}), "a row's 48 variable offsets do not fit"},
+  };
+  for (const Case& c : cases) {
+    auto parsed = Row::parse(PageView(c.row), def, kLayoutJet4, "x.mdb", 41);
+    ASSERT_FALSE(parsed.ok()) << c.name;
+    EXPECT_EQ(parsed.status().number(), kErrCannotOpen);
+    EXPECT_NE(parsed.status().description().find(std::string("page 41: ") + c.reason), std::string::npos)
+        << c.name << ": " << parsed.status().description();
+  }
+  // Offsets pointing past the variable data fail when the value is read.
+  std::vector<std::byte> row = bytesOf({4, 0, 7, 0, 0, 0});
+  const auto trailer = bytesOf({6, 0, 80, 0, 6, 0, 2, 0, 0x07});
+  row.insert(row.end(), trailer.begin(), trailer.end());
+  auto parsed = Row::parse(PageView(row), def, kLayoutJet4, "x.mdb", 41);
+  ASSERT_TRUE(parsed.ok());
+  EXPECT_EQ(parsed->value(def.columns[1]).status().number(), kErrCannotOpen);
+  EXPECT_EQ(parsed->value(def.columns[2]).status().number(), kErrCannotOpen);
+}
+
+}  // namespace
+}  // namespace povezava::engine::jet
