@@ -32,6 +32,14 @@ bool hasPlatformArgument(int argc, char** argv) {
   return false;
 }
 
+// Qt's own notes (no XDG_RUNTIME_DIR, what a platform plugin cannot do) are
+// not the user's business: stderr carries povezava's failures, which install
+// scripts read. Qt's critical and fatal messages still go through.
+void keepQtNotesOffStderr(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg) return;
+  std::cerr << qFormatLogMessage(type, context, message).toStdString() << '\n';
+}
+
 constexpr char kNoDisplay[] =
     "povezava: there is no display to show the window on.\n"
     "To relink without a window, name the front-end database and the back-end location:\n"
@@ -39,9 +47,13 @@ constexpr char kNoDisplay[] =
 
 }  // namespace
 
-bool chooseOffscreen(bool platformArgument, std::string_view qpaPlatform, std::string_view display,
-                     std::string_view waylandDisplay) {
-  return !platformArgument && qpaPlatform.empty() && display.empty() && waylandDisplay.empty();
+std::string platformChoice(bool platformArgument, std::string_view qpaPlatform,
+                           std::string_view display, std::string_view waylandDisplay) {
+  if (platformArgument || !qpaPlatform.empty()) return {};
+  std::string choice;
+  if (!waylandDisplay.empty()) choice += "wayland;";
+  if (!display.empty()) choice += "xcb;";
+  return choice + "offscreen";
 }
 
 bool isHeadlessPlatform(const QString& platformName) {
@@ -63,17 +75,16 @@ std::optional<int> afterLoad(morvane& window, const engine::Status& loaded, Mess
     return std::nullopt;
   }
   const std::string line = loaded.toString();
-  errors << "povezava: " << line << '\n';
-  errors.flush();
+  writeErrorLine(errors, line);
   if (boxes != nullptr) boxes->showError(nullptr, window.windowTitle(), QString::fromStdString(line));
   return 1;
 }
 
 int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
-  if (chooseOffscreen(hasPlatformArgument(argc, argv), environment("QT_QPA_PLATFORM"),
-                      environment("DISPLAY"), environment("WAYLAND_DISPLAY"))) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  }
+  const std::string platform = platformChoice(hasPlatformArgument(argc, argv), environment("QT_QPA_PLATFORM"),
+                                              environment("DISPLAY"), environment("WAYLAND_DISPLAY"));
+  if (!platform.empty()) qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
+  qInstallMessageHandler(keepQtNotesOffStderr);
   QApplication app(argc, argv);
   const bool display = !isHeadlessPlatform(QGuiApplication::platformName());
   const QString commandText = commandTextOf(QCoreApplication::arguments());

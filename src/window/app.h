@@ -6,18 +6,21 @@
 #include <QStringList>
 #include <iosfwd>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "engine/engine.h"
 
 namespace povezava::window {
 
-// True when the program should run on Qt's offscreen platform: nobody chose a
-// platform (no -platform argument, QT_QPA_PLATFORM unset or empty) and there
-// is no display (DISPLAY and WAYLAND_DISPLAY unset or empty). A command-line
-// relink then still runs, on a server for example.
-bool chooseOffscreen(bool platformArgument, std::string_view qpaPlatform, std::string_view display,
-                     std::string_view waylandDisplay);
+// The value for QT_QPA_PLATFORM, or empty to leave the choice as it is.
+// Nobody chose a platform (no -platform argument, QT_QPA_PLATFORM unset or
+// empty): without a display (DISPLAY and WAYLAND_DISPLAY unset or empty) Qt's
+// offscreen platform; with one, the display's platform with offscreen after
+// it, for a display that cannot be reached (a stale DISPLAY over ssh). A
+// command-line relink then still runs, on a server for example.
+std::string platformChoice(bool platformArgument, std::string_view qpaPlatform,
+                           std::string_view display, std::string_view waylandDisplay);
 
 // True for Qt's platforms that show nothing to a user.
 bool isHeadlessPlatform(const QString& platformName);

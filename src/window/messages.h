@@ -4,10 +4,16 @@
 #pragma once
 
 #include <QString>
+#include <iosfwd>
+#include <string_view>
 
 class QWidget;
 
 namespace povezava::window {
+
+// Writes "povezava: LINE" and a newline to `errors` (stderr), at once: every
+// failure the program reports goes there, with or without a box.
+void writeErrorLine(std::ostream& errors, std::string_view line);
 
 class MessageBoxes {
  public:

@@ -202,10 +202,9 @@ void morvane::command1Click() {
   QStringList lines;
   for (const links::RelinkFailure& failure : failures) {
     const std::string line = links::describeFailure(failure);
-    *env_.errors << "povezava: " << line << '\n';
+    writeErrorLine(*env_.errors, line);
     lines << QString::fromStdString(line);
   }
-  env_.errors->flush();
   if (!failures.empty()) {
     failed_ = true;
     if (env_.boxes != nullptr && !commandLineRun_) {
@@ -234,8 +233,7 @@ void morvane::command3Click() {
 void morvane::reportError(const engine::Status& status) {
   if (status.ok()) return;
   const std::string line = status.toString();
-  *env_.errors << "povezava: " << line << '\n';
-  env_.errors->flush();
+  writeErrorLine(*env_.errors, line);
   if (env_.boxes != nullptr && !commandLineRun_) {
     env_.boxes->showError(this, kCaption, QString::fromStdString(line));
   }

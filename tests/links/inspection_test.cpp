@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/unicode.h"
 #include "fake_engine.h"
+#include "front_ends.h"
 #include "links/relinking.h"
 
 namespace povezava::links {
@@ -38,23 +40,6 @@ class Inspection : public ::testing::Test {
   WindowTexts texts_;
 };
 
-TEST_F(Inspection, AllThreeLinkedAreBoundShownAndProposed) {
-  ASSERT_TRUE(inspect().ok());
-  ASSERT_TRUE(state_.LinkDb);
-  EXPECT_EQ(state_.LinkDb->name(), u"TQ.mdb");
-  EXPECT_EQ(state_.FirstTableName, u"Partner");
-  ASSERT_TRUE(state_.LinkedTables[kSlotPartner] && state_.LinkedTables[kSlotKonti] &&
-              state_.LinkedTables[kSlotNalogi]);
-  EXPECT_EQ(state_.LinkedTables[kSlotPartner]->name(), u"PARTNER");
-  EXPECT_EQ(state_.LinkedTables[kSlotKonti]->name(), u"KONTI");
-  EXPECT_EQ(state_.LinkedTables[kSlotNalogi]->name(), u"NALOGI");
-  EXPECT_EQ(texts_.imetab, u"PARTNER, KONTI, NALOGI");
-  EXPECT_EQ(texts_.Text1[0], u";DATABASE=C:\\APP\\PARTNER.MDB");
-  EXPECT_EQ(texts_.Text1[1], u";DATABASE=C:\\APP\\QUERNO.MDB");
-  EXPECT_EQ(texts_.Text2[0], u";DATABASE=/opt/povezava/bin\\PARTNER.MDB");
-  EXPECT_EQ(texts_.Text2[1], u";DATABASE=/opt/povezava/bin\\QUERNO.MDB");
-}
-
 TEST_F(Inspection, EachLookupReadsTheCollectionAfreshInOrder) {
   ASSERT_TRUE(inspect().ok());
   const std::vector<std::string> expected = {
@@ -69,52 +54,6 @@ TEST_F(Inspection, NameIsHandedToTheEngineExactlyAsTyped) {
   const engine::Status status = inspect();
   EXPECT_EQ(status.number(), engine::kErrFileNotFound);
   EXPECT_EQ(engine_.log, std::vector<std::string>{"open  TQ.mdb "});
-}
-
-TEST_F(Inspection, FailedOpenChangesNothing) {
-  ASSERT_TRUE(inspect().ok());
-  texts_.Text2[0] = u"typed";
-  const WindowTexts before = texts_;
-  const WindowState stateBefore = state_;
-  texts_.ImeBaze = u"missing.mdb";
-  const engine::Status status = inspect();
-  EXPECT_EQ(status.number(), engine::kErrFileNotFound);
-  EXPECT_NE(status.description().find("missing.mdb"), std::string::npos);
-  EXPECT_EQ(state_.LinkDb, stateBefore.LinkDb);
-  EXPECT_EQ(state_.LinkedTables, stateBefore.LinkedTables);
-  EXPECT_EQ(state_.FirstTableName, stateBefore.FirstTableName);
-  EXPECT_EQ(texts_.imetab, before.imetab);
-  EXPECT_EQ(texts_.Text1, before.Text1);
-  EXPECT_EQ(texts_.Text2, before.Text2);
-}
-
-TEST_F(Inspection, FailedFirstOpenLeavesEverythingUnbound) {
-  texts_.ImeBaze = u"TQ.mdB";  // the default name; the fake matches names exactly
-  EXPECT_FALSE(inspect().ok());
-  EXPECT_FALSE(state_.LinkDb);
-  EXPECT_TRUE(state_.FirstTableName.empty());
-  EXPECT_TRUE(texts_.imetab.empty());
-  EXPECT_TRUE(texts_.Text2[0].empty());
-}
-
-TEST_F(Inspection, MissingNalogiIsAbsorbedAndLeavesItsSlotEmpty) {
-  removeTable(*tq_, u"NALOGI");
-  InspectionSteps steps;
-  ASSERT_TRUE(inspect(&steps).ok());
-  EXPECT_TRUE(state_.LinkedTables[kSlotPartner]);
-  EXPECT_TRUE(state_.LinkedTables[kSlotKonti]);
-  EXPECT_FALSE(state_.LinkedTables[kSlotNalogi]);
-  EXPECT_TRUE(steps.bind[kSlotPartner].ok());
-  EXPECT_EQ(steps.bind[kSlotNalogi].number(), engine::kErrItemNotFound);
-  EXPECT_FALSE(texts_.Text2[1].empty());
-}
-
-TEST_F(Inspection, LocalPartnerShowsWhatTheEngineReturns) {
-  tq_->tables[0] = {u"PARTNER", engine::TableKind::local, u""};
-  texts_.Text1[0] = u"earlier";
-  ASSERT_TRUE(inspect().ok());
-  EXPECT_TRUE(state_.LinkedTables[kSlotPartner]);
-  EXPECT_EQ(texts_.Text1[0], u"");
 }
 
 TEST_F(Inspection, NewInspectionClearsSlotsTheNewDatabaseLacks) {
@@ -174,21 +113,6 @@ TEST_F(Inspection, UnreadableCatalogueIsAbsorbedAndUnbindsEverySlot) {
   EXPECT_EQ(texts_.Text2[1], u";DATABASE=/opt/povezava/bin\\QUERNO.MDB");
 }
 
-TEST(Unload, ClosesTheLatestDatabaseAndKeepsTheState) {
-  FakeEngine engine;
-  engine.addFrontEnd(u"TQ.mdb");
-  WindowState state;
-  WindowTexts texts;
-  texts.ImeBaze = u"TQ.mdb";
-  ASSERT_TRUE(inspectLinks(engine, u"/app", state, texts).ok());
-  EXPECT_TRUE(unloadLinks(state).ok());
-  EXPECT_EQ(engine.closes, 1);
-  EXPECT_TRUE(state.LinkDb);
-  EXPECT_TRUE(state.LinkedTables[kSlotPartner]);
-  // Its tables are no longer usable.
-  EXPECT_EQ(state.LinkedTables[kSlotPartner]->connect().status().number(), engine::kErrObjectInvalid);
-}
-
 TEST(Unload, NothingOpenedIsNothingToClose) {
   WindowState state;
   EXPECT_TRUE(unloadLinks(state).ok());
@@ -202,6 +126,151 @@ TEST(Unload, FailingCloseIsReported) {
   texts.ImeBaze = u"TQ.mdb";
   ASSERT_TRUE(inspectLinks(engine, u"/app", state, texts).ok());
   EXPECT_EQ(unloadLinks(state).number(), engine::kErrDiskOrNetwork);
+}
+
+// ---- Real front-ends through the real engine.
+
+class InspectionOnFiles : public ::testing::TestWithParam<testing::FrontEndSet> {
+ protected:
+  void SetUp() override {
+    if (GetParam().fixtures != nullptr) POVEZAVA_REQUIRE_FIXTURES();
+    ASSERT_TRUE(testing::prepareFrontEnds(GetParam(), dir_));
+  }
+  std::u16string frontEnd(const std::string& stem) const {
+    return engine::fromUtf8((dir_.path() / (stem + GetParam().extension)).string());
+  }
+  // What the files store: every back-end in C:\APP under the set's extension
+  // (the Jet 4 fixtures spell it ".MDB").
+  std::u16string storedLink(const std::string& backEnd) const {
+    const std::string ext = std::string(GetParam().extension) == ".accdb" ? ".accdb" : ".MDB";
+    return engine::fromUtf8(";DATABASE=C:\\APP\\" + backEnd + ext);
+  }
+  engine::Status inspect(const std::string& stem) {
+    texts_.ImeBaze = frontEnd(stem);
+    return inspectLinks(engine::dbEngine(), kAppPath, state_, texts_);
+  }
+
+  povezava::testing::TempDir dir_;
+  WindowState state_;
+  WindowTexts texts_;
+};
+
+TEST_P(InspectionOnFiles, ThreeLinkedTablesAreBoundShownAndProposed) {
+  ASSERT_TRUE(inspect("TQ").ok());
+  ASSERT_TRUE(state_.LinkedTables[kSlotPartner] && state_.LinkedTables[kSlotKonti] &&
+              state_.LinkedTables[kSlotNalogi]);
+  EXPECT_EQ(state_.LinkedTables[kSlotPartner]->name(), u"PARTNER");
+  EXPECT_EQ(state_.LinkedTables[kSlotNalogi]->name(), u"NALOGI");
+  EXPECT_EQ(texts_.imetab, u"PARTNER, KONTI, NALOGI");
+  EXPECT_EQ(texts_.Text1[0], storedLink("PARTNER"));
+  EXPECT_EQ(texts_.Text1[1], storedLink("QUERNO"));
+  EXPECT_EQ(texts_.Text2[0], u";DATABASE=/opt/povezava/bin\\PARTNER.MDB");
+  EXPECT_EQ(texts_.Text2[1], u";DATABASE=/opt/povezava/bin\\QUERNO.MDB");
+}
+
+TEST_P(InspectionOnFiles, FrontEndWithoutNalogiClearsTheSlotAnEarlierOneBound) {
+  ASSERT_TRUE(inspect("TQ").ok());
+  ASSERT_TRUE(state_.LinkedTables[kSlotNalogi]);
+  InspectionSteps steps;
+  texts_.ImeBaze = frontEnd("NONALOGI");
+  ASSERT_TRUE(inspectLinks(engine::dbEngine(), kAppPath, state_, texts_, &steps).ok());
+  EXPECT_TRUE(state_.LinkedTables[kSlotPartner]);
+  EXPECT_TRUE(state_.LinkedTables[kSlotKonti]);
+  EXPECT_FALSE(state_.LinkedTables[kSlotNalogi]);
+  EXPECT_EQ(steps.bind[kSlotNalogi].number(), engine::kErrItemNotFound);
+  EXPECT_EQ(texts_.Text1[1], storedLink("QUERNO"));
+}
+
+TEST_P(InspectionOnFiles, LocalPartnerIsBoundAndShowsAnEmptyLink) {
+  texts_.Text1[0] = u"earlier";
+  ASSERT_TRUE(inspect("LOCALPARTNER").ok());
+  ASSERT_TRUE(state_.LinkedTables[kSlotPartner]);
+  EXPECT_EQ(state_.LinkedTables[kSlotPartner]->kind(), engine::TableKind::local);
+  EXPECT_EQ(texts_.Text1[0], u"");
+  EXPECT_EQ(texts_.Text1[1], storedLink("QUERNO"));
+}
+
+TEST_P(InspectionOnFiles, UnloadClosesTheDatabase) {
+  ASSERT_TRUE(inspect("TQ").ok());
+  EXPECT_TRUE(unloadLinks(state_).ok());
+  EXPECT_EQ(state_.LinkedTables[kSlotKonti]->connect().status().number(), engine::kErrObjectInvalid);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, InspectionOnFiles, ::testing::ValuesIn(testing::kFrontEndSets),
+                         [](const ::testing::TestParamInfo<testing::FrontEndSet>& row) {
+                           return std::string(row.param.name);
+                         });
+
+// Files that are not usable front-ends: the open fails with an error that
+// names the file, and the window's state stays as the last inspection left it.
+struct BadFile {
+  const char* name;
+  std::string bytes;  // empty: the file does not exist
+  int number;
+};
+
+class InspectionOfBadFiles : public ::testing::TestWithParam<BadFile> {};
+
+TEST_P(InspectionOfBadFiles, OpenFailsNamingTheFileAndChangesNothing) {
+  povezava::testing::TempDir dir;
+  ASSERT_TRUE(testing::prepareFrontEnds(testing::kFrontEndSets[4], dir));
+  WindowState state;
+  WindowTexts texts;
+  texts.ImeBaze = engine::fromUtf8((dir.path() / "TQ.mdb").string());
+  ASSERT_TRUE(inspectLinks(engine::dbEngine(), u"/app", state, texts).ok());
+  const WindowState before = state;
+  const WindowTexts textsBefore = texts;
+
+  const auto path = dir.path() / "BAD.mdb";
+  if (!GetParam().bytes.empty()) {
+    const auto* data = reinterpret_cast<const std::byte*>(GetParam().bytes.data());
+    povezava::testing::writeFile(path, {data, data + GetParam().bytes.size()});
+  }
+  texts.ImeBaze = engine::fromUtf8(path.string());
+  const engine::Status status = inspectLinks(engine::dbEngine(), u"/app", state, texts);
+  EXPECT_EQ(status.number(), GetParam().number) << status.toString();
+  EXPECT_NE(status.description().find("BAD.mdb"), std::string::npos) << status.toString();
+  EXPECT_EQ(state.LinkDb, before.LinkDb);
+  EXPECT_EQ(state.LinkedTables, before.LinkedTables);
+  EXPECT_EQ(texts.Text1, textsBefore.Text1);
+  EXPECT_EQ(texts.Text2, textsBefore.Text2);
+  EXPECT_EQ(texts.imetab, textsBefore.imetab);
+  EXPECT_EQ(state.FirstTableName, before.FirstTableName);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, InspectionOfBadFiles,
+    ::testing::Values(BadFile{"Missing", "", engine::kErrFileNotFound},
+                      BadFile{"OneByte", "x", engine::kErrUnrecognizedFormat},
+                      BadFile{"Text", std::string(8192, 'a'), engine::kErrUnrecognizedFormat}),
+    [](const ::testing::TestParamInfo<BadFile>& row) { return std::string(row.param.name); });
+
+// Inspects a copy of an encrypted fixture.
+engine::Status inspectEncrypted(const char* file, WindowState& state, WindowTexts& texts) {
+  povezava::testing::TempDir dir;
+  texts.ImeBaze = engine::fromUtf8(
+      dir.copy(povezava::testing::fixturesDir() / "encrypted" / file).string());
+  return inspectLinks(engine::dbEngine(), u"/app", state, texts);
+}
+
+TEST(InspectionOfEncryptedFiles, PasswordProtectedFileIsRefused) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  WindowState state;
+  WindowTexts texts;
+  const engine::Status status = inspectEncrypted("db2007-enc.accdb", state, texts);
+  EXPECT_EQ(status.number(), engine::kErrNotValidPassword) << status.toString();
+  EXPECT_FALSE(state.LinkDb);
+  EXPECT_TRUE(texts.imetab.empty());
+}
+
+TEST(InspectionOfEncryptedFiles, EncodedFileWithoutTheTablesBindsNothing) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  WindowState state;
+  WindowTexts texts;
+  ASSERT_TRUE(inspectEncrypted("db-enc.mdb", state, texts).ok());
+  for (const auto& slot : state.LinkedTables) EXPECT_FALSE(slot);
+  EXPECT_EQ(texts.Text1[0], u"");
+  EXPECT_EQ(texts.Text2[0], u";DATABASE=/app\\PARTNER.MDB");
 }
 
 }  // namespace

@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "engine/unicode.h"
 #include "fake_engine.h"
+#include "front_ends.h"
+#include "links/startup.h"
 #include "links/inspection.h"
 
 namespace povezava::links {
@@ -59,40 +64,6 @@ TEST_F(Relinking, NothingInspectedWritesNothing) {
   EXPECT_TRUE(engine_.log.empty());
 }
 
-TEST_F(Relinking, MissingPartnerBackendFailsOnlyItsRefresh) {
-  inspect();
-  texts_.Text2[0] = u";DATABASE=D:\\NOWHERE\\PARTNER.MDB";
-  const auto failures = relinkTables(state_, texts_);
-  ASSERT_EQ(failures.size(), 1u);
-  EXPECT_EQ(failures[0].slot, kSlotPartner);
-  EXPECT_EQ(failures[0].table, u"PARTNER");
-  EXPECT_EQ(failures[0].link, u";DATABASE=D:\\NOWHERE\\PARTNER.MDB");
-  EXPECT_EQ(failures[0].step, RelinkStep::refresh);
-  EXPECT_EQ(failures[0].status.number(), engine::kErrFileNotFound);
-  EXPECT_EQ(tq_->tables[0].connect, u";DATABASE=C:\\APP\\PARTNER.MDB");  // left as it was
-  EXPECT_EQ(tq_->tables[1].connect, u";DATABASE=D:\\DATA\\querno.MDB");
-  EXPECT_EQ(tq_->tables[2].connect, u";DATABASE=D:\\DATA\\querno.MDB");
-}
-
-TEST_F(Relinking, EmptyCodeTableLinkIsWrittenAsItReadsAndEveryFailureListed) {
-  inspect();
-  texts_.Text2[1] = u"";
-  const auto failures = relinkTables(state_, texts_);
-  // KONTI and NALOGI: the write is refused, the refresh still runs (and
-  // succeeds here only if the old back-end existed; it does not).
-  ASSERT_EQ(failures.size(), 4u);
-  EXPECT_EQ(failures[0].table, u"KONTI");
-  EXPECT_EQ(failures[0].step, RelinkStep::write);
-  EXPECT_EQ(failures[0].link, u"");
-  EXPECT_EQ(failures[1].table, u"KONTI");
-  EXPECT_EQ(failures[1].step, RelinkStep::refresh);
-  EXPECT_EQ(failures[2].table, u"NALOGI");
-  EXPECT_EQ(failures[3].table, u"NALOGI");
-  EXPECT_EQ(engine_.log[2], "set KONTI ");
-  EXPECT_EQ(engine_.log[3], "refresh KONTI");
-  EXPECT_EQ(tq_->tables[0].connect, u";DATABASE=D:\\DATA\\PARTNER.MDB");
-}
-
 TEST_F(Relinking, RefusedWriteIsAFailureEvenWhenTheRefreshSucceeds) {
   inspect();
   engine_.backends.insert(u"C:\\APP\\QUERNO.MDB");  // the old back-end still resolves
@@ -113,24 +84,6 @@ TEST_F(Relinking, BoxTextIsNotTrimmed) {
   EXPECT_EQ(failures[0].link, u" ;DATABASE=D:\\DATA\\PARTNER.MDB ");
 }
 
-TEST_F(Relinking, LocalPartnerFailsBothStepsAndTheOthersGoOn) {
-  tq_->tables[0] = {u"PARTNER", engine::TableKind::local, u""};
-  inspect();
-  const auto failures = relinkTables(state_, texts_);
-  ASSERT_EQ(failures.size(), 2u);
-  EXPECT_EQ(failures[0].status.number(), engine::kErrNotSupported);
-  EXPECT_EQ(failures[1].status.number(), engine::kErrNotSupported);
-  EXPECT_EQ(tq_->tables[1].connect, u";DATABASE=D:\\DATA\\querno.MDB");
-}
-
-TEST_F(Relinking, AfterUnloadEveryBoundTableFails) {
-  inspect();
-  ASSERT_TRUE(unloadLinks(state_).ok());
-  const auto failures = relinkTables(state_, texts_);
-  ASSERT_EQ(failures.size(), 6u);
-  for (const auto& failure : failures) EXPECT_EQ(failure.status.number(), engine::kErrObjectInvalid);
-}
-
 TEST(RelinkFailure, DescribedOnOneLine) {
   RelinkFailure failure{kSlotKonti, u"KONTI", u";DATABASE=D:\\\u010Cas\\querno.MDB",
                         RelinkStep::refresh, engine::errors::fileNotFound("D:\\Cas\\querno.MDB")};
@@ -140,6 +93,195 @@ TEST(RelinkFailure, DescribedOnOneLine) {
   EXPECT_EQ(line.find('\n'), std::string::npos);
   failure.step = RelinkStep::write;
   EXPECT_EQ(describeFailure(failure).rfind("KONTI: writing ", 0), 0u);
+}
+
+// ---- Real front-ends relinked through the real engine, checked by reading
+// the file again with the engine and with mdbtools.
+
+class RelinkingFiles : public ::testing::TestWithParam<testing::FrontEndSet> {
+ protected:
+  void SetUp() override {
+    if (GetParam().fixtures != nullptr) POVEZAVA_REQUIRE_FIXTURES();
+    ASSERT_TRUE(testing::prepareFrontEnds(GetParam(), dir_));
+    folder_ = engine::fromUtf8(dir_.path().string());
+    // The command-line rule names the back-ends PARTNER.MDB and querno.MDB;
+    // ACE back-ends get those names too (the engine goes by content).
+    for (const char* stem : {"PARTNER", "QUERNO"}) {
+      if (!std::filesystem::exists(dir_.path() / (std::string(stem) + ".MDB"))) {
+        std::filesystem::rename(file(stem), dir_.path() / (std::string(stem) + ".MDB"));
+      }
+    }
+  }
+  std::string file(const std::string& stem) const {
+    return (dir_.path() / (stem + GetParam().extension)).string();
+  }
+  // Inspects a front-end, applies a back-end location and relinks.
+  std::vector<RelinkFailure> relink(const std::string& stem, std::u16string_view location,
+                                    std::u16string_view separators = text::kNativeSeparators) {
+    WindowState state;
+    WindowTexts texts;
+    texts.ImeBaze = engine::fromUtf8(file(stem));
+    EXPECT_TRUE(inspectLinks(engine::dbEngine(), u"/nowhere", state, texts).ok());
+    EXPECT_TRUE(applyBackendLocation(location, texts, separators));
+    auto failures = relinkTables(state, texts);
+    EXPECT_TRUE(unloadLinks(state).ok());
+    return failures;
+  }
+  // The link string a fresh open of the front-end reads for a table.
+  std::u16string storedLink(const std::string& stem, std::u16string_view table) const {
+    auto db = engine::dbEngine().openDatabase(engine::fromUtf8(file(stem)));
+    if (!db.ok()) return u"<" + engine::fromUtf8(db.status().toString()) + u">";
+    auto defs = (*db)->tableDefs();
+    if (!defs.ok()) return u"<no catalogue>";
+    auto t = (*defs)->item(table);
+    if (!t.ok()) return u"<no table>";
+    auto link = (*t)->connect();
+    (void)(*db)->close();
+    return link.ok() ? *link : u"<unreadable>";
+  }
+  std::filesystem::path backEndPath(const std::string& stem) const {
+    return dir_.path() / (stem + ".MDB");
+  }
+  std::u16string backEnd(const std::string& stem) const {
+    return engine::fromUtf8(backEndPath(stem).string());
+  }
+  // Every table's name and link string, in catalogue order.
+  std::vector<std::pair<std::u16string, std::u16string>> allLinks(const std::string& stem) const {
+    std::vector<std::pair<std::u16string, std::u16string>> links;
+    auto db = engine::dbEngine().openDatabase(engine::fromUtf8(file(stem)));
+    if (!db.ok()) return links;
+    auto defs = (*db)->tableDefs();
+    for (std::size_t i = 0; defs.ok() && i < (*defs)->count(); ++i) {
+      auto link = (*defs)->at(i)->connect();
+      links.emplace_back((*defs)->at(i)->name(), link.ok() ? *link : u"");
+    }
+    (void)(*db)->close();
+    return links;
+  }
+
+  povezava::testing::TempDir dir_;
+  std::u16string folder_;
+};
+
+TEST_P(RelinkingFiles, FolderLocationRelinksAllThreeBesideTheFrontEnd) {
+  auto expected = allLinks("TQ");
+  const auto failures = relink("TQ", folder_);
+  for (const auto& f : failures) ADD_FAILURE() << describeFailure(f);
+  // The code-table link names "querno.MDB" after a "\": the engine finds the
+  // file whatever its case and separators.
+  EXPECT_EQ(storedLink("TQ", u"PARTNER"), u";DATABASE=" + folder_ + u"\\PARTNER.MDB");
+  EXPECT_EQ(storedLink("TQ", u"KONTI"), u";DATABASE=" + folder_ + u"\\querno.MDB");
+  EXPECT_EQ(storedLink("TQ", u"NALOGI"), u";DATABASE=" + folder_ + u"\\querno.MDB");
+  // Only the three tables changed.
+  for (auto& [name, link] : expected) {
+    if (name == u"PARTNER") link = u";DATABASE=" + folder_ + u"\\PARTNER.MDB";
+    if (name == u"KONTI" || name == u"NALOGI") link = u";DATABASE=" + folder_ + u"\\querno.MDB";
+  }
+  EXPECT_EQ(allLinks("TQ"), expected);
+
+  if (!povezava::testing::haveProgram("mdb-export")) return;
+  int status = 0;
+  const std::string catalogue = povezava::testing::runCommand(
+      "mdb-export " + povezava::testing::shellQuote(file("TQ")) + " MSysObjects 2>&1", &status);
+  ASSERT_EQ(status, 0) << catalogue;
+  EXPECT_NE(catalogue.find(dir_.path().string() + "\\querno.MDB"), std::string::npos) << catalogue;
+  EXPECT_EQ(catalogue.find("C:\\APP"), std::string::npos) << catalogue;
+}
+
+TEST_P(RelinkingFiles, PartnerFileLocationFindsTheCodeTablesInItsFolder) {
+  const auto failures = relink("TQ", backEnd("PARTNER"));
+  for (const auto& f : failures) ADD_FAILURE() << describeFailure(f);
+  EXPECT_EQ(storedLink("TQ", u"PARTNER"), u";DATABASE=" + backEnd("PARTNER"));
+  EXPECT_EQ(storedLink("TQ", u"NALOGI"), u";DATABASE=" + folder_ + u"\\querno.MDB");
+}
+
+TEST_P(RelinkingFiles, WithBackslashOnlyTheCodeTablesAreLookedForInTheWrongPlace) {
+  // Splitting a POSIX path at "\" only finds no folder: the code-table link
+  // becomes "\querno.MDB", which no refresh can resolve.
+  const auto failures = relink("TQ", backEnd("PARTNER"), text::kWindowsSeparators);
+  ASSERT_EQ(failures.size(), 2u);
+  for (const auto& f : failures) {
+    EXPECT_EQ(f.link, u";DATABASE=\\querno.MDB");
+    EXPECT_EQ(f.step, RelinkStep::refresh);
+  }
+  EXPECT_EQ(failures[0].table, u"KONTI");
+  EXPECT_EQ(failures[1].table, u"NALOGI");
+  EXPECT_EQ(storedLink("TQ", u"PARTNER"), u";DATABASE=" + backEnd("PARTNER"));
+  EXPECT_EQ(storedLink("TQ", u"KONTI").find(u";DATABASE=C:\\APP\\"), 0u);
+}
+
+TEST_P(RelinkingFiles, MissingPartnerBackEndFailsAloneAndLeavesItsLink) {
+  ASSERT_TRUE(std::filesystem::remove(backEndPath("PARTNER")));
+  const auto failures = relink("TQ", folder_);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].table, u"PARTNER");
+  EXPECT_EQ(failures[0].step, RelinkStep::refresh);
+  EXPECT_EQ(failures[0].status.number(), engine::kErrFileNotFound) << failures[0].status.toString();
+  EXPECT_EQ(storedLink("TQ", u"PARTNER").find(u";DATABASE=C:\\APP\\"), 0u);
+  EXPECT_EQ(storedLink("TQ", u"KONTI"), u";DATABASE=" + folder_ + u"\\querno.MDB");
+}
+
+TEST_P(RelinkingFiles, BackEndWithoutTheTableIsRefused) {
+  // Both link strings name the code-table database: it holds no PARTNER.
+  const auto failures = relink("TQ", backEnd("QUERNO"));
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].table, u"PARTNER");
+  EXPECT_EQ(failures[0].status.number(), engine::kErrObjectNotFound) << failures[0].status.toString();
+}
+
+TEST_P(RelinkingFiles, FrontEndWithoutNalogiRelinksTheOtherTwo) {
+  EXPECT_TRUE(relink("NONALOGI", folder_).empty());
+  EXPECT_EQ(storedLink("NONALOGI", u"KONTI"), u";DATABASE=" + folder_ + u"\\querno.MDB");
+}
+
+TEST_P(RelinkingFiles, LocalPartnerCannotBeRelinkedTheCodeTablesAre) {
+  const auto failures = relink("LOCALPARTNER", folder_);
+  ASSERT_EQ(failures.size(), 2u);
+  EXPECT_EQ(failures[0].step, RelinkStep::write);
+  EXPECT_EQ(failures[1].step, RelinkStep::refresh);
+  EXPECT_EQ(failures[0].table, u"PARTNER");
+  EXPECT_EQ(storedLink("LOCALPARTNER", u"PARTNER"), u"");
+  EXPECT_EQ(storedLink("LOCALPARTNER", u"NALOGI"), u";DATABASE=" + folder_ + u"\\querno.MDB");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RelinkingFiles, ::testing::ValuesIn(testing::kFrontEndSets),
+                         [](const ::testing::TestParamInfo<testing::FrontEndSet>& row) {
+                           return std::string(row.param.name);
+                         });
+
+TEST(RelinkingFile, EmptyCodeTableLinkIsRefusedAndTheFileIsUnchanged) {
+  povezava::testing::TempDir dir;
+  ASSERT_TRUE(testing::prepareFrontEnds(testing::kFrontEndSets[4], dir));
+  const auto path = dir.path() / "TQ.mdb";
+  const auto before = povezava::testing::readFile(path);
+  WindowState state;
+  WindowTexts texts;
+  texts.ImeBaze = engine::fromUtf8(path.string());
+  ASSERT_TRUE(inspectLinks(engine::dbEngine(), u"/nowhere", state, texts).ok());
+  texts.Text2 = {u";DATABASE=/nowhere/PARTNER.MDB", u""};
+  const auto failures = relinkTables(state, texts);
+  ASSERT_TRUE(unloadLinks(state).ok());
+  // PARTNER's back-end folder is missing; KONTI and NALOGI refuse the empty
+  // text and their refreshes still run, on the stored link into C:\APP.
+  struct Expected {
+    std::u16string table;
+    RelinkStep step;
+    int number;
+  };
+  const std::vector<Expected> expected = {
+      {u"PARTNER", RelinkStep::refresh, engine::kErrNotValidPath},
+      {u"KONTI", RelinkStep::write, engine::kErrNoInstallableIsam},
+      {u"KONTI", RelinkStep::refresh, engine::kErrNotValidPath},
+      {u"NALOGI", RelinkStep::write, engine::kErrNoInstallableIsam},
+      {u"NALOGI", RelinkStep::refresh, engine::kErrNotValidPath}};
+  ASSERT_EQ(failures.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(failures[i].table, expected[i].table) << i;
+    EXPECT_EQ(failures[i].step, expected[i].step) << i;
+    EXPECT_EQ(failures[i].status.number(), expected[i].number) << describeFailure(failures[i]);
+  }
+  EXPECT_EQ(failures[1].link, u"");
+  EXPECT_EQ(povezava::testing::readFile(path), before);
 }
 
 }  // namespace

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "engine/unicode.h"
 #include "fake_engine.h"
+#include "front_ends.h"
 #include "links/relinking.h"
 
 namespace povezava::links {
@@ -248,6 +251,45 @@ TEST(CommandLineRules, ArgumentsJoinWithSingleSpaces) {
   const std::vector<std::u16string> empties = {u"", u""};
   EXPECT_EQ(joinArguments(empties), u" ");
   EXPECT_FALSE(parseCommandLine(joinArguments(empties)).present);
+}
+
+// ---- Start-up on real files, from the folder the program is started in.
+
+class StartupInFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(testing::prepareFrontEnds(testing::kFrontEndSets[4], dir_));  // built Jet 4
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.path());
+  }
+  void TearDown() override { std::filesystem::current_path(previous_); }
+
+  povezava::testing::TempDir dir_;
+  std::filesystem::path previous_;
+  WindowState state_;
+  WindowTexts texts_;
+};
+
+TEST_F(StartupInFolder, DefaultNameFindsTqInTheCurrentFolderWhateverItsCase) {
+  const LoadOutcome outcome = startupLoad(engine::dbEngine(), u"/opt/app", u"", state_, texts_);
+  ASSERT_TRUE(outcome.status.ok()) << outcome.status.toString();
+  EXPECT_EQ(texts_.ImeBaze, u"TQ.mdB");
+  EXPECT_EQ(state_.LinkDb->name(), u"TQ.mdB");
+  for (const auto& slot : state_.LinkedTables) EXPECT_TRUE(slot);
+  EXPECT_EQ(texts_.Text2[0], u";DATABASE=/opt/app\\PARTNER.MDB");
+  EXPECT_EQ(state_.AutoLinkFlag, u"False");
+}
+
+TEST_F(StartupInFolder, RelativeFrontEndAndPartnerFileGiveLinksBesideIt) {
+  const std::u16string folder = engine::fromUtf8(dir_.path().string());
+  const std::u16string command = u"NONALOGI.mdb, " + folder + u"/PARTNER.mdb";
+  const LoadOutcome outcome = startupLoad(engine::dbEngine(), u"/opt/app", command, state_, texts_);
+  ASSERT_TRUE(outcome.status.ok()) << outcome.status.toString();
+  EXPECT_TRUE(outcome.arguments);
+  EXPECT_FALSE(state_.LinkedTables[kSlotNalogi]);
+  EXPECT_EQ(texts_.Text2[0], u";DATABASE=" + folder + u"/PARTNER.mdb");
+  EXPECT_EQ(texts_.Text2[1], u";DATABASE=" + folder + u"\\querno.MDB");
+  EXPECT_EQ(state_.AutoLinkFlag, u"True");
 }
 
 }  // namespace

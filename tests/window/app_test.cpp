@@ -34,24 +34,25 @@ using povezava::testing::TempDir;
 
 // ---- the platform and the command text ------------------------------------------
 
-TEST(ChooseOffscreen, OnlyWhenNobodyChoseAPlatformAndThereIsNoDisplay) {
+TEST(PlatformChoice, OffscreenWithoutADisplayAndAfterTheDisplaysPlatform) {
   struct Row {
     bool platformArgument;
     const char* qpa;
     const char* display;
     const char* wayland;
-    bool offscreen;
+    const char* choice;
   };
   const Row rows[] = {
-      {false, "", "", "", true},            // a server: no display at all
-      {false, "", ":0", "", false},         // X11
-      {false, "", "", "wayland-0", false},  // Wayland
-      {false, "xcb", "", "", false},        // the user chose a platform
-      {true, "", "", "", false},            // -platform on the command line
-      {false, "offscreen", "", "", false},  // chosen already
+      {false, "", "", "", "offscreen"},                          // a server: no display at all
+      {false, "", ":0", "", "xcb;offscreen"},                    // X11, perhaps unreachable
+      {false, "", "", "wayland-0", "wayland;offscreen"},         // Wayland
+      {false, "", ":0", "wayland-0", "wayland;xcb;offscreen"},   // Wayland with XWayland
+      {false, "xcb", "", "", ""},                                // the user chose a platform
+      {true, "", "", "", ""},                                    // -platform on the command line
+      {false, "offscreen", ":0", "", ""},                        // chosen already
   };
   for (const Row& row : rows) {
-    EXPECT_EQ(chooseOffscreen(row.platformArgument, row.qpa, row.display, row.wayland), row.offscreen)
+    EXPECT_EQ(platformChoice(row.platformArgument, row.qpa, row.display, row.wayland), row.choice)
         << row.platformArgument << " '" << row.qpa << "' '" << row.display << "' '" << row.wayland << "'";
   }
 }
@@ -225,6 +226,10 @@ const EndToEndRow kEndToEndRows[] = {
      "@/data\\querno.MDB", ""},
     {"SemicolonInsideQuotes", "a;b", {"'@/a;b/TQ.mdb',@/data"}, "", 0, "@/data\\PARTNER.MDB",
      "@/data\\querno.MDB", ""},
+    {"CommaInsideDoubleQuotes", "a,b", {"\"@/a,b/TQ.mdb\",@/data"}, "", 0, "@/data\\PARTNER.MDB",
+     "@/data\\querno.MDB", ""},
+    {"TwoBlanksInOneWord", "my  fe", {"@/my  fe/TQ.mdb,@/data"}, "", 0, "@/data\\PARTNER.MDB",
+     "@/data\\querno.MDB", ""},
     {"SemicolonEndsTheList", "fe", {"@/fe/TQ.mdb;@/data"}, "", 0, "@/app\\PARTNER.MDB", "@/app\\QUERNO.MDB",
      ""},
     {"FrontEndOnly", "fe", {"@/fe/TQ.mdb"}, "", 0, "@/app\\PARTNER.MDB", "@/app\\QUERNO.MDB", ""},
@@ -309,6 +314,8 @@ TEST_P(EndToEnd, RunsAsTheCommandLineSays) {
   expectLinks(frontEnd, expand(row.partner, dir), expand(row.codeTables, dir));
   if (row.status != 0) {
     EXPECT_EQ(readFile(frontEnd), before) << "a failed run wrote to the front-end";
+  } else {
+    EXPECT_EQ(run.output, "") << "a successful run says nothing";
   }
 }
 
@@ -346,12 +353,26 @@ TEST_F(EndToEndFormats, FixtureFrontEndsRelinkOnlyWhatTheyHave) {
   EXPECT_EQ(mdbtoolsLinks(nonalogi), expected);
 }
 
+TEST_F(EndToEndFormats, ADisplayThatCannotBeReachedIsNoDisplay) {
+  const fs::path dir = dir_.path();
+  const fs::path frontEnd = buildFrontEnd(dir / "fe", engine::jet::Version::jet4);
+  const std::string stale = "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=:4242";
+  const RunResult run = runBinary(binary_.string(), {frontEnd.string() + "," + (dir / "data").string()}, dir, stale);
+  EXPECT_EQ(run.status, 0) << run.output;
+  expectLinks(frontEnd, (dir / "data").string() + "\\PARTNER.MDB", (dir / "data").string() + "\\querno.MDB");
+  // Without arguments: the clear message, not a crash.
+  const RunResult bare = runBinary(binary_.string(), {}, dir, stale);
+  EXPECT_EQ(bare.status, 2) << bare.output;
+  EXPECT_NE(bare.output.find("no display"), std::string::npos) << bare.output;
+}
+
 TEST_F(EndToEndFormats, UnderARealXServer) {
   if (!haveProgram("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
   const fs::path dir = dir_.path();
   const fs::path frontEnd = buildFrontEnd(dir / "fe", engine::jet::Version::jet4);
   const RunResult run = runBinary(binary_.string(), {frontEnd.string() + "," + (dir / "data").string()}, dir,
-                            "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY xvfb-run -a");
+                            "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "
+                            "LSAN_OPTIONS=suppressions=" POVEZAVA_LSAN_SUPPRESSIONS " xvfb-run -a");
   EXPECT_EQ(run.status, 0) << run.output;
   expectLinks(frontEnd, (dir / "data").string() + "\\PARTNER.MDB", (dir / "data").string() + "\\querno.MDB");
 }
