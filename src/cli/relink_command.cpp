@@ -116,7 +116,7 @@ std::string jsonReport(const std::string& file, const FileChanges& changes, bool
   } else {
     writeStatus(json, changes.status);
   }
-  json.key("changed").boolean(changes.done() > 0).key("tables").beginArray();
+  json.key("changed").boolean(changes.changed()).key("tables").beginArray();
   for (const TableChange& table : changes.tables) {
     json.beginObject().key("table").text(table.table);
     json.key("from").text(table.from).key("to").text(table.to);
@@ -211,7 +211,7 @@ int runRelink(std::span<const std::string> args, Console& console) {
   std::size_t failures = 0;
   forEachFile(options.positional, console, [&](const std::string& file) {
     const FileChanges changes = relinkOne(options, file);
-    if (changes.done() > 0) ++changedFiles;
+    if (changes.changed()) ++changedFiles;
     done += changes.done();
     failures += changes.failures();
     console.out << (options.json ? jsonReport(file, changes, options.dryRun) : textReport(file, changes));

@@ -55,6 +55,12 @@ std::size_t FileChanges::count(Outcome outcome) const {
       tables.begin(), tables.end(), [outcome](const TableChange& t) { return t.outcome == outcome; }));
 }
 
+bool FileChanges::changed() const {
+  return std::any_of(tables.begin(), tables.end(), [](const TableChange& t) {
+    return (t.outcome == Outcome::relinked || t.outcome == Outcome::wouldRelink) && t.from != t.to;
+  });
+}
+
 FileChanges relinkToLocation(engine::DBEngine& engine, std::u16string_view frontEnd,
                              std::u16string_view location, bool dryRun) {
   FileChanges changes;

@@ -50,6 +50,9 @@ struct FileChanges {
   std::size_t count(Outcome outcome) const;
   // Relinked, or would be in a dry run.
   std::size_t done() const { return count(Outcome::relinked) + count(Outcome::wouldRelink); }
+  // A table's link string was (or, in a dry run, would be) replaced by a
+  // different one. Relinking to the link a table already has changes nothing.
+  bool changed() const;
   // The front-end could not be opened, plus every failed table.
   std::size_t failures() const { return (status.ok() ? 0 : 1) + count(Outcome::failed); }
 };
