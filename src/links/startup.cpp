@@ -82,24 +82,40 @@ bool applyBackendLocation(std::u16string_view location, WindowTexts& texts,
   return true;
 }
 
-LoadOutcome startupLoad(engine::DBEngine& engine, std::u16string_view appPath,
-                        std::u16string_view commandText, WindowState& state, WindowTexts& texts,
-                        std::u16string_view separators) {
+LoadOutcome runLoad(std::u16string_view commandText, WindowState& state, const LoadSteps& steps,
+                    std::u16string_view separators) {
   LoadOutcome outcome;
-  texts.ImeBaze = kDefaultFrontEnd;
+  steps.setImeBaze(std::u16string(kDefaultFrontEnd));
   CommandLine line = parseCommandLine(commandText);
   outcome.arguments = line.present;
-  if (line.present) texts.ImeBaze = std::move(line.frontEnd);
+  if (line.present) steps.setImeBaze(std::move(line.frontEnd));
 
-  outcome.status = inspectLinks(engine, appPath, state, texts);
+  outcome.status = steps.inspect();
   if (!outcome.status.ok()) {
     // Nothing was inspected, so nothing may be relinked automatically.
     state.AutoLinkFlag = kFalse;
     return outcome;
   }
-  if (line.present) applyBackendLocation(line.backEnd, texts, separators);
+  if (line.present) {
+    if (const auto proposals = backendLinkStrings(line.backEnd, separators)) {
+      steps.setProposals(*proposals);
+    }
+  }
   state.AutoLinkFlag = line.present ? kTrue : kFalse;
   return outcome;
+}
+
+LoadOutcome startupLoad(engine::DBEngine& engine, std::u16string_view appPath,
+                        std::u16string_view commandText, WindowState& state, WindowTexts& texts,
+                        std::u16string_view separators) {
+  const LoadSteps steps{
+      [&](std::u16string name) { texts.ImeBaze = std::move(name); },
+      [&] { return inspectLinks(engine, appPath, state, texts); },
+      [&](const LinkStrings& links) {
+        texts.Text2[0] = links.partner;
+        texts.Text2[1] = links.codeTables;
+      }};
+  return runLoad(commandText, state, steps, separators);
 }
 
 bool takeAutoLink(WindowState& state) {

@@ -12,6 +12,7 @@
 // both use it.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -79,17 +80,31 @@ struct LoadOutcome {
   engine::Status status;   // the first inspection's Status
 };
 
+// The window's part in Load: where the front-end name and the proposals go,
+// and the inspection to run (the window passes its Command4 Click, so Load
+// runs it exactly as a press of "Osveži" would).
+struct LoadSteps {
+  std::function<void(std::u16string)> setImeBaze;
+  std::function<engine::Status()> inspect;
+  std::function<void(const LinkStrings&)> setProposals;
+};
+
 // The window's Load:
-//  1. texts.ImeBaze = "TQ.mdB".
+//  1. ImeBaze = "TQ.mdB".
 //  2. parseCommandLine(commandText).
-//  3. Without a command line: inspectLinks(); AutoLinkFlag = "False".
-//  4. With one: texts.ImeBaze = the first word (also when empty);
-//     inspectLinks(); then applyBackendLocation(back-end location);
+//  3. Without a command line: inspect; AutoLinkFlag = "False".
+//  4. With one: ImeBaze = the first word (also when empty); inspect; then the
+//     proposals from backendLinkStrings(back-end location), when it gives any;
 //     AutoLinkFlag = "True".
 // When inspection fails, Load stops there: the proposals are not replaced and
 // AutoLinkFlag becomes "False", so no automatic relink can follow. The window
 // decides what to do with the failure (report it; show the window without
 // arguments, exit non-zero with them).
+[[nodiscard]] LoadOutcome runLoad(std::u16string_view commandText, WindowState& state,
+                                  const LoadSteps& steps,
+                                  std::u16string_view separators = text::kPlatformSeparators);
+
+// runLoad() on plain texts, with inspectLinks() as the inspection.
 [[nodiscard]] LoadOutcome startupLoad(engine::DBEngine& engine, std::u16string_view appPath,
                                       std::u16string_view commandText, WindowState& state,
                                       WindowTexts& texts,

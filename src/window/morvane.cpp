@@ -166,19 +166,17 @@ void morvane::setImeBaze(const QString& text) {
 // ---- handlers -----------------------------------------------------------------
 
 engine::Status morvane::formLoad() {
-  setImeBaze(fromU16(links::kDefaultFrontEnd));
-  const links::CommandLine line = links::parseCommandLine(env_.commandText.toStdU16String());
-  commandLineRun_ = line.present;
-  state_.AutoLinkFlag = links::kFalse;
-  if (line.present) setImeBaze(fromU16(line.frontEnd));
-  const engine::Status inspected = command4Click();
-  if (!inspected.ok() || !line.present) return inspected;
-  if (const auto proposed = links::backendLinkStrings(line.backEnd)) {
-    Text2_[0]->setPlainText(fromU16(proposed->partner));
-    Text2_[1]->setPlainText(fromU16(proposed->codeTables));
-  }
-  state_.AutoLinkFlag = links::kTrue;
-  return inspected;
+  const links::LoadSteps steps{
+      [this](std::u16string name) { setImeBaze(fromU16(name)); },
+      [this] { return command4Click(); },
+      [this](const links::LinkStrings& proposals) {
+        Text2_[0]->setPlainText(fromU16(proposals.partner));
+        Text2_[1]->setPlainText(fromU16(proposals.codeTables));
+      }};
+  const links::LoadOutcome outcome =
+      links::runLoad(env_.commandText.toStdU16String(), state_, steps);
+  commandLineRun_ = outcome.arguments;
+  return outcome.status;
 }
 
 void morvane::formActivate() {
