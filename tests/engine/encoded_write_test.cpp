@@ -6,7 +6,10 @@
 #include <sstream>
 
 #include "engine/jet/byte_writer.h"
+#include "engine/jet/builder.h"
 #include "engine/jet/catalog.h"
+#include "engine/jet/link_writer.h"
+#include "engine/jet/sample_databases.h"
 #include "engine/jet/page_commit.h"
 #include "engine/jet/page_edit.h"
 #include "engine/jet/table_definition.h"
@@ -102,6 +105,60 @@ TEST_P(EncodedWriteTest, ARewrittenCatalogueRowIsEncodedAgainAndReadsBack) {
 
 INSTANTIATE_TEST_SUITE_P(Encoded, EncodedWriteTest, ::testing::Values("db97-enc.mdb", "db-enc.mdb"),
                          [](const auto& p) { return std::string(p.param) == "db97-enc.mdb" ? "Jet3" : "Jet4"; });
+
+// A whole relink of an encoded builder-made front-end: a path in the row,
+// then a long one that needs a page of its own, encoded like every other page.
+class EncodedRelinkTest : public ::testing::TestWithParam<Version> {};
+
+TEST_P(EncodedRelinkTest, RelinkingAnEncodedFrontEndKeepsEveryPageEncoded) {
+  povezava::testing::TempDir dir;
+  FrontEndOptions options;
+  options.version = GetParam();
+  options.codePage = 1250;
+  DatabaseSpec spec = frontEndSpec(options);
+  spec.databaseKey = 0xA7E0C0FE;
+  const std::string path = (dir.path() / "TQ.mdb").string();
+  ASSERT_TRUE(buildDatabase(path, spec).ok());
+  const std::string local = povezava::testing::runCommand("mdb-export " + povezava::testing::shellQuote(path) + " LOCAL1");
+  const std::u16string longPath = u"\\\\streznik\\skupno\\Računovodstvo in finance\\podatki\\PARTNER.MDB";
+  for (const std::u16string& database : {std::u16string(u"D:\\P.MDB"), longPath}) {
+    const Status s = writeLink(posixFileSystem(), path, path, LinkChange{u"PARTNER", database, std::nullopt});
+    ASSERT_TRUE(s.ok()) << s.toString();
+    auto file = posixFileSystem().open(path, OpenMode::readOnly);
+    auto jet = JetFile::open(std::move(*file), path);
+    ASSERT_TRUE(jet.ok());
+    ASSERT_TRUE((*jet)->encoded());
+    auto catalog = Catalog::open(**jet);
+    ASSERT_TRUE(catalog.ok());
+    auto tables = catalog->tables();
+    ASSERT_TRUE(tables.ok()) << tables.status().toString();
+    for (const auto& t : *tables) {
+      if (t.name == u"PARTNER") {
+        EXPECT_EQ(t.database, database);
+      }
+    }
+    int status = -1;
+    const std::string exported = povezava::testing::runCommand(
+        "mdb-export " + povezava::testing::shellQuote(path) + " MSysObjects 2>&1", &status);
+    EXPECT_EQ(status, 0) << exported;
+    const std::string tail = database == longPath ? "podatki\\PARTNER.MDB" : "D:\\P.MDB";
+    EXPECT_NE(exported.find(tail), std::string::npos) << exported;
+  }
+  EXPECT_EQ(povezava::testing::runCommand("mdb-export " + povezava::testing::shellQuote(path) + " LOCAL1"), local);
+  // No page of the file is stored in the clear: only page 0 starts like a Jet page.
+  const auto bytes = povezava::testing::readFile(path);
+  const std::size_t pageSize = GetParam() == Version::jet3 ? 2048 : 4096;
+  for (std::size_t p = 1; p < bytes.size() / pageSize; ++p) {
+    const auto type = std::to_integer<int>(bytes[p * pageSize]);
+    const auto marker = std::to_integer<int>(bytes[p * pageSize + 1]);
+    EXPECT_FALSE(type >= 1 && type <= 5 && marker == 1 && bytes[p * pageSize + 2] == std::byte{0} &&
+                 bytes[p * pageSize + 3] == std::byte{0})
+        << "page " << p << " looks unencoded";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, EncodedRelinkTest, ::testing::Values(Version::jet3, Version::jet4),
+                         [](const auto& p) { return p.param == Version::jet3 ? "Jet3" : "Jet4"; });
 
 }  // namespace
 }  // namespace povezava::engine::jet

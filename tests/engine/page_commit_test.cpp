@@ -143,6 +143,18 @@ TEST_F(PageCommitTest, AReadOnlyFolderRefusesBeforeTheDatabaseChanges) {
   EXPECT_EQ(povezava::testing::readFile(path_), original_);
 }
 
+// The new pages are on disk but the journal cannot be removed: success cannot
+// be reported (the next open would roll back), so the commit puts the old
+// pages back itself; the journal that stays undoes nothing new.
+TEST_F(PageCommitTest, AJournalThatCannotBeRemovedTurnsTheCommitIntoARollBack) {
+  FaultFileSystem fs(posixFileSystem());
+  fs.failRemoves();
+  EXPECT_EQ(commitThrough(fs).number(), kErrNoPermission);
+  EXPECT_EQ(povezava::testing::readFile(path_), original_);
+  EXPECT_TRUE(std::filesystem::exists(journalPath(path_)));
+  EXPECT_EQ(recovered(), original_);
+}
+
 TEST_F(PageCommitTest, AnIncompleteJournalIsDiscardedAndAForeignOneKept) {
   // A journal cut short: the database was never touched.
   povezava::testing::writeFile(journalPath(path_), std::vector<std::byte>(30, std::byte{1}));

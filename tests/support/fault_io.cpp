@@ -183,7 +183,7 @@ Result<std::vector<std::string>> FaultFileSystem::list(const std::string& folder
 }
 
 Status FaultFileSystem::remove(const std::string& path) {
-  if (readOnlyFolders_) return engine::errors::fromErrno(path, EACCES);
+  if (readOnlyFolders_ || failRemoves_) return engine::errors::fromErrno(path, EACCES);
   if (!beginChange()) return powerLost(path);
   Tracked& t = track(path);
   Status s = base_.remove(path);
@@ -212,7 +212,7 @@ void FaultFileSystem::powerCycle() {
   tracked_.clear();
   failWrite_ = failSync_ = tearWrite_ = crashAfter_ = 0;
   appendBudget_.reset();
-  readOnlyFiles_ = readOnlyFolders_ = false;
+  readOnlyFiles_ = readOnlyFolders_ = failRemoves_ = false;
   writes_ = syncs_ = changes_ = 0;
   crashed_ = false;
 }

@@ -13,6 +13,7 @@
 //                     the ends of files fail with ENOSPC
 //   readOnlyFiles()   opening an existing file for writing fails (EACCES)
 //   readOnlyFolders() creating or removing a file fails (EACCES)
+//   failRemoves()     removing a file fails (EACCES); creating still works
 //
 // Durability is modelled per path, as a journaling file system gives it (the
 // double does not pass syncs on to the real file system):
@@ -53,6 +54,7 @@ class FaultFileSystem final : public engine::FileSystem {
   void diskFullAfter(std::uint64_t bytes) { appendBudget_ = bytes; }
   void readOnlyFiles(bool on = true) { readOnlyFiles_ = on; }
   void readOnlyFolders(bool on = true) { readOnlyFolders_ = on; }
+  void failRemoves(bool on = true) { failRemoves_ = on; }
 
   // Calls counted so far.
   int writes() const { return writes_; }
@@ -105,6 +107,7 @@ class FaultFileSystem final : public engine::FileSystem {
   std::optional<std::uint64_t> appendBudget_;
   bool readOnlyFiles_ = false;
   bool readOnlyFolders_ = false;
+  bool failRemoves_ = false;
   int writes_ = 0;
   int syncs_ = 0;
   int changes_ = 0;

@@ -209,6 +209,8 @@ class LinkWriter {
   std::vector<std::byte> newDatabase_;
   std::optional<std::vector<std::byte>> newConnect_;
   bool allocated_ = false;
+  bool keptDatabase_ = false;
+  bool keptConnect_ = false;
 };
 
 Status LinkWriter::countLongValueReferences() {
@@ -492,7 +494,7 @@ Status LinkWriter::checkRebuiltRow(std::span<const std::byte> oldRow, std::span<
     auto b = after->value(c);
     if (!a) return a.status();
     if (!b) return b.status();
-    if (&c == database_ || &c == connect_) {
+    if ((&c == database_ && !keptDatabase_) || (&c == connect_ && !keptConnect_)) {
       const std::vector<std::byte>* want = &c == database_ ? &newDatabase_
                                            : newConnect_ ? &*newConnect_
                                                          : nullptr;
@@ -572,15 +574,27 @@ Status LinkWriter::run(const LinkChange& change) {
 
   const auto oldDatabase = longValueRef(parts->variable[database_->variableIndex]);
   const auto oldConnect = longValueRef(parts->variable[connect_->variableIndex]);
-  bool reusedDatabase = false;
-  bool reusedConnect = false;
-  auto databaseSlice = placeLongValue(*database_, newDatabase_, oldDatabase, reusedDatabase);
-  if (!databaseSlice) return databaseSlice.status();
-  std::vector<std::byte> connectSlice;
-  if (newConnect_) {
-    auto placed = placeLongValue(*connect_, *newConnect_, oldConnect, reusedConnect);
+  // A value that stays the same keeps its bytes (and its long-value row).
+  keptDatabase_ = table->database == change.database;
+  keptConnect_ = table->connect == change.connect;
+  bool reusedDatabase = keptDatabase_;
+  bool reusedConnect = keptConnect_;
+  const auto oldDatabaseSlice = parts->variable[database_->variableIndex];
+  const auto oldConnectSlice = parts->variable[connect_->variableIndex];
+  std::vector<std::byte> databaseSlice(oldDatabaseSlice.begin(), oldDatabaseSlice.end());
+  if (!keptDatabase_) {
+    auto placed = placeLongValue(*database_, newDatabase_, oldDatabase, reusedDatabase);
     if (!placed) return placed.status();
-    connectSlice = std::move(*placed);
+    databaseSlice = std::move(*placed);
+  }
+  std::vector<std::byte> connectSlice(oldConnectSlice.begin(), oldConnectSlice.end());
+  if (!keptConnect_) {
+    connectSlice.clear();
+    if (newConnect_) {
+      auto placed = placeLongValue(*connect_, *newConnect_, oldConnect, reusedConnect);
+      if (!placed) return placed.status();
+      connectSlice = std::move(*placed);
+    }
   }
 
   std::vector<std::byte> mask(parts->nullMask.begin(), parts->nullMask.end());
@@ -588,10 +602,10 @@ Status LinkWriter::run(const LinkChange& change) {
     const auto bit = static_cast<std::byte>(1U << (c.number % 8));
     mask[c.number / 8] = notNull ? (mask[c.number / 8] | bit) : (mask[c.number / 8] & ~bit);
   };
-  setBit(*database_, true);
-  setBit(*connect_, newConnect_.has_value());
+  if (!keptDatabase_) setBit(*database_, true);
+  if (!keptConnect_) setBit(*connect_, newConnect_.has_value());
   RowParts rebuilt = *parts;
-  rebuilt.variable[database_->variableIndex] = *databaseSlice;
+  rebuilt.variable[database_->variableIndex] = databaseSlice;
   rebuilt.variable[connect_->variableIndex] = connectSlice;
   rebuilt.nullMask = mask;
   std::vector<std::byte> newRow;

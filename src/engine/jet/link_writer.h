@@ -31,7 +31,13 @@
 //     or 32 bytes (Jet 3), else as one long-value row on an LVAL page of that
 //     column's own usage map with room; if the column's only page lacks room
 //     for a new row but the old value's row can grow in place, that row is
-//     resized; else a page is added to the column (one per relink at most).
+//     resized; else a page is added to the column (one per relink at most):
+//     appended at the end of the file, recorded in the column's owned and
+//     free maps and marked used in the global map. Only inline maps are
+//     edited, and only inside their window (an empty column map may move its
+//     window); anything else is refused with "compact the database in
+//     Access", as is a page past the global map's window, which that map
+//     would count as free.
 //   * The catalogue row is rewritten in its slot: Jet 4 rows that do not grow
 //     are padded to their old length; otherwise the rows below move as a
 //     block; without room the row moves to another catalogue page with room
