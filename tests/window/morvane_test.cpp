@@ -176,6 +176,7 @@ TEST_F(Handlers, TypingInImeBazeRunsNothingNotEvenEnter) {
   Harness& h = make();
   ASSERT_TRUE(h.window->formLoad().ok());
   h.window->show();
+  h.window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(h.window.get()));
   h.imeBaze()->setEditText(QString());
   engine_.log.clear();
@@ -195,6 +196,7 @@ TEST_F(Handlers, PickingAListEntryRunsInspectionOfThatName) {
   Harness& h = make();
   ASSERT_TRUE(h.window->formLoad().ok());
   h.window->show();
+  h.window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(h.window.get()));
   h.setText("Text2(0)", QStringLiteral("typed"));
   engine_.log.clear();
