@@ -2,6 +2,10 @@
 // kind and Connect of every table; look up the three linked tables by name.
 // Any outcome but a crash, a hang or a sanitizer report is fine: damaged input
 // must come back as a Status.
+//
+// Run, seeded with the shared fixtures (copies; the corpus grows in place):
+//   mkdir -p corpus && cp ../shared/fixtures/*/*.{mdb,MDB,accdb} ../shared/fixtures/*/*/*.* corpus/
+//   build-fuzz/fuzz/povezava_fuzz_open corpus -max_len=3200000 -rss_limit_mb=2048 -timeout=10
 #include <cstddef>
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "engine/jet/data_page.h"
 
-#include <string>
 #include <algorithm>
+#include <string>
 
 #include "engine/jet/format.h"
 
@@ -30,23 +30,30 @@ Result<std::uint16_t> dataPageRowCount(const JetFile& file, const Page& page) {
   return *count;
 }
 
-Result<std::uint16_t> rowOffsetWord(const JetFile& file, const Page& page, std::uint16_t row) {
+namespace {
+
+// The page's row count, once `row` is known to be one of its rows.
+Result<std::uint16_t> countWithRow(const JetFile& file, const Page& page, std::uint16_t row) {
   auto count = dataPageRowCount(file, page);
   if (!count) return count.status();
   if (row >= *count) {
     return file.corrupt(page.number(), "row " + std::to_string(row) + " does not exist (the page has " +
                                            std::to_string(*count) + " rows)");
   }
+  return count;
+}
+
+}  // namespace
+
+Result<std::uint16_t> rowOffsetWord(const JetFile& file, const Page& page, std::uint16_t row) {
+  auto count = countWithRow(file, page, row);
+  if (!count) return count.status();
   return page.view().u16(file.layout().dataHeaderLength + std::size_t{row} * 2).value_or(0);
 }
 
 Result<PageView> rowBytes(const JetFile& file, const Page& page, std::uint16_t row) {
-  auto count = dataPageRowCount(file, page);
+  auto count = countWithRow(file, page, row);
   if (!count) return count.status();
-  if (row >= *count) {
-    return file.corrupt(page.number(), "row " + std::to_string(row) + " does not exist (the page has " +
-                                           std::to_string(*count) + " rows)");
-  }
   const PageView view = page.view();
   const std::size_t table = file.layout().dataHeaderLength;
   const std::size_t start = rowStart(view.u16(table + std::size_t{row} * 2).value_or(0));
