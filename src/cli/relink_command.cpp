@@ -6,6 +6,7 @@
 
 #include "cli/batch.h"
 #include "cli/json.h"
+#include "cli/odbc_password.h"
 #include "cli/relink_files.h"
 #include "engine/unicode.h"
 #include "links/startup.h"
@@ -119,7 +120,7 @@ std::string jsonReport(const std::string& file, const FileChanges& changes, bool
   json.key("changed").boolean(changes.changed()).key("tables").beginArray();
   for (const TableChange& table : changes.tables) {
     json.beginObject().key("table").text(table.table);
-    json.key("from").text(table.from).key("to").text(table.to);
+    json.key("from").text(maskPasswords(table.from)).key("to").text(maskPasswords(table.to));
     json.key("status").argument(outcomeName(table.outcome));
     if (!table.status.ok()) {
       json.key("error");
@@ -136,6 +137,9 @@ std::string outcomeText(const TableChange& table) {
                                           : std::string(outcomeName(table.outcome));
 }
 
+// A link string as printed: one field, any password in it masked.
+std::string shown(const std::u16string& link) { return oneField(engine::toUtf8(maskPasswords(link))); }
+
 // file \t table \t outcome \t from \t to
 std::string textReport(const std::string& file, const FileChanges& changes) {
   const std::string field = oneField(file);
@@ -145,7 +149,7 @@ std::string textReport(const std::string& file, const FileChanges& changes) {
   std::string text;
   for (const TableChange& table : changes.tables) {
     text += field + '\t' + oneField(engine::toUtf8(table.table)) + '\t' + outcomeText(table) + '\t' +
-            oneField(engine::toUtf8(table.from)) + '\t' + oneField(engine::toUtf8(table.to)) + '\n';
+            shown(table.from) + '\t' + shown(table.to) + '\n';
   }
   if (!changes.status.ok()) text += field + "\t\t" + changes.status.toString() + '\n';
   return text;

@@ -208,6 +208,17 @@ TEST_F(RelinkTest, ReplaceKeepsTheConnectPrefixOfOtherFileTypes) {
       << out[0];
 }
 
+TEST_F(RelinkTest, APasswordInALinkIsNeverPrinted) {
+  build(file("YU.mdb"), spec(jet::Version::jet4, {jet::LinkedTableSpec{u"PARTNER", u"X:\\Skupni podatki\\PARTNER.MDB",
+                                                                       u"PARTNER", u"MS Access;PWD=skrivnost;"}}));
+  for (const char* format : {"--dry-run", "--json"}) {
+    Captured io;
+    runRelink(std::vector<std::string>{s("YU.mdb"), "--replace=X:\\=Y:\\", "--dry-run", format}, io.console);
+    EXPECT_EQ(io.out.str().find("skrivnost"), std::string::npos) << io.out.str();
+    EXPECT_NE(io.out.str().find("MS Access;PWD=***;DATABASE=Y:"), std::string::npos) << io.out.str();
+  }
+}
+
 TEST_F(RelinkTest, DryRunWritesNothingAndTellsWhatWouldFail) {
   buildFrontEnd(file("FH.mdb"), kOldPartner, kOldCodes);
   const auto tq = readFile(file("TQ.mdb"));
