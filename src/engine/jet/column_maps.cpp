@@ -3,13 +3,6 @@
 #include "engine/jet/page_view.h"
 
 namespace povezava::engine::jet {
-namespace {
-
-constexpr std::uint16_t kEndOfColumnMaps = 0xFFFF;
-constexpr std::size_t kColumnMapEntrySize = 10;
-
-}  // namespace
-
 Result<std::vector<ColumnMaps>> readColumnMaps(JetFile& file, const TableDefinition& def) {
   auto buffer = collectDefinitionPages(file, def.page);
   if (!buffer) return buffer.status();
