@@ -408,16 +408,7 @@ Status Builder::makeLocalTable(const LocalTableSpec& spec) {
 }
 
 Result<std::vector<std::byte>> Builder::encodeText(std::u16string_view text) {
-  std::vector<std::byte> out;
-  if (layout_.utf16Text) {
-    out.reserve(text.size() * 2);
-    for (char16_t c : text) appendU16(out, static_cast<std::uint16_t>(c));
-    return out;
-  }
-  auto encoded = codePage_.encode(text);
-  if (!encoded.ok()) return encoded.status();
-  for (char c : *encoded) out.push_back(static_cast<std::byte>(c));
-  return out;
+  return encodeStoredText(layout_, codePage_, text);
 }
 
 Result<std::vector<std::byte>> Builder::longValue(PageStore& store, std::span<const std::byte> data) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/errors.h"
+#include "engine/jet/byte_writer.h"
 #include "engine/unicode.h"
 
 namespace povezava::engine::jet {
@@ -112,6 +113,20 @@ Result<std::string> CodePageEncoder::encode(std::u16string_view text) {
                                    "' has no character in " + codePage);
   }
   out.resize(out.size() - outLeft);
+  return out;
+}
+
+Result<std::vector<std::byte>> encodeStoredText(const Layout& layout, CodePageEncoder& encoder,
+                                                std::u16string_view text) {
+  std::vector<std::byte> out;
+  if (layout.utf16Text) {
+    out.reserve(text.size() * 2);
+    for (char16_t c : text) appendU16(out, static_cast<std::uint16_t>(c));
+    return out;
+  }
+  auto encoded = encoder.encode(text);
+  if (!encoded.ok()) return encoded.status();
+  for (char c : *encoded) out.push_back(static_cast<std::byte>(c));
   return out;
 }
 

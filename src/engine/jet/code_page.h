@@ -7,9 +7,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <iconv.h>
 
+#include "engine/jet/format.h"
 #include "engine/status.h"
 
 namespace povezava::engine::jet {
@@ -70,6 +72,11 @@ class CodePageEncoder {
   std::uint16_t codePage_;
   IconvHandle handle_;
 };
+
+// Text as a column stores it uncompressed: UTF-16LE in Jet 4/ACE, the
+// encoder's code page in Jet 3 (with encode()'s errors).
+[[nodiscard]] Result<std::vector<std::byte>> encodeStoredText(const Layout& layout, CodePageEncoder& encoder,
+                                                              std::u16string_view text);
 
 // One conversion with a converter opened for it; the same errors as encode().
 [[nodiscard]] Result<std::string> encodeCodePage(std::u16string_view text, std::uint16_t codePage);
