@@ -19,26 +19,8 @@
 namespace povezava::engine::jet {
 namespace {
 
-// What Access writes in places that readers ignore; kept so that built files
-// look like Access's own.
-constexpr std::uint32_t kJet4TableMagic = 0x0659;            // tdef 0x0C and column descriptor 0x01
-constexpr std::size_t kOffsetTdefMagicJet4 = 0x0C;
-constexpr std::size_t kColumnOffsetMagicJet4 = 0x01;
-constexpr std::size_t kColumnOffsetConstantJet3 = 0x07;      // always 01 00
-constexpr std::uint16_t kColumnConstantJet3 = 0x0001;
-constexpr std::size_t kColumnOffsetSortOrderJet3 = 0x09;
-constexpr std::size_t kColumnOffsetCodePageJet3 = 0x0B;
-constexpr std::size_t kColumnOffsetSortOrderJet4 = 0x0B;
-constexpr std::uint16_t kSortOrderGeneral = 0x0409;
-constexpr std::size_t kOffsetSortOrderJet4 = 0x6E;            // page 0, inside the masked block
-
-// Bitmap bytes of an inline usage map row (the row is 5 bytes longer).
-constexpr std::size_t inlineMapBitmapBytes(const Layout& layout) { return layout.pageSize == 2048 ? 128 : 64; }
-
-// Catalogue rows the builder always writes.
-constexpr std::uint32_t kDatabasesContainerId = 0x0F000002;
-constexpr std::uint32_t kRelationshipsContainerId = 0x0F000003;
-constexpr std::uint32_t kDatabasePropertiesId = 0x10000000;  // MSysDb
+// Catalogue rows the builder always writes (the container ids and MSysDb's
+// are in format.h).
 constexpr std::uint32_t kCatalogTableId = kCatalogTdefPage;  // MSysObjects' own row
 constexpr std::uint32_t kSystemObjectFlags = 0x80000000;
 constexpr std::uint32_t kFirstSyntheticId = 0x80000001;      // links and queries
@@ -50,7 +32,6 @@ constexpr std::uint8_t kCatalogOwnerFlags = 0x32;
 
 constexpr std::uint16_t kCatalogTextLength = 255;  // characters
 constexpr std::uint16_t kBinaryLength = 255;
-constexpr std::uint16_t kEndOfLongValueMaps = 0xFFFF;
 constexpr std::size_t kMaxRowsOnPage = kMaxRowsPerPage - 1;  // LVAL pages: fewer than 255 rows
 
 bool isFixedType(ColumnType type) {
@@ -264,7 +245,7 @@ class Builder {
 };
 
 MapSlot Builder::reserveMapRow() {
-  const std::size_t rowLength = kUsageMapOffsetBitmap + inlineMapBitmapBytes(layout_);
+  const std::size_t rowLength = kUsageMapOffsetBitmap + inlineUsageMapBitmapSize(layout_);
   if (mapPages_.empty() || !mapPages_.back().fits(rowLength)) {
     mapPages_.emplace_back(layout_, allocate(), 0);
   }
@@ -427,16 +408,7 @@ Status Builder::makeLocalTable(const LocalTableSpec& spec) {
 }
 
 Result<std::vector<std::byte>> Builder::encodeText(std::u16string_view text) {
-  std::vector<std::byte> out;
-  if (layout_.utf16Text) {
-    out.reserve(text.size() * 2);
-    for (char16_t c : text) appendU16(out, static_cast<std::uint16_t>(c));
-    return out;
-  }
-  auto encoded = codePage_.encode(text);
-  if (!encoded.ok()) return encoded.status();
-  for (char c : *encoded) out.push_back(static_cast<std::byte>(c));
-  return out;
+  return encodeStoredText(layout_, codePage_, text);
 }
 
 Result<std::vector<std::byte>> Builder::longValue(PageStore& store, std::span<const std::byte> data) {
@@ -721,7 +693,7 @@ Result<std::vector<std::byte>> Builder::tdefPage(const TableBuild& table) {
     appendU32(t, pointer(store.ownedMap));
     appendU32(t, pointer(store.freeMap));
   }
-  appendU16(t, kEndOfLongValueMaps);
+  appendU16(t, kEndOfColumnMaps);
 
   const std::size_t length = t.size();
   if (length > l.pageSize) return tableError(table, "its definition does not fit on one page");
@@ -757,7 +729,7 @@ std::vector<std::byte> Builder::headerPage() const {
 std::vector<std::byte> Builder::globalMapPage() const {
   // Access records the page's own number as its owner.
   DataPage page(layout_, kGlobalUsageMapPage, kGlobalUsageMapPage);
-  std::vector<std::byte> map(kUsageMapOffsetBitmap + inlineMapBitmapBytes(layout_));
+  std::vector<std::byte> map(kUsageMapOffsetBitmap + inlineUsageMapBitmapSize(layout_));
   putU8(map, 0, kUsageMapInline);
   for (std::size_t bit = 0; bit < (map.size() - kUsageMapOffsetBitmap) * 8; ++bit) {
     if (bit >= pageCount_) map[kUsageMapOffsetBitmap + bit / 8] |= static_cast<std::byte>(1U << (bit % 8));

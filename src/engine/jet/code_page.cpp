@@ -4,26 +4,96 @@
 #include <vector>
 
 #include "engine/errors.h"
+#include "engine/jet/byte_writer.h"
 #include "engine/unicode.h"
 
 namespace povezava::engine::jet {
 namespace {
 
-const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);  // NOLINT: iconv's own failure value
+constexpr char16_t kReplacement = 0xFFFD;
+constexpr char kFallbackCharset[] = "CP1252";
+constexpr char kUtf16[] = "UTF-16LE";
+
+std::string charsetOf(std::uint16_t codePage) { return "CP" + std::to_string(codePage); }
 
 }  // namespace
 
-CodePageEncoder::CodePageEncoder(std::uint16_t codePage)
-    : codePage_(codePage), handle_(iconv_open(("CP" + std::to_string(codePage)).c_str(), "UTF-16LE")) {}
+IconvHandle::~IconvHandle() { close(); }
 
-CodePageEncoder::~CodePageEncoder() {
-  if (handle_ != kNoConverter) iconv_close(handle_);
+bool IconvHandle::open(const std::string& to, const std::string& from) {
+  close();
+  handle_ = ::iconv_open(to.c_str(), from.c_str());
+  return valid();
 }
+
+void IconvHandle::close() {
+  if (valid()) ::iconv_close(handle_);
+  handle_ = kNoConverter;
+}
+
+bool IconvHandle::valid() const { return handle_ != kNoConverter; }
+
+void IconvHandle::resetState() const { ::iconv(handle_, nullptr, nullptr, nullptr, nullptr); }
+
+CodePageDecoder::CodePageDecoder(std::uint16_t codePage)
+    : charset_(codePage == 0 ? kFallbackCharset : charsetOf(codePage)) {
+  if (!handle_.open(kUtf16, charset_)) {
+    charset_ = kFallbackCharset;
+    handle_.open(kUtf16, charset_);
+  }
+}
+
+std::u16string CodePageDecoder::decode(std::span<const std::byte> bytes) const {
+  std::u16string out;
+  out.reserve(bytes.size());
+  bool ascii = true;
+  for (std::byte b : bytes) {
+    if (std::to_integer<std::uint8_t>(b) >= 0x80) ascii = false;
+    out.push_back(static_cast<char16_t>(std::to_integer<std::uint8_t>(b)));
+  }
+  if (ascii) return out;
+  out.clear();
+  if (!handle_.valid()) {
+    // No converter at all: keep ASCII, mark the rest.
+    for (std::byte b : bytes) {
+      const auto c = std::to_integer<std::uint8_t>(b);
+      out.push_back(c < 0x80 ? static_cast<char16_t>(c) : kReplacement);
+    }
+    return out;
+  }
+  // One byte at a time: single-byte code pages map each byte on its own, and
+  // an undefined byte then costs exactly one replacement character.
+  handle_.resetState();
+  for (std::byte b : bytes) {
+    char in = static_cast<char>(b);
+    char* inPtr = &in;
+    std::size_t inLeft = 1;
+    char buffer[8];
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    const std::size_t rc = ::iconv(handle_.get(), &inPtr, &inLeft, &outPtr, &outLeft);
+    const std::size_t produced = sizeof buffer - outLeft;
+    if (rc == static_cast<std::size_t>(-1) || produced < 2) {
+      handle_.resetState();
+      out.push_back(kReplacement);
+      continue;
+    }
+    for (std::size_t i = 0; i + 1 < produced; i += 2) {
+      out.push_back(static_cast<char16_t>(static_cast<std::uint8_t>(buffer[i]) |
+                                          (static_cast<std::uint8_t>(buffer[i + 1]) << 8)));
+    }
+  }
+  return out;
+}
+
+CodePageEncoder::CodePageEncoder(std::uint16_t codePage)
+    : codePage_(codePage), handle_(charsetOf(codePage), kUtf16) {}
 
 Result<std::string> CodePageEncoder::encode(std::u16string_view text) {
   const std::string codePage = "code page " + std::to_string(codePage_);
-  if (handle_ == kNoConverter) return errors::invalidArgument(codePage + " is not known to iconv");
-  iconv(handle_, nullptr, nullptr, nullptr, nullptr);  // a fresh conversion state
+  if (!handle_.valid()) return errors::invalidArgument(codePage + " is not known to iconv");
+  handle_.resetState();  // a fresh conversion state
 
   std::vector<char> in;
   in.reserve(text.size() * 2);
@@ -36,13 +106,27 @@ Result<std::string> CodePageEncoder::encode(std::u16string_view text) {
   std::size_t inLeft = in.size();
   char* outPtr = out.data();
   std::size_t outLeft = out.size();
-  if (iconv(handle_, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
+  if (::iconv(handle_.get(), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
     if (errno == E2BIG) return errors::invalidArgument(codePage + " is not a single-byte code page");
     const std::size_t at = (in.size() - inLeft) / 2;
     return errors::invalidArgument("'" + toUtf8(text.substr(at, 1)) + "' in '" + toUtf8(text) +
                                    "' has no character in " + codePage);
   }
   out.resize(out.size() - outLeft);
+  return out;
+}
+
+Result<std::vector<std::byte>> encodeStoredText(const Layout& layout, CodePageEncoder& encoder,
+                                                std::u16string_view text) {
+  std::vector<std::byte> out;
+  if (layout.utf16Text) {
+    out.reserve(text.size() * 2);
+    for (char16_t c : text) appendU16(out, static_cast<std::uint16_t>(c));
+    return out;
+  }
+  auto encoded = encoder.encode(text);
+  if (!encoded.ok()) return encoded.status();
+  for (char c : *encoded) out.push_back(static_cast<std::byte>(c));
   return out;
 }
 

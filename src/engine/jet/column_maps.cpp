@@ -3,33 +3,8 @@
 #include "engine/jet/page_view.h"
 
 namespace povezava::engine::jet {
-namespace {
-
-constexpr std::uint16_t kEndOfColumnMaps = 0xFFFF;
-constexpr std::size_t kColumnMapEntrySize = 10;
-
-// The definition's pages joined into one buffer (see table_definition.h).
-Result<std::vector<std::byte>> definitionBuffer(JetFile& file, std::uint32_t first) {
-  std::vector<std::byte> buffer;
-  std::uint32_t page = first;
-  for (std::uint32_t hops = 0; page != 0; ++hops) {
-    if (hops > file.pageCount()) return file.corrupt(first, "the table definition's pages loop");
-    auto p = file.page(page);
-    if (!p) return p.status();
-    const auto bytes = p->view().bytes();
-    if (p->view().u8(kOffsetPageType) != kPageTypeTdef) {
-      return file.corrupt(page, "a continuation of the table definition is not a tdef page");
-    }
-    buffer.insert(buffer.end(), bytes.begin() + (hops == 0 ? 0 : kTdefContinuationHeader), bytes.end());
-    page = p->view().u32(kOffsetNextTdefPage).value_or(0);
-  }
-  return buffer;
-}
-
-}  // namespace
-
 Result<std::vector<ColumnMaps>> readColumnMaps(JetFile& file, const TableDefinition& def) {
-  auto buffer = definitionBuffer(file, def.page);
+  auto buffer = collectDefinitionPages(file, def.page);
   if (!buffer) return buffer.status();
   const Layout& layout = file.layout();
   FieldReader in(PageView(*buffer), file.displayName(), def.page);

@@ -52,6 +52,7 @@ inline constexpr std::uint32_t kMinimumPageCount = 3;
 //     3C    2             code page of Jet 3 text
 //     3E    4             database key: 0 = pages not encoded
 //     42    20/40         database password (Jet 4: additionally masked, see below)
+//     6E    2             Jet 4 sort order (LCID); byte 71 the sort version
 //     72    8             Jet 4: creation date (double), masks the password
 //   299     2+2+2       ACE only: Office encryption info length, major, minor version
 
@@ -68,7 +69,10 @@ inline constexpr std::size_t kOffsetSortOrderJet3 = 0x3A;
 inline constexpr std::size_t kOffsetCodePage = 0x3C;
 inline constexpr std::size_t kOffsetDatabaseKey = 0x3E;
 inline constexpr std::size_t kOffsetPassword = 0x42;
+inline constexpr std::size_t kOffsetSortOrderJet4 = 0x6E;
 inline constexpr std::size_t kOffsetCreationDate = 0x72;
+// The LCID of the General sort order (page 0 and text column descriptors).
+inline constexpr std::uint16_t kSortOrderGeneral = 0x0409;
 inline constexpr std::size_t kOffsetAceEncryptionInfo = 0x299;
 
 // The header bytes the reader needs before it knows the page size; the
@@ -251,6 +255,15 @@ inline constexpr std::size_t kOffsetTdefLength = 0x08;     // first tdef page: l
 inline constexpr std::size_t kTdefContinuationHeader = 8;  // bytes skipped on continuation pages
 inline constexpr std::uint32_t kOwnerLval = 0x4C41564C;    // "LVAL" read as u32
 inline constexpr std::uint16_t kTdefJet3Signature = 0x4356; // "VC" at offset 2 of Jet 3 tdefs
+// Jet 4: a constant Access writes at tdef 0x0C and column descriptor 0x01;
+// readers ignore it.
+inline constexpr std::uint32_t kJet4TableMagic = 0x0659;
+inline constexpr std::size_t kOffsetTdefMagicJet4 = 0x0C;
+
+// The long-value column maps ending a tdef: entries of u16 column number,
+// u32 owned map, u32 free map, then column number 0xFFFF.
+inline constexpr std::size_t kColumnMapEntrySize = 10;
+inline constexpr std::uint16_t kEndOfColumnMaps = 0xFFFF;
 
 // Table types (tdef).
 inline constexpr std::uint8_t kTableTypeUser = 0x4E;    // 'N'
@@ -303,6 +316,12 @@ inline constexpr std::size_t kUsageMapOffsetBitmap = 5;
 inline constexpr std::size_t kUsageMapOffsetReferences = 1;
 inline constexpr std::size_t kUsageMapPageHeader = 4;  // 05 01 00 00
 
+// Bitmap bytes of an inline map as Access writes it (the row is 5 bytes
+// longer); readers take whatever the row holds.
+constexpr std::size_t inlineUsageMapBitmapSize(const Layout& layout) {
+  return layout.pageSize == 2048 ? 128 : 64;
+}
+
 // A reference-map entry that names a bitmap page.
 constexpr bool isUsedMapReference(std::uint32_t entry) {
   return entry != 0 && (entry & 0x80000000U) == 0;
@@ -335,6 +354,16 @@ inline constexpr std::uint8_t kColumnFlagFixed = 0x01;        // value lives in 
 inline constexpr std::uint8_t kColumnFlagNullable = 0x02;
 inline constexpr std::uint8_t kColumnFlagAutonumber = 0x04;
 inline constexpr std::uint8_t kColumnExtFlagCompressed = 0x01;  // text may use compression
+
+// Column descriptor fields outside Layout: text sort order (LCID), the Jet 3
+// code page of text columns, the Jet 4 magic (kJet4TableMagic) and a Jet 3
+// field that is always 01 00.
+inline constexpr std::size_t kColumnOffsetSortOrderJet3 = 0x09;
+inline constexpr std::size_t kColumnOffsetCodePageJet3 = 0x0B;
+inline constexpr std::size_t kColumnOffsetSortOrderJet4 = 0x0B;
+inline constexpr std::size_t kColumnOffsetMagicJet4 = 0x01;
+inline constexpr std::size_t kColumnOffsetConstantJet3 = 0x07;
+inline constexpr std::uint16_t kColumnConstantJet3 = 0x0001;
 
 // Long values (MEMO, OLE): a 12-byte header in the row.
 //
@@ -406,6 +435,9 @@ inline constexpr std::int16_t kObjectTypeRelationship = 8;
 inline constexpr std::u16string_view kTablesContainerName = u"Tables";
 inline constexpr std::uint32_t kContainersParentId = 0x0F000000;
 inline constexpr std::uint32_t kTablesContainerId = 0x0F000001;  // in every known file
+inline constexpr std::uint32_t kDatabasesContainerId = 0x0F000002;
+inline constexpr std::uint32_t kRelationshipsContainerId = 0x0F000003;
+inline constexpr std::uint32_t kDatabasePropertiesId = 0x10000000;  // MSysDb
 
 // Flags column.
 inline constexpr std::uint32_t kObjectFlagsSystem = 0x80000002;

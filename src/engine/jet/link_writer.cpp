@@ -41,19 +41,9 @@ Result<std::vector<std::byte>> encodeText(const Layout& layout, std::uint16_t co
     return errors::invalidArgument("a link of more than " + std::to_string(kMaxValueCharacters) +
                                    " characters");
   }
-  std::vector<std::byte> out;
-  if (layout.utf16Text) {
-    for (char16_t c : text) {
-      out.push_back(static_cast<std::byte>(c & 0xFF));
-      out.push_back(static_cast<std::byte>(c >> 8));
-    }
-    return out;
-  }
   // Never a substitute character: it would name another file.
-  auto bytes = encodeCodePage(text, codePage);
-  if (!bytes) return bytes.status();
-  for (char c : *bytes) out.push_back(static_cast<std::byte>(c));
-  return out;
+  CodePageEncoder encoder(codePage);
+  return encodeStoredText(layout, encoder, text);
 }
 
 // ---------------------------------------------------------------------------
@@ -78,16 +68,14 @@ std::vector<std::byte> longValueSlice(LongValueKind kind, std::span<const std::b
                                       std::uint32_t pointer) {
   std::vector<std::byte> out;
   const std::uint32_t header = static_cast<std::uint32_t>(data.size()) | static_cast<std::uint32_t>(kind);
-  for (std::uint32_t v : {header, pointer, 0U}) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::byte>((v >> (8 * i)) & 0xFF));
-  }
+  for (std::uint32_t v : {header, pointer, 0U}) appendU32(out, v);
   if (kind == LongValueKind::inlined) out.insert(out.end(), data.begin(), data.end());
   return out;
 }
 
 std::vector<std::byte> pointerBytes(std::uint32_t pointer) {
   std::vector<std::byte> out;
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::byte>((pointer >> (8 * i)) & 0xFF));
+  appendU32(out, pointer);
   return out;
 }
 

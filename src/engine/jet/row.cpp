@@ -1,38 +1,35 @@
 #include "engine/jet/row.h"
 
 #include <string>
+#include <utility>
 
 #include "engine/errors.h"
 
 namespace povezava::engine::jet {
 
-Result<Row> Row::parse(PageView bytes, const TableDefinition& def, const Layout& layout,
-                       std::string_view path, std::uint32_t page) {
-  Row row;
-  row.bytes_ = bytes;
-  row.layout_ = &layout;
-  row.path_ = path;
+Result<RowTrailer> readRowTrailer(PageView bytes, bool hasVariableSection, const Layout& layout,
+                                  std::string_view path, std::uint32_t page) {
   const auto corrupt = [path, page](const std::string& what) {
     return errors::corrupt(path, page, what);
   };
-  row.page_ = page;
+  RowTrailer trailer;
   const std::size_t length = bytes.size();
   const std::size_t countSize = layout.rowColumnCountSize;
   const auto count = countSize == 1 ? std::optional<std::uint16_t>(bytes.u8(0)) : bytes.u16(0);
   if (!count) return corrupt("a row is shorter than its column count");
-  row.columnCount_ = *count;
+  trailer.columnCount = *count;
   const std::size_t maskSize = (std::size_t{*count} + 7) / 8;
   if (countSize + maskSize > length) {
     return corrupt("a row's column count " + std::to_string(*count) + " does not fit its " +
                                   std::to_string(length) + " bytes");
   }
-  row.nullMask_ = *bytes.sub(length - maskSize, maskSize);
+  trailer.nullMask = *bytes.sub(length - maskSize, maskSize);
   const std::size_t trailerEnd = length - maskSize;  // the n field ends here
 
-  if (def.variableColumns == 0) {
+  if (!hasVariableSection) {
     // No variable section at all.
-    row.dataEnd_ = trailerEnd;
-    return row;
+    trailer.dataEnd = trailerEnd;
+    return trailer;
   }
   const std::size_t offsetSize = layout.rowVariableOffsetSize;
   if (trailerEnd < countSize + offsetSize) {
@@ -47,26 +44,40 @@ Result<Row> Row::parse(PageView bytes, const TableDefinition& def, const Layout&
     return corrupt("a row's " + std::to_string(n) +
                                   " variable offsets do not fit the row");
   }
-  row.offsetSize_ = offsetSize;
-  row.variableCount_ = n;
-  row.jumpsAt_ = nAt;
-  row.firstOffsetAt_ = nAt - jumps - offsetSize;  // off[0]
-  row.dataEnd_ = row.firstOffsetAt_ - n * offsetSize;  // the eod entry
-  // Real jump entries are the bytes nearest to n; a dummy FF takes the
+  const std::size_t firstOffsetAt = nAt - jumps - offsetSize;  // off[0]
+  trailer.dataEnd = firstOffsetAt - n * offsetSize;             // the eod entry
+  trailer.offsets.assign(n + 1, 0);
+  if (offsetSize == 2) {
+    for (std::size_t i = 0; i <= n; ++i) trailer.offsets[i] = bytes.u16(firstOffsetAt - 2 * i).value_or(0);
+    return trailer;
+  }
+  // Jet 3: real jump entries are the bytes nearest to n; a dummy FF takes the
   // farthest place when the variable data does not reach the last boundary.
-  row.realJumps_ = (row.dataEnd_ / 256 < jumps) ? jumps - 1 : jumps;
-  return row;
+  // Jump entry k (at nAt - 1 - k) names the first slot whose offset is past
+  // 256 (k + 1); they are consumed in order as the slots are walked.
+  const std::size_t realJumps = (trailer.dataEnd / 256 < jumps) ? jumps - 1 : jumps;
+  std::size_t used = 0;
+  for (std::size_t i = 0; i <= n; ++i) {
+    while (used < realJumps && bytes.u8(nAt - 1 - used).value_or(0) == i) ++used;
+    trailer.offsets[i] = bytes.u8(firstOffsetAt - i).value_or(0) + 256 * used;
+  }
+  return trailer;
 }
 
-std::size_t Row::offset(std::size_t i) const {
-  if (offsetSize_ == 2) return bytes_.u16(firstOffsetAt_ - 2 * i).value_or(0);
-  // Jump entry k names the first slot whose offset is past 256 (k + 1); they
-  // are consumed in order as the slots are walked.
-  std::size_t used = 0;
-  for (std::size_t slot = 0; slot <= i; ++slot) {
-    while (used < realJumps_ && bytes_.u8(jumpsAt_ - 1 - used).value_or(0) == slot) ++used;
-  }
-  return bytes_.u8(firstOffsetAt_ - i).value_or(0) + 256 * used;
+Result<Row> Row::parse(PageView bytes, const TableDefinition& def, const Layout& layout,
+                       std::string_view path, std::uint32_t page) {
+  auto trailer = readRowTrailer(bytes, def.variableColumns != 0, layout, path, page);
+  if (!trailer.ok()) return trailer.status();
+  Row row;
+  row.bytes_ = bytes;
+  row.layout_ = &layout;
+  row.path_ = path;
+  row.page_ = page;
+  row.columnCount_ = trailer->columnCount;
+  row.nullMask_ = trailer->nullMask;
+  row.dataEnd_ = trailer->dataEnd;
+  row.offsets_ = std::move(trailer->offsets);
+  return row;
 }
 
 bool Row::isNull(const ColumnDef& column) const {
@@ -86,9 +97,9 @@ Result<std::optional<PageView>> Row::value(const ColumnDef& column) const {
     }
     return std::optional<PageView>(*bytes_.sub(start, column.length));
   }
-  if (column.variableIndex >= variableCount_) return std::optional<PageView>();
-  const std::size_t start = offset(column.variableIndex);
-  const std::size_t end = offset(column.variableIndex + std::size_t{1});
+  if (column.variableIndex >= variableCount()) return std::optional<PageView>();
+  const std::size_t start = offsets_[column.variableIndex];
+  const std::size_t end = offsets_[column.variableIndex + std::size_t{1}];
   if (start < fixedStart || start > end || end > dataEnd_) {
     return errors::corrupt(path_, page_, "variable column " + std::to_string(column.variableIndex) +
                                      " spans " + std::to_string(start) + ".." + std::to_string(end) +

@@ -25,6 +25,24 @@
 
 namespace povezava::engine::jet {
 
+// What the end of a stored row says: the column count, the null mask and the
+// variable offsets. Views into the row's bytes.
+struct RowTrailer {
+  std::uint16_t columnCount = 0;
+  PageView nullMask;
+  // Where the trailer starts (without a variable section: the null mask).
+  std::size_t dataEnd = 0;
+  // off[0..n-1] and off[n] = eod, relative to the row start; empty for a row
+  // without a variable section. Not checked against each other or dataEnd.
+  std::vector<std::size_t> offsets;
+};
+
+// Reads the trailer of `bytes`, one row of this format. Corrupt, naming `path`
+// and `page`, when the count, null mask or offset table do not fit the row.
+[[nodiscard]] Result<RowTrailer> readRowTrailer(PageView bytes, bool hasVariableSection,
+                                                const Layout& layout, std::string_view path,
+                                                std::uint32_t page);
+
 class Row {
  public:
   // Splits `bytes` (one row of the table `def`). Corrupt, naming `path` and
@@ -35,7 +53,7 @@ class Row {
                                          std::uint32_t page);
 
   std::uint16_t columnCount() const { return columnCount_; }
-  std::size_t variableCount() const { return variableCount_; }
+  std::size_t variableCount() const { return offsets_.empty() ? 0 : offsets_.size() - 1; }
   bool isNull(const ColumnDef& column) const;
 
   // The column's bytes; nothing when NULL. Corrupt when a fixed value or a
@@ -49,15 +67,9 @@ class Row {
   std::uint32_t page_ = 0;
   std::uint16_t columnCount_ = 0;
   PageView nullMask_;
+  std::size_t dataEnd_ = 0;  // where the trailer starts
   // Start of variable slot i (i == n: the end of the variable data).
-  std::size_t offset(std::size_t i) const;
-
-  std::size_t dataEnd_ = 0;        // where the trailer starts
-  std::size_t variableCount_ = 0;  // n
-  std::size_t offsetSize_ = 0;
-  std::size_t firstOffsetAt_ = 0;  // off[0]
-  std::size_t jumpsAt_ = 0;        // Jet 3: jump[k] sits at jumpsAt_ - 1 - k
-  std::size_t realJumps_ = 0;      // Jet 3: jump entries in use (R)
+  std::vector<std::size_t> offsets_;
 };
 
 }  // namespace povezava::engine::jet

@@ -4,6 +4,7 @@
 
 #include "engine/errors.h"
 #include "engine/jet/byte_writer.h"
+#include "engine/jet/row.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -11,12 +12,6 @@ namespace {
 constexpr std::size_t kJet3CountSize = 1;
 constexpr std::size_t kJet4CountSize = 2;
 constexpr std::uint8_t kJet3DummyJump = 0xFF;
-
-std::uint8_t byteAt(std::span<const std::byte> row, std::size_t at) { return std::to_integer<std::uint8_t>(row[at]); }
-
-std::uint16_t u16At(std::span<const std::byte> row, std::size_t at) {
-  return static_cast<std::uint16_t>(byteAt(row, at) | (byteAt(row, at + 1) << 8));
-}
 
 // Variable offsets relative to the row start: off[0..n-1] and off[n] = eod.
 std::vector<std::size_t> variableOffsets(std::size_t countSize, const RowParts& parts) {
@@ -115,37 +110,6 @@ Status sliceRow(std::span<const std::byte> row, const std::vector<std::size_t>& 
   return Status::success();
 }
 
-// Reads off[0..n] (off[n] = eod) from the end of a row with an m-byte null
-// mask; `trailerStart` gets where the eod entry sits.
-Status jet3Offsets(std::span<const std::byte> row, std::size_t m, std::vector<std::size_t>& offsets,
-                   std::size_t& trailerStart, std::string_view path, std::uint32_t page) {
-  const std::size_t length = row.size();
-  const std::size_t n = byteAt(row, length - m - 1);
-  const std::size_t jumps = (length - 1) / 256;
-  // The low bytes of off[0..n] sit right before the jump bytes.
-  if (length < m + 2 + jumps + n + kJet3CountSize) return badRow(path, page, "is shorter than its offset table");
-  trailerStart = length - m - 2 - jumps - n;
-  const std::size_t realJumps = (trailerStart / 256 < jumps) ? jumps - 1 : jumps;
-  offsets.assign(n + 1, 0);
-  std::size_t used = 0;
-  for (std::size_t i = 0; i <= n; ++i) {
-    while (used < realJumps && byteAt(row, length - m - 2 - used) == i) ++used;
-    offsets[i] = byteAt(row, length - m - 2 - jumps - i) + 256 * used;
-  }
-  return Status::success();
-}
-
-Status jet4Offsets(std::span<const std::byte> row, std::size_t m, std::vector<std::size_t>& offsets,
-                   std::size_t& trailerStart, std::string_view path, std::uint32_t page) {
-  const std::size_t length = row.size();
-  const std::size_t n = u16At(row, length - m - 2);
-  if (length < m + 4 + 2 * n + kJet4CountSize) return badRow(path, page, "is shorter than its offset table");
-  trailerStart = length - m - 4 - 2 * n;
-  offsets.assign(n + 1, 0);
-  for (std::size_t i = 0; i <= n; ++i) offsets[i] = u16At(row, length - m - 4 - 2 * i);
-  return Status::success();
-}
-
 }  // namespace
 
 Status appendPackedRow(const Layout& layout, const RowParts& parts, std::vector<std::byte>& out) {
@@ -163,27 +127,18 @@ Status appendPackedRow(const Layout& layout, const RowParts& parts, std::vector<
 
 Result<RowParts> unpackRow(const Layout& layout, std::span<const std::byte> row, bool hasVariableSection,
                            std::string_view path, std::uint32_t page) {
-  const bool jet3 = layout.rowHasJumpTable;
+  auto trailer = readRowTrailer(PageView(row), hasVariableSection, layout, path, page);
+  if (!trailer.ok()) return trailer.status();
   const std::size_t countSize = layout.rowColumnCountSize;
-  const std::size_t length = row.size();
-  if (length < countSize) return badRow(path, page, "is shorter than its column count");
   RowParts parts;
   parts.hasVariableSection = hasVariableSection;
-  parts.columnCount = jet3 ? byteAt(row, 0) : u16At(row, 0);
-  const std::size_t m = nullMaskSize(parts.columnCount);
-  const std::size_t slotCountSize = hasVariableSection ? countSize : 0;
-  if (length < countSize + m + slotCountSize) return badRow(path, page, "is shorter than its null mask");
-  parts.nullMask = row.subspan(length - m, m);
+  parts.columnCount = trailer->columnCount;
+  parts.nullMask = trailer->nullMask.bytes();
   if (!hasVariableSection) {
-    parts.fixed = row.subspan(countSize, length - m - countSize);
+    parts.fixed = row.subspan(countSize, trailer->dataEnd - countSize);
     return parts;
   }
-  std::vector<std::size_t> offsets;
-  std::size_t trailerStart = 0;
-  Status read = jet3 ? jet3Offsets(row, m, offsets, trailerStart, path, page)
-                     : jet4Offsets(row, m, offsets, trailerStart, path, page);
-  if (!read.ok()) return read;
-  Status sliced = sliceRow(row, offsets, countSize, trailerStart, parts, path, page);
+  Status sliced = sliceRow(row, trailer->offsets, countSize, trailer->dataEnd, parts, path, page);
   if (!sliced.ok()) return sliced;
   return parts;
 }

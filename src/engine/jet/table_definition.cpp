@@ -4,11 +4,8 @@
 #include <unordered_set>
 
 namespace povezava::engine::jet {
-namespace {
 
-// The logical buffer of a definition: first page whole, then the continuation
-// pages without their 8-byte headers. Stops as soon as `tdef_len` bytes are in.
-Result<std::vector<std::byte>> collectPages(JetFile& file, std::uint32_t first) {
+Result<std::vector<std::byte>> collectDefinitionPages(JetFile& file, std::uint32_t first) {
   std::vector<std::byte> buffer;
   std::unordered_set<std::uint32_t> visited;
   std::uint32_t number = first;
@@ -46,8 +43,6 @@ Result<std::vector<std::byte>> collectPages(JetFile& file, std::uint32_t first) 
   return buffer;
 }
 
-}  // namespace
-
 const ColumnDef* TableDefinition::column(std::u16string_view name) const {
   for (const ColumnDef& c : columns) {
     if (c.name == name) return &c;
@@ -57,7 +52,7 @@ const ColumnDef* TableDefinition::column(std::u16string_view name) const {
 
 Result<TableDefinition> readTableDefinition(JetFile& file, std::uint32_t page,
                                             const TextDecoder& text) {
-  auto buffer = collectPages(file, page);
+  auto buffer = collectDefinitionPages(file, page);
   if (!buffer) return buffer.status();
   const Layout& layout = file.layout();
   FieldReader in(PageView(*buffer), file.displayName(), page);

@@ -57,6 +57,12 @@ struct TableDefinition {
   const ColumnDef* column(std::u16string_view name) const;
 };
 
+// The logical buffer of the definition that starts on `first`: the first page
+// whole, then the continuation pages without their 8-byte headers, cut to the
+// stated `tdef_len`. Corrupt when a page is not a tdef page, the chain loops,
+// or the length is impossible or not reached.
+[[nodiscard]] Result<std::vector<std::byte>> collectDefinitionPages(JetFile& file, std::uint32_t first);
+
 // Reads the definition that starts on `page`. Corrupt when the page is not a
 // tdef page, the chain of continuation pages loops or leaves the file, or a
 // count or length does not fit the buffer.

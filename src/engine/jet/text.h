@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/jet/code_page.h"
 #include "engine/jet/format.h"
 #include "engine/jet/page_view.h"
 
@@ -27,15 +28,10 @@ class TextDecoder {
   std::u16string decode(PageView bytes) const;
 
   // The iconv name of the code page in use ("CP1250"); empty for UTF-16 files.
-  const std::string& charset() const { return charset_; }
+  const std::string& charset() const;
 
  private:
-  std::u16string decodeCodePage(PageView bytes) const;
-
-  bool utf16_;
-  std::string charset_;
-  struct Converter;
-  std::unique_ptr<Converter> converter_;  // opened on first non-ASCII text
+  std::unique_ptr<CodePageDecoder> codePage_;  // none for UTF-16 files
 };
 
 // Jet 4 text, plain or compressed.
