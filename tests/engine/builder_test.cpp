@@ -76,45 +76,9 @@ class BuilderFormats : public ::testing::TestWithParam<Flavour> {
   TempDir dir_;
 };
 
-// mdb-export's CSV: fields separated by commas, text in double quotes (quotes
-// doubled inside), empty field = NULL. Quoted fields may hold line breaks.
+// A row of mdb-export's CSV (parseCsv); an empty field is NULL.
 using CsvRow = std::vector<std::string>;
-std::vector<CsvRow> parseCsv(const std::string& text) {
-  std::vector<CsvRow> rows;
-  CsvRow row;
-  std::string field;
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        field += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        field += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      row.push_back(field);
-      field.clear();
-    } else if (c == '\n') {
-      row.push_back(field);
-      rows.push_back(row);
-      row.clear();
-      field.clear();
-    } else {
-      field += c;
-    }
-  }
-  if (!field.empty() || !row.empty()) {
-    row.push_back(field);
-    rows.push_back(row);
-  }
-  return rows;
-}
+using povezava::testing::parseCsv;
 
 // The catalogue as mdb-export prints it: Name -> (Type, Database, Connect, ForeignName).
 std::map<std::string, std::tuple<std::string, std::string, std::string, std::string>> catalogueByName(

@@ -21,6 +21,7 @@ namespace {
 
 using povezava::testing::fixturesDir;
 using povezava::testing::haveProgram;
+using povezava::testing::parseCsv;
 using povezava::testing::runCommand;
 using povezava::testing::shellQuote;
 using testing::fixtureBytes;
@@ -67,40 +68,6 @@ std::vector<Listed> listTables(const std::string& relative) {
   }
   EXPECT_TRUE((*db)->close().ok());
   return out;
-}
-
-// Rows of a CSV text as mdb-export writes it: fields quoted with '"', quotes doubled.
-std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
-  std::vector<std::vector<std::string>> rows(1);
-  std::string field;
-  bool quoted = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        field += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        field += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      rows.back().push_back(field);
-      field.clear();
-    } else if (c == '\n') {
-      rows.back().push_back(field);
-      field.clear();
-      rows.emplace_back();
-    } else if (c != '\r') {
-      field += c;
-    }
-  }
-  if (!field.empty() || !rows.back().empty()) rows.back().push_back(field);
-  if (rows.back().empty()) rows.pop_back();
-  return rows;
 }
 
 std::vector<std::string> lines(const std::string& text) {

@@ -97,6 +97,39 @@ std::string shellQuote(const std::string& text) {
   return out + "'";
 }
 
+std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
+  std::vector<std::vector<std::string>> rows(1);
+  std::string field;
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        field += c;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      rows.back().push_back(field);
+      field.clear();
+    } else if (c == '\n') {
+      rows.back().push_back(field);
+      field.clear();
+      rows.emplace_back();
+    } else if (c != '\r') {
+      field += c;
+    }
+  }
+  if (!field.empty() || !rows.back().empty()) rows.back().push_back(field);
+  if (rows.back().empty()) rows.pop_back();
+  return rows;
+}
+
 bool haveProgram(const std::string& name) {
   int status = 0;
   runCommand("command -v " + shellQuote(name) + " >/dev/null 2>&1", &status);

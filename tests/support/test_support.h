@@ -50,6 +50,10 @@ std::string runCommand(const std::string& command, int* status = nullptr);
 // Quotes a text for a POSIX shell.
 std::string shellQuote(const std::string& text);
 
+// The rows of a CSV text as mdb-export writes it: fields quoted with '"',
+// quotes doubled inside, quoted fields may hold line breaks.
+std::vector<std::vector<std::string>> parseCsv(const std::string& text);
+
 // True when a program of that name is on the PATH.
 bool haveProgram(const std::string& name);
 
