@@ -65,6 +65,12 @@ class FileSystem {
   // Makes the creation or removal of entries in `folder` durable.
   [[nodiscard]] virtual Status syncFolder(const std::string& folder) = 0;
 
+  // sync() of every file and syncFolder() of every folder, one Status each,
+  // in the order given. A file system may run them side by side: a disk
+  // serves many syncs in about the time of one.
+  [[nodiscard]] virtual std::vector<Status> syncFiles(std::span<File* const> files);
+  [[nodiscard]] virtual std::vector<Status> syncFolders(std::span<const std::string> folders);
+
  protected:
   FileSystem() = default;
   FileSystem(const FileSystem&) = default;

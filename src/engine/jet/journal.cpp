@@ -46,6 +46,8 @@ Result<std::uint64_t> pageZeroSum(File& database, std::uint32_t pageSize) {
 
 }  // namespace
 
+std::uint64_t journalChecksum(std::span<const std::byte> bytes) { return fnv1a(bytes); }
+
 std::string journalPath(const std::string& databasePath) {
   return databasePath + ".povezava-journal";
 }
@@ -54,9 +56,8 @@ std::string folderOf(const std::string& path) {
   return std::filesystem::path(path).parent_path().string();
 }
 
-Status writeJournal(FileSystem& fs, File& database, std::uint32_t pageSize,
-                    std::span<const PageImage> oldPages) {
-  const std::string path = journalPath(database.path());
+Result<std::vector<std::byte>> encodeJournal(File& database, std::uint32_t pageSize,
+                                             std::span<const PageImage> oldPages) {
   auto size = database.size();
   if (!size.ok()) return size.status();
   auto zeroSum = pageZeroSum(database, pageSize);
@@ -75,6 +76,14 @@ Status writeJournal(FileSystem& fs, File& database, std::uint32_t pageSize,
     out.insert(out.end(), image.bytes.begin(), image.bytes.end());
   }
   putLittle(out, fnv1a(out), 8);
+  return out;
+}
+
+Status writeJournal(FileSystem& fs, File& database, std::uint32_t pageSize,
+                    std::span<const PageImage> oldPages) {
+  const std::string path = journalPath(database.path());
+  auto out = encodeJournal(database, pageSize, oldPages);
+  if (!out.ok()) return out.status();
 
   auto file = fs.open(path, OpenMode::createNew);
   if (!file.ok()) {
@@ -85,7 +94,7 @@ Status writeJournal(FileSystem& fs, File& database, std::uint32_t pageSize,
     }
     return file.status();
   }
-  Status s = (*file)->writeAt(0, out);
+  Status s = (*file)->writeAt(0, *out);
   if (s.ok()) s = (*file)->sync();
   file->reset();
   if (s.ok()) s = fs.syncFolder(folderOf(path));

@@ -45,6 +45,15 @@ std::string journalPath(const std::string& databasePath);
 // The folder that holds `path` ("" for the current folder).
 std::string folderOf(const std::string& path);
 
+// The 64-bit checksum the journal uses (FNV-1a).
+std::uint64_t journalChecksum(std::span<const std::byte> bytes);
+
+// The journal of `oldPages` for `database` (its size and page 0 as they are
+// now), as writeJournal() stores it. For writers that write and sync many
+// journals together.
+Result<std::vector<std::byte>> encodeJournal(File& database, std::uint32_t pageSize,
+                                             std::span<const PageImage> oldPages);
+
 // Writes the journal of `oldPages` for `database` (open read-write, locked)
 // and makes it durable. Fails with fileInUse when a journal already exists
 // (recover first), readOnly / notEnoughSpace / diskOrNetwork as the file
