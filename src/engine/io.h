@@ -28,6 +28,8 @@ class File {
   [[nodiscard]] virtual Status readAt(std::uint64_t offset, std::span<std::byte> out) = 0;
   // Writes all of `data` at `offset`.
   [[nodiscard]] virtual Status writeAt(std::uint64_t offset, std::span<const std::byte> data) = 0;
+  // Cuts the file to `size` bytes when it is longer (never grows it).
+  [[nodiscard]] virtual Status truncate(std::uint64_t size) = 0;
   // Makes everything written so far durable.
   [[nodiscard]] virtual Status sync() = 0;
   // Takes an exclusive advisory lock on one byte at `offset` (which may lie far

@@ -86,6 +86,14 @@ class PosixFile final : public File {
     return Status::success();
   }
 
+  Status truncate(std::uint64_t size) override {
+    auto now = this->size();
+    if (!now) return now.status();
+    if (*now <= size) return Status::success();
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) return errors::fromErrno(path_, errno);
+    return Status::success();
+  }
+
   Status sync() override {
     if (::fsync(fd_) != 0) return errors::fromErrno(path_, errno);
     return Status::success();

@@ -6,8 +6,9 @@
 // synced) once every new page is synced. Whoever next takes the database's
 // write lock and finds a complete journal writes the old images back: a crash
 // at any moment, a torn page included, leaves the old pages or the new ones.
-// An incomplete journal (a crash while it was being written) means the
-// database was not touched yet; it is removed.
+// Pages the change added at the end are cut off again. An incomplete journal
+// (a crash while it was being written) means the database was not touched
+// yet; it is removed.
 //
 //   OFFSET      SIZE       MEANING
 //   0           16         "povezava-journal" (magic)
@@ -33,6 +34,10 @@
 #include "engine/status.h"
 
 namespace povezava::engine::jet {
+
+// A journal holds at most this many pages (4 MiB); one claiming more is not
+// ours. A relink changes a handful, a batch of relinks of one file a few dozen.
+inline constexpr std::uint32_t kMaxJournalPages = 1024;
 
 struct PageImage {
   std::uint32_t page = 0;

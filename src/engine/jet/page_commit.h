@@ -44,9 +44,10 @@ struct PageWrite {
 Status commitPages(FileSystem& fs, JetFile& database, std::span<const PageWrite> writes);
 
 // Undoes a commit that failed after its journal was made durable: writes the
-// old images (as on disk) back, syncs, removes the journal. Success only
-// when all of that succeeded; otherwise the journal stays for the next writer.
+// old images (as on disk) back, cuts the file to its old size, syncs, removes
+// the journal. Success only when all of that succeeded; otherwise the journal
+// stays for the next writer.
 Status rollBackPages(FileSystem& fs, File& file, std::uint32_t pageSize,
-                     std::span<const PageImage> oldImages);
+                     std::span<const PageImage> oldImages, std::uint64_t oldSize);
 
 }  // namespace povezava::engine::jet

@@ -44,6 +44,14 @@ struct Held {
     return e;
   }
 
+  // Drops what is held from `size` on.
+  void cut(std::uint64_t size) {
+    std::erase_if(extents, [&](const Extent& x) { return x.offset >= size; });
+    for (Extent& x : extents) {
+      if (x.end() > size) x.bytes.resize(static_cast<std::size_t>(size - x.offset));
+    }
+  }
+
   void release() {
     writer.reset();  // closing it drops the locks
     locks.clear();
@@ -101,6 +109,10 @@ class HeldJournal final : public File {
   Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
     if (offset + data.size() > bytes_->size()) bytes_->resize(static_cast<std::size_t>(offset + data.size()));
     std::copy(data.begin(), data.end(), bytes_->begin() + static_cast<std::ptrdiff_t>(offset));
+    return Status::success();
+  }
+  Status truncate(std::uint64_t size) override {
+    if (size < bytes_->size()) bytes_->resize(static_cast<std::size_t>(size));
     return Status::success();
   }
   Status sync() override { return Status::success(); }
@@ -168,6 +180,14 @@ class HeldFile final : public File {
   Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
     if (!writable_) return errors::fromErrno(path(), EBADF);
     return state_->hold(held_, offset, data);
+  }
+  // Only what was written through the batch can be cut off again.
+  Status truncate(std::uint64_t size) override {
+    auto diskSize = disk_->size();
+    if (!diskSize) return diskSize.status();
+    if (size < *diskSize) return errors::notSupported("shortening " + path() + " while relinks are held");
+    held_->cut(size);
+    return Status::success();
   }
   // Held writes become durable in commit().
   Status sync() override { return Status::success(); }
@@ -452,7 +472,7 @@ std::vector<Status> WriteBatch::State::commit() {
   // back; failing that, its journal stays and the next open replays it.
   for (Commit& c : commits) {
     if (!c.status.ok() && c.pagesWritten) {
-      (void)rollBackPages(disk, *c.held->writer, c.held->pageSize, c.oldImages);
+      (void)rollBackPages(disk, *c.held->writer, c.held->pageSize, c.oldImages, c.held->diskSize);
     }
   }
 
