@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -67,11 +68,11 @@ class FileSystem {
   // Makes the creation or removal of entries in `folder` durable.
   [[nodiscard]] virtual Status syncFolder(const std::string& folder) = 0;
 
-  // sync() of every file and syncFolder() of every folder, one Status each,
-  // in the order given. A file system may run them side by side: a disk
-  // serves many syncs in about the time of one.
-  [[nodiscard]] virtual std::vector<Status> syncFiles(std::span<File* const> files);
-  [[nodiscard]] virtual std::vector<Status> syncFolders(std::span<const std::string> folders);
+  // Calls each(i) for every i below `count`, and returns when all are done.
+  // A file system may run the calls side by side (a disk serves many syncs,
+  // creations or removals in about the time of one): calls for different i
+  // must then not share anything but this file system.
+  virtual void sideBySide(std::size_t count, const std::function<void(std::size_t)>& each);
 
  protected:
   FileSystem() = default;

@@ -16,31 +16,10 @@
 namespace povezava::engine {
 namespace {
 
-// Syncs are waits on the disk, not work for the processor: up to this many
-// run side by side, and the disk serves them together.
-constexpr std::size_t kSyncThreads = 16;
-
-// Calls each(i) for i in [0, count), on up to kSyncThreads threads.
-template <typename Each>
-void sideBySide(std::size_t count, const Each& each) {
-  const std::size_t threads = std::min(count, kSyncThreads);
-  if (threads <= 1) {
-    for (std::size_t i = 0; i < count; ++i) each(i);
-    return;
-  }
-  std::atomic<std::size_t> next{0};
-  auto work = [&] {
-    for (std::size_t i = next++; i < count; i = next++) each(i);
-  };
-  std::vector<std::jthread> pool;
-  pool.reserve(threads - 1);
-  try {
-    for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(work);
-  } catch (const std::system_error&) {
-    // No more threads to be had: the ones running (this one at least) do the rest.
-  }
-  work();
-}
+// Syncs, creations and removals are waits on the disk, not work for the
+// processor: up to this many run side by side, and the disk serves them
+// together.
+constexpr std::size_t kSideBySide = 16;
 
 class PosixFile final : public File {
  public:
@@ -195,16 +174,24 @@ class PosixFileSystem final : public FileSystem {
     return Status::success();
   }
 
-  std::vector<Status> syncFiles(std::span<File* const> files) override {
-    std::vector<Status> results(files.size());
-    sideBySide(files.size(), [&](std::size_t i) { results[i] = files[i]->sync(); });
-    return results;
-  }
-
-  std::vector<Status> syncFolders(std::span<const std::string> folders) override {
-    std::vector<Status> results(folders.size());
-    sideBySide(folders.size(), [&](std::size_t i) { results[i] = syncFolder(folders[i]); });
-    return results;
+  void sideBySide(std::size_t count, const std::function<void(std::size_t)>& each) override {
+    const std::size_t threads = std::min(count, kSideBySide);
+    if (threads <= 1) {
+      FileSystem::sideBySide(count, each);
+      return;
+    }
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+      for (std::size_t i = next++; i < count; i = next++) each(i);
+    };
+    std::vector<std::jthread> pool;
+    pool.reserve(threads - 1);
+    try {
+      for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(work);
+    } catch (const std::system_error&) {
+      // No more threads to be had: the ones running (this one at least) do the rest.
+    }
+    work();
   }
 };
 

@@ -315,9 +315,13 @@ struct Commit {
   std::shared_ptr<Held> held;
   std::vector<PageImage> oldImages;  // as on the disk
   std::vector<PageImage> newImages;  // as they go to the disk, in the order first written
+  std::vector<std::byte> journalBytes;
   std::unique_ptr<File> journal;
   bool pagesWritten = false;
   Status status;
+
+  std::string journalPath() const { return jet::journalPath(held->path); }
+  std::string folder() const { return folderOf(journalPath()); }
 };
 
 // The pages a file's held writes touch, in the order first written.
@@ -332,7 +336,7 @@ std::vector<std::uint32_t> touchedPages(const Held& held) {
   return pages;
 }
 
-// Step 1 for one file: checks, page images, the journal written (not synced).
+// Step 1 for one file: the checks, the page images, the journal's bytes.
 // `folderNames`: what the file's folder holds now.
 Status prepare(FileSystem& fs, Commit& c, const Result<std::vector<std::string>>& folderNames) {
   Held& held = *c.held;
@@ -344,9 +348,8 @@ Status prepare(FileSystem& fs, Commit& c, const Result<std::vector<std::string>>
   if (*size != held.diskSize) return errors::fileInUse(held.path, kChangedMeanwhile);
 
   const std::uint64_t diskPages = held.diskSize / held.pageSize;
-  std::vector<std::uint32_t> pages = touchedPages(held);
   std::vector<std::uint32_t> added;
-  for (std::uint32_t page : pages) {
+  for (std::uint32_t page : touchedPages(held)) {
     if (page == kHeaderPage) return errors::invalidArgument("page 0 of " + held.path + " cannot be written");
     std::vector<std::byte> bytes(held.pageSize);
     if (Status s = readThrough(held, disk, std::uint64_t{page} * held.pageSize, bytes); !s.ok()) return s;
@@ -370,61 +373,58 @@ Status prepare(FileSystem& fs, Commit& c, const Result<std::vector<std::string>>
       return errors::invalidArgument("page " + std::to_string(added[i]) + " lies past the end of " + held.path);
     }
   }
-
   auto bytes = encodeJournal(disk, held.pageSize, c.oldImages);
   if (!bytes) return bytes.status();
-  const std::string path = journalPath(held.path);
+  c.journalBytes = std::move(*bytes);
+  return Status::success();
+}
+
+// Creates and writes a file's journal (not synced).
+Status createJournal(FileSystem& fs, Commit& c) {
+  const std::string path = c.journalPath();
   auto journal = fs.open(path, OpenMode::createNew);
   if (!journal) {
     auto there = fs.info(path);
-    if (there && there->exists) return errors::fileInUse(held.path, "an unfinished change left " + path);
+    if (there && there->exists) return errors::fileInUse(c.held->path, "an unfinished change left " + path);
     return journal.status();
   }
   c.journal = std::move(*journal);
-  if (Status s = c.journal->writeAt(0, *bytes); !s.ok()) return s;
-  return Status::success();
+  return c.journal->writeAt(0, c.journalBytes);
 }
 
 // Drops a journal that was never made durable: nothing in its file changed.
 void dropJournal(FileSystem& fs, Commit& c) {
   if (!c.journal) return;
   c.journal.reset();
-  const std::string path = journalPath(c.held->path);
-  if (fs.remove(path).ok()) (void)fs.syncFolder(folderOf(path));
+  if (fs.remove(c.journalPath()).ok()) (void)fs.syncFolder(c.folder());
 }
 
-// Syncs the folders of the commits still going, each folder once; a failed
-// folder fails its commits.
+// Runs `step` side by side for every commit still going; a failed step fails
+// its commit.
+template <typename Step>
+void eachGoing(FileSystem& fs, std::vector<Commit>& commits, const Step& step) {
+  std::vector<Commit*> going;
+  for (Commit& c : commits) {
+    if (c.status.ok()) going.push_back(&c);
+  }
+  fs.sideBySide(going.size(), [&](std::size_t i) { going[i]->status = step(*going[i]); });
+}
+
+// Syncs the journal folders of the commits still going, each folder once; a
+// failed folder fails its commits.
 void syncJournalFolders(FileSystem& fs, std::vector<Commit>& commits) {
   std::vector<std::string> folders;
   for (const Commit& c : commits) {
-    if (!c.status.ok()) continue;
-    const std::string folder = folderOf(journalPath(c.held->path));
-    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+    if (c.status.ok() && std::find(folders.begin(), folders.end(), c.folder()) == folders.end()) {
+      folders.push_back(c.folder());
+    }
   }
-  const std::vector<Status> results = fs.syncFolders(folders);
+  std::vector<Status> results(folders.size());
+  fs.sideBySide(folders.size(), [&](std::size_t i) { results[i] = fs.syncFolder(folders[i]); });
   for (Commit& c : commits) {
     if (!c.status.ok()) continue;
-    const auto at = std::find(folders.begin(), folders.end(), folderOf(journalPath(c.held->path)));
-    const Status& s = results[static_cast<std::size_t>(at - folders.begin())];
-    if (!s.ok()) c.status = s;
-  }
-}
-
-// Syncs one File of each commit still going (`which` picks it); a failed sync
-// fails its commit.
-template <typename Which>
-void syncEach(FileSystem& fs, std::vector<Commit>& commits, const Which& which) {
-  std::vector<File*> files;
-  std::vector<Commit*> owners;
-  for (Commit& c : commits) {
-    if (!c.status.ok()) continue;
-    files.push_back(which(c));
-    owners.push_back(&c);
-  }
-  const std::vector<Status> results = fs.syncFiles(files);
-  for (std::size_t i = 0; i < owners.size(); ++i) {
-    if (!results[i].ok()) owners[i]->status = results[i];
+    const auto at = std::find(folders.begin(), folders.end(), c.folder());
+    if (const Status& s = results[static_cast<std::size_t>(at - folders.begin())]; !s.ok()) c.status = s;
   }
 }
 
@@ -432,9 +432,9 @@ void syncEach(FileSystem& fs, std::vector<Commit>& commits, const Which& which) 
 
 std::vector<Status> WriteBatch::State::commit() {
   std::vector<Commit> commits;
-  for (const auto& held : written) commits.push_back({held, {}, {}, {}, false, {}});
+  for (const auto& held : written) commits.push_back({held, {}, {}, {}, {}, false, {}});
 
-  // 1. Journals written.
+  // 1. Journals written, each folder listed once for the lock-file check.
   std::map<std::string, Result<std::vector<std::string>>> folders;
   for (Commit& c : commits) {
     std::string folder = folderOf(c.held->path);
@@ -442,14 +442,18 @@ std::vector<Status> WriteBatch::State::commit() {
     auto listed = folders.find(folder);
     if (listed == folders.end()) listed = folders.emplace(folder, disk.list(folder)).first;
     c.status = prepare(disk, c, listed->second);
-    if (!c.status.ok()) dropJournal(disk, c);
   }
+  eachGoing(disk, commits, [&](Commit& c) { return createJournal(disk, c); });
   // 2. Journals durable: the files, then their folders.
-  syncEach(disk, commits, [](Commit& c) { return c.journal.get(); });
+  eachGoing(disk, commits, [](Commit& c) { return c.journal->sync(); });
   syncJournalFolders(disk, commits);
   for (Commit& c : commits) {
-    if (!c.status.ok()) dropJournal(disk, c);
-    else c.journal.reset();
+    c.journalBytes = {};
+    if (!c.status.ok()) {
+      dropJournal(disk, c);
+    } else {
+      c.journal.reset();
+    }
   }
   // 3. New pages written.
   for (Commit& c : commits) {
@@ -461,11 +465,9 @@ std::vector<Status> WriteBatch::State::commit() {
     }
   }
   // 4. New pages durable.
-  syncEach(disk, commits, [](Commit& c) { return c.held->writer.get(); });
+  eachGoing(disk, commits, [](Commit& c) { return c.held->writer->sync(); });
   // 5. Journals gone, durably.
-  for (Commit& c : commits) {
-    if (c.status.ok()) c.status = disk.remove(journalPath(c.held->path));
-  }
+  eachGoing(disk, commits, [&](Commit& c) { return disk.remove(c.journalPath()); });
   syncJournalFolders(disk, commits);
 
   // A file that failed after its journal became durable gets its old pages
