@@ -314,7 +314,7 @@ namespace {
 struct Commit {
   std::shared_ptr<Held> held;
   std::vector<PageImage> oldImages;  // as on the disk
-  std::vector<PageImage> newImages;  // as they go to the disk, in the order first written
+  std::vector<PageImage> newImages;  // as they go to the disk: pages added, then the rest as first written
   std::vector<std::byte> journalBytes;
   std::unique_ptr<File> journal;
   bool pagesWritten = false;
@@ -366,7 +366,11 @@ Status prepare(FileSystem& fs, Commit& c, const Result<std::vector<std::string>>
     }
     c.oldImages.push_back(std::move(old));
   }
-  // Pages added at the end follow each other without a gap.
+  // Pages added at the end go first: only pages already there point at them,
+  // so a reader never meets a pointer to a page not yet written.
+  std::stable_partition(c.newImages.begin(), c.newImages.end(),
+                        [&](const PageImage& image) { return image.page >= diskPages; });
+  // They follow each other without a gap.
   std::sort(added.begin(), added.end());
   for (std::size_t i = 0; i < added.size(); ++i) {
     if (added[i] != diskPages + i) {
