@@ -2,17 +2,21 @@
 // poking little-endian fields into a copy to damage it.
 #pragma once
 
-#include <cctype>
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/io.h"
+#include "engine/jet/catalog.h"
 #include "engine/jet/data_page.h"
 #include "engine/jet/jet_database.h"
 #include "engine/memory_file.h"
+#include "engine/unicode.h"
 #include "support/test_support.h"
 
 namespace povezava::engine::jet::testing {
@@ -23,11 +27,12 @@ inline std::vector<std::byte> fixtureBytes(const std::string& relative) {
 
 // A test name made from a fixture's relative path.
 inline std::string fixtureTestName(const ::testing::TestParamInfo<const char*>& param) {
-  std::string name = param.param;
-  for (char& c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  }
-  return name;
+  return povezava::testing::testNameOf(param.param);
+}
+
+// "Jet3" or "Jet4", for tests run over both.
+inline std::string versionTestName(const ::testing::TestParamInfo<Version>& param) {
+  return param.param == Version::jet3 ? "Jet3" : "Jet4";
 }
 
 inline Result<std::shared_ptr<JetDatabase>> openBytes(std::vector<std::byte> bytes,
@@ -110,6 +115,79 @@ inline std::vector<std::byte> concat(std::initializer_list<std::vector<std::byte
 
 inline std::vector<std::byte> repeated(std::size_t count, char c) {
   return std::vector<std::byte>(count, static_cast<std::byte>(c));
+}
+
+// A file on disk opened with the engine's reader, and its catalogue.
+struct OpenedCatalog {
+  std::unique_ptr<JetFile> file;
+  std::optional<Catalog> catalog;  // empty when something did not open (the test has failed)
+};
+
+inline OpenedCatalog openCatalog(const std::filesystem::path& path, OpenMode mode = OpenMode::readOnly) {
+  OpenedCatalog out;
+  auto raw = posixFileSystem().open(path.string(), mode);
+  EXPECT_TRUE(raw.ok()) << raw.status().toString();
+  if (!raw.ok()) return out;
+  auto file = JetFile::open(std::move(*raw), path.string());
+  EXPECT_TRUE(file.ok()) << file.status().toString();
+  if (!file.ok()) return out;
+  out.file = std::move(*file);
+  auto catalog = Catalog::open(*out.file);
+  EXPECT_TRUE(catalog.ok()) << catalog.status().toString();
+  if (catalog.ok()) out.catalog.emplace(std::move(*catalog));
+  return out;
+}
+
+// The catalogue's tables of a file on disk (empty after a test failure).
+inline std::vector<CatalogTable> catalogTables(const std::filesystem::path& path) {
+  OpenedCatalog opened = openCatalog(path);
+  if (!opened.catalog) return {};
+  auto tables = opened.catalog->tables();
+  EXPECT_TRUE(tables.ok()) << tables.status().toString();
+  return tables.ok() ? *tables : std::vector<CatalogTable>{};
+}
+
+// The table of that name, or nullptr.
+inline const CatalogTable* findTable(const std::vector<CatalogTable>& tables, std::u16string_view name) {
+  const auto it = std::find_if(tables.begin(), tables.end(), [&](const CatalogTable& t) { return t.name == name; });
+  return it == tables.end() ? nullptr : &*it;
+}
+
+// One entry of the engine's table-definition collection.
+struct Listed {
+  std::string name;
+  std::string kind;
+  std::string connect;  // the error's text when it cannot be read (the test has failed)
+  bool system = false;
+
+  std::string line() const { return name + "|" + kind + "|" + connect; }
+};
+
+// The engine's table-definition collection of a file, in catalogue order.
+inline std::vector<Listed> listTables(const std::filesystem::path& path) {
+  std::vector<Listed> out;
+  auto db = dbEngine().openDatabase(fromUtf8(path.string()));
+  EXPECT_TRUE(db.ok()) << path.string() << ": " << db.status().toString();
+  if (!db.ok()) return out;
+  auto tables = (*db)->tableDefs();
+  EXPECT_TRUE(tables.ok()) << path.string() << ": " << tables.status().toString();
+  if (!tables.ok()) return out;
+  for (std::size_t i = 0; i < (*tables)->count(); ++i) {
+    const auto t = (*tables)->at(i);
+    auto link = t->connect();
+    EXPECT_TRUE(link.ok()) << path.string() << ": " << link.status().toString();
+    out.push_back({toUtf8(t->name()), std::string(kindName(t->kind())),
+                   link.ok() ? toUtf8(*link) : link.status().toString(), t->isSystem()});
+  }
+  EXPECT_TRUE((*db)->close().ok());
+  return out;
+}
+
+// The same as "name|kind|connect" lines.
+inline std::vector<std::string> listingLines(const std::filesystem::path& path) {
+  std::vector<std::string> out;
+  for (const Listed& t : listTables(path)) out.push_back(t.line());
+  return out;
 }
 
 // Where a table's catalogue row lies in an unencoded file's bytes.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/errors.h"
+#include "jet_test_util.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -36,11 +37,7 @@ TableDefinition table() {
   return def;
 }
 
-std::vector<std::byte> bytesOf(std::initializer_list<int> values) {
-  std::vector<std::byte> out;
-  for (int v : values) out.push_back(static_cast<std::byte>(v));
-  return out;
-}
+using testing::bytesOf;
 
 void append(std::vector<std::byte>& out, std::size_t count, char c) {
   out.insert(out.end(), count, static_cast<std::byte>(c));

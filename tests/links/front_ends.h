@@ -36,10 +36,7 @@ inline bool prepareFrontEnds(const FrontEndSet& set, const povezava::testing::Te
   namespace jet = engine::jet;
   if (set.fixtures != nullptr) {
     if (povezava::testing::fixturesDir().empty()) return false;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(povezava::testing::fixturesDir() / set.fixtures)) {
-      dir.copy(entry.path());
-    }
+    dir.copyFiles(povezava::testing::fixturesDir() / set.fixtures);
     return true;
   }
   auto build = [&](const std::string& stem, const jet::DatabaseSpec& spec) {

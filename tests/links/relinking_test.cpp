@@ -12,6 +12,7 @@
 #include "front_ends.h"
 #include "links/startup.h"
 #include "links/inspection.h"
+#include "support/databases.h"
 
 namespace povezava::links {
 namespace {
@@ -129,15 +130,7 @@ class RelinkingFiles : public ::testing::TestWithParam<testing::FrontEndSet> {
   }
   // The link string a fresh open of the front-end reads for a table.
   std::u16string storedLink(const std::string& stem, std::u16string_view table) const {
-    auto db = engine::dbEngine().openDatabase(engine::fromUtf8(file(stem)));
-    if (!db.ok()) return u"<" + engine::fromUtf8(db.status().toString()) + u">";
-    auto defs = (*db)->tableDefs();
-    if (!defs.ok()) return u"<no catalogue>";
-    auto t = (*defs)->item(table);
-    if (!t.ok()) return u"<no table>";
-    auto link = (*t)->connect();
-    (void)(*db)->close();
-    return link.ok() ? *link : u"<unreadable>";
+    return povezava::testing::storedConnect(file(stem), table);
   }
   std::filesystem::path backEndPath(const std::string& stem) const {
     return dir_.path() / (stem + ".MDB");
@@ -181,8 +174,7 @@ TEST_P(RelinkingFiles, FolderLocationRelinksAllThreeBesideTheFrontEnd) {
 
   if (!povezava::testing::haveProgram("mdb-export")) return;
   int status = 0;
-  const std::string catalogue = povezava::testing::runCommand(
-      "mdb-export " + povezava::testing::shellQuote(file("TQ")) + " MSysObjects 2>&1", &status);
+  const std::string catalogue = povezava::testing::mdbExport(file("TQ"), "MSysObjects", &status);
   ASSERT_EQ(status, 0) << catalogue;
   EXPECT_NE(catalogue.find(dir_.path().string() + "\\querno.MDB"), std::string::npos) << catalogue;
   EXPECT_EQ(catalogue.find("C:\\APP"), std::string::npos) << catalogue;

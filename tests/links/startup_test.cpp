@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -259,13 +260,11 @@ class StartupInFolder : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(testing::prepareFrontEnds(testing::kFrontEndSets[4], dir_));  // built Jet 4
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.path());
+    here_.emplace(dir_.path());
   }
-  void TearDown() override { std::filesystem::current_path(previous_); }
 
   povezava::testing::TempDir dir_;
-  std::filesystem::path previous_;
+  std::optional<povezava::testing::CurrentFolder> here_;
   WindowState state_;
   WindowTexts texts_;
 };

@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace povezava::testing {
@@ -35,6 +37,8 @@ class TempDir {
   // Copies a file into the folder (writable, whatever the source's mode) and
   // returns the copy's path.
   std::filesystem::path copy(const std::filesystem::path& from, const std::string& as = {}) const;
+  // Copies every file of a folder (a fixture set) into this one.
+  void copyFiles(const std::filesystem::path& folder) const;
 
  private:
   std::filesystem::path path_;
@@ -54,7 +58,50 @@ std::string shellQuote(const std::string& text);
 // quotes doubled inside, quoted fields may hold line breaks.
 std::vector<std::vector<std::string>> parseCsv(const std::string& text);
 
+// The rows after the header line of such a text, each as column name ->
+// field; a row with another number of fields than the header fails the test.
+std::vector<std::map<std::string, std::string>> csvRecords(const std::string& text);
+
 // True when a program of that name is on the PATH.
 bool haveProgram(const std::string& name);
+
+// The lines of a text, without their line ends.
+std::vector<std::string> lines(const std::string& text);
+
+// A test name (letters, digits and '_') made from any text.
+std::string testNameOf(std::string_view text);
+
+// Makes `folder` the current folder until the object goes away.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::filesystem::path& folder);
+  ~CurrentFolder();
+  CurrentFolder(const CurrentFolder&) = delete;
+  CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
+
+// mdbtools, the second reader. `program` may carry options and a variable
+// before it ("MDB_JET3_CHARSET=CP1250 mdb-export -b strip"); `arguments` go
+// after the file name. Returns what it prints, its errors included.
+std::string runMdbTool(const std::string& program, const std::filesystem::path& file,
+                       const std::string& arguments = {}, int* status = nullptr);
+
+// mdb-export of one table.
+std::string mdbExport(const std::filesystem::path& file, const std::string& table, int* status = nullptr);
+
+// Succeeds when mdb-export reads the catalogue (MSysObjects) of `file` and
+// its text contains `text`.
+::testing::AssertionResult mdbCatalogueHas(const std::filesystem::path& file, const std::string& text);
+
+// Skips the current test when mdbtools is missing.
+#define POVEZAVA_REQUIRE_MDBTOOLS()                                                       \
+  do {                                                                                    \
+    if (!::povezava::testing::haveProgram("mdb-export"))                                  \
+      GTEST_SKIP() << "mdbtools is not installed (Debian package mdbtools), so the "      \
+                      "second reader cannot check the files";                            \
+  } while (0)
 
 }  // namespace povezava::testing
