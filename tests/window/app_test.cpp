@@ -18,6 +18,7 @@
 #include "engine/jet/sample_databases.h"
 #include "engine/unicode.h"
 #include "links/fake_engine.h"
+#include "support/databases.h"
 #include "support/test_support.h"
 #include "window_harness.h"
 
@@ -122,27 +123,7 @@ TEST(AfterLoad, ASuccessfulLoadShowsTheWindowAndSaysNothing) {
 // Database column as mdbtools exports it).
 std::map<std::string, std::string> mdbtoolsLinks(const fs::path& file) {
   std::map<std::string, std::string> links;
-  std::istringstream csv(runCommand("mdb-export -b strip " + shellQuote(file.string()) + " MSysObjects"));
-  std::string line;
-  std::vector<std::string> header;
-  while (std::getline(csv, line)) {
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (char c : line) {
-      if (c == '"') {
-        quoted = !quoted;
-      } else if (c == ',' && !quoted) {
-        fields.emplace_back();
-      } else {
-        fields.back() += c;
-      }
-    }
-    if (header.empty()) {
-      header = fields;
-      continue;
-    }
-    std::map<std::string, std::string> row;
-    for (std::size_t i = 0; i < header.size() && i < fields.size(); ++i) row[header[i]] = fields[i];
+  for (auto& row : povezava::testing::csvRecords(povezava::testing::runMdbTool("mdb-export -b strip", file, "MSysObjects"))) {
     if (row["Name"] == "PARTNER" || row["Name"] == "KONTI" || row["Name"] == "NALOGI") {
       links[row["Name"]] = row["Database"];
     }
@@ -246,7 +227,7 @@ const EndToEndRow kEndToEndRows[] = {
 class EndToEnd : public ::testing::TestWithParam<EndToEndRow> {
  protected:
   void SetUp() override {
-    if (!haveProgram("mdb-export")) GTEST_SKIP() << "mdbtools is not installed";
+    POVEZAVA_REQUIRE_MDBTOOLS();
     const fs::path dir = dir_.path();
     // The program's own folder, with back-ends beside it for the rows that
     // relink to App.Path.
@@ -265,26 +246,14 @@ class EndToEnd : public ::testing::TestWithParam<EndToEndRow> {
 
   // PARTNER.MDB and QUERNO.MDB in `folder`.
   static void build(const fs::path& folder, engine::jet::Version version) {
-    fs::create_directories(folder);
-    const engine::Status partner = engine::jet::buildDatabase((folder / "PARTNER.MDB").string(),
-                                                              engine::jet::partnerBackEndSpec(version, codePage(version)));
-    ASSERT_TRUE(partner.ok()) << partner.toString();
-    const engine::Status querno = engine::jet::buildDatabase((folder / "QUERNO.MDB").string(),
-                                                             engine::jet::quernoBackEndSpec(version, codePage(version)));
-    ASSERT_TRUE(querno.ok()) << querno.toString();
+    povezava::testing::buildBackEnds(folder, version, codePage(version));
   }
 
   // A front-end TQ.mdb in `folder`, linked to C:\OLD.
   static fs::path buildFrontEnd(const fs::path& folder, engine::jet::Version version) {
-    fs::create_directories(folder);
-    engine::jet::FrontEndOptions options;
-    options.version = version;
-    options.codePage = codePage(version);
-    options.partnerDatabase = u"C:\\OLD\\PARTNER.MDB";
-    options.quernoDatabase = u"C:\\OLD\\QUERNO.MDB";
-    const fs::path file = folder / "TQ.mdb";
-    EXPECT_TRUE(engine::jet::buildDatabase(file.string(), engine::jet::frontEndSpec(options)).ok());
-    return file;
+    povezava::testing::buildFrontEnd(folder / "TQ.mdb", u"C:\\OLD\\PARTNER.MDB", u"C:\\OLD\\QUERNO.MDB", {}, version,
+                                     codePage(version));
+    return folder / "TQ.mdb";
   }
 
   void expectLinks(const fs::path& frontEnd, const std::string& partner, const std::string& codeTables) {

@@ -2,13 +2,13 @@
 // real engine: what inspection shows, and what relinking does to the file.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <filesystem>
 #include <ostream>
 #include <string>
 #include <string_view>
 
 #include "engine/engine.h"
+#include "support/databases.h"
 #include "support/test_support.h"
 #include "window_harness.h"
 
@@ -36,8 +36,7 @@ class Fixtures : public ::testing::TestWithParam<Format> {
  protected:
   void SetUp() override {
     POVEZAVA_REQUIRE_FIXTURES();
-    const auto folder = fixturesDir() / GetParam().folder;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) dir_.copy(entry.path());
+    dir_.copyFiles(fixturesDir() / GetParam().folder);
   }
   std::filesystem::path frontEnd(const std::string& stem) const {
     return dir_.path() / (stem + GetParam().frontEndExtension);
@@ -87,11 +86,11 @@ TEST_P(Fixtures, ALocalPartnerShowsWhatTheEngineGivesAsItsLinkString) {
 }
 
 TEST_P(Fixtures, TheDefaultNameIsLookedUpInTheCurrentFolderWithoutRegardToCase) {
-  const QString before = QDir::currentPath();
-  ASSERT_TRUE(QDir::setCurrent(qpath(dir_.path())));
   Harness h(engine::dbEngine(), appPath_);
-  const engine::Status loaded = h.window->formLoad();
-  QDir::setCurrent(before);
+  const engine::Status loaded = [&] {
+    const povezava::testing::CurrentFolder here(dir_.path());
+    return h.window->formLoad();
+  }();
   if (std::string_view(GetParam().frontEndExtension) == ".accdb") {
     EXPECT_EQ(loaded.number(), engine::kErrFileNotFound);  // "TQ.mdB" names an .mdb
     return;
@@ -115,14 +114,7 @@ TEST_P(Fixtures, RelinkingPointsTheThreeTablesAtTheBackEndsBesideTheFrontEnd) {
   h.click("Command1");
   EXPECT_FALSE(h.window->isVisible());
 
-  auto reopened = engine::dbEngine().openDatabase(tq.u16string());
-  ASSERT_TRUE(reopened.ok()) << reopened.status().toString();
-  auto defs = (*reopened)->tableDefs();
-  ASSERT_TRUE(defs.ok());
-  const auto linkOf = [&](std::u16string_view name) {
-    auto table = (*defs)->item(name);
-    return table.ok() ? (*table)->connect().value() : std::u16string(u"<missing>");
-  };
+  const auto linkOf = [&](std::u16string_view name) { return povezava::testing::storedConnect(tq, name); };
   EXPECT_EQ(h.window->exitStatus(), 0);
   EXPECT_TRUE(h.boxes.texts.isEmpty()) << h.boxes.texts.join('\n').toStdString();
   EXPECT_TRUE(h.errors.str().empty()) << h.errors.str();
@@ -132,7 +124,6 @@ TEST_P(Fixtures, RelinkingPointsTheThreeTablesAtTheBackEndsBesideTheFrontEnd) {
   // The other link of the front-end is left alone.
   EXPECT_NE(before, readFile(tq));
   EXPECT_TRUE(QString::fromStdU16String(linkOf(u"OTHER")).startsWith(QStringLiteral(";DATABASE=C:\\ELSEWHERE\\OTHER.")));
-  (void)(*reopened)->close();
 }
 
 TEST_P(Fixtures, AMissingBackEndIsListedAndLeavesItsTableAsItWas) {
@@ -152,15 +143,8 @@ TEST_P(Fixtures, AMissingBackEndIsListedAndLeavesItsTableAsItWas) {
       << h.boxes.texts[0].toStdString();
   EXPECT_FALSE(h.boxes.texts[0].contains(QStringLiteral("KONTI")));
 
-  auto reopened = engine::dbEngine().openDatabase(tq.u16string());
-  ASSERT_TRUE(reopened.ok()) << reopened.status().toString();
-  auto partner = (*reopened)->tableDefs().value()->item(u"PARTNER");
-  ASSERT_TRUE(partner.ok());
-  EXPECT_EQ(QString::fromStdU16String((*partner)->connect().value()), storedLink(GetParam().partner));
-  auto konti = (*reopened)->tableDefs().value()->item(u"KONTI");
-  ASSERT_TRUE(konti.ok());
-  EXPECT_EQ((*konti)->connect().value(), u";DATABASE=" + (dir_.path() / GetParam().querno).u16string());
-  (void)(*reopened)->close();
+  EXPECT_EQ(QString::fromStdU16String(povezava::testing::storedConnect(tq, u"PARTNER")), storedLink(GetParam().partner));
+  EXPECT_EQ(povezava::testing::storedConnect(tq, u"KONTI"), u";DATABASE=" + (dir_.path() / GetParam().querno).u16string());
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, Fixtures,
