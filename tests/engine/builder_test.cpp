@@ -232,13 +232,12 @@ TEST_P(BuilderFormats, DatabasePathsStayInTheRowUpToTheLimitAndGoToLvalPagesBeyo
   const auto path = build(spec);
   OpenedCatalog opened = openCatalog(path);
   ASSERT_TRUE(opened.catalog);
-  auto tables = opened.catalog->tables();
-  ASSERT_TRUE(tables.ok()) << tables.status().toString();
+  const auto tables = opened.tables();
   const auto databasePages = longValueColumnPages(*opened.file, kCatalogTdefPage, kCatalogColumnNumberDatabase);
 
   for (const auto& c : cases) {
     SCOPED_TRACE(utf8(c.name));
-    const CatalogTable* table = findTable(*tables, c.name);
+    const CatalogTable* table = findTable(tables, c.name);
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->database, pathOf(c.chars));
     const auto slice = databaseSlice(opened, *table);
@@ -303,9 +302,8 @@ TEST_P(BuilderFormats, BigTableIsStreamedAndListedByAReferenceMap) {
 
   OpenedCatalog opened = openCatalog(path);
   ASSERT_TRUE(opened.catalog);
-  auto tables = opened.catalog->tables();
-  ASSERT_TRUE(tables.ok());
-  const CatalogTable* bulk = findTable(*tables, u"PODATKI");
+  const auto tables = opened.tables();
+  const CatalogTable* bulk = findTable(tables, u"PODATKI");
   ASSERT_NE(bulk, nullptr);
   auto def = readTableDefinition(*opened.file, bulk->id, opened.catalog->text());
   ASSERT_TRUE(def.ok());
@@ -337,9 +335,8 @@ TEST_P(BuilderFormats, LastCataloguePageIsFilledToTheFreeSpaceAsked) {
     auto pages = readUsageMap(*opened.file, opened.catalog->definition().ownedMap);
     ASSERT_TRUE(pages.ok());
     ASSERT_EQ(pages->size(), 2u) << "the page break starts a second catalogue page";
-    auto tables = opened.catalog->tables();
-    ASSERT_TRUE(tables.ok());
-    for (const auto& t : *tables) {
+    const auto tables = opened.tables();
+    for (const auto& t : tables) {
       if (t.name == u"KONTI") {
         EXPECT_EQ(t.address.dataPage, pages->back());
       }
@@ -364,10 +361,9 @@ TEST_P(BuilderFormats, DeletedAndOverflowCatalogueRowsAreStoredAsJetLeavesThem) 
                                                            "PARTNER|linked|;DATABASE=C:\\APP\\PARTNER.MDB"}));
   OpenedCatalog opened = openCatalog(path);
   ASSERT_TRUE(opened.catalog);
-  auto tables = opened.catalog->tables();
-  ASSERT_TRUE(tables.ok());
-  ASSERT_EQ(tables->size(), 3u);
-  const CatalogTable& konti = (*tables)[1];
+  const auto tables = opened.tables();
+  ASSERT_EQ(tables.size(), 3u);
+  const CatalogTable& konti = tables[1];
   EXPECT_NE(konti.address.slotPage, konti.address.dataPage) << "the row lives on another page";
   auto slotPage = opened.file->page(konti.address.slotPage);
   ASSERT_TRUE(slotPage.ok());

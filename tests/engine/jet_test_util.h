@@ -121,6 +121,14 @@ inline std::vector<std::byte> repeated(std::size_t count, char c) {
 struct OpenedCatalog {
   std::unique_ptr<JetFile> file;
   std::optional<Catalog> catalog;  // empty when something did not open (the test has failed)
+
+  // The catalogue's tables (empty after a test failure).
+  std::vector<CatalogTable> tables() {
+    if (!catalog) return {};
+    auto read = catalog->tables();
+    EXPECT_TRUE(read.ok()) << read.status().toString();
+    return read.ok() ? *read : std::vector<CatalogTable>{};
+  }
 };
 
 inline OpenedCatalog openCatalog(const std::filesystem::path& path, OpenMode mode = OpenMode::readOnly) {
@@ -139,13 +147,7 @@ inline OpenedCatalog openCatalog(const std::filesystem::path& path, OpenMode mod
 }
 
 // The catalogue's tables of a file on disk (empty after a test failure).
-inline std::vector<CatalogTable> catalogTables(const std::filesystem::path& path) {
-  OpenedCatalog opened = openCatalog(path);
-  if (!opened.catalog) return {};
-  auto tables = opened.catalog->tables();
-  EXPECT_TRUE(tables.ok()) << tables.status().toString();
-  return tables.ok() ? *tables : std::vector<CatalogTable>{};
-}
+inline std::vector<CatalogTable> catalogTables(const std::filesystem::path& path) { return openCatalog(path).tables(); }
 
 // The table of that name, or nullptr.
 inline const CatalogTable* findTable(const std::vector<CatalogTable>& tables, std::u16string_view name) {

@@ -263,6 +263,11 @@ class EndToEnd : public ::testing::TestWithParam<EndToEndRow> {
     EXPECT_EQ(mdbtoolsLinks(frontEnd), expected) << "mdbtools";
   }
 
+  // PARTNER linked to <folder>\PARTNER.MDB, the code tables to <folder>\querno.MDB.
+  void expectLinksInto(const fs::path& frontEnd, const fs::path& folder) {
+    expectLinks(frontEnd, folder.string() + "\\PARTNER.MDB", folder.string() + "\\querno.MDB");
+  }
+
   TempDir dir_;
   fs::path binary_;
 };
@@ -299,7 +304,7 @@ TEST_F(EndToEndFormats, AnAccess97FrontEndMadeByTheBuilder) {
   const fs::path frontEnd = buildFrontEnd(dir / "jet3fe", engine::jet::Version::jet3);
   const RunResult run = runBinary(binary_.string(), {frontEnd.string() + "," + (dir / "jet3").string()}, dir);
   EXPECT_EQ(run.status, 0) << run.output;
-  expectLinks(frontEnd, (dir / "jet3").string() + "\\PARTNER.MDB", (dir / "jet3").string() + "\\querno.MDB");
+  expectLinksInto(frontEnd, dir / "jet3");
 }
 
 TEST_F(EndToEndFormats, FixtureFrontEndsRelinkOnlyWhatTheyHave) {
@@ -311,7 +316,7 @@ TEST_F(EndToEndFormats, FixtureFrontEndsRelinkOnlyWhatTheyHave) {
 
   RunResult run = runBinary(binary_.string(), {tq.string() + "," + data}, dir);
   EXPECT_EQ(run.status, 0) << run.output;
-  expectLinks(tq, data + "\\PARTNER.MDB", data + "\\querno.MDB");
+  expectLinksInto(tq, data);
 
   // Without NALOGI: two tables relinked, nothing reported, success.
   run = runBinary(binary_.string(), {nonalogi.string() + "," + data}, dir);
@@ -328,7 +333,7 @@ TEST_F(EndToEndFormats, ADisplayThatCannotBeReachedIsNoDisplay) {
   const std::string stale = "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=:4242";
   const RunResult run = runBinary(binary_.string(), {frontEnd.string() + "," + (dir / "data").string()}, dir, stale);
   EXPECT_EQ(run.status, 0) << run.output;
-  expectLinks(frontEnd, (dir / "data").string() + "\\PARTNER.MDB", (dir / "data").string() + "\\querno.MDB");
+  expectLinksInto(frontEnd, dir / "data");
   // Without arguments: the clear message, not a crash.
   const RunResult bare = runBinary(binary_.string(), {}, dir, stale);
   EXPECT_EQ(bare.status, 2) << bare.output;
@@ -343,7 +348,7 @@ TEST_F(EndToEndFormats, UnderARealXServer) {
                             "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "
                             "LSAN_OPTIONS=suppressions=" POVEZAVA_LSAN_SUPPRESSIONS " xvfb-run -a");
   EXPECT_EQ(run.status, 0) << run.output;
-  expectLinks(frontEnd, (dir / "data").string() + "\\PARTNER.MDB", (dir / "data").string() + "\\querno.MDB");
+  expectLinksInto(frontEnd, dir / "data");
 }
 
 }  // namespace

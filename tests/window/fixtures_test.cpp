@@ -46,14 +46,21 @@ class Fixtures : public ::testing::TestWithParam<Format> {
     return QStringLiteral(";DATABASE=C:\\APP\\") + QString::fromLatin1(backEnd);
   }
 
+  // Types the front-end's path into ImeBaze and inspects it ("Osveži").
+  static ::testing::AssertionResult inspect(const Harness& h, const std::filesystem::path& frontEnd) {
+    h.imeBaze()->setEditText(qpath(frontEnd));
+    const engine::Status inspected = h.window->command4Click();
+    if (inspected.ok()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << inspected.toString();
+  }
+
   TempDir dir_;
   const QString appPath_ = QStringLiteral("/opt/app");
 };
 
 TEST_P(Fixtures, AllThreeLinkedTablesAreBoundAndShown) {
   Harness h(engine::dbEngine(), appPath_);
-  h.imeBaze()->setEditText(qpath(frontEnd("TQ")));
-  ASSERT_TRUE(h.window->command4Click().ok());
+  ASSERT_TRUE(inspect(h, frontEnd("TQ")));
   const links::WindowState& state = h.window->state();
   for (const auto& table : state.LinkedTables) EXPECT_TRUE(table);
   EXPECT_EQ(h.imetab(), QStringLiteral("PARTNER, KONTI, NALOGI"));
@@ -65,8 +72,7 @@ TEST_P(Fixtures, AllThreeLinkedTablesAreBoundAndShown) {
 
 TEST_P(Fixtures, AFrontEndWithoutNalogiLeavesSlot2EmptyAndSaysNothing) {
   Harness h(engine::dbEngine(), appPath_);
-  h.imeBaze()->setEditText(qpath(frontEnd("NONALOGI")));
-  ASSERT_TRUE(h.window->command4Click().ok());
+  ASSERT_TRUE(inspect(h, frontEnd("NONALOGI")));
   EXPECT_TRUE(h.window->state().LinkedTables[0]);
   EXPECT_TRUE(h.window->state().LinkedTables[1]);
   EXPECT_FALSE(h.window->state().LinkedTables[2]);
@@ -77,8 +83,7 @@ TEST_P(Fixtures, AFrontEndWithoutNalogiLeavesSlot2EmptyAndSaysNothing) {
 
 TEST_P(Fixtures, ALocalPartnerShowsWhatTheEngineGivesAsItsLinkString) {
   Harness h(engine::dbEngine(), appPath_);
-  h.imeBaze()->setEditText(qpath(frontEnd("LOCALPARTNER")));
-  ASSERT_TRUE(h.window->command4Click().ok());
+  ASSERT_TRUE(inspect(h, frontEnd("LOCALPARTNER")));
   ASSERT_TRUE(h.window->state().LinkedTables[0]);
   EXPECT_EQ(h.window->state().LinkedTables[0]->kind(), engine::TableKind::local);
   EXPECT_EQ(h.text("Text1(0)"), QString());
@@ -103,8 +108,7 @@ TEST_P(Fixtures, TheDefaultNameIsLookedUpInTheCurrentFolderWithoutRegardToCase) 
 TEST_P(Fixtures, RelinkingPointsTheThreeTablesAtTheBackEndsBesideTheFrontEnd) {
   const auto tq = frontEnd("TQ");
   Harness h(engine::dbEngine(), appPath_);
-  h.imeBaze()->setEditText(qpath(tq));
-  ASSERT_TRUE(h.window->command4Click().ok());
+  ASSERT_TRUE(inspect(h, tq));
   const auto partner = dir_.path() / GetParam().partner;
   const auto querno = dir_.path() / GetParam().querno;
   h.setText("Text2(0)", QStringLiteral(";DATABASE=") + qpath(partner));
@@ -129,8 +133,7 @@ TEST_P(Fixtures, RelinkingPointsTheThreeTablesAtTheBackEndsBesideTheFrontEnd) {
 TEST_P(Fixtures, AMissingBackEndIsListedAndLeavesItsTableAsItWas) {
   const auto tq = frontEnd("TQ");
   Harness h(engine::dbEngine(), appPath_);
-  h.imeBaze()->setEditText(qpath(tq));
-  ASSERT_TRUE(h.window->command4Click().ok());
+  ASSERT_TRUE(inspect(h, tq));
   const QString missing = QStringLiteral(";DATABASE=") + qpath(dir_.path() / "gone" / "PARTNER.MDB");
   h.setText("Text2(0)", missing);
   h.setText("Text2(1)", QStringLiteral(";DATABASE=") + qpath(dir_.path() / GetParam().querno));
