@@ -111,7 +111,7 @@ TEST_P(CheckUsageTest, WrongArgumentsExitTwoAndTouchNothing) {
 INSTANTIATE_TEST_SUITE_P(Cases, CheckUsageTest,
                          ::testing::Values(UsageCase{"NoFiles", {}}, UsageCase{"OnlyJson", {"--json"}},
                                            UsageCase{"UnknownOption", {"--fix", "a.mdb"}}),
-                         [](const auto& row) { return std::string(row.param.name); });
+                         povezava::testing::RowName());
 
 TEST_F(CheckTest, DoubleDashLetsAFileNameStartWithDashes) {
   std::filesystem::copy_file(good(), dir_.path() / "--json");

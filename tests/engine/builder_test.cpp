@@ -421,7 +421,7 @@ TEST_P(BuilderFormats, EncodedDatabasesReadLikeOthers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, BuilderFormats, ::testing::Values(kJet3, kJet4, kAce12, kAce14),
-                         [](const auto& test) { return std::string(test.param.name); });
+                         povezava::testing::RowName());
 
 TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
   TempDir dir;

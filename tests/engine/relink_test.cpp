@@ -337,8 +337,7 @@ TEST_P(BuiltRelinkTest, SlovenianAndLongPathsRelinkAndReadBack) {
   EXPECT_LE(fs::file_size(frontEnd), sizeBefore + (c.version == Version::jet3 ? 2048U : 4096U));
 }
 
-INSTANTIATE_TEST_SUITE_P(Built, BuiltRelinkTest, ::testing::ValuesIn(kBuilt),
-                         [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Built, BuiltRelinkTest, ::testing::ValuesIn(kBuilt), povezava::testing::RowName());
 
 // Relinks a builder-made front-end must refuse, leaving the file unchanged:
 // a character the Jet 3 code page lacks, and a page added past the global

@@ -197,9 +197,7 @@ TEST_P(InspectionOnFiles, UnloadClosesTheDatabase) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, InspectionOnFiles, ::testing::ValuesIn(testing::kFrontEndSets),
-                         [](const ::testing::TestParamInfo<testing::FrontEndSet>& row) {
-                           return std::string(row.param.name);
-                         });
+                         povezava::testing::RowName());
 
 // Files that are not usable front-ends: the open fails with an error that
 // names the file, and the window's state stays as the last inspection left it.
@@ -243,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(BadFile{"Missing", "", engine::kErrFileNotFound},
                       BadFile{"OneByte", "x", engine::kErrUnrecognizedFormat},
                       BadFile{"Text", std::string(8192, 'a'), engine::kErrUnrecognizedFormat}),
-    [](const ::testing::TestParamInfo<BadFile>& row) { return std::string(row.param.name); });
+    povezava::testing::RowName());
 
 // Inspects a copy of an encrypted fixture.
 engine::Status inspectEncrypted(const char* file, WindowState& state, WindowTexts& texts) {

@@ -237,9 +237,7 @@ TEST_P(RelinkingFiles, LocalPartnerCannotBeRelinkedTheCodeTablesAre) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, RelinkingFiles, ::testing::ValuesIn(testing::kFrontEndSets),
-                         [](const ::testing::TestParamInfo<testing::FrontEndSet>& row) {
-                           return std::string(row.param.name);
-                         });
+                         povezava::testing::RowName());
 
 TEST(RelinkingFile, EmptyCodeTableLinkIsRefusedAndTheFileIsUnchanged) {
   povezava::testing::TempDir dir;

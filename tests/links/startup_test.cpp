@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"SemicolonInsideQuotesBelongsToFrontEnd", u"'a;b',D:\\DATA", u"a;b",
                   u";DATABASE=D:\\DATA\\PARTNER.MDB", u";DATABASE=D:\\DATA\\querno.MDB",
                   u"True"}),
-    [](const ::testing::TestParamInfo<StartCase>& row) { return std::string(row.param.name); });
+    povezava::testing::RowName());
 
 TEST(StartupLoadFailure, WithArgumentsTheOpenErrorIsReturnedAndNothingRelinks) {
   FakeEngine engine;
@@ -198,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
         BackendCase{"UncPartnerFile", u"\\\\srv\\share\\Partner.Mdb", u"\\", true,
                     u";DATABASE=\\\\srv\\share\\Partner.Mdb",
                     u";DATABASE=\\\\srv\\share\\querno.MDB"}),
-    [](const ::testing::TestParamInfo<BackendCase>& row) { return std::string(row.param.name); });
+    povezava::testing::RowName());
 
 TEST(BackendLocation, ReplacesBothBoxesOrNeither) {
   WindowTexts texts;

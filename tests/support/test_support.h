@@ -71,6 +71,14 @@ std::vector<std::string> lines(const std::string& text);
 // A test name (letters, digits and '_') made from any text.
 std::string testNameOf(std::string_view text);
 
+// Names each instance of a parameterised test after its row's `name`.
+struct RowName {
+  template <typename Row>
+  std::string operator()(const ::testing::TestParamInfo<Row>& info) const {
+    return info.param.name;
+  }
+};
+
 // Makes `folder` the current folder until the object goes away.
 class CurrentFolder {
  public:

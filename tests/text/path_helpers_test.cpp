@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/test_support.h"
+
 namespace povezava::text {
 namespace {
 
@@ -65,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
                  u"D:\\DATA\\sub", u"P.MDB"},
         PathCase{"TwoFinalBackslashesKeepFirst", u"D:\\DATA\\\\", u"D:\\DATA\\", u"",
                  u"D:\\DATA\\", u""}),
-    [](const ::testing::TestParamInfo<PathCase>& row) { return std::string(row.param.name); });
+    povezava::testing::RowName());
 
 TEST(PathHelpers, NoSeparatorsMeansNoFolder) {
   EXPECT_EQ(StripFileName(u"D:\\DATA\\P.MDB", u""), u"");

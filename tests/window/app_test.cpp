@@ -293,8 +293,7 @@ TEST_P(EndToEnd, RunsAsTheCommandLineSays) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, EndToEnd, ::testing::ValuesIn(kEndToEndRows),
-                         [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, EndToEnd, ::testing::ValuesIn(kEndToEndRows), povezava::testing::RowName());
 
 class EndToEndFormats : public EndToEnd {};
 
