@@ -196,21 +196,6 @@ std::vector<std::uint32_t> longValueColumnPages(JetFile& file, std::uint32_t tde
   return {};
 }
 
-// The raw Database slice of a catalogue row.
-std::vector<std::byte> databaseSlice(OpenedCatalog& opened, const CatalogTable& table) {
-  auto page = opened.file->page(table.address.dataPage);
-  EXPECT_TRUE(page.ok());
-  auto bytes = rowBytes(*opened.file, *page, table.address.dataRow);
-  EXPECT_TRUE(bytes.ok());
-  const TableDefinition& def = opened.catalog->definition();
-  auto row = Row::parse(*bytes, def, opened.file->layout(), opened.file->displayName(), table.address.dataPage);
-  EXPECT_TRUE(row.ok());
-  auto value = row->value(*def.column(kCatalogColumnDatabase));
-  EXPECT_TRUE(value.ok() && value->has_value());
-  const auto span = (*value)->bytes();
-  return {span.begin(), span.end()};
-}
-
 TEST_P(BuilderFormats, DatabasePathsStayInTheRowUpToTheLimitAndGoToLvalPagesBeyond) {
   const std::size_t limitChars = GetParam().inlineLimit / GetParam().bytesPerChar;
   auto pathOf = [](std::size_t chars) {
@@ -240,7 +225,9 @@ TEST_P(BuilderFormats, DatabasePathsStayInTheRowUpToTheLimitAndGoToLvalPagesBeyo
     const CatalogTable* table = findTable(tables, c.name);
     ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->database, pathOf(c.chars));
-    const auto slice = databaseSlice(opened, *table);
+    const auto value = testing::catalogValue(*opened.file, *opened.catalog, *table, kCatalogColumnDatabase);
+    ASSERT_TRUE(value);
+    const auto& slice = value->bytes;
     const PageView header(slice);
     const std::uint32_t lengthAndKind = header.u32(0).value_or(0);
     EXPECT_EQ(longValueLength(lengthAndKind), c.chars * GetParam().bytesPerChar);

@@ -227,17 +227,9 @@ class LinkDamage : public Damage {
     auto tables = (*db)->readTables();
     for (const CatalogTable& t : *tables) {
       if (t.kind() != TableKind::linked) continue;
-      const auto place = locateCatalogRow(bytes_, t.name);
-      JetFile& file = (*db)->file();
-      auto catalog = Catalog::open(file);
-      auto page = file.page(t.address.dataPage);
-      auto bytes = rowBytes(file, *page, t.address.dataRow);
-      auto row = Row::parse(*bytes, catalog->definition(), *layout_, file.displayName(), t.address.dataPage);
-      const ColumnDef* database = catalog->definition().column(kCatalogColumnDatabase);
-      auto value = row->value(*database);
-      const std::size_t offset = static_cast<std::size_t>(
-          (*value)->bytes().data() - bytes->bytes().data());
-      return place.rowAt + offset;
+      auto catalog = Catalog::open((*db)->file());
+      const auto value = testing::catalogValue((*db)->file(), *catalog, t, kCatalogColumnDatabase);
+      return value ? locateCatalogRow(bytes_, t.name).rowAt + value->offsetInRow : 0;
     }
     return 0;
   }

@@ -15,6 +15,7 @@
 #include "engine/jet/catalog.h"
 #include "engine/jet/data_page.h"
 #include "engine/jet/jet_database.h"
+#include "engine/jet/row.h"
 #include "engine/memory_file.h"
 #include "engine/unicode.h"
 #include "support/test_support.h"
@@ -148,6 +149,34 @@ inline OpenedCatalog openCatalog(const std::filesystem::path& path, OpenMode mod
 
 // The catalogue's tables of a file on disk (empty after a test failure).
 inline std::vector<CatalogTable> catalogTables(const std::filesystem::path& path) { return openCatalog(path).tables(); }
+
+// The value of a catalogue column in `table`'s row: its bytes, where they
+// start in the row, and the row's length. Nothing after a test failure or
+// when the value is null.
+struct CatalogValue {
+  std::vector<std::byte> bytes;
+  std::size_t offsetInRow = 0;
+  std::size_t rowLength = 0;
+};
+
+inline std::optional<CatalogValue> catalogValue(JetFile& file, const Catalog& catalog, const CatalogTable& table,
+                                                std::u16string_view column) {
+  auto page = file.page(table.address.dataPage);
+  EXPECT_TRUE(page.ok()) << page.status().toString();
+  if (!page.ok()) return std::nullopt;
+  auto row = rowBytes(file, *page, table.address.dataRow);
+  EXPECT_TRUE(row.ok()) << row.status().toString();
+  if (!row.ok()) return std::nullopt;
+  auto parsed = Row::parse(*row, catalog.definition(), file.layout(), file.displayName(), table.address.dataPage);
+  EXPECT_TRUE(parsed.ok()) << parsed.status().toString();
+  if (!parsed.ok()) return std::nullopt;
+  auto value = parsed->value(*catalog.definition().column(column));
+  EXPECT_TRUE(value.ok()) << value.status().toString();
+  if (!value.ok() || !value->has_value()) return std::nullopt;
+  const auto bytes = (*value)->bytes();
+  return CatalogValue{{bytes.begin(), bytes.end()}, static_cast<std::size_t>(bytes.data() - row->bytes().data()),
+                      row->size()};
+}
 
 // The table of that name, or nullptr.
 inline const CatalogTable* findTable(const std::vector<CatalogTable>& tables, std::u16string_view name) {

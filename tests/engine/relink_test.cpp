@@ -61,20 +61,7 @@ Status relink(const std::string& path, std::u16string_view table, std::u16string
 // ---------------------------------------------------------------------------
 // The fixtures' front-ends, relinked to copies of their own back-ends.
 
-struct FixtureSet {
-  const char* folder;
-  const char* partner;  // back-end file names in that folder
-  const char* querno;
-  const char* extension;
-};
-
-const FixtureSet kSets[] = {
-    {"jet4-v2000", "PARTNER.MDB", "QUERNO.MDB", ".mdb"},
-    {"jet4-v2003", "PARTNER.MDB", "QUERNO.MDB", ".mdb"},
-    {"ace-v2010", "PARTNER.accdb", "QUERNO.accdb", ".accdb"},
-};
-
-class FixtureRelinkTest : public ::testing::TestWithParam<FixtureSet> {
+class FixtureRelinkTest : public ::testing::TestWithParam<povezava::testing::FixtureSet> {
  protected:
   void SetUp() override {
     POVEZAVA_REQUIRE_FIXTURES();
@@ -244,8 +231,8 @@ TEST_P(FixtureRelinkTest, RelinkingBackAndForthManyTimesGrowsTheFileByOnePageAtM
   EXPECT_EQ(mdbExport(frontEnd, "LOCAL1"), local);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureRelinkTest, ::testing::ValuesIn(kSets),
-                         [](const auto& p) { return povezava::testing::testNameOf(p.param.folder); });
+INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureRelinkTest, ::testing::ValuesIn(povezava::testing::kFixtureSets),
+                         povezava::testing::RowName());
 
 // linkerTestV2007's link was made by Access: its path is in a long-value row
 // on a page of the Database column. Replacing it deletes that row the Access

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,24 @@ std::filesystem::path fixturesDir();
       GTEST_SKIP() << "no test databases at " POVEZAVA_FIXTURES_DIR                   \
                       " (the shared fixtures folder is not beside this checkout)";   \
   } while (0)
+
+// One fixture folder of front-ends (TQ, NONALOGI, LOCALPARTNER, linked to
+// C:\APP) and the back-ends beside them.
+struct FixtureSet {
+  const char* name;       // for test names
+  const char* folder;
+  const char* extension;  // of the front-ends
+  const char* partner;    // the back-ends' file names
+  const char* querno;
+};
+
+inline constexpr FixtureSet kFixtureSets[] = {
+    {"Jet4V2000", "jet4-v2000", ".mdb", "PARTNER.MDB", "QUERNO.MDB"},
+    {"Jet4V2003", "jet4-v2003", ".mdb", "PARTNER.MDB", "QUERNO.MDB"},
+    {"Ace14", "ace-v2010", ".accdb", "PARTNER.accdb", "QUERNO.accdb"},
+};
+
+inline void PrintTo(const FixtureSet& set, std::ostream* out) { *out << set.folder; }
 
 // A fresh folder under the system's temporary folder, removed with its
 // contents when the object goes away.

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -22,24 +21,14 @@ using testing::Harness;
 
 QString qpath(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
 
-// One folder of fixtures: its front-ends' and back-ends' file names.
-struct Format {
-  const char* folder;
-  const char* frontEndExtension;  // TQ, NONALOGI, LOCALPARTNER
-  const char* partner;            // the partner back-end's file name
-  const char* querno;             // the code-table back-end's file name
-};
-
-void PrintTo(const Format& row, std::ostream* out) { *out << row.folder; }
-
-class Fixtures : public ::testing::TestWithParam<Format> {
+class Fixtures : public ::testing::TestWithParam<povezava::testing::FixtureSet> {
  protected:
   void SetUp() override {
     POVEZAVA_REQUIRE_FIXTURES();
     dir_.copyFiles(fixturesDir() / GetParam().folder);
   }
   std::filesystem::path frontEnd(const std::string& stem) const {
-    return dir_.path() / (stem + GetParam().frontEndExtension);
+    return dir_.path() / (stem + GetParam().extension);
   }
   // The link string the fixtures store for a back-end: ";DATABASE=C:\APP\<file>".
   QString storedLink(const char* backEnd) const {
@@ -96,7 +85,7 @@ TEST_P(Fixtures, TheDefaultNameIsLookedUpInTheCurrentFolderWithoutRegardToCase) 
     const povezava::testing::CurrentFolder here(dir_.path());
     return h.window->formLoad();
   }();
-  if (std::string_view(GetParam().frontEndExtension) == ".accdb") {
+  if (std::string_view(GetParam().extension) == ".accdb") {
     EXPECT_EQ(loaded.number(), engine::kErrFileNotFound);  // "TQ.mdB" names an .mdb
     return;
   }
@@ -150,15 +139,8 @@ TEST_P(Fixtures, AMissingBackEndIsListedAndLeavesItsTableAsItWas) {
   EXPECT_EQ(povezava::testing::storedConnect(tq, u"KONTI"), u";DATABASE=" + (dir_.path() / GetParam().querno).u16string());
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, Fixtures,
-                         ::testing::Values(Format{"jet4-v2000", ".mdb", "PARTNER.MDB", "QUERNO.MDB"},
-                                           Format{"jet4-v2003", ".mdb", "PARTNER.MDB", "QUERNO.MDB"},
-                                           Format{"ace-v2010", ".accdb", "PARTNER.accdb", "QUERNO.accdb"}),
-                         [](const auto& row) {
-                           std::string name = row.param.folder;
-                           std::erase(name, '-');
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Formats, Fixtures, ::testing::ValuesIn(povezava::testing::kFixtureSets),
+                         povezava::testing::RowName());
 
 }  // namespace
 }  // namespace povezava::window
