@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
-#include <sstream>
 
 #include "engine/errors.h"
 #include "engine/jet/builder.h"

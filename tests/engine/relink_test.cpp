@@ -4,7 +4,6 @@
 #include "engine/jet/relink.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <set>
