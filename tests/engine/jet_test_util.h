@@ -18,6 +18,7 @@
 #include "engine/jet/row.h"
 #include "engine/memory_file.h"
 #include "engine/unicode.h"
+#include "support/databases.h"
 #include "support/test_support.h"
 
 namespace povezava::engine::jet::testing {
@@ -184,42 +185,9 @@ inline const CatalogTable* findTable(const std::vector<CatalogTable>& tables, st
   return it == tables.end() ? nullptr : &*it;
 }
 
-// One entry of the engine's table-definition collection.
-struct Listed {
-  std::string name;
-  std::string kind;
-  std::string connect;  // the error's text when it cannot be read (the test has failed)
-  bool system = false;
-
-  std::string line() const { return name + "|" + kind + "|" + connect; }
-};
-
-// The engine's table-definition collection of a file, in catalogue order.
-inline std::vector<Listed> listTables(const std::filesystem::path& path) {
-  std::vector<Listed> out;
-  auto db = dbEngine().openDatabase(fromUtf8(path.string()));
-  EXPECT_TRUE(db.ok()) << path.string() << ": " << db.status().toString();
-  if (!db.ok()) return out;
-  auto tables = (*db)->tableDefs();
-  EXPECT_TRUE(tables.ok()) << path.string() << ": " << tables.status().toString();
-  if (!tables.ok()) return out;
-  for (std::size_t i = 0; i < (*tables)->count(); ++i) {
-    const auto t = (*tables)->at(i);
-    auto link = t->connect();
-    EXPECT_TRUE(link.ok()) << path.string() << ": " << link.status().toString();
-    out.push_back({toUtf8(t->name()), std::string(kindName(t->kind())),
-                   link.ok() ? toUtf8(*link) : link.status().toString(), t->isSystem()});
-  }
-  EXPECT_TRUE((*db)->close().ok());
-  return out;
-}
-
-// The same as "name|kind|connect" lines.
-inline std::vector<std::string> listingLines(const std::filesystem::path& path) {
-  std::vector<std::string> out;
-  for (const Listed& t : listTables(path)) out.push_back(t.line());
-  return out;
-}
+using povezava::testing::Listed;
+using povezava::testing::listingLines;
+using povezava::testing::listTables;
 
 // Where a table's catalogue row lies in an unencoded file's bytes.
 struct CatalogRowPlace {

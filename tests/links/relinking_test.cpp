@@ -138,26 +138,12 @@ class RelinkingFiles : public ::testing::TestWithParam<testing::FrontEndSet> {
   std::u16string backEnd(const std::string& stem) const {
     return engine::fromUtf8(backEndPath(stem).string());
   }
-  // Every table's name and link string, in catalogue order.
-  std::vector<std::pair<std::u16string, std::u16string>> allLinks(const std::string& stem) const {
-    std::vector<std::pair<std::u16string, std::u16string>> links;
-    auto db = engine::dbEngine().openDatabase(engine::fromUtf8(file(stem)));
-    if (!db.ok()) return links;
-    auto defs = (*db)->tableDefs();
-    for (std::size_t i = 0; defs.ok() && i < (*defs)->count(); ++i) {
-      auto link = (*defs)->at(i)->connect();
-      links.emplace_back((*defs)->at(i)->name(), link.ok() ? *link : u"");
-    }
-    (void)(*db)->close();
-    return links;
-  }
-
   povezava::testing::TempDir dir_;
   std::u16string folder_;
 };
 
 TEST_P(RelinkingFiles, FolderLocationRelinksAllThreeBesideTheFrontEnd) {
-  auto expected = allLinks("TQ");
+  auto expected = povezava::testing::listTables(file("TQ"));
   const auto failures = relink("TQ", folder_);
   for (const auto& f : failures) ADD_FAILURE() << describeFailure(f);
   // The code-table link names "querno.MDB" after a "\": the engine finds the
@@ -166,11 +152,12 @@ TEST_P(RelinkingFiles, FolderLocationRelinksAllThreeBesideTheFrontEnd) {
   EXPECT_EQ(storedLink("TQ", u"KONTI"), u";DATABASE=" + folder_ + u"\\querno.MDB");
   EXPECT_EQ(storedLink("TQ", u"NALOGI"), u";DATABASE=" + folder_ + u"\\querno.MDB");
   // Only the three tables changed.
-  for (auto& [name, link] : expected) {
-    if (name == u"PARTNER") link = u";DATABASE=" + folder_ + u"\\PARTNER.MDB";
-    if (name == u"KONTI" || name == u"NALOGI") link = u";DATABASE=" + folder_ + u"\\querno.MDB";
+  const std::string folder = dir_.path().string();
+  for (auto& t : expected) {
+    if (t.name == "PARTNER") t.connect = ";DATABASE=" + folder + "\\PARTNER.MDB";
+    if (t.name == "KONTI" || t.name == "NALOGI") t.connect = ";DATABASE=" + folder + "\\querno.MDB";
   }
-  EXPECT_EQ(allLinks("TQ"), expected);
+  EXPECT_EQ(povezava::testing::listTables(file("TQ")), expected);
 
   if (!povezava::testing::haveProgram("mdb-export")) return;
   int status = 0;

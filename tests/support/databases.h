@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -65,6 +66,46 @@ inline std::u16string storedConnect(const std::filesystem::path& file, std::u16s
   auto link = (*found)->connect();
   (void)(*db)->close();
   return link ? *link : u"<" + engine::fromUtf8(link.status().toString()) + u">";
+}
+
+// One entry of the engine's table-definition collection.
+struct Listed {
+  std::string name;
+  std::string kind;
+  std::string connect;  // the error's text when it cannot be read (the test has failed)
+  bool system = false;
+
+  std::string line() const { return name + "|" + kind + "|" + connect; }
+  bool operator==(const Listed&) const = default;
+};
+
+inline void PrintTo(const Listed& t, std::ostream* out) { *out << t.line(); }
+
+// The engine's table-definition collection of a file, in catalogue order.
+inline std::vector<Listed> listTables(const std::filesystem::path& path) {
+  std::vector<Listed> out;
+  auto db = engine::dbEngine().openDatabase(engine::fromUtf8(path.string()));
+  EXPECT_TRUE(db.ok()) << path.string() << ": " << db.status().toString();
+  if (!db.ok()) return out;
+  auto tables = (*db)->tableDefs();
+  EXPECT_TRUE(tables.ok()) << path.string() << ": " << tables.status().toString();
+  if (!tables.ok()) return out;
+  for (std::size_t i = 0; i < (*tables)->count(); ++i) {
+    const auto t = (*tables)->at(i);
+    auto link = t->connect();
+    EXPECT_TRUE(link.ok()) << path.string() << ": " << link.status().toString();
+    out.push_back({engine::toUtf8(t->name()), std::string(engine::kindName(t->kind())),
+                   link.ok() ? engine::toUtf8(*link) : link.status().toString(), t->isSystem()});
+  }
+  EXPECT_TRUE((*db)->close().ok());
+  return out;
+}
+
+// The same as "name|kind|connect" lines.
+inline std::vector<std::string> listingLines(const std::filesystem::path& path) {
+  std::vector<std::string> out;
+  for (const Listed& t : listTables(path)) out.push_back(t.line());
+  return out;
 }
 
 }  // namespace povezava::testing

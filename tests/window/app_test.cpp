@@ -134,19 +134,10 @@ std::map<std::string, std::string> mdbtoolsLinks(const fs::path& file) {
 // The same through our engine: the link string without ";DATABASE=".
 std::map<std::string, std::string> engineLinks(const fs::path& file) {
   std::map<std::string, std::string> links;
-  auto db = engine::dbEngine().openDatabase(file.u16string());
-  if (!db.ok()) return {{"error", db.status().toString()}};
-  auto defs = (*db)->tableDefs();
-  if (!defs.ok()) return {{"error", defs.status().toString()}};
-  for (const char16_t* name : {u"PARTNER", u"KONTI", u"NALOGI"}) {
-    auto table = (*defs)->item(name);
-    if (!table.ok()) continue;
-    auto link = (*table)->connect();
-    std::string text = link.ok() ? engine::toUtf8(*link) : link.status().toString();
-    if (text.rfind(";DATABASE=", 0) == 0) text.erase(0, 10);
-    links[engine::toUtf8(name)] = text;
+  for (const auto& t : povezava::testing::listTables(file)) {
+    if (t.name != "PARTNER" && t.name != "KONTI" && t.name != "NALOGI") continue;
+    links[t.name] = t.connect.starts_with(";DATABASE=") ? t.connect.substr(10) : t.connect;
   }
-  (void)(*db)->close();
   return links;
 }
 
