@@ -58,4 +58,17 @@ inline bool prepareFrontEnds(const FrontEndSet& set, const povezava::testing::Te
   return ok;
 }
 
+// A test run over every set, each prepared in a temporary folder of its own.
+class FrontEndSetTest : public ::testing::TestWithParam<FrontEndSet> {
+ protected:
+  void SetUp() override {
+    if (GetParam().fixtures != nullptr) POVEZAVA_REQUIRE_FIXTURES();
+    ASSERT_TRUE(prepareFrontEnds(GetParam(), dir_));
+  }
+  // A file of the set by its stem ("TQ", "PARTNER", ...).
+  std::string file(const std::string& stem) const { return (dir_.path() / (stem + GetParam().extension)).string(); }
+
+  povezava::testing::TempDir dir_;
+};
+
 }  // namespace povezava::links::testing

@@ -99,11 +99,11 @@ TEST(RelinkFailure, DescribedOnOneLine) {
 // ---- Real front-ends relinked through the real engine, checked by reading
 // the file again with the engine and with mdbtools.
 
-class RelinkingFiles : public ::testing::TestWithParam<testing::FrontEndSet> {
+class RelinkingFiles : public testing::FrontEndSetTest {
  protected:
   void SetUp() override {
-    if (GetParam().fixtures != nullptr) POVEZAVA_REQUIRE_FIXTURES();
-    ASSERT_TRUE(testing::prepareFrontEnds(GetParam(), dir_));
+    FrontEndSetTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     folder_ = engine::fromUtf8(dir_.path().string());
     // The command-line rule names the back-ends PARTNER.MDB and querno.MDB;
     // ACE back-ends get those names too (the engine goes by content).
@@ -112,9 +112,6 @@ class RelinkingFiles : public ::testing::TestWithParam<testing::FrontEndSet> {
         std::filesystem::rename(file(stem), dir_.path() / (std::string(stem) + ".MDB"));
       }
     }
-  }
-  std::string file(const std::string& stem) const {
-    return (dir_.path() / (stem + GetParam().extension)).string();
   }
   // Inspects a front-end, applies a back-end location and relinks.
   std::vector<RelinkFailure> relink(const std::string& stem, std::u16string_view location,
@@ -138,7 +135,6 @@ class RelinkingFiles : public ::testing::TestWithParam<testing::FrontEndSet> {
   std::u16string backEnd(const std::string& stem) const {
     return engine::fromUtf8(backEndPath(stem).string());
   }
-  povezava::testing::TempDir dir_;
   std::u16string folder_;
 };
 
