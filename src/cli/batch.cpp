@@ -9,19 +9,29 @@ constexpr char kClearLine[] = "\r\033[K";
 
 }  // namespace
 
+Progress::Progress(Console& console, std::size_t files)
+    : console_(console), files_(files), shown_(console.errIsTerminal && files > kProgressThreshold) {}
+
+void Progress::show(std::size_t done, std::size_t failed) {
+  if (!shown_) return;
+  console_.err << kClearLine << "povezava-cli: " << done << '/' << files_ << " files";
+  if (failed > 0) console_.err << ", " << failed << " failed";
+  console_.err.flush();
+}
+
+void Progress::clear() {
+  if (shown_) console_.err << kClearLine << std::flush;
+}
+
 std::size_t forEachFile(std::span<const std::string> files, Console& console,
                         const std::function<bool(const std::string& file)>& each) {
-  const bool progress = console.errIsTerminal && files.size() > kProgressThreshold;
+  Progress progress(console, files.size());
   std::size_t failed = 0;
   for (std::size_t i = 0; i < files.size(); ++i) {
-    if (progress) {
-      console.err << kClearLine << "povezava-cli: " << i << '/' << files.size() << " files";
-      if (failed > 0) console.err << ", " << failed << " failed";
-      console.err.flush();
-    }
+    progress.show(i, failed);
     const bool ok = each(files[i]);
     if (!ok) ++failed;
-    if (progress) console.err << kClearLine << std::flush;
+    progress.clear();
     console.out.flush();
   }
   return failed;

@@ -13,6 +13,22 @@ namespace povezava::cli {
 // Progress is shown for more files than this.
 inline constexpr std::size_t kProgressThreshold = 5;
 
+// The progress line: shown when console.err is a terminal and there are more
+// than kProgressThreshold files ("povezava-cli: 12/500 files, 1 failed").
+class Progress {
+ public:
+  Progress(Console& console, std::size_t files);
+  // Shows that `done` files are finished, `failed` of them with a failure.
+  void show(std::size_t done, std::size_t failed);
+  // Clears the line, before results are printed and at the end.
+  void clear();
+
+ private:
+  Console& console_;
+  std::size_t files_;
+  bool shown_;
+};
+
 // Calls `each` for every file, in order. `each` opens, works on and closes
 // its file, writes the file's results to console.out and returns false when
 // anything asked of that file failed; a failure never stops the files after

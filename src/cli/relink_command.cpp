@@ -8,6 +8,7 @@
 #include "cli/json.h"
 #include "cli/odbc_password.h"
 #include "cli/relink_files.h"
+#include "engine/jet/write_batch.h"
 #include "engine/unicode.h"
 #include "links/startup.h"
 
@@ -21,6 +22,10 @@ constexpr char kUsage[] =
     "       povezava-cli relink FILE... --backend LOCATION [--dry-run] [--json]\n"
     "       povezava-cli relink FILE... --beside [--dry-run] [--json]\n"
     "       povezava-cli relink FILE... --replace OLD=NEW [--dry-run] [--json]\n";
+
+// Front-ends relinked before their writes are stored together; their results
+// wait for that. Bounds the memory and the files kept open.
+constexpr std::size_t kFilesPerCommit = 64;
 
 enum class Mode { pairs, backend, beside, replace };
 
@@ -164,6 +169,18 @@ std::string pairsReport(const FileChanges& changes) {
   return text;
 }
 
+// A relink's writes are stored when its batch commits: when that failed, so
+// did every table the relink reported done.
+void settle(FileChanges& changes, const Status& stored) {
+  if (stored.ok()) return;
+  for (TableChange& table : changes.tables) {
+    if (table.outcome == Outcome::relinked) {
+      table.outcome = Outcome::failed;
+      table.status = stored;
+    }
+  }
+}
+
 int runPairs(const Options& options, Console& console) {
   std::vector<LinkRequest> requests;
   for (std::size_t i = 1; i < options.positional.size(); ++i) {
@@ -172,8 +189,10 @@ int runPairs(const Options& options, Console& console) {
     requests.push_back({engine::fromUtf8(pair.substr(0, eq)), engine::fromUtf8(pair.substr(eq + 1))});
   }
   const std::string& file = options.positional[0];
-  const FileChanges changes =
-      relinkRequested(engine::dbEngine(), engine::fromUtf8(file), requests, options.dryRun);
+  engine::jet::WriteBatch batch(engine::posixFileSystem());
+  batch.beginUnit();
+  FileChanges changes = relinkRequested(batch.engine(), engine::fromUtf8(file), requests, options.dryRun);
+  settle(changes, batch.commit().front());
   if (options.json) {
     console.out << jsonReport(file, changes, options.dryRun);
   } else {
@@ -184,9 +203,8 @@ int runPairs(const Options& options, Console& console) {
   return changes.failures() == 0 ? 0 : 1;
 }
 
-FileChanges relinkOne(const Options& options, const std::string& file) {
+FileChanges relinkOne(const Options& options, const std::string& file, engine::DBEngine& engine) {
   const std::u16string frontEnd = engine::fromUtf8(file);
-  engine::DBEngine& engine = engine::dbEngine();
   switch (options.mode) {
     case Mode::backend:
       return relinkToLocation(engine, frontEnd, engine::fromUtf8(options.backend), options.dryRun);
@@ -210,17 +228,48 @@ int runRelink(std::span<const std::string> args, Console& console) {
   if (auto why = parse(args, options)) return usageError(console, *why);
   if (options.mode == Mode::pairs) return runPairs(options, console);
 
+  // Writes are held in a batch and stored every kFilesPerCommit front-ends
+  // (a dry run writes nothing: no batch).
+  std::optional<engine::jet::WriteBatch> batch;
+  if (!options.dryRun) batch.emplace(engine::posixFileSystem());
+  engine::DBEngine& engine = batch ? batch->engine() : engine::dbEngine();
+
+  struct Relinked {
+    const std::string* file;
+    FileChanges changes;
+  };
+  std::vector<Relinked> pending;
   std::size_t changedFiles = 0;
   std::size_t done = 0;
   std::size_t failures = 0;
-  forEachFile(options.positional, console, [&](const std::string& file) {
-    const FileChanges changes = relinkOne(options, file);
-    if (changes.changed()) ++changedFiles;
-    done += changes.done();
-    failures += changes.failures();
-    console.out << (options.json ? jsonReport(file, changes, options.dryRun) : textReport(file, changes));
-    return changes.failures() == 0;
-  });
+  std::size_t failedFiles = 0;
+  std::size_t reported = 0;
+  Progress progress(console, options.positional.size());
+  auto report = [&] {
+    const std::vector<Status> stored = batch ? batch->commit() : std::vector<Status>(pending.size());
+    progress.clear();
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+      FileChanges& changes = pending[i].changes;
+      settle(changes, stored[i]);
+      if (changes.changed()) ++changedFiles;
+      done += changes.done();
+      failures += changes.failures();
+      if (changes.failures() > 0) ++failedFiles;
+      console.out << (options.json ? jsonReport(*pending[i].file, changes, options.dryRun)
+                                   : textReport(*pending[i].file, changes));
+    }
+    console.out.flush();
+    reported += pending.size();
+    pending.clear();
+  };
+  for (const std::string& file : options.positional) {
+    progress.show(reported + pending.size(), failedFiles);
+    if (batch) batch->beginUnit();
+    pending.push_back({&file, relinkOne(options, file, engine)});
+    if (pending.size() >= (batch ? kFilesPerCommit : 1)) report();
+  }
+  report();
+  progress.clear();
 
   const std::size_t files = options.positional.size();
   console.err << "povezava-cli: " << (options.dryRun ? "dry run, nothing written: " : "") << files

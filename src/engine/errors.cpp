@@ -1,11 +1,15 @@
 #include "engine/errors.h"
 
 #include <cerrno>
-#include <cstring>
 #include <string>
+#include <system_error>
 
 namespace povezava::engine::errors {
 namespace {
+
+// The system's text for an errno value; unlike strerror, safe while other
+// threads report errors too.
+std::string errnoText(int errnoValue) { return std::generic_category().message(errnoValue); }
 
 // Built by appending: GCC 12 at -O3 reports a false -Wrestrict for "'" + std::string(s).
 std::string quoted(std::string_view s) {
@@ -98,7 +102,7 @@ Status notEnoughSpace(std::string_view path) {
 
 Status diskOrNetwork(std::string_view path, int errnoValue) {
   return {kErrDiskOrNetwork,
-          "Disk or network error on " + quoted(path) + " (" + std::strerror(errnoValue) + ")."};
+          "Disk or network error on " + quoted(path) + " (" + errnoText(errnoValue) + ")."};
 }
 
 Status noInstallableIsam(std::string_view connect) {
@@ -134,14 +138,14 @@ Status fromErrno(std::string_view path, int errnoValue) {
     case ENOTDIR: return notValidPath(path);
     case EISDIR: return cannotOpenFile(path, "it is a folder");
     case EACCES:
-    case EPERM: return cannotOpenFile(path, std::strerror(errnoValue));
+    case EPERM: return cannotOpenFile(path, errnoText(errnoValue));
     case EROFS: return readOnly(path);
     case EEXIST: return databaseExists(path);
     case ENOSPC:
     case EDQUOT: return notEnoughSpace(path);
     case EBUSY:
     case ETXTBSY:
-    case EAGAIN: return fileInUse(path, std::strerror(errnoValue));
+    case EAGAIN: return fileInUse(path, errnoText(errnoValue));
     default: return diskOrNetwork(path, errnoValue);
   }
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -28,6 +29,8 @@ class File {
   [[nodiscard]] virtual Status readAt(std::uint64_t offset, std::span<std::byte> out) = 0;
   // Writes all of `data` at `offset`.
   [[nodiscard]] virtual Status writeAt(std::uint64_t offset, std::span<const std::byte> data) = 0;
+  // Cuts the file to `size` bytes when it is longer (never grows it).
+  [[nodiscard]] virtual Status truncate(std::uint64_t size) = 0;
   // Makes everything written so far durable.
   [[nodiscard]] virtual Status sync() = 0;
   // Takes an exclusive advisory lock on one byte at `offset` (which may lie far
@@ -64,6 +67,12 @@ class FileSystem {
   [[nodiscard]] virtual Status remove(const std::string& path) = 0;
   // Makes the creation or removal of entries in `folder` durable.
   [[nodiscard]] virtual Status syncFolder(const std::string& folder) = 0;
+
+  // Calls each(i) for every i below `count`, and returns when all are done.
+  // A file system may run the calls side by side (a disk serves many syncs,
+  // creations or removals in about the time of one): calls for different i
+  // must then not share anything but this file system.
+  virtual void sideBySide(std::size_t count, const std::function<void(std::size_t)>& each);
 
  protected:
   FileSystem() = default;

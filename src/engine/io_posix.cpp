@@ -3,14 +3,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "engine/errors.h"
 #include "engine/io.h"
 
 namespace povezava::engine {
 namespace {
+
+// Syncs, creations and removals are waits on the disk, not work for the
+// processor: up to this many run side by side, and the disk serves them
+// together.
+constexpr std::size_t kSideBySide = 16;
 
 class PosixFile final : public File {
  public:
@@ -53,6 +62,14 @@ class PosixFile final : public File {
       }
       done += static_cast<std::size_t>(n);
     }
+    return Status::success();
+  }
+
+  Status truncate(std::uint64_t size) override {
+    auto now = this->size();
+    if (!now) return now.status();
+    if (*now <= size) return Status::success();
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) return errors::fromErrno(path_, errno);
     return Status::success();
   }
 
@@ -155,6 +172,26 @@ class PosixFileSystem final : public FileSystem {
     ::close(fd);
     if (rc != 0) return errors::fromErrno(folder, e);
     return Status::success();
+  }
+
+  void sideBySide(std::size_t count, const std::function<void(std::size_t)>& each) override {
+    const std::size_t threads = std::min(count, kSideBySide);
+    if (threads <= 1) {
+      FileSystem::sideBySide(count, each);
+      return;
+    }
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+      for (std::size_t i = next++; i < count; i = next++) each(i);
+    };
+    std::vector<std::jthread> pool;
+    pool.reserve(threads - 1);
+    try {
+      for (std::size_t t = 1; t < threads; ++t) pool.emplace_back(work);
+    } catch (const std::system_error&) {
+      // No more threads to be had: the ones running (this one at least) do the rest.
+    }
+    work();
   }
 };
 

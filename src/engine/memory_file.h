@@ -19,6 +19,10 @@ class MemoryFile final : public File {
   Result<std::uint64_t> size() override { return std::uint64_t{bytes_.size()}; }
   Status readAt(std::uint64_t offset, std::span<std::byte> out) override;
   Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override;
+  Status truncate(std::uint64_t size) override {
+    if (size < bytes_.size()) bytes_.resize(static_cast<std::size_t>(size));
+    return Status::success();
+  }
   Status sync() override { return Status::success(); }
   Status tryLock(std::uint64_t) override { return Status::success(); }
   void unlock(std::uint64_t) override {}

@@ -249,6 +249,37 @@ TEST_F(RelinkTest, AFileInUseFailsAloneAndIsLeftAsItWas) {
   EXPECT_EQ(io_.err.str(), "povezava-cli: 3 files, 2 changed, 6 tables relinked, 3 failures\n");
 }
 
+// Front-ends are stored in groups; results come in the order of the files
+// given, whichever group a file fell into, and a file named twice is relinked
+// once.
+TEST_F(RelinkTest, ManyFilesAreStoredInGroupsAndReportedInOrder) {
+  std::vector<std::string> args;
+  for (int i = 0; i < 150; ++i) {
+    const std::string name = "FE" + std::to_string(i) + ".mdb";
+    std::filesystem::copy_file(file(i % 2 == 0 ? "TQ.mdb" : "MV.mdb"), file(name));
+    args.push_back(s(name));
+    if (i == 70) args.push_back(s("notes.txt"));
+  }
+  args.push_back(s("FE3.mdb"));
+  args.insert(args.end(), {"--backend", data().string()});
+  EXPECT_EQ(relink(args), 1);
+
+  const auto out = lines(io_.out.str());
+  ASSERT_EQ(out.size(), std::size_t{151} * 3 + 1) << io_.out.str();
+  for (std::size_t i = 0, line = 0; i + 2 < args.size(); ++i) {
+    const std::string& name = args[i];
+    EXPECT_TRUE(out[line].starts_with(name + "\t")) << i << ": " << out[line];
+    line += name == s("notes.txt") ? 1U : 3U;
+  }
+  for (int i = 0; i < 150; ++i) {
+    EXPECT_EQ(storedConnect(file("FE" + std::to_string(i) + ".mdb"), u"NALOGI"),
+              u";DATABASE=" + u16(data()) + u"\\querno.MDB") << i;
+  }
+  EXPECT_TRUE(out.back().starts_with(s("FE3.mdb") + "\tNALOGI\trelinked\t;DATABASE=" + data().string()))
+      << out.back();
+  EXPECT_EQ(io_.err.str(), "povezava-cli: 152 files, 150 changed, 453 tables relinked, 1 failure\n");
+}
+
 TEST_F(RelinkTest, JsonEscapesEveryPathAndName) {
   const std::string odd = "we\"ird Šiška\ttab.mdb";
   std::filesystem::copy_file(file("RZ.mdb"), file(odd));

@@ -55,6 +55,7 @@ class FaultFile final : public File {
   Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
     return fs_.onWrite(*real_, offset, data);
   }
+  Status truncate(std::uint64_t size) override { return fs_.onTruncate(*real_, size); }
   Status sync() override { return fs_.onSync(*real_); }
   Status tryLock(std::uint64_t offset) override {
     if (fs_.crashed_) return fs_.powerLost(path());
@@ -128,6 +129,18 @@ Status FaultFileSystem::onWrite(File& real, std::uint64_t offset,
     return powerLost(real.path());
   }
   return real.writeAt(offset, data);
+}
+
+Status FaultFileSystem::onTruncate(File& real, std::uint64_t size) {
+  if (!beginChange()) return powerLost(real.path());
+  ++writes_;
+  track(real.path());
+  if (failWrite_ == writes_) return engine::errors::diskOrNetwork(real.path(), EIO);
+  if (tearWrite_ == writes_) {
+    crashed_ = true;
+    return powerLost(real.path());
+  }
+  return real.truncate(size);
 }
 
 Status FaultFileSystem::onSync(File& real) {

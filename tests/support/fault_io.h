@@ -1,8 +1,8 @@
 // A FileSystem double for crash and fault tests.
 //
 // FaultFileSystem passes every call on to a real file system and counts the
-// calls that change something on disk: writes, syncs, creations, removals and
-// folder syncs. A plan makes one of them fail, tear, or "lose power":
+// calls that change something on disk: writes (truncations count as writes),
+// syncs, creations, removals and folder syncs. A plan makes one of them fail, tear, or "lose power":
 //
 //   failWrite(n)      the n-th write fails (EIO) and writes nothing
 //   failSync(n)       the n-th file sync fails (EIO)
@@ -97,6 +97,9 @@ class FaultFileSystem final : public engine::FileSystem {
   engine::Status onWrite(engine::File& real, std::uint64_t offset,
                          std::span<const std::byte> data);
   engine::Status onSync(engine::File& real);
+  // A truncation counts as a write (it changes the file's bytes); a torn one
+  // does nothing before the power goes.
+  engine::Status onTruncate(engine::File& real, std::uint64_t size);
 
   engine::FileSystem& base_;
   std::map<std::string, Tracked> tracked_;

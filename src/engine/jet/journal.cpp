@@ -19,8 +19,6 @@ constexpr std::size_t kOffsetPageZeroSum = 32;
 constexpr std::size_t kOffsetPageCount = 40;
 constexpr std::size_t kHeaderSize = 48;
 constexpr std::size_t kChecksumSize = 8;
-// A relink changes a handful of pages; anything claiming more is not ours.
-constexpr std::uint32_t kMaxPages = 64;
 
 std::uint64_t fnv1a(std::span<const std::byte> bytes, std::uint64_t hash = 0xcbf29ce484222325ULL) {
   for (std::byte b : bytes) {
@@ -46,6 +44,8 @@ Result<std::uint64_t> pageZeroSum(File& database, std::uint32_t pageSize) {
 
 }  // namespace
 
+std::uint64_t journalChecksum(std::span<const std::byte> bytes) { return fnv1a(bytes); }
+
 std::string journalPath(const std::string& databasePath) {
   return databasePath + ".povezava-journal";
 }
@@ -54,9 +54,11 @@ std::string folderOf(const std::string& path) {
   return std::filesystem::path(path).parent_path().string();
 }
 
-Status writeJournal(FileSystem& fs, File& database, std::uint32_t pageSize,
-                    std::span<const PageImage> oldPages) {
-  const std::string path = journalPath(database.path());
+Result<std::vector<std::byte>> encodeJournal(File& database, std::uint32_t pageSize,
+                                             std::span<const PageImage> oldPages) {
+  if (oldPages.size() > kMaxJournalPages) {
+    return errors::recordTooLarge(database.path(), "too many pages would change at once");
+  }
   auto size = database.size();
   if (!size.ok()) return size.status();
   auto zeroSum = pageZeroSum(database, pageSize);
@@ -75,6 +77,14 @@ Status writeJournal(FileSystem& fs, File& database, std::uint32_t pageSize,
     out.insert(out.end(), image.bytes.begin(), image.bytes.end());
   }
   putLittle(out, fnv1a(out), 8);
+  return out;
+}
+
+Status writeJournal(FileSystem& fs, File& database, std::uint32_t pageSize,
+                    std::span<const PageImage> oldPages) {
+  const std::string path = journalPath(database.path());
+  auto out = encodeJournal(database, pageSize, oldPages);
+  if (!out.ok()) return out.status();
 
   auto file = fs.open(path, OpenMode::createNew);
   if (!file.ok()) {
@@ -85,7 +95,7 @@ Status writeJournal(FileSystem& fs, File& database, std::uint32_t pageSize,
     }
     return file.status();
   }
-  Status s = (*file)->writeAt(0, out);
+  Status s = (*file)->writeAt(0, *out);
   if (s.ok()) s = (*file)->sync();
   file->reset();
   if (s.ok()) s = fs.syncFolder(folderOf(path));
@@ -122,7 +132,7 @@ Result<Recovery> recoverJournal(FileSystem& fs, File& database) {
     if (Status s = removeJournal(fs, database.path()); !s.ok()) return s;
     return Recovery::discarded;
   };
-  if (*size < kHeaderSize + kChecksumSize || *size > kHeaderSize + kChecksumSize + kMaxPages * (4 + 4096ULL)) {
+  if (*size < kHeaderSize + kChecksumSize || *size > kHeaderSize + kChecksumSize + kMaxJournalPages * (4 + 4096ULL)) {
     return discard();
   }
   std::vector<std::byte> bytes(static_cast<std::size_t>(*size));
@@ -131,7 +141,7 @@ Result<Recovery> recoverJournal(FileSystem& fs, File& database) {
   const auto pageSize = view.u32(kOffsetPageSize).value_or(0);
   const auto count = view.u32(kOffsetPageCount).value_or(0);
   if (std::memcmp(bytes.data(), kMagic.data(), kMagic.size()) != 0 ||
-      view.u32(kOffsetVersion) != kFormatVersion || !validPageSize(pageSize) || count > kMaxPages ||
+      view.u32(kOffsetVersion) != kFormatVersion || !validPageSize(pageSize) || count > kMaxJournalPages ||
       bytes.size() != kHeaderSize + std::size_t{count} * (4 + pageSize) + kChecksumSize ||
       view.u32(bytes.size() - kChecksumSize) !=
           static_cast<std::uint32_t>(fnv1a(std::span(bytes).first(bytes.size() - kChecksumSize))) ||
@@ -154,6 +164,16 @@ Result<Recovery> recoverJournal(FileSystem& fs, File& database) {
     const std::uint32_t page = view.u32(at).value_or(0);
     const auto image = std::span<const std::byte>(bytes).subspan(at + 4, pageSize);
     if (Status s = database.writeAt(std::uint64_t{page} * pageSize, image); !s.ok()) return s;
+  }
+  // Pages the change added at the end go too. It adds a few at most: a file
+  // grown by more has been written by someone else since, and is not cut.
+  const std::uint64_t oldSize =
+      std::uint64_t{view.u32(kOffsetDatabaseSize).value_or(0)} |
+      std::uint64_t{view.u32(kOffsetDatabaseSize + 4).value_or(0)} << 32;
+  auto now = database.size();
+  if (!now) return now.status();
+  if (*now > oldSize && *now - oldSize <= std::uint64_t{kMaxJournalPages} * pageSize && oldSize % pageSize == 0) {
+    if (Status s = database.truncate(oldSize); !s.ok()) return s;
   }
   if (Status s = database.sync(); !s.ok()) return s;
   file->reset();

@@ -6,8 +6,9 @@
 // synced) once every new page is synced. Whoever next takes the database's
 // write lock and finds a complete journal writes the old images back: a crash
 // at any moment, a torn page included, leaves the old pages or the new ones.
-// An incomplete journal (a crash while it was being written) means the
-// database was not touched yet; it is removed.
+// Pages the change added at the end are cut off again. An incomplete journal
+// (a crash while it was being written) means the database was not touched
+// yet; it is removed.
 //
 //   OFFSET      SIZE       MEANING
 //   0           16         "povezava-journal" (magic)
@@ -34,6 +35,10 @@
 
 namespace povezava::engine::jet {
 
+// A journal holds at most this many pages (4 MiB); one claiming more is not
+// ours. A relink changes a handful, a batch of relinks of one file a few dozen.
+inline constexpr std::uint32_t kMaxJournalPages = 1024;
+
 struct PageImage {
   std::uint32_t page = 0;
   std::vector<std::byte> bytes;
@@ -44,6 +49,15 @@ std::string journalPath(const std::string& databasePath);
 
 // The folder that holds `path` ("" for the current folder).
 std::string folderOf(const std::string& path);
+
+// The 64-bit checksum the journal uses (FNV-1a).
+std::uint64_t journalChecksum(std::span<const std::byte> bytes);
+
+// The journal of `oldPages` for `database` (its size and page 0 as they are
+// now), as writeJournal() stores it. For writers that write and sync many
+// journals together.
+Result<std::vector<std::byte>> encodeJournal(File& database, std::uint32_t pageSize,
+                                             std::span<const PageImage> oldPages);
 
 // Writes the journal of `oldPages` for `database` (open read-write, locked)
 // and makes it durable. Fails with fileInUse when a journal already exists

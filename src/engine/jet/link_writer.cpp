@@ -616,6 +616,16 @@ Status LinkWriter::run(const LinkChange& change) {
 
 // The names an Access lock file of `path` may have: same stem, .ldb or .laccdb.
 bool isLockFileOf(const std::string& entry, const std::string& stem) {
+  // Most entries of a big folder fail this cheap test.
+  auto endsWith = [&](std::string_view ext) {
+    if (entry.size() < ext.size()) return false;
+    for (std::size_t i = 0; i < ext.size(); ++i) {
+      const char c = entry[entry.size() - ext.size() + i];
+      if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != ext[i]) return false;
+    }
+    return true;
+  };
+  if (!endsWith(".ldb") && !endsWith(".laccdb")) return false;
   const std::u16string e = fromUtf8(entry);
   for (std::u16string_view ext : {u".ldb", u".laccdb"}) {
     if (equalsIgnoringCase(e, fromUtf8(stem) + std::u16string(ext))) return true;
@@ -626,11 +636,16 @@ bool isLockFileOf(const std::string& entry, const std::string& stem) {
 }  // namespace
 
 Status checkAccessLockFile(FileSystem& fs, const std::string& path, const std::string& displayName) {
-  const std::filesystem::path p(path);
-  const std::string folder = p.parent_path().string();
+  const std::string folder = std::filesystem::path(path).parent_path().string();
   auto names = fs.list(folder.empty() ? "." : folder);
   if (!names) return names.status();
-  for (const std::string& name : *names) {
+  return checkAccessLockFileAmong(fs, path, displayName, *names);
+}
+
+Status checkAccessLockFileAmong(FileSystem& fs, const std::string& path, const std::string& displayName,
+                                std::span<const std::string> names) {
+  const std::filesystem::path p(path);
+  for (const std::string& name : names) {
     if (!isLockFileOf(name, p.stem().string())) continue;
     const std::string lockPath = (p.parent_path() / name).string();
     // Entries of 64 bytes: computer name (32), user name (32), padded.

@@ -49,6 +49,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -84,5 +85,8 @@ Status recoverInterruptedRelink(FileSystem& fs, const std::string& path);
 // An Access lock file (.ldb / .laccdb, any letter case) beside `path`:
 // fileInUse naming it and the computers it lists; success when there is none.
 Status checkAccessLockFile(FileSystem& fs, const std::string& path, const std::string& displayName);
+// The same, given the names in the folder of `path` (FileSystem::list).
+Status checkAccessLockFileAmong(FileSystem& fs, const std::string& path, const std::string& displayName,
+                                std::span<const std::string> names);
 
 }  // namespace povezava::engine::jet

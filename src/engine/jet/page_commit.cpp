@@ -11,18 +11,17 @@ Status writeRaw(File& file, std::uint32_t pageSize, const PageImage& image) {
   return file.writeAt(std::uint64_t{image.page} * pageSize, image.bytes);
 }
 
-// Puts the old images back; success only when they are durable and the
-// journal is gone.
-Status rollBack(FileSystem& fs, File& file, std::uint32_t pageSize,
-                std::span<const PageImage> oldImages) {
+}  // namespace
+
+Status rollBackPages(FileSystem& fs, File& file, std::uint32_t pageSize,
+                     std::span<const PageImage> oldImages, std::uint64_t oldSize) {
   for (const PageImage& image : oldImages) {
     if (Status s = writeRaw(file, pageSize, image); !s.ok()) return s;
   }
+  if (Status s = file.truncate(oldSize); !s.ok()) return s;
   if (Status s = file.sync(); !s.ok()) return s;
   return removeJournal(fs, file.path());
 }
-
-}  // namespace
 
 Status commitPages(FileSystem& fs, JetFile& database, std::span<const PageWrite> writes) {
   File& file = database.file();
@@ -61,7 +60,7 @@ Status commitPages(FileSystem& fs, JetFile& database, std::span<const PageWrite>
   database.dropCache();
   if (failure.ok()) return failure;
   // Best effort: if this fails too, the journal stays for the next writer.
-  (void)rollBack(fs, file, pageSize, oldImages);
+  (void)rollBackPages(fs, file, pageSize, oldImages, *fileSize);
   return failure;
 }
 

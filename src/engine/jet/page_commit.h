@@ -29,6 +29,7 @@
 
 #include "engine/io.h"
 #include "engine/jet/jet_file.h"
+#include "engine/jet/journal.h"
 #include "engine/status.h"
 
 namespace povezava::engine::jet {
@@ -41,5 +42,12 @@ struct PageWrite {
 // REQUIRES: `database` is open read-write through `fs` and its write lock is
 // held. Pages may lie one past the current end (a page being added).
 Status commitPages(FileSystem& fs, JetFile& database, std::span<const PageWrite> writes);
+
+// Undoes a commit that failed after its journal was made durable: writes the
+// old images (as on disk) back, cuts the file to its old size, syncs, removes
+// the journal. Success only when all of that succeeded; otherwise the journal
+// stays for the next writer.
+Status rollBackPages(FileSystem& fs, File& file, std::uint32_t pageSize,
+                     std::span<const PageImage> oldImages, std::uint64_t oldSize);
 
 }  // namespace povezava::engine::jet

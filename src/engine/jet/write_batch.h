@@ -1,0 +1,80 @@
+// Relinking many databases with a handful of disk round trips.
+//
+// A relink costs little work and four syncs; over hundreds of front-ends the
+// syncs are nearly all the time. A WriteBatch lets relinks run exactly as
+// they would (same checks, same pages built, same errors) through its
+// engine, while their writes are held in memory: its file system hands out
+// files whose writes, syncs and journals stay in the batch and whose reads
+// see the writes held. commit() then stores every file's held pages at once,
+// each file atomically, with the rollback journal a single relink uses
+// (journal.h):
+//
+//   1. per file: the Access lock-file check again; the pages to change read
+//      from the disk and checked against what the relinks read; the journal
+//      of their old images written;
+//   2. all journals synced, side by side, then their folders;
+//   3. the new pages written into each file;
+//   4. all files synced, side by side;
+//   5. the journals removed and their folders synced.
+//
+// Three rounds of syncs for the whole batch instead of four syncs per table.
+// A file that fails at a step is put back from its old images (failing that,
+// its journal stays and the next open replays it); the other files go on.
+// A crash at any moment leaves every file as it was or as it should be.
+//
+// Locks: a file's write lock is taken (and a journal an interrupted relink
+// left is replayed) when a relink through the batch first locks it, on the
+// real file, and held until commit() or the batch's end, so no other writer
+// comes between the relink and its commit.
+//
+// Units: beginUnit() starts a unit of work (the command line: one
+// front-end); commit() answers for each unit begun since the last commit
+// whether all the files it wrote were stored.
+//
+// Not thread-safe; one relink at a time. Databases opened through the batch
+// may stay open across commit(): afterwards they read the stored pages.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/io.h"
+#include "engine/status.h"
+
+namespace povezava::engine::jet {
+
+class WriteBatch {
+ public:
+  // `fs` is the file system the batch reads and finally writes; it must
+  // outlive the batch.
+  explicit WriteBatch(FileSystem& fs);
+  // Drops whatever is still held (nothing of it reaches the disk) and
+  // releases the locks.
+  ~WriteBatch();
+  WriteBatch(const WriteBatch&) = delete;
+  WriteBatch& operator=(const WriteBatch&) = delete;
+
+  // An engine whose databases are opened, read and relinked through the batch.
+  DBEngine& engine();
+  // The batch's view of the file system.
+  FileSystem& fileSystem();
+
+  // Starts the next unit; writes from now on belong to it.
+  void beginUnit();
+  // How many files have writes held.
+  std::size_t heldFiles() const;
+  // Stores every held write as described above. One Status per unit begun
+  // since the last commit, in order: success when every file the unit wrote
+  // is stored (or it wrote none), else the first failure. Afterwards nothing
+  // is held and no lock is kept.
+  std::vector<Status> commit();
+
+  struct State;  // the batch's file system and what it holds
+
+ private:
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace povezava::engine::jet
