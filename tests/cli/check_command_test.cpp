@@ -111,14 +111,12 @@ TEST_P(CheckUsageTest, WrongArgumentsExitTwoAndTouchNothing) {
 INSTANTIATE_TEST_SUITE_P(Cases, CheckUsageTest,
                          ::testing::Values(UsageCase{"NoFiles", {}}, UsageCase{"OnlyJson", {"--json"}},
                                            UsageCase{"UnknownOption", {"--fix", "a.mdb"}}),
-                         [](const auto& row) { return std::string(row.param.name); });
+                         povezava::testing::RowName());
 
 TEST_F(CheckTest, DoubleDashLetsAFileNameStartWithDashes) {
   std::filesystem::copy_file(good(), dir_.path() / "--json");
-  const auto home = std::filesystem::current_path();
-  std::filesystem::current_path(dir_.path());
+  const povezava::testing::CurrentFolder here(dir_.path());
   const int status = check({"--", "--json"});
-  std::filesystem::current_path(home);
   EXPECT_EQ(status, 0) << io_.err.str();
   EXPECT_EQ(lines(io_.out.str()).front(), "--json\tPARTNER\tok");
 }

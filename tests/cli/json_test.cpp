@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/test_support.h"
+
 namespace povezava::cli {
 namespace {
 
@@ -35,7 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
         EscapeCase{"LoneLowSurrogate", std::u16string{char16_t{0xDE00}}, "\"\\ude00\""},
         EscapeCase{"LineSeparators", u"\u2028\u2029", "\"\\u2028\\u2029\""},
         EscapeCase{"DeleteStaysAsIs", u"\u007f", "\"\x7f\""}),
-    [](const auto& row) { return std::string(row.param.name); });
+    povezava::testing::RowName());
 
 TEST(JsonWriterTest, NestedObjectsAndArraysGetCommasOnlyBetweenElements) {
   JsonWriter json;

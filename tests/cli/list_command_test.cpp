@@ -2,31 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "support/test_support.h"
+#include "suite.h"
 
 namespace povezava::cli {
 namespace {
 
 using povezava::testing::fixturesDir;
+using testing::CommandResult;
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Outcome list(std::vector<std::string> args) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = runList(args, out, err);
-  return {status, out.str(), err.str()};
-}
+CommandResult list(const std::vector<std::string>& args) { return testing::runInProcess(runList, args); }
 
 TEST(ListCommand, PrintsUserTablesWithKindAndConnect) {
   POVEZAVA_REQUIRE_FIXTURES();
-  const Outcome run = list({(fixturesDir() / "ace-v2010/LOCALPARTNER.accdb").string()});
+  const CommandResult run = list({(fixturesDir() / "ace-v2010/LOCALPARTNER.accdb").string()});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
             "PARTNER\tlocal\t\n"
@@ -39,7 +27,7 @@ TEST(ListCommand, PrintsUserTablesWithKindAndConnect) {
 
 TEST(ListCommand, AllAddsSystemTablesInCatalogueOrder) {
   POVEZAVA_REQUIRE_FIXTURES();
-  const Outcome run = list({"--all", (fixturesDir() / "jet4-v2000/TQ.mdb").string()});
+  const CommandResult run = list({"--all", (fixturesDir() / "jet4-v2000/TQ.mdb").string()});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
             "MSysObjects\tlocal\t\n"
@@ -58,7 +46,7 @@ TEST(ListCommand, ErrorsGoToStderrWithNumberAndDescription) {
   POVEZAVA_REQUIRE_FIXTURES();
   povezava::testing::TempDir dir;
   const auto missing = (dir.path() / "NOPE.mdb").string();
-  Outcome run = list({missing});
+  CommandResult run = list({missing});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "error 3024: Could not find file '" + missing + "'.\n");
@@ -70,7 +58,7 @@ TEST(ListCommand, ErrorsGoToStderrWithNumberAndDescription) {
 
 TEST(ListCommand, WrongArgumentsPrintUsage) {
   for (const auto& args : std::vector<std::vector<std::string>>{{}, {"a.mdb", "b.mdb"}, {"--bogus", "a.mdb"}}) {
-    const Outcome run = list(args);
+    const CommandResult run = list(args);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "usage: povezava-cli list FILE [--all]\n");
   }

@@ -3,30 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/list_command.h"
 #include "engine/errors.h"
-#include "support/test_support.h"
+#include "suite.h"
 
 namespace povezava::cli {
 namespace {
 
 using povezava::testing::TempDir;
-
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Outcome run(int (*command)(std::span<const std::string>, std::ostream&, std::ostream&), std::vector<std::string> args) {
-  std::ostringstream out, err;
-  const int status = command(args, out, err);
-  return {status, out.str(), err.str()};
-}
+using Outcome = testing::CommandResult;
+constexpr auto run = testing::runInProcess;
 
 TEST(MakeDemo, MakesAFrontEndLinkedToTheOldLocationAndTwoBackEnds) {
   TempDir dir;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/test_support.h"
+
 namespace povezava::cli {
 namespace {
 
@@ -38,7 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
                      u"ODBC;XPWD=1;PWDX=2;DSN=PWD=3"},
         PasswordCase{"TwoPasswords", u"PWD=a;DSN=s;PWD=b", true, u"PWD=***;DSN=s;PWD=***"},
         PasswordCase{"UnclosedBrace", u"ODBC;PWD={abc", true, u"ODBC;PWD=***"}),
-    [](const auto& row) { return std::string(row.param.name); });
+    povezava::testing::RowName());
 
 }  // namespace
 }  // namespace povezava::cli

@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ArgsCase{"NoCommand", "", 2, ""},
                       ArgsCase{"UnknownCommand", "fix a.mdb", 2, ""},
                       ArgsCase{"RelinkWithoutForm", "relink a.mdb b.mdb", 2, ""}),
-    [](const auto& row) { return std::string(row.param.name); });
+    povezava::testing::RowName());
 
 TEST(ProgramTest, ManyFilesOneProcessJsonForScripts) {
   TempDir dir;

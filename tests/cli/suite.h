@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,8 +14,8 @@
 #include "cli/console.h"
 #include "engine/engine.h"
 #include "engine/jet/builder.h"
-#include "engine/jet/sample_databases.h"
 #include "engine/unicode.h"
+#include "support/databases.h"
 #include "support/test_support.h"
 
 namespace povezava::cli::testing {
@@ -34,34 +35,31 @@ inline jet::DatabaseSpec spec(jet::Version version, std::vector<jet::CatalogueEn
   return made;
 }
 
-inline void build(const std::filesystem::path& file, jet::DatabaseSpec spec) {
-  const auto status = jet::buildDatabase(file.string(), spec);
-  ASSERT_TRUE(status.ok()) << status.toString();
+inline void build(const std::filesystem::path& file, const jet::DatabaseSpec& spec) {
+  povezava::testing::buildFile(file, spec);
 }
 
-// PARTNER.MDB and QUERNO.MDB in `folder` (created), Jet 4 unless told.
-inline void buildBackEnds(const std::filesystem::path& folder, jet::Version version = jet::Version::jet4) {
-  std::filesystem::create_directories(folder);
-  build(folder / "PARTNER.MDB", jet::partnerBackEndSpec(version, 1250));
-  build(folder / "QUERNO.MDB", jet::quernoBackEndSpec(version, 1250));
-}
-
-// A front-end whose PARTNER, KONTI and NALOGI point at `partner` and `codes`,
-// with the local table LOCAL1 and the extra entries given.
-inline void buildFrontEnd(const std::filesystem::path& file, const std::u16string& partner,
-                          const std::u16string& codes, std::vector<jet::CatalogueEntry> extra = {},
-                          jet::Version version = jet::Version::jet4) {
-  jet::FrontEndOptions options;
-  options.version = version;
-  options.codePage = 1250;
-  options.partnerDatabase = partner;
-  options.quernoDatabase = codes;
-  jet::DatabaseSpec made = jet::frontEndSpec(options);
-  for (auto& entry : extra) made.entries.push_back(std::move(entry));
-  build(file, std::move(made));
-}
+using povezava::testing::buildBackEnds;
+using povezava::testing::buildFrontEnd;
+using povezava::testing::lines;
+using povezava::testing::storedConnect;
 
 inline std::u16string u16(const std::filesystem::path& path) { return engine::fromUtf8(path.string()); }
+
+// What a command run in-process printed, and its exit status.
+struct CommandResult {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+inline CommandResult runInProcess(int (*command)(std::span<const std::string>, std::ostream&, std::ostream&),
+                                  const std::vector<std::string>& args) {
+  std::ostringstream out;
+  std::ostringstream err;
+  const int status = command(args, out, err);
+  return {status, out.str(), err.str()};
+}
 
 // A command run in-process with its output captured.
 struct Captured {
@@ -69,26 +67,5 @@ struct Captured {
   std::ostringstream err;
   Console console{out, err, false};
 };
-
-inline std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) result.push_back(line);
-  return result;
-}
-
-// The Connect of a table of `file`, read through the engine afresh; the
-// error, in angle brackets, when it cannot be read.
-inline std::u16string storedConnect(const std::filesystem::path& file, std::u16string_view table) {
-  auto db = engine::dbEngine().openDatabase(u16(file));
-  if (!db) return u"<" + engine::fromUtf8(db.status().toString()) + u">";
-  auto defs = (*db)->tableDefs();
-  if (!defs) return u"<" + engine::fromUtf8(defs.status().toString()) + u">";
-  auto found = (*defs)->item(table);
-  if (!found) return u"<" + engine::fromUtf8(found.status().toString()) + u">";
-  auto link = (*found)->connect();
-  (void)(*db)->close();
-  return link ? *link : u"<" + engine::fromUtf8(link.status().toString()) + u">";
-}
 
 }  // namespace povezava::cli::testing

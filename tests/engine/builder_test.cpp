@@ -20,6 +20,7 @@
 #include "engine/jet/table_definition.h"
 #include "engine/jet/usage_map.h"
 #include "engine/unicode.h"
+#include "jet_test_util.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"
 
@@ -27,13 +28,6 @@ namespace povezava::engine::jet {
 namespace {
 
 using povezava::testing::TempDir;
-
-#define POVEZAVA_REQUIRE_MDBTOOLS()                                                       \
-  do {                                                                                    \
-    if (!::povezava::testing::haveProgram("mdb-export"))                                  \
-      GTEST_SKIP() << "mdbtools is not installed (Debian package mdbtools), so the "      \
-                      "second reader cannot check the built files";                      \
-  } while (0)
 
 struct Flavour {
   const char* name;
@@ -66,10 +60,8 @@ class BuilderFormats : public ::testing::TestWithParam<Flavour> {
   // Runs an mdbtools program on `file`; the test fails on a non-zero exit.
   std::string mdb(const std::string& program, const std::filesystem::path& file, const std::string& args = {}) {
     int status = 0;
-    const std::string command = std::string(GetParam().mdbEnvironment) + " " + program + " " +
-                                povezava::testing::shellQuote(file.string()) + " " + args + " 2>&1";
-    std::string out = povezava::testing::runCommand(command, &status);
-    EXPECT_EQ(status, 0) << command << "\n" << out;
+    std::string out = povezava::testing::runMdbTool(std::string(GetParam().mdbEnvironment) + " " + program, file, args, &status);
+    EXPECT_EQ(status, 0) << program << " " << file << " " << args << "\n" << out;
     return out;
   }
 
@@ -79,23 +71,18 @@ class BuilderFormats : public ::testing::TestWithParam<Flavour> {
 // A row of mdb-export's CSV (parseCsv); an empty field is NULL.
 using CsvRow = std::vector<std::string>;
 using povezava::testing::parseCsv;
+using povezava::testing::runMdbTool;
+using testing::catalogTables;
+using testing::findTable;
+using testing::listingLines;
+using testing::openCatalog;
+using testing::OpenedCatalog;
 
 // The catalogue as mdb-export prints it: Name -> (Type, Database, Connect, ForeignName).
 std::map<std::string, std::tuple<std::string, std::string, std::string, std::string>> catalogueByName(
-    const std::vector<CsvRow>& csv) {
+    const std::string& csv) {
   std::map<std::string, std::tuple<std::string, std::string, std::string, std::string>> out;
-  if (csv.empty()) return out;
-  const CsvRow& header = csv.front();
-  auto column = [&](const std::string& name) {
-    return static_cast<std::size_t>(std::find(header.begin(), header.end(), name) - header.begin());
-  };
-  const std::size_t name = column("Name"), type = column("Type"), database = column("Database"),
-                    connect = column("Connect"), foreign = column("ForeignName");
-  for (std::size_t i = 1; i < csv.size(); ++i) {
-    const CsvRow& r = csv[i];
-    if (r.size() != header.size()) continue;
-    out[r[name]] = {r[type], r[database], r[connect], r[foreign]};
-  }
+  for (auto& r : povezava::testing::csvRecords(csv)) out[r["Name"]] = {r["Type"], r["Database"], r["Connect"], r["ForeignName"]};
   return out;
 }
 
@@ -131,7 +118,7 @@ TEST_P(BuilderFormats, FrontEndReadsWithMdbtools) {
   EXPECT_EQ(mdb("mdb-ver", file), GetParam().mdbVer);
   EXPECT_EQ(mdb("mdb-tables", file, "-1"), "LOCAL1\nNALOGI\n");
 
-  const auto catalogue = catalogueByName(parseCsv(mdb("mdb-export", file, "MSysObjects")));
+  const auto catalogue = catalogueByName(mdb("mdb-export", file, "MSysObjects"));
   using Entry = std::tuple<std::string, std::string, std::string, std::string>;
   const std::map<std::string, Entry> expected = {
       {"Tables", {"3", "", "", ""}},
@@ -169,25 +156,6 @@ TEST_P(BuilderFormats, BackEndsReadWithMdbtools) {
             "\"1200\",\"Kratkoročne terjatve do kupcev\"\n");
 }
 
-// What the engine's table-definition collection shows.
-std::vector<std::string> engineListing(const std::filesystem::path& file) {
-  std::vector<std::string> lines;
-  auto db = dbEngine().openDatabase(fromUtf8(file.string()));
-  EXPECT_TRUE(db.ok()) << db.status().toString();
-  if (!db.ok()) return lines;
-  auto defs = (*db)->tableDefs();
-  EXPECT_TRUE(defs.ok()) << defs.status().toString();
-  if (!defs.ok()) return lines;
-  for (std::size_t i = 0; i < (*defs)->count(); ++i) {
-    const auto def = (*defs)->at(i);
-    auto connect = def->connect();
-    lines.push_back(utf8(def->name()) + "|" + std::string(kindName(def->kind())) + "|" +
-                    (connect.ok() ? utf8(*connect) : connect.status().toString()));
-  }
-  EXPECT_TRUE((*db)->close().ok());
-  return lines;
-}
-
 TEST_P(BuilderFormats, ReadsBackThroughTheEngine) {
   const SampleLinks links;
   const auto file = build(links.spec());
@@ -200,28 +168,7 @@ TEST_P(BuilderFormats, ReadsBackThroughTheEngine) {
       "Čreda ŠŽ|linked|" + utf8(links.excelPrefix) + "DATABASE=" + utf8(links.excelPath),
       "Računi|odbc|" + utf8(links.odbc),
   };
-  EXPECT_EQ(engineListing(file), expected);
-}
-
-// The built file opened with our reader, for layout checks.
-struct OpenedFile {
-  std::unique_ptr<JetFile> file;
-  std::unique_ptr<Catalog> catalog;
-};
-
-OpenedFile openJet(const std::filesystem::path& path) {
-  OpenedFile out;
-  auto raw = posixFileSystem().open(path.string(), OpenMode::readOnly);
-  EXPECT_TRUE(raw.ok()) << raw.status().toString();
-  if (!raw.ok()) return out;
-  auto file = JetFile::open(std::move(*raw), path.string());
-  EXPECT_TRUE(file.ok()) << file.status().toString();
-  if (!file.ok()) return out;
-  out.file = std::move(*file);
-  auto catalog = Catalog::open(*out.file);
-  EXPECT_TRUE(catalog.ok()) << catalog.status().toString();
-  if (catalog.ok()) out.catalog = std::make_unique<Catalog>(std::move(*catalog));
-  return out;
+  EXPECT_EQ(listingLines(file), expected);
 }
 
 // The owned map of a long-value column, from the definition's list of
@@ -249,21 +196,6 @@ std::vector<std::uint32_t> longValueColumnPages(JetFile& file, std::uint32_t tde
   return {};
 }
 
-// The raw Database slice of a catalogue row.
-std::vector<std::byte> databaseSlice(OpenedFile& opened, const CatalogTable& table) {
-  auto page = opened.file->page(table.address.dataPage);
-  EXPECT_TRUE(page.ok());
-  auto bytes = rowBytes(*opened.file, *page, table.address.dataRow);
-  EXPECT_TRUE(bytes.ok());
-  const TableDefinition& def = opened.catalog->definition();
-  auto row = Row::parse(*bytes, def, opened.file->layout(), opened.file->displayName(), table.address.dataPage);
-  EXPECT_TRUE(row.ok());
-  auto value = row->value(*def.column(kCatalogColumnDatabase));
-  EXPECT_TRUE(value.ok() && value->has_value());
-  const auto span = (*value)->bytes();
-  return {span.begin(), span.end()};
-}
-
 TEST_P(BuilderFormats, DatabasePathsStayInTheRowUpToTheLimitAndGoToLvalPagesBeyond) {
   const std::size_t limitChars = GetParam().inlineLimit / GetParam().bytesPerChar;
   auto pathOf = [](std::size_t chars) {
@@ -283,18 +215,19 @@ TEST_P(BuilderFormats, DatabasePathsStayInTheRowUpToTheLimitAndGoToLvalPagesBeyo
   DatabaseSpec spec;
   for (const auto& c : cases) spec.entries.push_back(LinkedTableSpec{c.name, pathOf(c.chars)});
   const auto path = build(spec);
-  OpenedFile opened = openJet(path);
+  OpenedCatalog opened = openCatalog(path);
   ASSERT_TRUE(opened.catalog);
-  auto tables = opened.catalog->tables();
-  ASSERT_TRUE(tables.ok()) << tables.status().toString();
+  const auto tables = opened.tables();
   const auto databasePages = longValueColumnPages(*opened.file, kCatalogTdefPage, kCatalogColumnNumberDatabase);
 
   for (const auto& c : cases) {
     SCOPED_TRACE(utf8(c.name));
-    const auto table = std::find_if(tables->begin(), tables->end(), [&](const auto& t) { return t.name == c.name; });
-    ASSERT_NE(table, tables->end());
+    const CatalogTable* table = findTable(tables, c.name);
+    ASSERT_NE(table, nullptr);
     EXPECT_EQ(table->database, pathOf(c.chars));
-    const auto slice = databaseSlice(opened, *table);
+    const auto value = testing::catalogValue(*opened.file, *opened.catalog, *table, kCatalogColumnDatabase);
+    ASSERT_TRUE(value);
+    const auto& slice = value->bytes;
     const PageView header(slice);
     const std::uint32_t lengthAndKind = header.u32(0).value_or(0);
     EXPECT_EQ(longValueLength(lengthAndKind), c.chars * GetParam().bytesPerChar);
@@ -320,7 +253,7 @@ TEST_P(BuilderFormats, CatalogueSpreadsOverManyPages) {
   DatabaseSpec spec = frontEndSpec(options);
   const auto path = build(spec);
 
-  OpenedFile opened = openJet(path);
+  OpenedCatalog opened = openCatalog(path);
   ASSERT_TRUE(opened.catalog);
   auto pages = readUsageMap(*opened.file, opened.catalog->definition().ownedMap);
   ASSERT_TRUE(pages.ok()) << pages.status().toString();
@@ -338,7 +271,7 @@ TEST_P(BuilderFormats, CatalogueSpreadsOverManyPages) {
     const std::size_t lowest = rowStart(view.u16(opened.file->layout().dataHeaderLength + 2u * (*count - 1u)).value());
     EXPECT_EQ(view.u16(kOffsetFreeSpace), lowest - opened.file->layout().dataHeaderLength - 2u * *count) << number;
   }
-  const auto listing = engineListing(path);
+  const auto listing = listingLines(path);
   ASSERT_EQ(listing.size(), 5u);
   EXPECT_EQ(listing[4], "NALOGI|linked|;DATABASE=C:\\APP\\QUERNO.MDB");
 
@@ -354,12 +287,11 @@ TEST_P(BuilderFormats, BigTableIsStreamedAndListedByAReferenceMap) {
   const auto path = build(frontEndSpec(options));
   const std::uint64_t rows = bulkTable(u"x", options.localDataBytes, GetParam().version).generatedRowCount;
 
-  OpenedFile opened = openJet(path);
+  OpenedCatalog opened = openCatalog(path);
   ASSERT_TRUE(opened.catalog);
-  auto tables = opened.catalog->tables();
-  ASSERT_TRUE(tables.ok());
-  const auto bulk = std::find_if(tables->begin(), tables->end(), [](const auto& t) { return t.name == u"PODATKI"; });
-  ASSERT_NE(bulk, tables->end());
+  const auto tables = opened.tables();
+  const CatalogTable* bulk = findTable(tables, u"PODATKI");
+  ASSERT_NE(bulk, nullptr);
   auto def = readTableDefinition(*opened.file, bulk->id, opened.catalog->text());
   ASSERT_TRUE(def.ok());
   EXPECT_EQ(def->rowCount, rows);
@@ -385,14 +317,13 @@ TEST_P(BuilderFormats, LastCataloguePageIsFilledToTheFreeSpaceAsked) {
     spec.entries.insert(spec.entries.begin() + 1, CataloguePageBreak{});
     spec.lastCataloguePageFreeBytes = wanted;
     const auto path = build(spec, "full" + std::to_string(wanted) + ".mdb");
-    OpenedFile opened = openJet(path);
+    OpenedCatalog opened = openCatalog(path);
     ASSERT_TRUE(opened.catalog);
     auto pages = readUsageMap(*opened.file, opened.catalog->definition().ownedMap);
     ASSERT_TRUE(pages.ok());
     ASSERT_EQ(pages->size(), 2u) << "the page break starts a second catalogue page";
-    auto tables = opened.catalog->tables();
-    ASSERT_TRUE(tables.ok());
-    for (const auto& t : *tables) {
+    const auto tables = opened.tables();
+    for (const auto& t : tables) {
       if (t.name == u"KONTI") {
         EXPECT_EQ(t.address.dataPage, pages->back());
       }
@@ -400,7 +331,7 @@ TEST_P(BuilderFormats, LastCataloguePageIsFilledToTheFreeSpaceAsked) {
     auto page = opened.file->page(pages->back());
     ASSERT_TRUE(page.ok());
     EXPECT_EQ(page->view().u16(kOffsetFreeSpace), wanted);
-    EXPECT_EQ(engineListing(path).size(), 5u);
+    EXPECT_EQ(listingLines(path).size(), 5u);
   }
 }
 
@@ -412,15 +343,14 @@ TEST_P(BuilderFormats, DeletedAndOverflowCatalogueRowsAreStoredAsJetLeavesThem) 
   spec.databaseLvalPage = true;
   const auto path = build(spec);
 
-  EXPECT_EQ(engineListing(path), (std::vector<std::string>{"MSysObjects|local|",
+  EXPECT_EQ(listingLines(path), (std::vector<std::string>{"MSysObjects|local|",
                                                            "KONTI|linked|;DATABASE=C:\\APP\\QUERNO.MDB",
                                                            "PARTNER|linked|;DATABASE=C:\\APP\\PARTNER.MDB"}));
-  OpenedFile opened = openJet(path);
+  OpenedCatalog opened = openCatalog(path);
   ASSERT_TRUE(opened.catalog);
-  auto tables = opened.catalog->tables();
-  ASSERT_TRUE(tables.ok());
-  ASSERT_EQ(tables->size(), 3u);
-  const CatalogTable& konti = (*tables)[1];
+  const auto tables = opened.tables();
+  ASSERT_EQ(tables.size(), 3u);
+  const CatalogTable& konti = tables[1];
   EXPECT_NE(konti.address.slotPage, konti.address.dataPage) << "the row lives on another page";
   auto slotPage = opened.file->page(konti.address.slotPage);
   ASSERT_TRUE(slotPage.ok());
@@ -445,7 +375,7 @@ TEST_P(BuilderFormats, DeletedAndOverflowCatalogueRowsAreStoredAsJetLeavesThem) 
   EXPECT_EQ(lval->view().u16(opened.file->layout().dataOffsetRowCount), 0);
 
   if (!povezava::testing::haveProgram("mdb-export")) return;
-  const auto catalogue = catalogueByName(parseCsv(mdb("mdb-export", path, "MSysObjects")));
+  const auto catalogue = catalogueByName(mdb("mdb-export", path, "MSysObjects"));
   EXPECT_FALSE(catalogue.count("STARO"));
   EXPECT_EQ(std::get<1>(catalogue.at("KONTI")), "C:\\APP\\QUERNO.MDB");
 }
@@ -467,9 +397,9 @@ TEST_P(BuilderFormats, EncodedDatabasesReadLikeOthers) {
   ASSERT_GT(raw.size(), 3 * pageSize);
   EXPECT_NE(std::to_integer<int>(raw[2 * pageSize]), kPageTypeTdef);
 
-  EXPECT_EQ(engineListing(path)[4], "KONTI|linked|;DATABASE=" + utf8(links.longPath));
+  EXPECT_EQ(listingLines(path)[4], "KONTI|linked|;DATABASE=" + utf8(links.longPath));
   if (!povezava::testing::haveProgram("mdb-export")) return;
-  const auto catalogue = catalogueByName(parseCsv(mdb("mdb-export", path, "MSysObjects")));
+  const auto catalogue = catalogueByName(mdb("mdb-export", path, "MSysObjects"));
   ASSERT_TRUE(catalogue.count("KONTI"));
   EXPECT_EQ(std::get<1>(catalogue.at("KONTI")), utf8(links.longPath));
   EXPECT_EQ(mdb("mdb-export", path, "NALOGI"),
@@ -478,7 +408,7 @@ TEST_P(BuilderFormats, EncodedDatabasesReadLikeOthers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, BuilderFormats, ::testing::Values(kJet3, kJet4, kAce12, kAce14),
-                         [](const auto& test) { return std::string(test.param.name); });
+                         povezava::testing::RowName());
 
 TEST(Builder, RefusesWhatItCannotMakeAndLeavesNoFile) {
   TempDir dir;
@@ -574,7 +504,7 @@ TEST(Builder, FrontEndVariantsForTheLinkTests) {
   for (const auto& c : cases) {
     const auto path = dir.path() / c.file;
     ASSERT_TRUE(buildDatabase(path.string(), frontEndSpec(c.options)).ok()) << c.file;
-    EXPECT_EQ(engineListing(path), c.tables) << c.file;
+    EXPECT_EQ(listingLines(path), c.tables) << c.file;
   }
 }
 
@@ -603,12 +533,11 @@ TEST(Builder, Jet3RowsWithJumpTablesReadWithMdbtoolsAndTheEngine) {
   const auto path = dir.path() / "dolgo.mdb";
   ASSERT_TRUE(buildDatabase(path.string(), spec).ok());
 
-  EXPECT_EQ(engineListing(path), (std::vector<std::string>{"MSysObjects|local|", "DOLGO|local|",
+  EXPECT_EQ(listingLines(path), (std::vector<std::string>{"MSysObjects|local|", "DOLGO|local|",
                                                            utf8(longName) + "|linked|;DATABASE=C:\\Š\\P.MDB"}));
   if (!povezava::testing::haveProgram("mdb-export")) return;
   int status = 0;
-  const auto csv = parseCsv(povezava::testing::runCommand(
-      "MDB_JET3_CHARSET=CP1250 mdb-export " + povezava::testing::shellQuote(path.string()) + " DOLGO", &status));
+  const auto csv = parseCsv(runMdbTool("MDB_JET3_CHARSET=CP1250 mdb-export", path, "DOLGO", &status));
   ASSERT_EQ(status, 0);
   ASSERT_EQ(csv.size(), 4u);
   for (std::size_t i = 0; i < 3; ++i) {

@@ -4,9 +4,8 @@
 
 #include <algorithm>
 
-#include "engine/jet/catalog.h"
 #include "engine/jet/usage_map.h"
-#include "support/test_support.h"
+#include "jet_test_util.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -26,13 +25,10 @@ TEST(ColumnMaps, TheCataloguesLongValueColumnsHaveTheirMaps) {
       {"ace-v2010/TQ.accdb", {}},
   };
   for (const Case& c : cases) {
-    const std::string path = (povezava::testing::fixturesDir() / c.file).string();
-    auto file = posixFileSystem().open(path, OpenMode::readOnly);
-    auto jet = JetFile::open(std::move(*file), path);
-    ASSERT_TRUE(jet.ok()) << c.file;
-    auto catalog = Catalog::open(**jet);
-    ASSERT_TRUE(catalog.ok()) << c.file;
-    auto maps = readColumnMaps(**jet, catalog->definition());
+    SCOPED_TRACE(c.file);
+    auto [jet, catalog] = testing::openCatalog(povezava::testing::fixturesDir() / c.file);
+    ASSERT_TRUE(catalog);
+    auto maps = readColumnMaps(*jet, catalog->definition());
     ASSERT_TRUE(maps.ok()) << c.file << ": " << maps.status().toString();
     std::vector<std::uint16_t> columns;
     for (const ColumnMaps& m : *maps) {
@@ -40,7 +36,7 @@ TEST(ColumnMaps, TheCataloguesLongValueColumnsHaveTheirMaps) {
       EXPECT_NE(m.ownedMap, 0U) << c.file;
       EXPECT_NE(m.freeMap, 0U) << c.file;
       if (m.column == kCatalogColumnNumberDatabase) {
-        auto pages = readUsageMap(**jet, m.ownedMap);
+        auto pages = readUsageMap(*jet, m.ownedMap);
         ASSERT_TRUE(pages.ok());
         EXPECT_EQ(*pages, c.databasePages) << c.file;
       }

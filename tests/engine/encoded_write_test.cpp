@@ -3,7 +3,7 @@
 // engine and with mdbtools, and no other page changes.
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <set>
 
 #include "engine/jet/byte_writer.h"
 #include "engine/jet/builder.h"
@@ -14,17 +14,16 @@
 #include "engine/jet/page_edit.h"
 #include "engine/jet/table_definition.h"
 #include "engine/unicode.h"
+#include "jet_test_util.h"
+#include "page_compare.h"
 #include "support/test_support.h"
 
 namespace povezava::engine::jet {
 namespace {
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
+using povezava::testing::lines;
+using povezava::testing::mdbExport;
+using testing::openCatalog;
 
 class EncodedWriteTest : public ::testing::TestWithParam<const char*> {};
 
@@ -33,62 +32,48 @@ TEST_P(EncodedWriteTest, ARewrittenCatalogueRowIsEncodedAgainAndReadsBack) {
   povezava::testing::TempDir dir;
   const std::string path = dir.copy(povezava::testing::fixturesDir() / "encrypted" / GetParam()).string();
   const auto before = povezava::testing::readFile(path);
-  const std::string exportBefore =
-      povezava::testing::runCommand("mdb-export " + povezava::testing::shellQuote(path) + " MSysObjects");
+  const std::string exportBefore = mdbExport(path, "MSysObjects");
 
   std::uint32_t pageNumber = 0;
   std::size_t pageSize = 0;
   {
-    auto file = posixFileSystem().open(path, OpenMode::readWrite);
-    ASSERT_TRUE(file.ok());
-    auto jet = JetFile::open(std::move(*file), path);
-    ASSERT_TRUE(jet.ok()) << jet.status().toString();
-    ASSERT_TRUE((*jet)->encoded());
-    auto catalog = Catalog::open(**jet);
-    ASSERT_TRUE(catalog.ok());
+    auto [jet, catalog] = openCatalog(path, OpenMode::readWrite);
+    ASSERT_TRUE(catalog);
+    ASSERT_TRUE(jet->encoded());
     auto tables = catalog->tables();
     ASSERT_TRUE(tables.ok() && !tables->empty());
     const CatalogTable& table = tables->back();
     const ColumnDef* dateUpdate = catalog->definition().column(u"DateUpdate");
     ASSERT_NE(dateUpdate, nullptr);
     pageNumber = table.address.dataPage;
-    pageSize = (*jet)->layout().pageSize;
-    auto page = (*jet)->page(pageNumber);
+    pageSize = jet->layout().pageSize;
+    auto page = jet->page(pageNumber);
     ASSERT_TRUE(page.ok());
     const auto bytes = page->view().bytes();
-    PageEdit edit((*jet)->layout(), path, pageNumber, {bytes.begin(), bytes.end()});
+    PageEdit edit(jet->layout(), path, pageNumber, {bytes.begin(), bytes.end()});
     ASSERT_TRUE(edit.check().ok());
     std::vector<std::byte> row(edit.row(table.address.dataRow).begin(), edit.row(table.address.dataRow).end());
     // DateUpdate := 2024-03-01 12:00.
-    putF64(row, (*jet)->layout().rowColumnCountSize + dateUpdate->fixedOffset, 45352.5);
+    putF64(row, jet->layout().rowColumnCountSize + dateUpdate->fixedOffset, 45352.5);
     ASSERT_TRUE(edit.overwrite(table.address.dataRow, row).ok());
     const std::vector<PageWrite> writes = {{pageNumber, edit.bytes()}};
-    ASSERT_TRUE(commitPages(posixFileSystem(), **jet, writes).ok());
+    ASSERT_TRUE(commitPages(posixFileSystem(), *jet, writes).ok());
   }
 
   const auto after = povezava::testing::readFile(path);
   ASSERT_EQ(after.size(), before.size());
-  for (std::size_t p = 0; p < after.size() / pageSize; ++p) {
-    const bool same = std::equal(before.begin() + static_cast<std::ptrdiff_t>(p * pageSize),
-                                 before.begin() + static_cast<std::ptrdiff_t>((p + 1) * pageSize),
-                                 after.begin() + static_cast<std::ptrdiff_t>(p * pageSize));
-    EXPECT_EQ(same, p != pageNumber) << "page " << p;
-  }
+  EXPECT_EQ(changedPages(before, after, pageSize), std::set<std::size_t>{pageNumber});
   // Still encoded on disk: the page does not start with a data page's type bytes.
   EXPECT_FALSE(after[pageNumber * pageSize] == std::byte{kPageTypeData} &&
                after[pageNumber * pageSize + 1] == std::byte{kPageMarker});
 
   // Our reader: the catalogue opens and lists the same tables.
-  auto file = posixFileSystem().open(path, OpenMode::readOnly);
-  auto jet = JetFile::open(std::move(*file), path);
-  ASSERT_TRUE(jet.ok());
-  auto catalog = Catalog::open(**jet);
-  ASSERT_TRUE(catalog.ok());
-  EXPECT_TRUE(catalog->tables().ok());
+  auto reopened = openCatalog(path);
+  ASSERT_TRUE(reopened.catalog);
+  EXPECT_TRUE(reopened.catalog->tables().ok());
   // mdbtools: one catalogue line differs, in its DateUpdate.
   int status = -1;
-  const std::string exportAfter = povezava::testing::runCommand(
-      "mdb-export " + povezava::testing::shellQuote(path) + " MSysObjects", &status);
+  const std::string exportAfter = mdbExport(path, "MSysObjects", &status);
   EXPECT_EQ(status, 0);
   const auto a = lines(exportBefore);
   const auto b = lines(exportAfter);
@@ -119,17 +104,14 @@ TEST_P(EncodedRelinkTest, RelinkingAnEncodedFrontEndKeepsEveryPageEncoded) {
   spec.databaseKey = 0xA7E0C0FE;
   const std::string path = (dir.path() / "TQ.mdb").string();
   ASSERT_TRUE(buildDatabase(path, spec).ok());
-  const std::string local = povezava::testing::runCommand("mdb-export " + povezava::testing::shellQuote(path) + " LOCAL1");
+  const std::string local = mdbExport(path, "LOCAL1");
   const std::u16string longPath = u"\\\\streznik\\skupno\\Računovodstvo in finance\\podatki\\PARTNER.MDB";
   for (const std::u16string& database : {std::u16string(u"D:\\P.MDB"), longPath}) {
     const Status s = writeLink(posixFileSystem(), path, path, LinkChange{u"PARTNER", database, std::nullopt});
     ASSERT_TRUE(s.ok()) << s.toString();
-    auto file = posixFileSystem().open(path, OpenMode::readOnly);
-    auto jet = JetFile::open(std::move(*file), path);
-    ASSERT_TRUE(jet.ok());
-    ASSERT_TRUE((*jet)->encoded());
-    auto catalog = Catalog::open(**jet);
-    ASSERT_TRUE(catalog.ok());
+    auto [jet, catalog] = openCatalog(path);
+    ASSERT_TRUE(catalog);
+    ASSERT_TRUE(jet->encoded());
     auto tables = catalog->tables();
     ASSERT_TRUE(tables.ok()) << tables.status().toString();
     for (const auto& t : *tables) {
@@ -137,14 +119,9 @@ TEST_P(EncodedRelinkTest, RelinkingAnEncodedFrontEndKeepsEveryPageEncoded) {
         EXPECT_EQ(t.database, database);
       }
     }
-    int status = -1;
-    const std::string exported = povezava::testing::runCommand(
-        "mdb-export " + povezava::testing::shellQuote(path) + " MSysObjects 2>&1", &status);
-    EXPECT_EQ(status, 0) << exported;
-    const std::string tail = database == longPath ? "podatki\\PARTNER.MDB" : "D:\\P.MDB";
-    EXPECT_NE(exported.find(tail), std::string::npos) << exported;
+    EXPECT_TRUE(povezava::testing::mdbCatalogueHas(path, database == longPath ? "podatki\\PARTNER.MDB" : "D:\\P.MDB"));
   }
-  EXPECT_EQ(povezava::testing::runCommand("mdb-export " + povezava::testing::shellQuote(path) + " LOCAL1"), local);
+  EXPECT_EQ(mdbExport(path, "LOCAL1"), local);
   // No page of the file is stored in the clear: only page 0 starts like a Jet page.
   const auto bytes = povezava::testing::readFile(path);
   const std::size_t pageSize = GetParam() == Version::jet3 ? 2048 : 4096;
@@ -158,7 +135,7 @@ TEST_P(EncodedRelinkTest, RelinkingAnEncodedFrontEndKeepsEveryPageEncoded) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, EncodedRelinkTest, ::testing::Values(Version::jet3, Version::jet4),
-                         [](const auto& p) { return p.param == Version::jet3 ? "Jet3" : "Jet4"; });
+                         testing::versionTestName);
 
 }  // namespace
 }  // namespace povezava::engine::jet

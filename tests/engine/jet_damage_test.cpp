@@ -54,6 +54,13 @@ class Damage : public ::testing::TestWithParam<const char*> {
     return {};
   }
 
+  // File offset of the catalogue's owned usage map row.
+  std::size_t ownedMapRowAt() const {
+    const std::uint32_t map = getU32(bytes_, tdef(layout_->tdefOffsetOwnedMap));
+    const std::size_t word = at(rowPointerPage(map), layout_->dataHeaderLength + 2 * std::size_t{rowPointerRow(map)});
+    return at(rowPointerPage(map), rowStart(static_cast<std::uint16_t>(getU16(bytes_, word))));
+  }
+
   // File offset of the trailer field `n` (variable offset count) of a row.
   std::size_t variableCountAt(const testing::CatalogRowPlace& row) const {
     const std::size_t mask = (std::size_t{kCatalogColumnCount} + 7) / 8;
@@ -116,16 +123,12 @@ TEST_P(Damage, OwnedMapPastTheEndOfTheFileIsCorrupt) {
 }
 
 TEST_P(Damage, UsageMapOfUnknownTypeIsCorrupt) {
-  const std::uint32_t map = getU32(bytes_, tdef(layout_->tdefOffsetOwnedMap));
-  const std::size_t word = at(rowPointerPage(map), layout_->dataHeaderLength + 2 * std::size_t{rowPointerRow(map)});
-  putU8(bytes_, at(rowPointerPage(map), rowStart(static_cast<std::uint16_t>(getU16(bytes_, word)))), 7);
+  putU8(bytes_, ownedMapRowAt(), 7);
   expectError(kErrCannotOpen, "usage map of unknown type 7");
 }
 
 TEST_P(Damage, UsageMapListingPagesPastTheEndIsCorrupt) {
-  const std::uint32_t map = getU32(bytes_, tdef(layout_->tdefOffsetOwnedMap));
-  const std::size_t word = at(rowPointerPage(map), layout_->dataHeaderLength + 2 * std::size_t{rowPointerRow(map)});
-  const std::size_t row = at(rowPointerPage(map), rowStart(static_cast<std::uint16_t>(getU16(bytes_, word))));
+  const std::size_t row = ownedMapRowAt();
   if (std::to_integer<int>(bytes_[row]) != kUsageMapInline) GTEST_SKIP() << "not an inline map";
   putU32(bytes_, row + kUsageMapOffsetStartPage, 0x00FFFF00);
   expectError(kErrCannotOpen, "past the end of the file");
@@ -212,61 +215,52 @@ TEST_P(Damage, NameOffsetPastTheVariableDataIsCorrupt) {
 // The Database value of the first linked table: its 12-byte memo header.
 class LinkDamage : public Damage {
  protected:
+  void SetUp() override {
+    Damage::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    header_ = databaseHeaderAt();
+    if (header_ == 0) GTEST_SKIP() << "this file has no linked table";
+  }
+
   std::size_t databaseHeaderAt() {
     auto db = openBytes(bytes_);
     auto tables = (*db)->readTables();
     for (const CatalogTable& t : *tables) {
       if (t.kind() != TableKind::linked) continue;
-      const auto place = locateCatalogRow(bytes_, t.name);
-      JetFile& file = (*db)->file();
-      auto catalog = Catalog::open(file);
-      auto page = file.page(t.address.dataPage);
-      auto bytes = rowBytes(file, *page, t.address.dataRow);
-      auto row = Row::parse(*bytes, catalog->definition(), *layout_, file.displayName(), t.address.dataPage);
-      const ColumnDef* database = catalog->definition().column(kCatalogColumnDatabase);
-      auto value = row->value(*database);
-      const std::size_t offset = static_cast<std::size_t>(
-          (*value)->bytes().data() - bytes->bytes().data());
-      return place.rowAt + offset;
+      auto catalog = Catalog::open((*db)->file());
+      const auto value = testing::catalogValue((*db)->file(), *catalog, t, kCatalogColumnDatabase);
+      return value ? locateCatalogRow(bytes_, t.name).rowAt + value->offsetInRow : 0;
     }
     return 0;
   }
+
+  std::size_t header_ = 0;
 };
 
 TEST_P(LinkDamage, LongValueLongerThanTheFileIsCorrupt) {
-  const std::size_t header = databaseHeaderAt();
-  if (header == 0) GTEST_SKIP() << "this file has no linked table";
-  putU32(bytes_, header, 0x80000000U | 0x3FFFFFFFU);
+  putU32(bytes_, header_, 0x80000000U | 0x3FFFFFFFU);
   expectError(kErrCannotOpen, "a long value's length 1073741823 exceeds the file");
 }
 
 TEST_P(LinkDamage, InlineLongValueLongerThanItsSliceIsCorrupt) {
-  const std::size_t header = databaseHeaderAt();
-  if (header == 0) GTEST_SKIP() << "this file has no linked table";
-  putU32(bytes_, header, 0x80000000U | 200U);
+  putU32(bytes_, header_, 0x80000000U | 200U);
   expectError(kErrCannotOpen, "an inline long value is longer than its row");
 }
 
 TEST_P(LinkDamage, LongValueOfUnknownKindIsCorrupt) {
-  const std::size_t header = databaseHeaderAt();
-  if (header == 0) GTEST_SKIP() << "this file has no linked table";
-  putU32(bytes_, header, 0xC0000010U);
+  putU32(bytes_, header_, 0xC0000010U);
   expectError(kErrCannotOpen, "a long value is of an unknown kind");
 }
 
 TEST_P(LinkDamage, LongValueOnANonLvalPageIsCorrupt) {
-  const std::size_t header = databaseHeaderAt();
-  if (header == 0) GTEST_SKIP() << "this file has no linked table";
-  putU32(bytes_, header, 0x40000010U);
-  putU32(bytes_, header + kLongValueOffsetPointer, getU32(bytes_, tdef(layout_->tdefOffsetOwnedMap)));
+  putU32(bytes_, header_, 0x40000010U);
+  putU32(bytes_, header_ + kLongValueOffsetPointer, getU32(bytes_, tdef(layout_->tdefOffsetOwnedMap)));
   expectError(kErrCannotOpen, "a long value points at a page that is not an LVAL page");
 }
 
 TEST_P(LinkDamage, LongValueChainEndingEarlyIsCorrupt) {
-  const std::size_t header = databaseHeaderAt();
-  if (header == 0) GTEST_SKIP() << "this file has no linked table";
-  putU32(bytes_, header, 0x00000010U);  // a chain
-  putU32(bytes_, header + kLongValueOffsetPointer, 0);
+  putU32(bytes_, header_, 0x00000010U);  // a chain
+  putU32(bytes_, header_ + kLongValueOffsetPointer, 0);
   expectError(kErrCannotOpen, "a long value's chain ends early");
 }
 

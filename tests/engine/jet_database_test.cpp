@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
-#include <sstream>
 
 #include "engine/errors.h"
 #include "engine/jet/builder.h"
@@ -20,11 +18,11 @@ namespace povezava::engine::jet {
 namespace {
 
 using povezava::testing::fixturesDir;
-using povezava::testing::haveProgram;
-using povezava::testing::parseCsv;
-using povezava::testing::runCommand;
-using povezava::testing::shellQuote;
+using povezava::testing::lines;
+using povezava::testing::runMdbTool;
+using testing::findTable;
 using testing::fixtureBytes;
+using testing::Listed;
 using testing::openBytes;
 
 // Every readable fixture.
@@ -40,51 +38,14 @@ const char* const kReadable[] = {
     "access-made/V2007/linkerTestV2007.accdb", "access-made/linkeeTest.accdb",
     "encrypted/db97-enc.mdb", "encrypted/db-enc.mdb"};
 
-struct Listed {
-  std::string name;
-  std::string kind;
-  std::string connect;
-  bool system = false;
-};
-
-std::vector<Listed> listTables(const std::string& relative) {
-  std::vector<Listed> out;
-  auto db = dbEngine().openDatabase(fromUtf8((fixturesDir() / relative).string()));
-  if (!db) {
-    ADD_FAILURE() << relative << ": " << db.status().toString();
-    return out;
-  }
-  auto tables = (*db)->tableDefs();
-  if (!tables) {
-    ADD_FAILURE() << relative << ": " << tables.status().toString();
-    return out;
-  }
-  for (std::size_t i = 0; i < (*tables)->count(); ++i) {
-    const auto t = (*tables)->at(i);
-    auto link = t->connect();
-    EXPECT_TRUE(link.ok()) << relative;
-    out.push_back({toUtf8(t->name()), std::string(kindName(t->kind())),
-                   link ? toUtf8(*link) : std::string(), t->isSystem()});
-  }
-  EXPECT_TRUE((*db)->close().ok());
-  return out;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty()) out.push_back(line);
-  }
-  return out;
-}
+std::vector<Listed> listTables(const std::string& relative) { return testing::listTables(fixturesDir() / relative); }
 
 class EveryFixture : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(EveryFixture, OpensAndListsWhatMdbtoolsLists) {
   POVEZAVA_REQUIRE_FIXTURES();
-  if (!haveProgram("mdb-tables")) GTEST_SKIP() << "mdbtools is not installed";
-  const std::string path = (fixturesDir() / GetParam()).string();
+  POVEZAVA_REQUIRE_MDBTOOLS();
+  const auto path = fixturesDir() / GetParam();
   const std::vector<Listed> tables = listTables(GetParam());
 
   // mdb-tables lists local tables only (Type 1), with -S the system ones too.
@@ -95,38 +56,32 @@ TEST_P(EveryFixture, OpensAndListsWhatMdbtoolsLists) {
     localAll.push_back(t.name);
     if (!t.system) localUser.push_back(t.name);
   }
-  EXPECT_EQ(localAll, lines(runCommand("mdb-tables -S -1 " + shellQuote(path))));
-  EXPECT_EQ(localUser, lines(runCommand("mdb-tables -1 " + shellQuote(path))));
+  EXPECT_EQ(localAll, lines(runMdbTool("mdb-tables -S -1", path)));
+  EXPECT_EQ(localUser, lines(runMdbTool("mdb-tables -1", path)));
 
   // Every table with its Connect, from mdb-export's catalogue.
-  const auto rows = parseCsv(runCommand("mdb-export -b strip " + shellQuote(path) + " MSysObjects"));
-  ASSERT_GT(rows.size(), 1u);
-  std::map<std::string, std::size_t> col;
-  for (std::size_t i = 0; i < rows[0].size(); ++i) col[rows[0][i]] = i;
+  auto rows = povezava::testing::csvRecords(runMdbTool("mdb-export -b strip", path, "MSysObjects"));
+  ASSERT_FALSE(rows.empty());
   std::string tablesId;
-  for (const auto& r : rows) {
-    if (r.size() == rows[0].size() && r[col["Name"]] == "Tables" && r[col["Type"]] == "3") {
-      tablesId = r[col["Id"]];
-    }
+  for (auto& r : rows) {
+    if (r["Name"] == "Tables" && r["Type"] == "3") tablesId = r["Id"];
   }
   ASSERT_FALSE(tablesId.empty());
   std::vector<std::string> expected;
-  for (std::size_t i = 1; i < rows.size(); ++i) {
-    const auto& r = rows[i];
-    ASSERT_EQ(r.size(), rows[0].size()) << "row " << i;
-    const std::string& type = r[col["Type"]];
-    if (r[col["ParentId"]] != tablesId || (type != "1" && type != "4" && type != "6")) continue;
+  for (auto& r : rows) {
+    const std::string& type = r["Type"];
+    if (r["ParentId"] != tablesId || (type != "1" && type != "4" && type != "6")) continue;
     std::string link;
     if (type == "6") {
-      link = (r[col["Connect"]].empty() ? ";" : r[col["Connect"]]) + "DATABASE=" + r[col["Database"]];
+      link = (r["Connect"].empty() ? ";" : r["Connect"]) + "DATABASE=" + r["Database"];
     } else if (type == "4") {
-      link = r[col["Connect"]];
+      link = r["Connect"];
     }
     const std::string kind = type == "1" ? "local" : type == "4" ? "odbc" : "linked";
-    expected.push_back(r[col["Name"]] + "|" + kind + "|" + link);
+    expected.push_back(r["Name"] + "|" + kind + "|" + link);
   }
   std::vector<std::string> actual;
-  for (const Listed& t : tables) actual.push_back(t.name + "|" + t.kind + "|" + t.connect);
+  for (const Listed& t : tables) actual.push_back(t.line());
   EXPECT_EQ(actual, expected);
 }
 
@@ -165,7 +120,7 @@ TEST(JetDatabase, FrontEndLinksHaveTheirStoredConnect) {
   for (const Case& c : cases) {
     std::vector<std::string> actual;
     for (const Listed& t : listTables(c.file)) {
-      if (!t.system) actual.push_back(t.name + "|" + t.kind + "|" + t.connect);
+      if (!t.system) actual.push_back(t.line());
     }
     EXPECT_EQ(actual, c.rows) << c.file;
   }
@@ -187,9 +142,8 @@ TEST(JetDatabase, CatalogueRowsAreWhereTheReadmeSaysTheyAre) {
     ASSERT_TRUE(db.ok()) << db.status().toString();
     auto tables = (*db)->readTables();
     ASSERT_TRUE(tables.ok());
-    const auto it = std::find_if(tables->begin(), tables->end(),
-                                 [&](const CatalogTable& t) { return t.name == c.name; });
-    ASSERT_NE(it, tables->end()) << c.file;
+    const CatalogTable* it = findTable(*tables, c.name);
+    ASSERT_NE(it, nullptr) << c.file;
     EXPECT_EQ(it->address.slotPage, c.page) << c.file;
     EXPECT_EQ(it->address.slotRow, c.row) << c.file;
   }
@@ -217,22 +171,15 @@ TEST(JetDatabase, Jet3LongValueIsReadFromItsLvalPage) {
   ASSERT_TRUE(db.ok());
   auto tables = (*db)->readTables();
   ASSERT_TRUE(tables.ok());
-  const auto table1 = std::find_if(tables->begin(), tables->end(),
-                                   [](const CatalogTable& t) { return t.name == u"Table1"; });
-  ASSERT_NE(table1, tables->end());
+  const CatalogTable* table1 = findTable(*tables, u"Table1");
+  ASSERT_NE(table1, nullptr);
   JetFile& file = (*db)->file();
   auto catalog = Catalog::open(file);
   ASSERT_TRUE(catalog.ok());
-  auto page = file.page(table1->address.dataPage);
-  ASSERT_TRUE(page.ok());
-  auto bytes = rowBytes(file, *page, table1->address.dataRow);
-  ASSERT_TRUE(bytes.ok());
-  EXPECT_EQ(bytes->size(), 67u);
-  auto row = Row::parse(*bytes, catalog->definition(), file.layout(), "testV1997.mdb", page->number());
-  ASSERT_TRUE(row.ok());
-  auto slice = row->value(*catalog->definition().column(u"LvProp"));
-  ASSERT_TRUE(slice.ok() && slice->has_value());
-  auto blob = readLongValue(file, **slice, page->number());
+  const auto value = testing::catalogValue(file, *catalog, *table1, u"LvProp");
+  ASSERT_TRUE(value);
+  EXPECT_EQ(value->rowLength, 67u);
+  auto blob = readLongValue(file, PageView(value->bytes), table1->address.dataPage);
   ASSERT_TRUE(blob.ok()) << blob.status().toString();
   ASSERT_EQ(blob->size(), 1040u);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(blob->data()), 4), std::string("KKD\0", 4));

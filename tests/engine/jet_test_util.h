@@ -2,17 +2,23 @@
 // poking little-endian fields into a copy to damage it.
 #pragma once
 
-#include <cctype>
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/io.h"
+#include "engine/jet/catalog.h"
 #include "engine/jet/data_page.h"
 #include "engine/jet/jet_database.h"
+#include "engine/jet/row.h"
 #include "engine/memory_file.h"
+#include "engine/unicode.h"
+#include "support/databases.h"
 #include "support/test_support.h"
 
 namespace povezava::engine::jet::testing {
@@ -23,11 +29,12 @@ inline std::vector<std::byte> fixtureBytes(const std::string& relative) {
 
 // A test name made from a fixture's relative path.
 inline std::string fixtureTestName(const ::testing::TestParamInfo<const char*>& param) {
-  std::string name = param.param;
-  for (char& c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  }
-  return name;
+  return povezava::testing::testNameOf(param.param);
+}
+
+// "Jet3" or "Jet4", for tests run over both.
+inline std::string versionTestName(const ::testing::TestParamInfo<Version>& param) {
+  return param.param == Version::jet3 ? "Jet3" : "Jet4";
 }
 
 inline Result<std::shared_ptr<JetDatabase>> openBytes(std::vector<std::byte> bytes,
@@ -111,6 +118,76 @@ inline std::vector<std::byte> concat(std::initializer_list<std::vector<std::byte
 inline std::vector<std::byte> repeated(std::size_t count, char c) {
   return std::vector<std::byte>(count, static_cast<std::byte>(c));
 }
+
+// A file on disk opened with the engine's reader, and its catalogue.
+struct OpenedCatalog {
+  std::unique_ptr<JetFile> file;
+  std::optional<Catalog> catalog;  // empty when something did not open (the test has failed)
+
+  // The catalogue's tables (empty after a test failure).
+  std::vector<CatalogTable> tables() {
+    if (!catalog) return {};
+    auto read = catalog->tables();
+    EXPECT_TRUE(read.ok()) << read.status().toString();
+    return read.ok() ? *read : std::vector<CatalogTable>{};
+  }
+};
+
+inline OpenedCatalog openCatalog(const std::filesystem::path& path, OpenMode mode = OpenMode::readOnly) {
+  OpenedCatalog out;
+  auto raw = posixFileSystem().open(path.string(), mode);
+  EXPECT_TRUE(raw.ok()) << raw.status().toString();
+  if (!raw.ok()) return out;
+  auto file = JetFile::open(std::move(*raw), path.string());
+  EXPECT_TRUE(file.ok()) << file.status().toString();
+  if (!file.ok()) return out;
+  out.file = std::move(*file);
+  auto catalog = Catalog::open(*out.file);
+  EXPECT_TRUE(catalog.ok()) << catalog.status().toString();
+  if (catalog.ok()) out.catalog.emplace(std::move(*catalog));
+  return out;
+}
+
+// The catalogue's tables of a file on disk (empty after a test failure).
+inline std::vector<CatalogTable> catalogTables(const std::filesystem::path& path) { return openCatalog(path).tables(); }
+
+// The value of a catalogue column in `table`'s row: its bytes, where they
+// start in the row, and the row's length. Nothing after a test failure or
+// when the value is null.
+struct CatalogValue {
+  std::vector<std::byte> bytes;
+  std::size_t offsetInRow = 0;
+  std::size_t rowLength = 0;
+};
+
+inline std::optional<CatalogValue> catalogValue(JetFile& file, const Catalog& catalog, const CatalogTable& table,
+                                                std::u16string_view column) {
+  auto page = file.page(table.address.dataPage);
+  EXPECT_TRUE(page.ok()) << page.status().toString();
+  if (!page.ok()) return std::nullopt;
+  auto row = rowBytes(file, *page, table.address.dataRow);
+  EXPECT_TRUE(row.ok()) << row.status().toString();
+  if (!row.ok()) return std::nullopt;
+  auto parsed = Row::parse(*row, catalog.definition(), file.layout(), file.displayName(), table.address.dataPage);
+  EXPECT_TRUE(parsed.ok()) << parsed.status().toString();
+  if (!parsed.ok()) return std::nullopt;
+  auto value = parsed->value(*catalog.definition().column(column));
+  EXPECT_TRUE(value.ok()) << value.status().toString();
+  if (!value.ok() || !value->has_value()) return std::nullopt;
+  const auto bytes = (*value)->bytes();
+  return CatalogValue{{bytes.begin(), bytes.end()}, static_cast<std::size_t>(bytes.data() - row->bytes().data()),
+                      row->size()};
+}
+
+// The table of that name, or nullptr.
+inline const CatalogTable* findTable(const std::vector<CatalogTable>& tables, std::u16string_view name) {
+  const auto it = std::find_if(tables.begin(), tables.end(), [&](const CatalogTable& t) { return t.name == name; });
+  return it == tables.end() ? nullptr : &*it;
+}
+
+using povezava::testing::Listed;
+using povezava::testing::listingLines;
+using povezava::testing::listTables;
 
 // Where a table's catalogue row lies in an unencoded file's bytes.
 struct CatalogRowPlace {

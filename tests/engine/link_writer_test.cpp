@@ -13,8 +13,9 @@
 #include "engine/jet/jet_database.h"
 #include "engine/jet/journal.h"
 #include "engine/unicode.h"
-#include "support/fault_io.h"
+#include "jet_test_util.h"
 #include "page_compare.h"
+#include "support/fault_io.h"
 #include "support/test_support.h"
 
 namespace povezava::engine::jet {
@@ -26,18 +27,7 @@ using povezava::testing::readFile;
 
 // The stored Database value of `table`, read by the engine's reader.
 std::optional<std::u16string> storedDatabase(const std::string& path, std::u16string_view table) {
-  auto file = posixFileSystem().open(path, OpenMode::readOnly);
-  if (!file) return std::nullopt;
-  auto jet = JetFile::open(std::move(*file), path);
-  EXPECT_TRUE(jet.ok()) << jet.status().toString();
-  if (!jet) return std::nullopt;
-  auto catalog = Catalog::open(**jet);
-  EXPECT_TRUE(catalog.ok()) << catalog.status().toString();
-  if (!catalog) return std::nullopt;
-  auto tables = catalog->tables();
-  EXPECT_TRUE(tables.ok()) << tables.status().toString();
-  if (!tables) return std::nullopt;
-  for (const auto& t : *tables) {
+  for (const auto& t : testing::catalogTables(path)) {
     if (equalsIgnoringCase(t.name, table)) return t.database.value_or(u"");
   }
   return std::nullopt;
@@ -46,23 +36,8 @@ std::optional<std::u16string> storedDatabase(const std::string& path, std::u16st
 // Every table's composed link, to compare "everything else unchanged".
 std::map<std::u16string, std::u16string> allLinks(const std::string& path) {
   std::map<std::u16string, std::u16string> links;
-  auto file = posixFileSystem().open(path, OpenMode::readOnly);
-  auto jet = JetFile::open(std::move(*file), path);
-  auto catalog = Catalog::open(**jet);
-  auto tables = catalog->tables();
-  EXPECT_TRUE(tables.ok()) << tables.status().toString();
-  if (tables) {
-    for (const auto& t : *tables) links[t.name] = t.composedConnect();
-  }
+  for (const auto& t : testing::catalogTables(path)) links[t.name] = t.composedConnect();
   return links;
-}
-
-
-// mdb-export's view of the catalogue (the second reader).
-std::string exportCatalog(const std::string& path, int* status) {
-  return povezava::testing::runCommand("mdb-export " + povezava::testing::shellQuote(path) +
-                                           " MSysObjects 2>&1",
-                                       status);
 }
 
 struct FrontEnd {
@@ -120,10 +95,7 @@ TEST_P(LinkWriterTest, Invariant2_AShortPathChangesOnlyTheCatalogueRow) {
   EXPECT_EQ(fs::file_size(path_), original_.size());
   EXPECT_FALSE(fs::exists(journalPath(path_)));
 
-  int status = -1;
-  const std::string exported = exportCatalog(path_, &status);
-  EXPECT_EQ(status, 0) << exported;
-  EXPECT_NE(exported.find(toUtf8(path)), std::string::npos) << exported;
+  EXPECT_TRUE(povezava::testing::mdbCatalogueHas(path_, toUtf8(path)));
 }
 
 TEST_P(LinkWriterTest, RelinkingBackRestoresTheLink) {
@@ -229,7 +201,7 @@ TEST_P(LinkWriterTest, Invariant5_PowerLossAtEveryStepLeavesTheOldLinkOrTheNew) 
           EXPECT_TRUE(sameExceptAnAddedPage(original_, readFile(path_), GetParam().pageSize)) << situation;
         }
         int status = -1;
-        exportCatalog(path_, &status);
+        povezava::testing::mdbExport(path_, "MSysObjects", &status);
         EXPECT_EQ(status, 0) << situation;
       }
     }
@@ -276,18 +248,10 @@ TEST(LinkWriter, Invariant2_ACataloguePageThatIsAlreadyInconsistentIsRefusedNotE
   POVEZAVA_REQUIRE_FIXTURES();
   povezava::testing::TempDir dir;
   const std::string path = dir.copy(povezava::testing::fixturesDir() / "jet4-v2000" / "TQ.mdb").string();
-  std::uint32_t page = 0;
-  {
-    auto file = posixFileSystem().open(path, OpenMode::readOnly);
-    auto jet = JetFile::open(std::move(*file), path);
-    auto catalog = Catalog::open(**jet);
-    auto tables = catalog->tables();
-    ASSERT_TRUE(tables.ok());
-    for (const auto& t : *tables) {
-      if (t.name == u"PARTNER") page = t.address.dataPage;
-    }
-  }
-  ASSERT_NE(page, 0U);
+  const auto tables = testing::catalogTables(path);
+  const CatalogTable* partner = testing::findTable(tables, u"PARTNER");
+  ASSERT_NE(partner, nullptr);
+  const std::uint32_t page = partner->address.dataPage;
   auto bytes = readFile(path);
   bytes[page * 4096 + kOffsetFreeSpace] ^= std::byte{0x01};  // free space off by one
   povezava::testing::writeFile(path, bytes);
@@ -298,12 +262,7 @@ TEST(LinkWriter, Invariant2_ACataloguePageThatIsAlreadyInconsistentIsRefusedNotE
 }
 
 INSTANTIATE_TEST_SUITE_P(FrontEnds, LinkWriterTest, ::testing::ValuesIn(kFrontEnds),
-                         [](const auto& p) {
-                           std::string name = p.param.file;
-                           std::string out;
-                           for (char c : name) out += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                           return out;
-                         });
+                         [](const auto& p) { return povezava::testing::testNameOf(p.param.file); });
 
 }  // namespace
 }  // namespace povezava::engine::jet

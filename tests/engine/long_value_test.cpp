@@ -47,28 +47,25 @@ class LongValue : public ::testing::Test {
   }
 };
 
-TEST_F(LongValue, InlineValueFollowsTheHeader) {
+TEST_F(LongValue, EachKindIsReadToItsLength) {
   auto file = open();
-  const auto slice = concat({header(0x80000000U | 5, 0), bytesOf({'h', 'e', 'l', 'l', 'o'})});
-  auto value = readLongValue(*file, PageView(slice), 14);
-  ASSERT_TRUE(value.ok()) << value.status().toString();
-  EXPECT_EQ(asText(*value), "hello");
-}
-
-TEST_F(LongValue, SingleRowValueTakesItsLength) {
-  auto file = open();
-  const auto slice = header(0x40000000U | 66, makeRowPointer(3, 1));
-  auto value = readLongValue(*file, PageView(slice), 14);
-  ASSERT_TRUE(value.ok()) << value.status().toString();
-  EXPECT_EQ(asText(*value), std::string(66, 's'));
-}
-
-TEST_F(LongValue, ChainIsConcatenatedAndTrimmedToItsLength) {
-  auto file = open();
-  const auto slice = header(120, makeRowPointer(3, 0));
-  auto value = readLongValue(*file, PageView(slice), 14);
-  ASSERT_TRUE(value.ok()) << value.status().toString();
-  EXPECT_EQ(asText(*value), std::string(100, 'a') + std::string(20, 'b'));
+  struct Case {
+    const char* what;
+    std::vector<std::byte> slice;
+    std::string text;
+  } cases[] = {
+      {"inline: the value follows the header", concat({header(0x80000000U | 5, 0), bytesOf({'h', 'e', 'l', 'l', 'o'})}),
+       "hello"},
+      {"single row: its length is taken", header(0x40000000U | 66, makeRowPointer(3, 1)), std::string(66, 's')},
+      {"chain: concatenated and trimmed", header(120, makeRowPointer(3, 0)),
+       std::string(100, 'a') + std::string(20, 'b')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto value = readLongValue(*file, PageView(c.slice), 14);
+    ASSERT_TRUE(value.ok()) << value.status().toString();
+    EXPECT_EQ(asText(*value), c.text);
+  }
 }
 
 // Values that share LVAL rows cannot make one scan read more than the file:

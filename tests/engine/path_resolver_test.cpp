@@ -1,7 +1,6 @@
 #include "engine/path_resolver.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <fstream>
 
@@ -43,11 +42,9 @@ TEST_F(PathResolver, EachComponentIsMatchedWithoutRegardToCase) {
 }
 
 TEST_F(PathResolver, RelativeNamesAreRelativeToTheCurrentFolder) {
-  const auto before = std::filesystem::current_path();
-  ASSERT_EQ(::chdir(root().c_str()), 0);
+  const povezava::testing::CurrentFolder here(root());
   const auto exact = resolve("Data\\TQ.mdb");
   const auto folded = resolve("data\\tq.mdb");
-  std::filesystem::current_path(before);
   EXPECT_EQ(*exact, "Data/TQ.mdb");
   EXPECT_EQ(*folded, "Data/TQ.mdb");
 }

@@ -18,6 +18,7 @@
 #include "engine/jet/link_writer.h"
 #include "engine/jet/sample_databases.h"
 #include "engine/unicode.h"
+#include "support/databases.h"
 #include "support/test_support.h"
 
 namespace povezava::engine::jet {
@@ -29,22 +30,12 @@ const std::u16string kShort = u"D:\\DATA\\PARTNER.MDB";
 const std::u16string kLong =
     u"\\\\streznik\\skupno\\Računovodstvo in finance\\podatki za leto 2024\\PARTNER.MDB";
 
-std::u16string storedLink(const std::string& path, std::u16string_view table) {
-  JetEngine engine(posixFileSystem());  // opening recovers an interrupted relink
-  auto db = engine.openDatabase(fromUtf8(path));
-  EXPECT_TRUE(db.ok()) << db.status().toString();
-  if (!db) return {};
-  auto tables = (*db)->tableDefs();
-  EXPECT_TRUE(tables.ok()) << tables.status().toString();
-  if (!tables) return {};
-  auto t = (*tables)->item(table);
-  return t ? *(*t)->connect() : std::u16string();
-}
+// Opening recovers an interrupted relink.
+std::u16string storedLink(const std::string& path) { return povezava::testing::storedConnect(path, u"PARTNER"); }
 
 void expectReadableByMdbtools(const std::string& path, const std::string& situation) {
   int status = -1;
-  const std::string out = povezava::testing::runCommand(
-      "mdb-export " + povezava::testing::shellQuote(path) + " MSysObjects 2>&1", &status);
+  const std::string out = povezava::testing::mdbExport(path, "MSysObjects", &status);
   EXPECT_EQ(status, 0) << situation << "\n" << out;
 }
 
@@ -102,7 +93,7 @@ TEST_F(RelinkProcessTest, AWriterKilledAtRandomMomentsLeavesTheOldLinkOrTheNew) 
     ::waitpid(child, &status, 0);
     ::close(fds[0]);
     interrupted += fs::exists(path_ + ".povezava-journal");
-    const auto link = storedLink(path_, u"PARTNER");
+    const auto link = storedLink(path_);
     EXPECT_TRUE(allowed.contains(link)) << "round " << round << ": " << toUtf8(link);
     expectReadableByMdbtools(path_, "round " + std::to_string(round));
     EXPECT_FALSE(fs::exists(path_ + ".povezava-journal")) << "round " << round;
@@ -144,7 +135,7 @@ TEST_F(RelinkProcessTest, TwoWritersAtOnceNeverInterleave) {
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_NE(WEXITSTATUS(status), 4) << "a writer failed with something other than 'file already in use'";
   }
-  const auto link = storedLink(path_, u"PARTNER");
+  const auto link = storedLink(path_);
   EXPECT_TRUE(link == u";DATABASE=" + kShort || link == u";DATABASE=" + kLong) << toUtf8(link);
   expectReadableByMdbtools(path_, "after two writers");
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/errors.h"
+#include "jet_test_util.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -36,15 +37,9 @@ TableDefinition table() {
   return def;
 }
 
-std::vector<std::byte> bytesOf(std::initializer_list<int> values) {
-  std::vector<std::byte> out;
-  for (int v : values) out.push_back(static_cast<std::byte>(v));
-  return out;
-}
-
-void append(std::vector<std::byte>& out, std::size_t count, char c) {
-  out.insert(out.end(), count, static_cast<std::byte>(c));
-}
+using testing::bytesOf;
+using testing::concat;
+using testing::repeated;
 
 std::string text(const std::optional<PageView>& v) {
   std::string s;
@@ -55,11 +50,8 @@ std::string text(const std::optional<PageView>& v) {
 // Jet 3 row: count, Id, 300 'a', 10 'b', then eod, off[1], off[0], one real
 // jump entry (variable 1 starts past 256), n, mask. 321 bytes: J = 1 = R.
 TEST(Row, Jet3JumpTableLiftsOffsetsPast256) {
-  std::vector<std::byte> row = bytesOf({4, 0x2A, 0, 0, 0});
-  append(row, 300, 'a');
-  append(row, 10, 'b');
-  const auto trailer = bytesOf({315 & 0xFF, 305 & 0xFF, 5, /*jump*/ 1, /*n*/ 2, /*mask*/ 0x0F});
-  row.insert(row.end(), trailer.begin(), trailer.end());
+  const auto row = concat({bytesOf({4, 0x2A, 0, 0, 0}), repeated(300, 'a'), repeated(10, 'b'),
+                           bytesOf({315 & 0xFF, 305 & 0xFF, 5, /*jump*/ 1, /*n*/ 2, /*mask*/ 0x0F})});
   ASSERT_EQ(row.size(), 321u);
   const TableDefinition def = table();
   auto parsed = Row::parse(PageView(row), def, kLayoutJet3, "x.mdb", 9);
@@ -74,11 +66,7 @@ TEST(Row, Jet3JumpTableLiftsOffsetsPast256) {
 // Jet 3 row of 258 bytes whose data ends before 256: J = 1 but R = 0, so the
 // byte between off[0] and n is a dummy 0xFF, not a jump entry.
 TEST(Row, Jet3DummyJumpByteIsNotAJump) {
-  std::vector<std::byte> row = bytesOf({4, 1, 0, 0, 0});
-  append(row, 240, 'a');
-  append(row, 7, 'b');
-  const auto trailer = bytesOf({252, 245, 5, 0xFF, 2, 0x07});
-  row.insert(row.end(), trailer.begin(), trailer.end());
+  const auto row = concat({bytesOf({4, 1, 0, 0, 0}), repeated(240, 'a'), repeated(7, 'b'), bytesOf({252, 245, 5, 0xFF, 2, 0x07})});
   ASSERT_EQ(row.size(), 258u);
   const TableDefinition def = table();
   auto parsed = Row::parse(PageView(row), def, kLayoutJet3, "x.mdb", 9);
@@ -91,12 +79,8 @@ TEST(Row, Jet3DummyJumpByteIsNotAJump) {
 // Jet 4 row rewritten shorter in place: zero padding between eod and the
 // trailer. The trailer is found from the row's end.
 TEST(Row, Jet4TrailerIsReadFromTheEndPastPadding) {
-  std::vector<std::byte> row = bytesOf({4, 0, 7, 0, 0, 0});
-  append(row, 4, 'x');
-  append(row, 2, 'y');
-  append(row, 4, '\0');  // padding
-  const auto trailer = bytesOf({12, 0, 10, 0, 6, 0, 2, 0, 0x07});
-  row.insert(row.end(), trailer.begin(), trailer.end());
+  const auto row = concat({bytesOf({4, 0, 7, 0, 0, 0}), repeated(4, 'x'), repeated(2, 'y'), repeated(4, '\0') /*padding*/,
+                           bytesOf({12, 0, 10, 0, 6, 0, 2, 0, 0x07})});
   const TableDefinition def = table();
   auto parsed = Row::parse(PageView(row), def, kLayoutJet4, "x.mdb", 9);
   ASSERT_TRUE(parsed.ok()) << parsed.status().toString();
@@ -106,10 +90,8 @@ TEST(Row, Jet4TrailerIsReadFromTheEndPastPadding) {
 
 TEST(Row, NullBitsAndShortRowsMeanNull) {
   // Written when the table had only two columns: count 2, one variable slot.
-  std::vector<std::byte> row = bytesOf({2, 0, 7, 0, 0, 0});
-  append(row, 3, 'x');
-  const auto trailer = bytesOf({9, 0, 6, 0, 1, 0, /*mask: column 1 only*/ 0x02});
-  row.insert(row.end(), trailer.begin(), trailer.end());
+  const auto row = concat({bytesOf({2, 0, 7, 0, 0, 0}), repeated(3, 'x'),
+                           bytesOf({9, 0, 6, 0, 1, 0, /*mask: column 1 only*/ 0x02})});
   const TableDefinition def = table();
   auto parsed = Row::parse(PageView(row), def, kLayoutJet4, "x.mdb", 9);
   ASSERT_TRUE(parsed.ok()) << parsed.status().toString();
@@ -138,9 +120,7 @@ TEST(Row, BrokenRowsAreCorruptNamingThePage) {
         << c.name << ": " << parsed.status().description();
   }
   // Offsets pointing past the variable data fail when the value is read.
-  std::vector<std::byte> row = bytesOf({4, 0, 7, 0, 0, 0});
-  const auto trailer = bytesOf({6, 0, 80, 0, 6, 0, 2, 0, 0x07});
-  row.insert(row.end(), trailer.begin(), trailer.end());
+  const auto row = bytesOf({4, 0, 7, 0, 0, 0, /*trailer*/ 6, 0, 80, 0, 6, 0, 2, 0, 0x07});
   auto parsed = Row::parse(PageView(row), def, kLayoutJet4, "x.mdb", 41);
   ASSERT_TRUE(parsed.ok());
   EXPECT_EQ(parsed->value(def.columns[1]).status().number(), kErrCannotOpen);

@@ -4,14 +4,12 @@
 
 #include <vector>
 
+#include "jet_test_util.h"
+
 namespace povezava::engine::jet {
 namespace {
 
-std::vector<std::byte> bytesOf(std::initializer_list<int> values) {
-  std::vector<std::byte> out;
-  for (int v : values) out.push_back(static_cast<std::byte>(v));
-  return out;
-}
+using testing::bytesOf;
 
 TEST(Text, Jet3UsesTheHeaderCodePage) {
   // "Žužek Šiška č" in Windows-1250.

@@ -36,10 +36,7 @@ inline bool prepareFrontEnds(const FrontEndSet& set, const povezava::testing::Te
   namespace jet = engine::jet;
   if (set.fixtures != nullptr) {
     if (povezava::testing::fixturesDir().empty()) return false;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(povezava::testing::fixturesDir() / set.fixtures)) {
-      dir.copy(entry.path());
-    }
+    dir.copyFiles(povezava::testing::fixturesDir() / set.fixtures);
     return true;
   }
   auto build = [&](const std::string& stem, const jet::DatabaseSpec& spec) {
@@ -60,5 +57,18 @@ inline bool prepareFrontEnds(const FrontEndSet& set, const povezava::testing::Te
   ok = ok && build("QUERNO", jet::quernoBackEndSpec(set.version, set.codePage));
   return ok;
 }
+
+// A test run over every set, each prepared in a temporary folder of its own.
+class FrontEndSetTest : public ::testing::TestWithParam<FrontEndSet> {
+ protected:
+  void SetUp() override {
+    if (GetParam().fixtures != nullptr) POVEZAVA_REQUIRE_FIXTURES();
+    ASSERT_TRUE(prepareFrontEnds(GetParam(), dir_));
+  }
+  // A file of the set by its stem ("TQ", "PARTNER", ...).
+  std::string file(const std::string& stem) const { return (dir_.path() / (stem + GetParam().extension)).string(); }
+
+  povezava::testing::TempDir dir_;
+};
 
 }  // namespace povezava::links::testing

@@ -130,15 +130,9 @@ TEST(Unload, FailingCloseIsReported) {
 
 // ---- Real front-ends through the real engine.
 
-class InspectionOnFiles : public ::testing::TestWithParam<testing::FrontEndSet> {
+class InspectionOnFiles : public testing::FrontEndSetTest {
  protected:
-  void SetUp() override {
-    if (GetParam().fixtures != nullptr) POVEZAVA_REQUIRE_FIXTURES();
-    ASSERT_TRUE(testing::prepareFrontEnds(GetParam(), dir_));
-  }
-  std::u16string frontEnd(const std::string& stem) const {
-    return engine::fromUtf8((dir_.path() / (stem + GetParam().extension)).string());
-  }
+  std::u16string frontEnd(const std::string& stem) const { return engine::fromUtf8(file(stem)); }
   // What the files store: every back-end in C:\APP under the set's extension
   // (the Jet 4 fixtures spell it ".MDB").
   std::u16string storedLink(const std::string& backEnd) const {
@@ -150,7 +144,6 @@ class InspectionOnFiles : public ::testing::TestWithParam<testing::FrontEndSet> 
     return inspectLinks(engine::dbEngine(), kAppPath, state_, texts_);
   }
 
-  povezava::testing::TempDir dir_;
   WindowState state_;
   WindowTexts texts_;
 };
@@ -197,9 +190,7 @@ TEST_P(InspectionOnFiles, UnloadClosesTheDatabase) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, InspectionOnFiles, ::testing::ValuesIn(testing::kFrontEndSets),
-                         [](const ::testing::TestParamInfo<testing::FrontEndSet>& row) {
-                           return std::string(row.param.name);
-                         });
+                         povezava::testing::RowName());
 
 // Files that are not usable front-ends: the open fails with an error that
 // names the file, and the window's state stays as the last inspection left it.
@@ -243,7 +234,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(BadFile{"Missing", "", engine::kErrFileNotFound},
                       BadFile{"OneByte", "x", engine::kErrUnrecognizedFormat},
                       BadFile{"Text", std::string(8192, 'a'), engine::kErrUnrecognizedFormat}),
-    [](const ::testing::TestParamInfo<BadFile>& row) { return std::string(row.param.name); });
+    povezava::testing::RowName());
 
 // Inspects a copy of an encrypted fixture.
 engine::Status inspectEncrypted(const char* file, WindowState& state, WindowTexts& texts) {

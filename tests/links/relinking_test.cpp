@@ -12,6 +12,7 @@
 #include "front_ends.h"
 #include "links/startup.h"
 #include "links/inspection.h"
+#include "support/databases.h"
 
 namespace povezava::links {
 namespace {
@@ -98,11 +99,11 @@ TEST(RelinkFailure, DescribedOnOneLine) {
 // ---- Real front-ends relinked through the real engine, checked by reading
 // the file again with the engine and with mdbtools.
 
-class RelinkingFiles : public ::testing::TestWithParam<testing::FrontEndSet> {
+class RelinkingFiles : public testing::FrontEndSetTest {
  protected:
   void SetUp() override {
-    if (GetParam().fixtures != nullptr) POVEZAVA_REQUIRE_FIXTURES();
-    ASSERT_TRUE(testing::prepareFrontEnds(GetParam(), dir_));
+    FrontEndSetTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     folder_ = engine::fromUtf8(dir_.path().string());
     // The command-line rule names the back-ends PARTNER.MDB and querno.MDB;
     // ACE back-ends get those names too (the engine goes by content).
@@ -111,9 +112,6 @@ class RelinkingFiles : public ::testing::TestWithParam<testing::FrontEndSet> {
         std::filesystem::rename(file(stem), dir_.path() / (std::string(stem) + ".MDB"));
       }
     }
-  }
-  std::string file(const std::string& stem) const {
-    return (dir_.path() / (stem + GetParam().extension)).string();
   }
   // Inspects a front-end, applies a back-end location and relinks.
   std::vector<RelinkFailure> relink(const std::string& stem, std::u16string_view location,
@@ -129,15 +127,7 @@ class RelinkingFiles : public ::testing::TestWithParam<testing::FrontEndSet> {
   }
   // The link string a fresh open of the front-end reads for a table.
   std::u16string storedLink(const std::string& stem, std::u16string_view table) const {
-    auto db = engine::dbEngine().openDatabase(engine::fromUtf8(file(stem)));
-    if (!db.ok()) return u"<" + engine::fromUtf8(db.status().toString()) + u">";
-    auto defs = (*db)->tableDefs();
-    if (!defs.ok()) return u"<no catalogue>";
-    auto t = (*defs)->item(table);
-    if (!t.ok()) return u"<no table>";
-    auto link = (*t)->connect();
-    (void)(*db)->close();
-    return link.ok() ? *link : u"<unreadable>";
+    return povezava::testing::storedConnect(file(stem), table);
   }
   std::filesystem::path backEndPath(const std::string& stem) const {
     return dir_.path() / (stem + ".MDB");
@@ -145,26 +135,11 @@ class RelinkingFiles : public ::testing::TestWithParam<testing::FrontEndSet> {
   std::u16string backEnd(const std::string& stem) const {
     return engine::fromUtf8(backEndPath(stem).string());
   }
-  // Every table's name and link string, in catalogue order.
-  std::vector<std::pair<std::u16string, std::u16string>> allLinks(const std::string& stem) const {
-    std::vector<std::pair<std::u16string, std::u16string>> links;
-    auto db = engine::dbEngine().openDatabase(engine::fromUtf8(file(stem)));
-    if (!db.ok()) return links;
-    auto defs = (*db)->tableDefs();
-    for (std::size_t i = 0; defs.ok() && i < (*defs)->count(); ++i) {
-      auto link = (*defs)->at(i)->connect();
-      links.emplace_back((*defs)->at(i)->name(), link.ok() ? *link : u"");
-    }
-    (void)(*db)->close();
-    return links;
-  }
-
-  povezava::testing::TempDir dir_;
   std::u16string folder_;
 };
 
 TEST_P(RelinkingFiles, FolderLocationRelinksAllThreeBesideTheFrontEnd) {
-  auto expected = allLinks("TQ");
+  auto expected = povezava::testing::listTables(file("TQ"));
   const auto failures = relink("TQ", folder_);
   for (const auto& f : failures) ADD_FAILURE() << describeFailure(f);
   // The code-table link names "querno.MDB" after a "\": the engine finds the
@@ -173,16 +148,16 @@ TEST_P(RelinkingFiles, FolderLocationRelinksAllThreeBesideTheFrontEnd) {
   EXPECT_EQ(storedLink("TQ", u"KONTI"), u";DATABASE=" + folder_ + u"\\querno.MDB");
   EXPECT_EQ(storedLink("TQ", u"NALOGI"), u";DATABASE=" + folder_ + u"\\querno.MDB");
   // Only the three tables changed.
-  for (auto& [name, link] : expected) {
-    if (name == u"PARTNER") link = u";DATABASE=" + folder_ + u"\\PARTNER.MDB";
-    if (name == u"KONTI" || name == u"NALOGI") link = u";DATABASE=" + folder_ + u"\\querno.MDB";
+  const std::string folder = dir_.path().string();
+  for (auto& t : expected) {
+    if (t.name == "PARTNER") t.connect = ";DATABASE=" + folder + "\\PARTNER.MDB";
+    if (t.name == "KONTI" || t.name == "NALOGI") t.connect = ";DATABASE=" + folder + "\\querno.MDB";
   }
-  EXPECT_EQ(allLinks("TQ"), expected);
+  EXPECT_EQ(povezava::testing::listTables(file("TQ")), expected);
 
   if (!povezava::testing::haveProgram("mdb-export")) return;
   int status = 0;
-  const std::string catalogue = povezava::testing::runCommand(
-      "mdb-export " + povezava::testing::shellQuote(file("TQ")) + " MSysObjects 2>&1", &status);
+  const std::string catalogue = povezava::testing::mdbExport(file("TQ"), "MSysObjects", &status);
   ASSERT_EQ(status, 0) << catalogue;
   EXPECT_NE(catalogue.find(dir_.path().string() + "\\querno.MDB"), std::string::npos) << catalogue;
   EXPECT_EQ(catalogue.find("C:\\APP"), std::string::npos) << catalogue;
@@ -245,9 +220,7 @@ TEST_P(RelinkingFiles, LocalPartnerCannotBeRelinkedTheCodeTablesAre) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, RelinkingFiles, ::testing::ValuesIn(testing::kFrontEndSets),
-                         [](const ::testing::TestParamInfo<testing::FrontEndSet>& row) {
-                           return std::string(row.param.name);
-                         });
+                         povezava::testing::RowName());
 
 TEST(RelinkingFile, EmptyCodeTableLinkIsRefusedAndTheFileIsUnchanged) {
   povezava::testing::TempDir dir;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -96,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"SemicolonInsideQuotesBelongsToFrontEnd", u"'a;b',D:\\DATA", u"a;b",
                   u";DATABASE=D:\\DATA\\PARTNER.MDB", u";DATABASE=D:\\DATA\\querno.MDB",
                   u"True"}),
-    [](const ::testing::TestParamInfo<StartCase>& row) { return std::string(row.param.name); });
+    povezava::testing::RowName());
 
 TEST(StartupLoadFailure, WithArgumentsTheOpenErrorIsReturnedAndNothingRelinks) {
   FakeEngine engine;
@@ -197,7 +198,7 @@ INSTANTIATE_TEST_SUITE_P(
         BackendCase{"UncPartnerFile", u"\\\\srv\\share\\Partner.Mdb", u"\\", true,
                     u";DATABASE=\\\\srv\\share\\Partner.Mdb",
                     u";DATABASE=\\\\srv\\share\\querno.MDB"}),
-    [](const ::testing::TestParamInfo<BackendCase>& row) { return std::string(row.param.name); });
+    povezava::testing::RowName());
 
 TEST(BackendLocation, ReplacesBothBoxesOrNeither) {
   WindowTexts texts;
@@ -259,13 +260,11 @@ class StartupInFolder : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(testing::prepareFrontEnds(testing::kFrontEndSets[4], dir_));  // built Jet 4
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.path());
+    here_.emplace(dir_.path());
   }
-  void TearDown() override { std::filesystem::current_path(previous_); }
 
   povezava::testing::TempDir dir_;
-  std::filesystem::path previous_;
+  std::optional<povezava::testing::CurrentFolder> here_;
   WindowState state_;
   WindowTexts texts_;
 };

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "engine/errors.h"
+#include "support/test_support.h"
 
 namespace povezava::testing {
 
@@ -23,14 +24,6 @@ std::string folderOf(const std::string& path) {
 
 std::string normal(const std::string& path) {
   return std::filesystem::path(path).lexically_normal().string();
-}
-
-std::vector<std::byte> contentOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  std::vector<std::byte> bytes(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)));
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return bytes;
 }
 
 }  // namespace
@@ -101,7 +94,7 @@ FaultFileSystem::Tracked& FaultFileSystem::track(const std::string& rawPath) {
     t.entryExists = std::filesystem::is_regular_file(path, ec);
     t.durableEntry = t.entryExists;
     if (t.entryExists) {
-      t.durable = contentOf(path);
+      t.durable = readFile(path);
       t.contentKnown = true;
     }
   }
@@ -156,7 +149,7 @@ Status FaultFileSystem::onSync(File& real) {
   if (failSync_ == syncs_) return engine::errors::diskOrNetwork(real.path(), EIO);
   // Durability is this double's own model; a real sync would only cost time.
   Tracked& t = track(real.path());
-  t.durable = contentOf(normal(real.path()));
+  t.durable = readFile(normal(real.path()));
   t.contentKnown = true;
   return Status::success();
 }

@@ -4,10 +4,12 @@
 #include <unistd.h>
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <sstream>
 
 namespace povezava::testing {
 
@@ -55,6 +57,10 @@ std::filesystem::path TempDir::copy(const std::filesystem::path& from, const std
                                std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
                                std::filesystem::perm_options::add);
   return to;
+}
+
+void TempDir::copyFiles(const std::filesystem::path& folder) const {
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) copy(entry.path());
 }
 
 std::vector<std::byte> readFile(const std::filesystem::path& path) {
@@ -130,10 +136,67 @@ std::vector<std::vector<std::string>> parseCsv(const std::string& text) {
   return rows;
 }
 
+std::vector<std::map<std::string, std::string>> csvRecords(const std::string& text) {
+  const auto rows = parseCsv(text);
+  std::vector<std::map<std::string, std::string>> records;
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    if (rows[i].size() != rows[0].size()) {
+      ADD_FAILURE() << "CSV row " << i << " has " << rows[i].size() << " fields, the header " << rows[0].size();
+      continue;
+    }
+    auto& record = records.emplace_back();
+    for (std::size_t c = 0; c < rows[0].size(); ++c) record[rows[0][c]] = rows[i][c];
+  }
+  return records;
+}
+
 bool haveProgram(const std::string& name) {
   int status = 0;
   runCommand("command -v " + shellQuote(name) + " >/dev/null 2>&1", &status);
   return status == 0;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+std::string testNameOf(std::string_view text) {
+  std::string name(text);
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
+}
+
+CurrentFolder::CurrentFolder(const std::filesystem::path& folder) : previous_(std::filesystem::current_path()) {
+  std::filesystem::current_path(folder);
+}
+
+CurrentFolder::~CurrentFolder() {
+  std::error_code ec;
+  std::filesystem::current_path(previous_, ec);
+}
+
+std::string runMdbTool(const std::string& program, const std::filesystem::path& file, const std::string& arguments,
+                       int* status) {
+  return runCommand(program + " " + shellQuote(file.string()) + " " + arguments + " 2>&1", status);
+}
+
+std::string mdbExport(const std::filesystem::path& file, const std::string& table, int* status) {
+  return runMdbTool("mdb-export", file, shellQuote(table), status);
+}
+
+::testing::AssertionResult mdbCatalogueHas(const std::filesystem::path& file, const std::string& text) {
+  int status = -1;
+  const std::string catalogue = mdbExport(file, "MSysObjects", &status);
+  if (status != 0) return ::testing::AssertionFailure() << "mdb-export exited with " << status << ":\n" << catalogue;
+  if (catalogue.find(text) == std::string::npos) {
+    return ::testing::AssertionFailure() << "no \"" << text << "\" in mdb-export's catalogue:\n" << catalogue;
+  }
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace povezava::testing

@@ -6,7 +6,10 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <map>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace povezava::testing {
@@ -22,6 +25,24 @@ std::filesystem::path fixturesDir();
                       " (the shared fixtures folder is not beside this checkout)";   \
   } while (0)
 
+// One fixture folder of front-ends (TQ, NONALOGI, LOCALPARTNER, linked to
+// C:\APP) and the back-ends beside them.
+struct FixtureSet {
+  const char* name;       // for test names
+  const char* folder;
+  const char* extension;  // of the front-ends
+  const char* partner;    // the back-ends' file names
+  const char* querno;
+};
+
+inline constexpr FixtureSet kFixtureSets[] = {
+    {"Jet4V2000", "jet4-v2000", ".mdb", "PARTNER.MDB", "QUERNO.MDB"},
+    {"Jet4V2003", "jet4-v2003", ".mdb", "PARTNER.MDB", "QUERNO.MDB"},
+    {"Ace14", "ace-v2010", ".accdb", "PARTNER.accdb", "QUERNO.accdb"},
+};
+
+inline void PrintTo(const FixtureSet& set, std::ostream* out) { *out << set.folder; }
+
 // A fresh folder under the system's temporary folder, removed with its
 // contents when the object goes away.
 class TempDir {
@@ -35,6 +56,8 @@ class TempDir {
   // Copies a file into the folder (writable, whatever the source's mode) and
   // returns the copy's path.
   std::filesystem::path copy(const std::filesystem::path& from, const std::string& as = {}) const;
+  // Copies every file of a folder (a fixture set) into this one.
+  void copyFiles(const std::filesystem::path& folder) const;
 
  private:
   std::filesystem::path path_;
@@ -54,7 +77,58 @@ std::string shellQuote(const std::string& text);
 // quotes doubled inside, quoted fields may hold line breaks.
 std::vector<std::vector<std::string>> parseCsv(const std::string& text);
 
+// The rows after the header line of such a text, each as column name ->
+// field; a row with another number of fields than the header fails the test.
+std::vector<std::map<std::string, std::string>> csvRecords(const std::string& text);
+
 // True when a program of that name is on the PATH.
 bool haveProgram(const std::string& name);
+
+// The lines of a text, without their line ends.
+std::vector<std::string> lines(const std::string& text);
+
+// A test name (letters, digits and '_') made from any text.
+std::string testNameOf(std::string_view text);
+
+// Names each instance of a parameterised test after its row's `name`.
+struct RowName {
+  template <typename Row>
+  std::string operator()(const ::testing::TestParamInfo<Row>& info) const {
+    return info.param.name;
+  }
+};
+
+// Makes `folder` the current folder until the object goes away.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::filesystem::path& folder);
+  ~CurrentFolder();
+  CurrentFolder(const CurrentFolder&) = delete;
+  CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+};
+
+// mdbtools, the second reader. `program` may carry options and a variable
+// before it ("MDB_JET3_CHARSET=CP1250 mdb-export -b strip"); `arguments` go
+// after the file name. Returns what it prints, its errors included.
+std::string runMdbTool(const std::string& program, const std::filesystem::path& file,
+                       const std::string& arguments = {}, int* status = nullptr);
+
+// mdb-export of one table.
+std::string mdbExport(const std::filesystem::path& file, const std::string& table, int* status = nullptr);
+
+// Succeeds when mdb-export reads the catalogue (MSysObjects) of `file` and
+// its text contains `text`.
+::testing::AssertionResult mdbCatalogueHas(const std::filesystem::path& file, const std::string& text);
+
+// Skips the current test when mdbtools is missing.
+#define POVEZAVA_REQUIRE_MDBTOOLS()                                                       \
+  do {                                                                                    \
+    if (!::povezava::testing::haveProgram("mdb-export"))                                  \
+      GTEST_SKIP() << "mdbtools is not installed (Debian package mdbtools), so the "      \
+                      "second reader cannot check the files";                            \
+  } while (0)
 
 }  // namespace povezava::testing

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/test_support.h"
+
 namespace povezava::text {
 namespace {
 
@@ -52,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
         BesedaCase{"QuotesAroundRestStay", u"a,\"D:\\My Data\"", u"a", u"\"D:\\My Data\""},
         BesedaCase{"NonAsciiIsOrdinary", u"\u010Cpi\u017E.mdb,\u0160",
                    u"\u010Cpi\u017E.mdb", u"\u0160"}),
-    [](const ::testing::TestParamInfo<BesedaCase>& row) { return std::string(row.param.name); });
+    povezava::testing::RowName());
 
 TEST(Beseda, TakesAListApartOneWordAtATime) {
   std::u16string lt = u"a, b ,c;d";

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/test_support.h"
+
 namespace povezava::text {
 namespace {
 
@@ -19,22 +21,21 @@ struct PathCase {
 
 class PathExamples : public ::testing::TestWithParam<PathCase> {};
 
-TEST_P(PathExamples, WindowsSeparatorsSplitAtBackslashOnly) {
+// "\" alone splits Windows paths, "\" and "/" splits native ones, and the
+// default is the platform's set.
+TEST_P(PathExamples, EachSeparatorSetSplitsAsItSays) {
   const PathCase& c = GetParam();
   EXPECT_EQ(StripFileName(c.path, kWindowsSeparators), c.folderWindows);
   EXPECT_EQ(StripFilepath(c.path, kWindowsSeparators), c.fileWindows);
-}
-
-TEST_P(PathExamples, NativeSeparatorsSplitAtEitherSlash) {
-  const PathCase& c = GetParam();
   EXPECT_EQ(StripFileName(c.path, kNativeSeparators), c.folderNative);
   EXPECT_EQ(StripFilepath(c.path, kNativeSeparators), c.fileNative);
-}
-
-TEST_P(PathExamples, DefaultIsThePlatformsSet) {
-  const PathCase& c = GetParam();
-  EXPECT_EQ(StripFileName(c.path), StripFileName(c.path, kPlatformSeparators));
-  EXPECT_EQ(StripFilepath(c.path), StripFilepath(c.path, kPlatformSeparators));
+#ifdef _WIN32
+  EXPECT_EQ(StripFileName(c.path), c.folderWindows);
+  EXPECT_EQ(StripFilepath(c.path), c.fileWindows);
+#else
+  EXPECT_EQ(StripFileName(c.path), c.folderNative);
+  EXPECT_EQ(StripFilepath(c.path), c.fileNative);
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -66,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
                  u"D:\\DATA\\sub", u"P.MDB"},
         PathCase{"TwoFinalBackslashesKeepFirst", u"D:\\DATA\\\\", u"D:\\DATA\\", u"",
                  u"D:\\DATA\\", u""}),
-    [](const ::testing::TestParamInfo<PathCase>& row) { return std::string(row.param.name); });
+    povezava::testing::RowName());
 
 TEST(PathHelpers, NoSeparatorsMeansNoFolder) {
   EXPECT_EQ(StripFileName(u"D:\\DATA\\P.MDB", u""), u"");
@@ -85,14 +86,6 @@ TEST(PathHelpers, PathsLongerThanSixteenBitPositionsSplitTheSame) {
   EXPECT_EQ(StripFileName(folder + u"\\P.MDB", kWindowsSeparators), folder);
   EXPECT_EQ(StripFilepath(folder + u"\\P.MDB", kWindowsSeparators), u"P.MDB");
 }
-
-#ifdef _WIN32
-TEST(PathHelpers, PlatformSetIsBackslashOnWindows) { EXPECT_EQ(kPlatformSeparators, u"\\"); }
-#else
-TEST(PathHelpers, PlatformSetIsBothSlashesOnPosix) {
-  EXPECT_EQ(StripFileName(u"/data/x/PARTNER.MDB"), u"/data/x");
-}
-#endif
 
 }  // namespace
 }  // namespace povezava::text

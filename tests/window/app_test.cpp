@@ -18,6 +18,7 @@
 #include "engine/jet/sample_databases.h"
 #include "engine/unicode.h"
 #include "links/fake_engine.h"
+#include "support/databases.h"
 #include "support/test_support.h"
 #include "window_harness.h"
 
@@ -122,27 +123,7 @@ TEST(AfterLoad, ASuccessfulLoadShowsTheWindowAndSaysNothing) {
 // Database column as mdbtools exports it).
 std::map<std::string, std::string> mdbtoolsLinks(const fs::path& file) {
   std::map<std::string, std::string> links;
-  std::istringstream csv(runCommand("mdb-export -b strip " + shellQuote(file.string()) + " MSysObjects"));
-  std::string line;
-  std::vector<std::string> header;
-  while (std::getline(csv, line)) {
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (char c : line) {
-      if (c == '"') {
-        quoted = !quoted;
-      } else if (c == ',' && !quoted) {
-        fields.emplace_back();
-      } else {
-        fields.back() += c;
-      }
-    }
-    if (header.empty()) {
-      header = fields;
-      continue;
-    }
-    std::map<std::string, std::string> row;
-    for (std::size_t i = 0; i < header.size() && i < fields.size(); ++i) row[header[i]] = fields[i];
+  for (auto& row : povezava::testing::csvRecords(povezava::testing::runMdbTool("mdb-export -b strip", file, "MSysObjects"))) {
     if (row["Name"] == "PARTNER" || row["Name"] == "KONTI" || row["Name"] == "NALOGI") {
       links[row["Name"]] = row["Database"];
     }
@@ -153,19 +134,10 @@ std::map<std::string, std::string> mdbtoolsLinks(const fs::path& file) {
 // The same through our engine: the link string without ";DATABASE=".
 std::map<std::string, std::string> engineLinks(const fs::path& file) {
   std::map<std::string, std::string> links;
-  auto db = engine::dbEngine().openDatabase(file.u16string());
-  if (!db.ok()) return {{"error", db.status().toString()}};
-  auto defs = (*db)->tableDefs();
-  if (!defs.ok()) return {{"error", defs.status().toString()}};
-  for (const char16_t* name : {u"PARTNER", u"KONTI", u"NALOGI"}) {
-    auto table = (*defs)->item(name);
-    if (!table.ok()) continue;
-    auto link = (*table)->connect();
-    std::string text = link.ok() ? engine::toUtf8(*link) : link.status().toString();
-    if (text.rfind(";DATABASE=", 0) == 0) text.erase(0, 10);
-    links[engine::toUtf8(name)] = text;
+  for (const auto& t : povezava::testing::listTables(file)) {
+    if (t.name != "PARTNER" && t.name != "KONTI" && t.name != "NALOGI") continue;
+    links[t.name] = t.connect.starts_with(";DATABASE=") ? t.connect.substr(10) : t.connect;
   }
-  (void)(*db)->close();
   return links;
 }
 
@@ -246,7 +218,7 @@ const EndToEndRow kEndToEndRows[] = {
 class EndToEnd : public ::testing::TestWithParam<EndToEndRow> {
  protected:
   void SetUp() override {
-    if (!haveProgram("mdb-export")) GTEST_SKIP() << "mdbtools is not installed";
+    POVEZAVA_REQUIRE_MDBTOOLS();
     const fs::path dir = dir_.path();
     // The program's own folder, with back-ends beside it for the rows that
     // relink to App.Path.
@@ -265,26 +237,14 @@ class EndToEnd : public ::testing::TestWithParam<EndToEndRow> {
 
   // PARTNER.MDB and QUERNO.MDB in `folder`.
   static void build(const fs::path& folder, engine::jet::Version version) {
-    fs::create_directories(folder);
-    const engine::Status partner = engine::jet::buildDatabase((folder / "PARTNER.MDB").string(),
-                                                              engine::jet::partnerBackEndSpec(version, codePage(version)));
-    ASSERT_TRUE(partner.ok()) << partner.toString();
-    const engine::Status querno = engine::jet::buildDatabase((folder / "QUERNO.MDB").string(),
-                                                             engine::jet::quernoBackEndSpec(version, codePage(version)));
-    ASSERT_TRUE(querno.ok()) << querno.toString();
+    povezava::testing::buildBackEnds(folder, version, codePage(version));
   }
 
   // A front-end TQ.mdb in `folder`, linked to C:\OLD.
   static fs::path buildFrontEnd(const fs::path& folder, engine::jet::Version version) {
-    fs::create_directories(folder);
-    engine::jet::FrontEndOptions options;
-    options.version = version;
-    options.codePage = codePage(version);
-    options.partnerDatabase = u"C:\\OLD\\PARTNER.MDB";
-    options.quernoDatabase = u"C:\\OLD\\QUERNO.MDB";
-    const fs::path file = folder / "TQ.mdb";
-    EXPECT_TRUE(engine::jet::buildDatabase(file.string(), engine::jet::frontEndSpec(options)).ok());
-    return file;
+    povezava::testing::buildFrontEnd(folder / "TQ.mdb", u"C:\\OLD\\PARTNER.MDB", u"C:\\OLD\\QUERNO.MDB", {}, version,
+                                     codePage(version));
+    return folder / "TQ.mdb";
   }
 
   void expectLinks(const fs::path& frontEnd, const std::string& partner, const std::string& codeTables) {
@@ -292,6 +252,11 @@ class EndToEnd : public ::testing::TestWithParam<EndToEndRow> {
         {"PARTNER", partner}, {"KONTI", codeTables}, {"NALOGI", codeTables}};
     EXPECT_EQ(engineLinks(frontEnd), expected) << "our engine";
     EXPECT_EQ(mdbtoolsLinks(frontEnd), expected) << "mdbtools";
+  }
+
+  // PARTNER linked to <folder>\PARTNER.MDB, the code tables to <folder>\querno.MDB.
+  void expectLinksInto(const fs::path& frontEnd, const fs::path& folder) {
+    expectLinks(frontEnd, folder.string() + "\\PARTNER.MDB", folder.string() + "\\querno.MDB");
   }
 
   TempDir dir_;
@@ -319,8 +284,7 @@ TEST_P(EndToEnd, RunsAsTheCommandLineSays) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, EndToEnd, ::testing::ValuesIn(kEndToEndRows),
-                         [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, EndToEnd, ::testing::ValuesIn(kEndToEndRows), povezava::testing::RowName());
 
 class EndToEndFormats : public EndToEnd {};
 
@@ -330,7 +294,7 @@ TEST_F(EndToEndFormats, AnAccess97FrontEndMadeByTheBuilder) {
   const fs::path frontEnd = buildFrontEnd(dir / "jet3fe", engine::jet::Version::jet3);
   const RunResult run = runBinary(binary_.string(), {frontEnd.string() + "," + (dir / "jet3").string()}, dir);
   EXPECT_EQ(run.status, 0) << run.output;
-  expectLinks(frontEnd, (dir / "jet3").string() + "\\PARTNER.MDB", (dir / "jet3").string() + "\\querno.MDB");
+  expectLinksInto(frontEnd, dir / "jet3");
 }
 
 TEST_F(EndToEndFormats, FixtureFrontEndsRelinkOnlyWhatTheyHave) {
@@ -342,7 +306,7 @@ TEST_F(EndToEndFormats, FixtureFrontEndsRelinkOnlyWhatTheyHave) {
 
   RunResult run = runBinary(binary_.string(), {tq.string() + "," + data}, dir);
   EXPECT_EQ(run.status, 0) << run.output;
-  expectLinks(tq, data + "\\PARTNER.MDB", data + "\\querno.MDB");
+  expectLinksInto(tq, data);
 
   // Without NALOGI: two tables relinked, nothing reported, success.
   run = runBinary(binary_.string(), {nonalogi.string() + "," + data}, dir);
@@ -359,7 +323,7 @@ TEST_F(EndToEndFormats, ADisplayThatCannotBeReachedIsNoDisplay) {
   const std::string stale = "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY=:4242";
   const RunResult run = runBinary(binary_.string(), {frontEnd.string() + "," + (dir / "data").string()}, dir, stale);
   EXPECT_EQ(run.status, 0) << run.output;
-  expectLinks(frontEnd, (dir / "data").string() + "\\PARTNER.MDB", (dir / "data").string() + "\\querno.MDB");
+  expectLinksInto(frontEnd, dir / "data");
   // Without arguments: the clear message, not a crash.
   const RunResult bare = runBinary(binary_.string(), {}, dir, stale);
   EXPECT_EQ(bare.status, 2) << bare.output;
@@ -374,7 +338,7 @@ TEST_F(EndToEndFormats, UnderARealXServer) {
                             "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "
                             "LSAN_OPTIONS=suppressions=" POVEZAVA_LSAN_SUPPRESSIONS " xvfb-run -a");
   EXPECT_EQ(run.status, 0) << run.output;
-  expectLinks(frontEnd, (dir / "data").string() + "\\PARTNER.MDB", (dir / "data").string() + "\\querno.MDB");
+  expectLinksInto(frontEnd, dir / "data");
 }
 
 }  // namespace

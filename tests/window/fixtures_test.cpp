@@ -2,13 +2,12 @@
 // real engine: what inspection shows, and what relinking does to the file.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <filesystem>
-#include <ostream>
 #include <string>
 #include <string_view>
 
 #include "engine/engine.h"
+#include "support/databases.h"
 #include "support/test_support.h"
 #include "window_harness.h"
 
@@ -22,29 +21,26 @@ using testing::Harness;
 
 QString qpath(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
 
-// One folder of fixtures: its front-ends' and back-ends' file names.
-struct Format {
-  const char* folder;
-  const char* frontEndExtension;  // TQ, NONALOGI, LOCALPARTNER
-  const char* partner;            // the partner back-end's file name
-  const char* querno;             // the code-table back-end's file name
-};
-
-void PrintTo(const Format& row, std::ostream* out) { *out << row.folder; }
-
-class Fixtures : public ::testing::TestWithParam<Format> {
+class Fixtures : public ::testing::TestWithParam<povezava::testing::FixtureSet> {
  protected:
   void SetUp() override {
     POVEZAVA_REQUIRE_FIXTURES();
-    const auto folder = fixturesDir() / GetParam().folder;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) dir_.copy(entry.path());
+    dir_.copyFiles(fixturesDir() / GetParam().folder);
   }
   std::filesystem::path frontEnd(const std::string& stem) const {
-    return dir_.path() / (stem + GetParam().frontEndExtension);
+    return dir_.path() / (stem + GetParam().extension);
   }
   // The link string the fixtures store for a back-end: ";DATABASE=C:\APP\<file>".
   QString storedLink(const char* backEnd) const {
     return QStringLiteral(";DATABASE=C:\\APP\\") + QString::fromLatin1(backEnd);
+  }
+
+  // Types the front-end's path into ImeBaze and inspects it ("Osveži").
+  static ::testing::AssertionResult inspect(const Harness& h, const std::filesystem::path& frontEnd) {
+    h.imeBaze()->setEditText(qpath(frontEnd));
+    const engine::Status inspected = h.window->command4Click();
+    if (inspected.ok()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << inspected.toString();
   }
 
   TempDir dir_;
@@ -53,8 +49,7 @@ class Fixtures : public ::testing::TestWithParam<Format> {
 
 TEST_P(Fixtures, AllThreeLinkedTablesAreBoundAndShown) {
   Harness h(engine::dbEngine(), appPath_);
-  h.imeBaze()->setEditText(qpath(frontEnd("TQ")));
-  ASSERT_TRUE(h.window->command4Click().ok());
+  ASSERT_TRUE(inspect(h, frontEnd("TQ")));
   const links::WindowState& state = h.window->state();
   for (const auto& table : state.LinkedTables) EXPECT_TRUE(table);
   EXPECT_EQ(h.imetab(), QStringLiteral("PARTNER, KONTI, NALOGI"));
@@ -66,8 +61,7 @@ TEST_P(Fixtures, AllThreeLinkedTablesAreBoundAndShown) {
 
 TEST_P(Fixtures, AFrontEndWithoutNalogiLeavesSlot2EmptyAndSaysNothing) {
   Harness h(engine::dbEngine(), appPath_);
-  h.imeBaze()->setEditText(qpath(frontEnd("NONALOGI")));
-  ASSERT_TRUE(h.window->command4Click().ok());
+  ASSERT_TRUE(inspect(h, frontEnd("NONALOGI")));
   EXPECT_TRUE(h.window->state().LinkedTables[0]);
   EXPECT_TRUE(h.window->state().LinkedTables[1]);
   EXPECT_FALSE(h.window->state().LinkedTables[2]);
@@ -78,8 +72,7 @@ TEST_P(Fixtures, AFrontEndWithoutNalogiLeavesSlot2EmptyAndSaysNothing) {
 
 TEST_P(Fixtures, ALocalPartnerShowsWhatTheEngineGivesAsItsLinkString) {
   Harness h(engine::dbEngine(), appPath_);
-  h.imeBaze()->setEditText(qpath(frontEnd("LOCALPARTNER")));
-  ASSERT_TRUE(h.window->command4Click().ok());
+  ASSERT_TRUE(inspect(h, frontEnd("LOCALPARTNER")));
   ASSERT_TRUE(h.window->state().LinkedTables[0]);
   EXPECT_EQ(h.window->state().LinkedTables[0]->kind(), engine::TableKind::local);
   EXPECT_EQ(h.text("Text1(0)"), QString());
@@ -87,12 +80,12 @@ TEST_P(Fixtures, ALocalPartnerShowsWhatTheEngineGivesAsItsLinkString) {
 }
 
 TEST_P(Fixtures, TheDefaultNameIsLookedUpInTheCurrentFolderWithoutRegardToCase) {
-  const QString before = QDir::currentPath();
-  ASSERT_TRUE(QDir::setCurrent(qpath(dir_.path())));
   Harness h(engine::dbEngine(), appPath_);
-  const engine::Status loaded = h.window->formLoad();
-  QDir::setCurrent(before);
-  if (std::string_view(GetParam().frontEndExtension) == ".accdb") {
+  const engine::Status loaded = [&] {
+    const povezava::testing::CurrentFolder here(dir_.path());
+    return h.window->formLoad();
+  }();
+  if (std::string_view(GetParam().extension) == ".accdb") {
     EXPECT_EQ(loaded.number(), engine::kErrFileNotFound);  // "TQ.mdB" names an .mdb
     return;
   }
@@ -104,8 +97,7 @@ TEST_P(Fixtures, TheDefaultNameIsLookedUpInTheCurrentFolderWithoutRegardToCase) 
 TEST_P(Fixtures, RelinkingPointsTheThreeTablesAtTheBackEndsBesideTheFrontEnd) {
   const auto tq = frontEnd("TQ");
   Harness h(engine::dbEngine(), appPath_);
-  h.imeBaze()->setEditText(qpath(tq));
-  ASSERT_TRUE(h.window->command4Click().ok());
+  ASSERT_TRUE(inspect(h, tq));
   const auto partner = dir_.path() / GetParam().partner;
   const auto querno = dir_.path() / GetParam().querno;
   h.setText("Text2(0)", QStringLiteral(";DATABASE=") + qpath(partner));
@@ -115,14 +107,7 @@ TEST_P(Fixtures, RelinkingPointsTheThreeTablesAtTheBackEndsBesideTheFrontEnd) {
   h.click("Command1");
   EXPECT_FALSE(h.window->isVisible());
 
-  auto reopened = engine::dbEngine().openDatabase(tq.u16string());
-  ASSERT_TRUE(reopened.ok()) << reopened.status().toString();
-  auto defs = (*reopened)->tableDefs();
-  ASSERT_TRUE(defs.ok());
-  const auto linkOf = [&](std::u16string_view name) {
-    auto table = (*defs)->item(name);
-    return table.ok() ? (*table)->connect().value() : std::u16string(u"<missing>");
-  };
+  const auto linkOf = [&](std::u16string_view name) { return povezava::testing::storedConnect(tq, name); };
   EXPECT_EQ(h.window->exitStatus(), 0);
   EXPECT_TRUE(h.boxes.texts.isEmpty()) << h.boxes.texts.join('\n').toStdString();
   EXPECT_TRUE(h.errors.str().empty()) << h.errors.str();
@@ -132,14 +117,12 @@ TEST_P(Fixtures, RelinkingPointsTheThreeTablesAtTheBackEndsBesideTheFrontEnd) {
   // The other link of the front-end is left alone.
   EXPECT_NE(before, readFile(tq));
   EXPECT_TRUE(QString::fromStdU16String(linkOf(u"OTHER")).startsWith(QStringLiteral(";DATABASE=C:\\ELSEWHERE\\OTHER.")));
-  (void)(*reopened)->close();
 }
 
 TEST_P(Fixtures, AMissingBackEndIsListedAndLeavesItsTableAsItWas) {
   const auto tq = frontEnd("TQ");
   Harness h(engine::dbEngine(), appPath_);
-  h.imeBaze()->setEditText(qpath(tq));
-  ASSERT_TRUE(h.window->command4Click().ok());
+  ASSERT_TRUE(inspect(h, tq));
   const QString missing = QStringLiteral(";DATABASE=") + qpath(dir_.path() / "gone" / "PARTNER.MDB");
   h.setText("Text2(0)", missing);
   h.setText("Text2(1)", QStringLiteral(";DATABASE=") + qpath(dir_.path() / GetParam().querno));
@@ -152,26 +135,12 @@ TEST_P(Fixtures, AMissingBackEndIsListedAndLeavesItsTableAsItWas) {
       << h.boxes.texts[0].toStdString();
   EXPECT_FALSE(h.boxes.texts[0].contains(QStringLiteral("KONTI")));
 
-  auto reopened = engine::dbEngine().openDatabase(tq.u16string());
-  ASSERT_TRUE(reopened.ok()) << reopened.status().toString();
-  auto partner = (*reopened)->tableDefs().value()->item(u"PARTNER");
-  ASSERT_TRUE(partner.ok());
-  EXPECT_EQ(QString::fromStdU16String((*partner)->connect().value()), storedLink(GetParam().partner));
-  auto konti = (*reopened)->tableDefs().value()->item(u"KONTI");
-  ASSERT_TRUE(konti.ok());
-  EXPECT_EQ((*konti)->connect().value(), u";DATABASE=" + (dir_.path() / GetParam().querno).u16string());
-  (void)(*reopened)->close();
+  EXPECT_EQ(QString::fromStdU16String(povezava::testing::storedConnect(tq, u"PARTNER")), storedLink(GetParam().partner));
+  EXPECT_EQ(povezava::testing::storedConnect(tq, u"KONTI"), u";DATABASE=" + (dir_.path() / GetParam().querno).u16string());
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, Fixtures,
-                         ::testing::Values(Format{"jet4-v2000", ".mdb", "PARTNER.MDB", "QUERNO.MDB"},
-                                           Format{"jet4-v2003", ".mdb", "PARTNER.MDB", "QUERNO.MDB"},
-                                           Format{"ace-v2010", ".accdb", "PARTNER.accdb", "QUERNO.accdb"}),
-                         [](const auto& row) {
-                           std::string name = row.param.folder;
-                           std::erase(name, '-');
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Formats, Fixtures, ::testing::ValuesIn(povezava::testing::kFixtureSets),
+                         povezava::testing::RowName());
 
 }  // namespace
 }  // namespace povezava::window

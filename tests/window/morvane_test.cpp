@@ -16,6 +16,7 @@
 
 #include "links/fake_engine.h"
 #include "links/startup.h"
+#include "support/test_support.h"
 #include "window_harness.h"
 
 namespace povezava::window {
@@ -126,8 +127,7 @@ TEST_P(Startup, LoadFillsTheWindowAsTheCommandLineSays) {
   EXPECT_EQ(other.log, engine.log);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, Startup, ::testing::ValuesIn(kStartupRows),
-                         [](const auto& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, Startup, ::testing::ValuesIn(kStartupRows), povezava::testing::RowName());
 
 // ---- the fixture for the handlers ----------------------------------------------
 
