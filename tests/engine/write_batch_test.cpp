@@ -14,6 +14,7 @@
 #include "engine/jet/link_writer.h"
 #include "engine/jet/sample_databases.h"
 #include "engine/unicode.h"
+#include "support/databases.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"
 
@@ -34,9 +35,7 @@ class WriteBatchTest : public ::testing::Test {
     // A long folder name: the new paths go to long-value rows, so a relink
     // changes more than the catalogue row.
     backEnds_ = dir_.path() / "Skupni podatki - racunovodstvo in knjigovodstvo 2025";
-    fs::create_directories(backEnds_);
-    ASSERT_TRUE(buildDatabase((backEnds_ / "PARTNER.MDB").string(), partnerBackEndSpec(Version::jet4)).ok());
-    ASSERT_TRUE(buildDatabase((backEnds_ / "QUERNO.MDB").string(), quernoBackEndSpec(Version::jet4)).ok());
+    ASSERT_NO_FATAL_FAILURE(povezava::testing::buildBackEnds(backEnds_, Version::jet4, 1252));
     fs::create_directories(dir_.path() / "alone");
     const Version versions[] = {Version::jet4, Version::jet3, Version::ace12};
     for (std::size_t i = 0; i < std::size(versions); ++i) {
