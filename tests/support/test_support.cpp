@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -64,10 +65,11 @@ void TempDir::copyFiles(const std::filesystem::path& folder) const {
 }
 
 std::vector<std::byte> readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<std::byte> bytes(chars.size());
-  for (std::size_t i = 0; i < chars.size(); ++i) bytes[i] = static_cast<std::byte>(chars[i]);
+  // In one read: crash tests read whole files after every write.
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::vector<std::byte> bytes(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return bytes;
 }
 
