@@ -80,29 +80,36 @@ Result<std::vector<std::byte>> encodeJournal(File& database, std::uint32_t pageS
   return out;
 }
 
+Result<std::unique_ptr<File>> createJournalFile(FileSystem& fs, const std::string& databasePath) {
+  const std::string path = journalPath(databasePath);
+  auto file = fs.open(path, OpenMode::createNew);
+  if (file.ok() || file.status().number() == kErrFileInUse) return file;
+  auto exists = fs.info(path);
+  if (exists.ok() && exists->exists) {
+    return errors::fileInUse(databasePath, "an unfinished change left " + path);
+  }
+  return file;
+}
+
+void discardJournal(FileSystem& fs, const std::string& databasePath) {
+  const std::string path = journalPath(databasePath);
+  if (fs.remove(path).ok()) (void)fs.syncFolder(folderOf(path));
+}
+
 Status writeJournal(FileSystem& fs, File& database, std::uint32_t pageSize,
                     std::span<const PageImage> oldPages) {
-  const std::string path = journalPath(database.path());
   auto out = encodeJournal(database, pageSize, oldPages);
   if (!out.ok()) return out.status();
-
-  auto file = fs.open(path, OpenMode::createNew);
-  if (!file.ok()) {
-    if (file.status().number() == kErrFileInUse) return file.status();
-    auto exists = fs.info(path);
-    if (exists.ok() && exists->exists) {
-      return errors::fileInUse(database.path(), "an unfinished change left " + path);
-    }
-    return file.status();
-  }
+  auto file = createJournalFile(fs, database.path());
+  if (!file.ok()) return file.status();
   Status s = (*file)->writeAt(0, *out);
   if (s.ok()) s = (*file)->sync();
   file->reset();
-  if (s.ok()) s = fs.syncFolder(folderOf(path));
+  if (s.ok()) s = fs.syncFolder(folderOf(journalPath(database.path())));
   if (!s.ok()) {
     // Nothing in the database changed yet; a journal that may be incomplete
     // must not outlive this attempt.
-    if (fs.remove(path).ok()) (void)fs.syncFolder(folderOf(path));
+    discardJournal(fs, database.path());
     return s;
   }
   return Status::success();

@@ -26,6 +26,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -58,6 +59,14 @@ std::uint64_t journalChecksum(std::span<const std::byte> bytes);
 // journals together.
 Result<std::vector<std::byte>> encodeJournal(File& database, std::uint32_t pageSize,
                                              std::span<const PageImage> oldPages);
+
+// Creates the journal of `databasePath`, empty. fileInUse when one is there
+// already (an unfinished change: recover first).
+Result<std::unique_ptr<File>> createJournalFile(FileSystem& fs, const std::string& databasePath);
+
+// Removes a journal that was never made durable (its database was not
+// touched), as far as that can be done.
+void discardJournal(FileSystem& fs, const std::string& databasePath);
 
 // Writes the journal of `oldPages` for `database` (open read-write, locked)
 // and makes it durable. Fails with fileInUse when a journal already exists

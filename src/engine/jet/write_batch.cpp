@@ -385,13 +385,8 @@ Status prepare(FileSystem& fs, Commit& c, const Result<std::vector<std::string>>
 
 // Creates and writes a file's journal (not synced).
 Status createJournal(FileSystem& fs, Commit& c) {
-  const std::string path = c.journalPath();
-  auto journal = fs.open(path, OpenMode::createNew);
-  if (!journal) {
-    auto there = fs.info(path);
-    if (there && there->exists) return errors::fileInUse(c.held->path, "an unfinished change left " + path);
-    return journal.status();
-  }
+  auto journal = createJournalFile(fs, c.held->path);
+  if (!journal) return journal.status();
   c.journal = std::move(*journal);
   return c.journal->writeAt(0, c.journalBytes);
 }
@@ -400,7 +395,7 @@ Status createJournal(FileSystem& fs, Commit& c) {
 void dropJournal(FileSystem& fs, Commit& c) {
   if (!c.journal) return;
   c.journal.reset();
-  if (fs.remove(c.journalPath()).ok()) (void)fs.syncFolder(c.folder());
+  discardJournal(fs, c.held->path);
 }
 
 // Runs `step` side by side for every commit still going; a failed step fails
