@@ -132,11 +132,18 @@ Status databaseExists(std::string_view path) {
   return {kErrDatabaseExists, "Database already exists: " + quoted(path) + "."};
 }
 
+Status notAFile(std::string_view path, std::string_view kind) {
+  if (kind == "a folder") {
+    return {kErrNotValidPath, quoted(path) + " is a folder, not a database file."};
+  }
+  return {kErrNotValidPath, quoted(path) + " is " + std::string(kind) + ", not a regular file; povezava reads and writes only regular files."};
+}
+
 Status fromErrno(std::string_view path, int errnoValue) {
   switch (errnoValue) {
     case ENOENT: return fileNotFound(path);
     case ENOTDIR: return notValidPath(path);
-    case EISDIR: return cannotOpenFile(path, "it is a folder");
+    case EISDIR: return notAFile(path, "a folder");
     case EACCES:
     case EPERM: return cannotOpenFile(path, errnoText(errnoValue));
     case EROFS: return readOnly(path);

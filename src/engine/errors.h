@@ -77,6 +77,9 @@ Status invalidArgument(std::string_view what);
 Status databaseExists(std::string_view path);
 
 // Maps an errno from opening or writing a file to the matching Status.
+// Something other than a regular file lies at `path`: `kind` says what ("a
+// folder", "a named pipe (FIFO)", ...).
+Status notAFile(std::string_view path, std::string_view kind);
 Status fromErrno(std::string_view path, int errnoValue);
 
 }  // namespace errors

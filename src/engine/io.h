@@ -18,11 +18,30 @@
 
 namespace povezava::engine {
 
+struct FileInfo {
+  bool exists = false;
+  bool isFolder = false;
+  bool isRegular = false;       // a plain file: not a folder, FIFO, device or socket
+  std::uint64_t size = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t links = 1;      // names (hard links) the file has
+  std::uint32_t permissions = 0;  // the mode's permission bits (07777)
+  std::uint32_t owner = 0;
+  std::uint32_t group = 0;
+};
+
 class File {
  public:
   virtual ~File() = default;
 
   virtual const std::string& path() const = 0;
+  // What the open file is now: its identity (device, inode), size, links,
+  // permissions. Files that live only in memory answer with what they know.
+  [[nodiscard]] virtual Result<FileInfo> info() = 0;
+  // Gives the file the permission bits of `like`, and its owner and group
+  // where the process may change them (as root). Files in memory ignore it.
+  [[nodiscard]] virtual Status takePermissions(const FileInfo& /*like*/) { return Status::success(); }
   // Size in bytes, as the file is now.
   [[nodiscard]] virtual Result<std::uint64_t> size() = 0;
   // Fills `out` from `offset`; reading past the end is an error.
@@ -45,15 +64,10 @@ class File {
   File& operator=(const File&) = default;
 };
 
+// Opening never waits (a FIFO does not block) and gives only regular files;
+// anything else fails with a Status that says what is there instead.
 enum class OpenMode { readOnly, readWrite, createNew };
 
-struct FileInfo {
-  bool exists = false;
-  bool isFolder = false;
-  std::uint64_t size = 0;
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
-};
 
 class FileSystem {
  public:
@@ -65,6 +79,11 @@ class FileSystem {
   // The names in a folder (without "." and "..").
   [[nodiscard]] virtual Result<std::vector<std::string>> list(const std::string& folder) = 0;
   [[nodiscard]] virtual Status remove(const std::string& path) = 0;
+  // Gives the entry `from` the name `to` (which must not exist), in one step.
+  [[nodiscard]] virtual Status rename(const std::string& from, const std::string& to) = 0;
+  // The path with every symbolic link, "." and ".." resolved: the one name
+  // under which the file itself lies. Fails when the path leads nowhere.
+  [[nodiscard]] virtual Result<std::string> realPath(const std::string& path) = 0;
   // Makes the creation or removal of entries in `folder` durable.
   [[nodiscard]] virtual Status syncFolder(const std::string& folder) = 0;
 

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 #include <thread>
@@ -21,6 +23,30 @@ namespace {
 // together.
 constexpr std::size_t kSideBySide = 16;
 
+FileInfo infoOf(const struct stat& st) {
+  FileInfo fi;
+  fi.exists = true;
+  fi.isFolder = S_ISDIR(st.st_mode);
+  fi.isRegular = S_ISREG(st.st_mode);
+  fi.size = static_cast<std::uint64_t>(st.st_size);
+  fi.device = static_cast<std::uint64_t>(st.st_dev);
+  fi.inode = static_cast<std::uint64_t>(st.st_ino);
+  fi.links = static_cast<std::uint64_t>(st.st_nlink);
+  fi.permissions = static_cast<std::uint32_t>(st.st_mode & 07777);
+  fi.owner = static_cast<std::uint32_t>(st.st_uid);
+  fi.group = static_cast<std::uint32_t>(st.st_gid);
+  return fi;
+}
+
+// What lies at a path that is not a regular file, in a user's words.
+std::string_view kindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a named pipe (FIFO)";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "not a regular file";
+}
+
 class PosixFile final : public File {
  public:
   PosixFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
@@ -29,6 +55,22 @@ class PosixFile final : public File {
   PosixFile& operator=(const PosixFile&) = delete;
 
   const std::string& path() const override { return path_; }
+
+  Result<FileInfo> info() override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return errors::fromErrno(path_, errno);
+    return infoOf(st);
+  }
+
+  Status takePermissions(const FileInfo& like) override {
+    if (::geteuid() == 0 && ::fchown(fd_, like.owner, like.group) != 0) {
+      return errors::fromErrno(path_, errno);
+    }
+    if (::fchmod(fd_, static_cast<mode_t>(like.permissions & 0777)) != 0) {
+      return errors::fromErrno(path_, errno);
+    }
+    return Status::success();
+  }
 
   Result<std::uint64_t> size() override {
     struct stat st {};
@@ -108,7 +150,8 @@ class PosixFile final : public File {
 class PosixFileSystem final : public FileSystem {
  public:
   Result<std::unique_ptr<File>> open(const std::string& path, OpenMode mode) override {
-    int flags = O_CLOEXEC;
+    // Without O_NONBLOCK, opening a FIFO for reading waits for a writer.
+    int flags = O_CLOEXEC | O_NONBLOCK;
     switch (mode) {
       case OpenMode::readOnly: flags |= O_RDONLY; break;
       case OpenMode::readWrite: flags |= O_RDWR; break;
@@ -125,9 +168,15 @@ class PosixFileSystem final : public FileSystem {
       ::close(fd);
       return errors::fromErrno(path, e);
     }
-    if (S_ISDIR(st.st_mode)) {
+    if (!S_ISREG(st.st_mode)) {
       ::close(fd);
-      return errors::fromErrno(path, EISDIR);
+      return errors::notAFile(path, kindOf(st.st_mode));
+    }
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+      const int e = errno;
+      ::close(fd);
+      return errors::fromErrno(path, e);
     }
     return std::unique_ptr<File>(std::make_unique<PosixFile>(path, fd));
   }
@@ -139,12 +188,7 @@ class PosixFileSystem final : public FileSystem {
       if (errno == ENOENT || errno == ENOTDIR) return fi;
       return errors::fromErrno(path, errno);
     }
-    fi.exists = true;
-    fi.isFolder = S_ISDIR(st.st_mode);
-    fi.size = static_cast<std::uint64_t>(st.st_size);
-    fi.device = static_cast<std::uint64_t>(st.st_dev);
-    fi.inode = static_cast<std::uint64_t>(st.st_ino);
-    return fi;
+    return infoOf(st);
   }
 
   Result<std::vector<std::string>> list(const std::string& folder) override {
@@ -162,6 +206,26 @@ class PosixFileSystem final : public FileSystem {
   Status remove(const std::string& path) override {
     if (::unlink(path.c_str()) != 0) return errors::fromErrno(path, errno);
     return Status::success();
+  }
+
+  Status rename(const std::string& from, const std::string& to) override {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+      return Status::success();
+    }
+    if (errno != EINVAL && errno != ENOSYS) return errors::fromErrno(to, errno);
+    // A file system without RENAME_NOREPLACE: look first.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) return errors::fromErrno(to, EEXIST);
+    if (::rename(from.c_str(), to.c_str()) != 0) return errors::fromErrno(to, errno);
+    return Status::success();
+  }
+
+  Result<std::string> realPath(const std::string& path) override {
+    char* resolved = ::realpath(path.empty() ? "." : path.c_str(), nullptr);
+    if (resolved == nullptr) return errors::fromErrno(path, errno);
+    std::string out(resolved);
+    std::free(resolved);
+    return out;
   }
 
   Status syncFolder(const std::string& folder) override {

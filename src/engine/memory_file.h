@@ -16,6 +16,12 @@ class MemoryFile final : public File {
       : path_(std::move(path)), bytes_(std::move(bytes)) {}
 
   const std::string& path() const override { return path_; }
+  Result<FileInfo> info() override {
+    FileInfo fi;
+    fi.exists = fi.isRegular = true;
+    fi.size = bytes_.size();
+    return fi;
+  }
   Result<std::uint64_t> size() override { return std::uint64_t{bytes_.size()}; }
   Status readAt(std::uint64_t offset, std::span<std::byte> out) override;
   Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override;

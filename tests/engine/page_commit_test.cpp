@@ -155,31 +155,5 @@ TEST_F(PageCommitTest, AJournalThatCannotBeRemovedTurnsTheCommitIntoARollBack) {
   EXPECT_EQ(recovered(), original_);
 }
 
-TEST_F(PageCommitTest, AnIncompleteJournalIsDiscardedAndAForeignOneKept) {
-  // A journal cut short: the database was never touched.
-  povezava::testing::writeFile(journalPath(path_), std::vector<std::byte>(30, std::byte{1}));
-  {
-    auto file = posixFileSystem().open(path_, OpenMode::readWrite);
-    auto outcome = recoverJournal(posixFileSystem(), **file);
-    ASSERT_TRUE(outcome.ok());
-    EXPECT_EQ(*outcome, Recovery::discarded);
-  }
-  EXPECT_EQ(povezava::testing::readFile(path_), original_);
-
-  // A complete journal of another file: never replayed into this one.
-  FaultFileSystem fs(posixFileSystem());
-  fs.crashAfter(4);  // journal created, written, synced, folder synced; nothing else
-  (void)commitThrough(fs);
-  fs.powerCycle();
-  ASSERT_TRUE(std::filesystem::exists(journalPath(path_)));
-  auto other = original_;
-  other[100] ^= std::byte{0xFF};  // page 0 differs
-  povezava::testing::writeFile(path_, other);
-  auto file = posixFileSystem().open(path_, OpenMode::readWrite);
-  auto outcome = recoverJournal(posixFileSystem(), **file);
-  EXPECT_EQ(outcome.status().number(), kErrFileInUse);
-  EXPECT_TRUE(std::filesystem::exists(journalPath(path_)));
-}
-
 }  // namespace
 }  // namespace povezava::engine::jet

@@ -73,8 +73,8 @@ TEST_F(PathResolver, MissingAndAmbiguousNamesAreErrors) {
 TEST_F(PathResolver, FolderOrMissingFileGivesAClearOpenError) {
   auto folder = dbEngine().openDatabase(fromUtf8(root() + "/Data"));
   ASSERT_FALSE(folder.ok());
-  EXPECT_EQ(folder.status().number(), kErrNoPermission);
-  EXPECT_NE(folder.status().description().find("folder"), std::string::npos);
+  EXPECT_EQ(folder.status().number(), kErrNotValidPath);
+  EXPECT_NE(folder.status().description().find("is a folder, not a database file"), std::string::npos);
   auto missing = dbEngine().openDatabase(fromUtf8(root() + "/Data/TQ2.mdb"));
   EXPECT_EQ(missing.status().number(), kErrFileNotFound);
   auto notJet = dbEngine().openDatabase(fromUtf8(root() + "/data/tq.mdb"));  // one byte "x"

@@ -92,9 +92,18 @@ TEST_F(RelinkProcessTest, AWriterKilledAtRandomMomentsLeavesTheOldLinkOrTheNew) 
     int status = 0;
     ::waitpid(child, &status, 0);
     ::close(fds[0]);
-    interrupted += fs::exists(path_ + ".povezava-journal");
+    const bool journal = fs::exists(path_ + ".povezava-journal");
+    interrupted += journal;
+    // Reading shows the link the recovery will leave, and writes nothing.
+    const auto before = povezava::testing::readFile(path_);
     const auto link = storedLink(path_);
     EXPECT_TRUE(allowed.contains(link)) << "round " << round << ": " << toUtf8(link);
+    EXPECT_EQ(povezava::testing::readFile(path_), before) << "round " << round;
+    EXPECT_EQ(fs::exists(path_ + ".povezava-journal"), journal) << "round " << round;
+    auto recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+    ASSERT_TRUE(recovered.ok()) << recovered.status().toString();
+    EXPECT_NE(*recovered, Recovery::setAside) << "round " << round;
+    EXPECT_EQ(storedLink(path_), link) << "round " << round;
     expectReadableByMdbtools(path_, "round " + std::to_string(round));
     EXPECT_FALSE(fs::exists(path_ + ".povezava-journal")) << "round " << round;
   }

@@ -4,6 +4,7 @@
 #include "engine/jet/relink.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <set>
@@ -117,6 +118,7 @@ TEST_P(FixtureRelinkTest, Invariant1_RefusedRelinksLeaveTheFrontEndByteIdentical
   povezava::testing::writeFile(at("notes.mdb"), std::vector<std::byte>(8192, std::byte{'x'}));
   const fs::path encrypted = povezava::testing::fixturesDir() / "encrypted" / "db2007-enc.accdb";
   dir_.copy(encrypted);
+  ASSERT_EQ(::mkfifo(at("pipe.mdb").c_str(), 0600), 0);
   struct Case {
     const char* what;
     std::u16string link;
@@ -128,7 +130,8 @@ TEST_P(FixtureRelinkTest, Invariant1_RefusedRelinksLeaveTheFrontEndByteIdentical
       {"table not in back-end", u";DATABASE=" + fromUtf8(at(GetParam().querno)), kErrObjectNotFound},
       {"not a database", u";DATABASE=" + fromUtf8(at("notes.mdb")), kErrUnrecognizedFormat},
       {"encrypted", u";DATABASE=" + fromUtf8(at("db2007-enc.accdb")), kErrNotValidPassword},
-      {"a folder", u";DATABASE=" + fromUtf8(dir_.path().string()), kErrNoPermission},
+      {"a folder", u";DATABASE=" + fromUtf8(dir_.path().string()), kErrNotValidPath},
+      {"a FIFO, which must not make the relink wait", u";DATABASE=" + fromUtf8(at("pipe.mdb")), kErrNotValidPath},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(relink(frontEnd, u"PARTNER", c.link).number(), c.number) << c.what;

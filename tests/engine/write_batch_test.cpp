@@ -295,8 +295,9 @@ TEST_F(WriteBatchTest, AnInterruptedRelinkIsUndoneOnTheDiskBeforeTheBatchReads) 
     auto file = posixFileSystem().open(paths_[0], OpenMode::readWrite);
     ASSERT_TRUE(file.ok());
     const PageImage old{1, Bytes(originals_[0].begin() + pageSize, originals_[0].begin() + 2 * pageSize)};
-    ASSERT_TRUE(writeJournal(posixFileSystem(), **file, pageSize, std::span(&old, 1)).ok());
-    ASSERT_TRUE((*file)->writeAt(pageSize, Bytes(pageSize, std::byte{0xEE})).ok());
+    const PageImage next{1, Bytes(pageSize, std::byte{0xEE})};
+    ASSERT_TRUE(writeJournal(posixFileSystem(), **file, pageSize, std::span(&old, 1), std::span(&next, 1)).ok());
+    ASSERT_TRUE((*file)->writeAt(pageSize, next.bytes).ok());
   }
   WriteBatch batch(posixFileSystem());
   batch.beginUnit();

@@ -44,6 +44,14 @@ class FaultFile final : public File {
   FaultFile(FaultFileSystem& fs, std::unique_ptr<File> real) : fs_(fs), real_(std::move(real)) {}
 
   const std::string& path() const override { return real_->path(); }
+  Result<FileInfo> info() override {
+    if (fs_.crashed_) return fs_.powerLost(path());
+    return real_->info();
+  }
+  Status takePermissions(const FileInfo& like) override {
+    if (fs_.crashed_) return fs_.powerLost(path());
+    return real_->takePermissions(like);
+  }
   Result<std::uint64_t> size() override {
     if (fs_.crashed_) return fs_.powerLost(path());
     return real_->size();
@@ -195,6 +203,26 @@ Status FaultFileSystem::remove(const std::string& path) {
   Status s = base_.remove(path);
   if (s.ok()) t.entryExists = false;
   return s;
+}
+
+Status FaultFileSystem::rename(const std::string& from, const std::string& to) {
+  if (readOnlyFolders_) return engine::errors::fromErrno(to, EACCES);
+  if (!beginChange()) return powerLost(to);
+  Tracked& source = track(from);
+  Tracked& target = track(to);
+  Status s = base_.rename(from, to);
+  if (!s.ok()) return s;
+  // Durable once both folders are synced; until then a reboot undoes it.
+  source.entryExists = false;
+  target.entryExists = true;
+  target.durable = readFile(normal(to));
+  target.contentKnown = true;
+  return s;
+}
+
+Result<std::string> FaultFileSystem::realPath(const std::string& path) {
+  if (crashed_) return powerLost(path);
+  return base_.realPath(path);
 }
 
 Status FaultFileSystem::syncFolder(const std::string& folder) {

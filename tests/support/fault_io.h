@@ -76,6 +76,8 @@ class FaultFileSystem final : public engine::FileSystem {
   engine::Result<engine::FileInfo> info(const std::string& path) override;
   engine::Result<std::vector<std::string>> list(const std::string& folder) override;
   engine::Status remove(const std::string& path) override;
+  engine::Status rename(const std::string& from, const std::string& to) override;
+  engine::Result<std::string> realPath(const std::string& path) override;
   engine::Status syncFolder(const std::string& folder) override;
 
  private:

@@ -2,7 +2,9 @@
 
 #include "engine/case_fold.h"
 #include "engine/errors.h"
+#include "engine/jet/journal.h"
 #include "engine/jet/link_writer.h"
+#include "engine/notices.h"
 #include "engine/jet/relink.h"
 #include "engine/path_resolver.h"
 #include "engine/unicode.h"
@@ -10,16 +12,24 @@
 namespace povezava::engine::jet {
 
 JetDatabase::JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path,
-                         FileSystem& fs)
-    : file_(std::move(file)), fs_(&fs), name_(std::move(name)), path_(std::move(path)) {}
+                         std::string realPath, FileSystem& fs, bool journaled)
+    : file_(std::move(file)),
+      fs_(&fs),
+      name_(std::move(name)),
+      path_(std::move(path)),
+      realPath_(std::move(realPath)),
+      journaled_(journaled) {}
 
 Result<std::shared_ptr<JetDatabase>> JetDatabase::open(std::unique_ptr<File> file,
-                                                       std::u16string name, FileSystem* fs) {
+                                                       std::u16string name, FileSystem* fs,
+                                                       std::string realPath, bool journaled) {
   std::string path = file->path();
+  if (realPath.empty()) realPath = path;
   auto jet = JetFile::open(std::move(file), path);
   if (!jet) return jet.status();
   std::shared_ptr<JetDatabase> db(new JetDatabase(std::move(*jet), std::move(name), std::move(path),
-                                                      fs != nullptr ? *fs : posixFileSystem()));
+                                                      std::move(realPath),
+                                                      fs != nullptr ? *fs : posixFileSystem(), journaled));
   // Reading the catalogue once at open makes a damaged file fail here, as the
   // Jet engine fails to open it.
   auto tables = db->readTables();
@@ -27,8 +37,24 @@ Result<std::shared_ptr<JetDatabase>> JetDatabase::open(std::unique_ptr<File> fil
   return db;
 }
 
+Status JetDatabase::leaveJournaledView() {
+  auto journal = fs_->info(journalPath(realPath_));
+  if (!journal) return journal.status();
+  if (journal->exists) return Status::success();  // still pending
+  auto file = fs_->open(path_, OpenMode::readOnly);
+  if (!file) return file.status();
+  auto jet = JetFile::open(std::move(*file), path_);
+  if (!jet) return jet.status();
+  file_ = std::move(*jet);
+  journaled_ = false;
+  return Status::success();
+}
+
 Result<std::vector<CatalogTable>> JetDatabase::readTables() {
   if (!isOpen()) return errors::objectInvalid();
+  if (journaled_) {
+    if (Status s = leaveJournaledView(); !s.ok()) return s;
+  }
   file_->dropCache();  // the file may have changed since the last reading
   auto catalog = Catalog::open(*file_);
   if (!catalog) return catalog.status();
@@ -115,12 +141,31 @@ Result<std::shared_ptr<TableDef>> JetTableDefs::item(std::u16string_view name) c
 Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view name) {
   auto path = resolveDatabasePath(*fs_, name);
   if (!path) return path.status();
-  // A relink cut short by a crash is undone before anything is read; when that
-  // cannot be done now (no write access, a writer at work) the next writer does it.
-  (void)recoverInterruptedRelink(*fs_, *path);
   auto file = fs_->open(*path, OpenMode::readOnly);
   if (!file) return file.status();
-  auto db = JetDatabase::open(std::move(*file), std::u16string(name), fs_);
+  auto real = fs_->realPath(*path);
+  if (!real) return real.status();
+  // Reading never writes: a relink cut short by a crash is shown as its
+  // journal will leave it, and undone on disk by the next relink.
+  auto finding = inspectJournal(*fs_, **file, *real);
+  if (!finding) return finding.status();
+  bool journaled = false;
+  switch (finding->state) {
+    case JournalFinding::State::pending:
+      notice("A relink of '" + *path + "' was interrupted: povezava shows the file as it was before; the next "
+             "relink (or 'povezava-cli recover') puts its old pages back on disk.");
+      *file = journaledView(std::move(*file), std::move(*finding));
+      journaled = true;
+      break;
+    case JournalFinding::State::foreign:
+      notice("'" + finding->journal + "' does not belong to '" + *path + "' as it is now (" + finding->reason +
+             "); povezava ignores it, and the next relink moves it aside.");
+      break;
+    case JournalFinding::State::none:
+    case JournalFinding::State::incomplete:
+      break;
+  }
+  auto db = JetDatabase::open(std::move(*file), std::u16string(name), fs_, std::move(*real), journaled);
   if (!db) return db.status();
   return std::shared_ptr<Database>(std::move(*db));
 }

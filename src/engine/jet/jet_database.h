@@ -28,10 +28,15 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   // Opens the database in `file`. `name` is the name as the caller gave it;
   // error descriptions name the file by `file->path()`.
   // `fs` is where relinks open the file for writing (the real file system
-  // when null); it must outlive the database.
+  // when null); it must outlive the database. `realPath` is where the file
+  // itself lies (symbolic links resolved; `file->path()` when empty): relinks
+  // write there, and its journal lies beside it. When `file` is a view of a
+  // pending journal (journal.h), `journaled` says so.
   [[nodiscard]] static Result<std::shared_ptr<JetDatabase>> open(std::unique_ptr<File> file,
                                                                   std::u16string name,
-                                                                  FileSystem* fs = nullptr);
+                                                                  FileSystem* fs = nullptr,
+                                                                  std::string realPath = {},
+                                                                  bool journaled = false);
 
   const std::u16string& name() const override { return name_; }
   Result<std::shared_ptr<TableDefs>> tableDefs() override;
@@ -40,6 +45,8 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   bool isOpen() const { return file_ != nullptr; }
   // The platform path of the file. Valid after close() too.
   const std::string& path() const { return path_; }
+  // Where the file itself lies (symbolic links resolved).
+  const std::string& realPath() const { return realPath_; }
   // REQUIRES: isOpen()
   JetFile& file() { return *file_; }
   FileSystem& fileSystem() { return *fs_; }
@@ -47,12 +54,19 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   [[nodiscard]] Result<std::vector<CatalogTable>> readTables();
 
  private:
-  JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path, FileSystem& fs);
+  JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path, std::string realPath,
+              FileSystem& fs, bool journaled);
+
+  // Once the pending journal the file was read through is gone (a relink
+  // recovered it), reads the file itself again.
+  [[nodiscard]] Status leaveJournaledView();
 
   std::unique_ptr<JetFile> file_;
   FileSystem* fs_;
   std::u16string name_;
   std::string path_;
+  std::string realPath_;
+  bool journaled_;
 };
 
 class JetTableDef final : public TableDef {

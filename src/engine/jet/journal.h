@@ -1,24 +1,46 @@
 // The rollback journal: old page images kept beside a database while its
 // pages are rewritten in place.
 //
-// "<database>.povezava-journal", written whole and synced (file and folder)
-// before the first page of the database changes, removed (and the folder
-// synced) once every new page is synced. Whoever next takes the database's
-// write lock and finds a complete journal writes the old images back: a crash
-// at any moment, a torn page included, leaves the old pages or the new ones.
-// Pages the change added at the end are cut off again. An incomplete journal
-// (a crash while it was being written) means the database was not touched
-// yet; it is removed.
+// "<database>.povezava-journal" beside the database's real file (symbolic
+// links resolved), written whole and synced (file and folder) before the
+// first page of the database changes, removed (and the folder synced) once
+// every new page is synced. It has the database's permissions (and owner,
+// when povezava runs as root): it holds the database's old pages.
+//
+// A journal is applied only to the state it was made for. It records the
+// database's identity (device, inode), its size before and after the change,
+// and for every page the change writes the old image and a checksum of each
+// 512-byte sector of the new image. Recovery replays it only when the file is
+// the same inode, its size lies between the old and the new size (an append
+// cut short lies between), and every sector of every covered page holds its
+// old or its new bytes (a torn page write leaves a mix of both, sector by
+// sector). Then the old images go back, the pages the change added are cut
+// off, and the journal is removed. Anything else (another file copied over
+// it, a program that wrote the file since, a journal planted or left by an
+// older povezava) is not this journal's to repair: the database is left
+// alone and the journal moved aside to "<journal>.stale-YYYYMMDD-HHMMSS" for
+// a person to look at.
+//
+// A journal without a valid checksum was still being written when its writer
+// stopped: the database was not touched yet, and the journal is removed.
+//
+// Readers never replay: they see a database with a valid journal as the
+// journal would leave it (old pages over the new, the old size), and say so.
 //
 //   OFFSET      SIZE       MEANING
 //   0           16         "povezava-journal" (magic)
-//   16          4          format version (1)
+//   16          4          format version (2)
 //   20          4          page size
-//   24          8          size of the database when the journal was written
-//   32          8          checksum of page 0 (ties the journal to its database)
-//   40          4          number of pages k
-//   44          4          zero
-//   48          k * (4 + page size)   page number, then the page as on disk
+//   24          8          size of the database before the change
+//   32          8          size of the database after the change
+//   40          8          device of the database
+//   48          8          inode of the database
+//   56          4          number of pages k
+//   60          4          zero
+//   64          k entries  page number (4), 1 when the change adds the page
+//                          else 0 (4), a checksum per 512-byte sector of the
+//                          new image (page size / 512 x 8), the old image
+//                          (page size; zeros for an added page)
 //   end - 8     8          checksum of everything before it
 //
 // Checksums are 64-bit FNV-1a. Page images are stored as the disk holds them
@@ -40,6 +62,9 @@ namespace povezava::engine::jet {
 // ours. A relink changes a handful, a batch of relinks of one file a few dozen.
 inline constexpr std::uint32_t kMaxJournalPages = 1024;
 
+// The unit a disk writes whole, as far as recovery relies on it.
+inline constexpr std::size_t kJournalSector = 512;
+
 struct PageImage {
   std::uint32_t page = 0;
   std::vector<std::byte> bytes;
@@ -54,40 +79,68 @@ std::string folderOf(const std::string& path);
 // The 64-bit checksum the journal uses (FNV-1a).
 std::uint64_t journalChecksum(std::span<const std::byte> bytes);
 
-// The journal of `oldPages` for `database` (its size and page 0 as they are
-// now), as writeJournal() stores it. For writers that write and sync many
-// journals together.
+// The journal of a change of `database` (its identity and size as they are
+// now): `oldPages` as the disk holds them now, `newPages` as they will be
+// written (pages past the end included). For writers that write and sync
+// many journals together.
 Result<std::vector<std::byte>> encodeJournal(File& database, std::uint32_t pageSize,
-                                             std::span<const PageImage> oldPages);
+                                             std::span<const PageImage> oldPages,
+                                             std::span<const PageImage> newPages);
 
-// Creates the journal of `databasePath`, empty. fileInUse when one is there
-// already (an unfinished change: recover first).
-Result<std::unique_ptr<File>> createJournalFile(FileSystem& fs, const std::string& databasePath);
+// Creates the journal of `database` (named after database.path()), empty,
+// with the database's permissions. fileInUse when one is there already (an
+// unfinished change: recover first).
+Result<std::unique_ptr<File>> createJournalFile(FileSystem& fs, File& database);
 
 // Removes a journal that was never made durable (its database was not
 // touched), as far as that can be done.
 void discardJournal(FileSystem& fs, const std::string& databasePath);
 
-// Writes the journal of `oldPages` for `database` (open read-write, locked)
-// and makes it durable. Fails with fileInUse when a journal already exists
+// Writes the journal of a change of `database` (open read-write, locked) and
+// makes it durable. Fails with fileInUse when a journal already exists
 // (recover first), readOnly / notEnoughSpace / diskOrNetwork as the file
 // system reports; a journal left half-written is removed again.
 Status writeJournal(FileSystem& fs, File& database, std::uint32_t pageSize,
-                    std::span<const PageImage> oldPages);
+                    std::span<const PageImage> oldPages, std::span<const PageImage> newPages);
 
 // Removes the journal and syncs its folder: the new pages are committed.
 Status removeJournal(FileSystem& fs, const std::string& databasePath);
+
+// What lies beside a database under its journal's name.
+struct JournalFinding {
+  enum class State {
+    none,        // no journal
+    incomplete,  // cut short or damaged while written: the database was not touched
+    pending,     // this database's, and it fits: a change was interrupted
+    foreign,     // not this database's, or not for the state it is in now
+  };
+  State state = State::none;
+  std::string journal;   // its path
+  std::string reason;    // foreign: why
+  std::uint32_t pageSize = 0;
+  std::uint64_t oldSize = 0;          // pending: the size before the change
+  std::vector<PageImage> oldPages;    // pending: the old images of the pages that were there
+};
+
+// Looks at the journal beside `database`, whose real path is `realPath`, and
+// decides what it is; writes nothing. A failure is an error reading the
+// database or the journal.
+Result<JournalFinding> inspectJournal(FileSystem& fs, File& database, const std::string& realPath);
 
 enum class Recovery {
   none,       // no journal
   discarded,  // an incomplete journal; the database was not touched
   replayed,   // old pages written back and synced, journal removed
+  setAside,   // not this database's: left alone, the journal moved aside
 };
 
-// Looks for a journal beside `database` (open read-write, its write lock
-// held) and recovers as described above. Fails when a complete journal
-// cannot be replayed or belongs to another file (its page 0 differs): then
-// the journal stays, and the database must not be written.
+// Looks for a journal beside `database` (open read-write under its real
+// path, its write lock held, no Access lock file beside it) and recovers as
+// described above. Says what it did through the engine's notices.
 Result<Recovery> recoverJournal(FileSystem& fs, File& database);
+
+// A view of `database` as a pending journal would leave it: its old pages
+// over what the disk holds, and its old size. Reads only.
+std::unique_ptr<File> journaledView(std::unique_ptr<File> database, JournalFinding finding);
 
 }  // namespace povezava::engine::jet

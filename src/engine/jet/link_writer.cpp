@@ -673,21 +673,13 @@ Status checkAccessLockFileAmong(FileSystem& fs, const std::string& path, const s
   return Status::success();
 }
 
-Status recoverInterruptedRelink(FileSystem& fs, const std::string& path) {
-  auto journal = fs.info(journalPath(path));
-  if (!journal) return journal.status();
-  if (!journal->exists) return Status::success();
-  auto file = fs.open(path, OpenMode::readWrite);
-  if (!file) return file.status();
-  if (Status s = (*file)->tryLock(kWriteLockOffset); !s.ok()) {
-    return s.number() == kErrFileInUse ? Status::success() : s;
-  }
-  auto recovered = recoverJournal(fs, **file);
-  return recovered.status();
-}
+namespace {
 
-Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
-                 const LinkChange& change) {
+// Opens the database at its real path for writing, takes the writer's lock
+// and undoes what an interrupted relink left, in that order and only when no
+// Access lock file lies beside it.
+Result<std::unique_ptr<File>> openForWriting(FileSystem& fs, const std::string& path,
+                                             const std::string& displayName) {
   auto file = fs.open(path, OpenMode::readWrite);
   if (!file) {
     if (file.status().number() == kErrNoPermission || file.status().number() == kErrReadOnly) {
@@ -695,12 +687,56 @@ Status writeLink(FileSystem& fs, const std::string& path, const std::string& dis
     }
     return file.status();
   }
+  auto info = (*file)->info();
+  if (!info) return info.status();
+  if (info->links > 1) {
+    return errors::cannotOpenFile(
+        displayName, "it has " + std::to_string(info->links) +
+                         " names (hard links); Access may have it open under another name, whose lock file "
+                         "povezava cannot see. Relink it under a name of its own");
+  }
+  // Access makes its lock file beside the name it opened: beside the real
+  // file, and beside the name the user gave when that is a symbolic link.
+  if (Status s = checkAccessLockFile(fs, path, displayName); !s.ok()) return s;
+  if (displayName != path) {
+    auto given = fs.info(displayName);
+    if (given && given->exists && given->inode == info->inode && given->device == info->device) {
+      if (Status s = checkAccessLockFile(fs, displayName, displayName); !s.ok()) return s;
+    }
+  }
   // Invariant 4: the lock before anything is read that the write depends on.
   if (Status s = (*file)->tryLock(kWriteLockOffset); !s.ok()) {
     return s.number() == kErrFileInUse ? errors::fileInUse(displayName, "another program is changing it") : s;
   }
-  if (Status s = checkAccessLockFile(fs, path, displayName); !s.ok()) return s;
   if (auto recovered = recoverJournal(fs, **file); !recovered) return recovered.status();
+  return file;
+}
+
+}  // namespace
+
+Result<Recovery> recoverInterruptedRelink(FileSystem& fs, const std::string& path) {
+  auto real = fs.realPath(path);
+  if (!real) return real.status();
+  auto file = fs.open(*real, OpenMode::readWrite);
+  if (!file) return file.status();
+  auto finding = inspectJournal(fs, **file, *real);
+  if (!finding) return finding.status();
+  if (finding->state == JournalFinding::State::none) return Recovery::none;
+  file->reset();
+  auto locked = openForWriting(fs, *real, path);
+  if (!locked) return locked.status();
+  // openForWriting() recovered; say what it found.
+  switch (finding->state) {
+    case JournalFinding::State::incomplete: return Recovery::discarded;
+    case JournalFinding::State::foreign: return Recovery::setAside;
+    default: return Recovery::replayed;
+  }
+}
+
+Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
+                 const LinkChange& change) {
+  auto file = openForWriting(fs, path, displayName);
+  if (!file) return file.status();
 
   auto jet = JetFile::open(std::move(*file), displayName);
   if (!jet) return jet.status();

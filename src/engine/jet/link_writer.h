@@ -54,6 +54,7 @@
 #include <string_view>
 
 #include "engine/io.h"
+#include "engine/jet/journal.h"
 #include "engine/status.h"
 
 namespace povezava::engine::jet {
@@ -68,8 +69,9 @@ struct LinkChange {
   std::optional<std::u16string> connect;   // new Connect column; nullopt = NULL
 };
 
-// Stores `change` in the catalogue row of the linked table in `path` (a
-// platform path; `displayName` names it in errors). Errors: those of opening
+// Stores `change` in the catalogue row of the linked table in `path` (the
+// platform path of the real file, symbolic links resolved; `displayName`
+// names it in errors). A file with more than one name (hard link) is refused. Errors: those of opening
 // and locking the file, fileInUse (another writer, an Access lock file),
 // itemNotFound, notSupported (not a file-linked table), invalidArgument (a
 // character the code page lacks, a path too long), recordTooLarge (no room
@@ -78,9 +80,11 @@ struct LinkChange {
 Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
                  const LinkChange& change);
 
-// Undoes a relink that a crash interrupted, if a journal lies beside `path`
-// and no other writer holds the lock (then it is still at work: success).
-Status recoverInterruptedRelink(FileSystem& fs, const std::string& path);
+// Undoes a relink that a crash interrupted, if a journal lies beside the real
+// file of `path`: under the writer's lock (fileInUse while another writer
+// holds it) and only without an Access lock file beside it. A journal that is
+// not the file's is moved aside (journal.h).
+Result<Recovery> recoverInterruptedRelink(FileSystem& fs, const std::string& path);
 
 // An Access lock file (.ldb / .laccdb, any letter case) beside `path`:
 // fileInUse naming it and the computers it lists; success when there is none.

@@ -1,5 +1,7 @@
 #include "engine/jet/page_commit.h"
 
+#include <algorithm>
+
 #include "engine/errors.h"
 #include "engine/jet/journal.h"
 #include "engine/jet/rc4.h"
@@ -29,9 +31,23 @@ Status commitPages(FileSystem& fs, JetFile& database, std::span<const PageWrite>
   auto fileSize = file.size();
   if (!fileSize.ok()) return fileSize.status();
 
+  // A page written more than once goes to the disk once, in its final state
+  // and at its first place in the order: with the journal in place the order
+  // matters no more, and an intermediate state on disk would be neither the
+  // old page nor the new one.
+  std::vector<PageWrite> once;
+  for (const PageWrite& w : writes) {
+    auto same = std::find_if(once.begin(), once.end(), [&](const PageWrite& o) { return o.page == w.page; });
+    if (same != once.end()) {
+      same->bytes = w.bytes;
+    } else {
+      once.push_back(w);
+    }
+  }
+
   std::vector<PageImage> oldImages;
   std::vector<PageImage> newImages;
-  for (const PageWrite& w : writes) {
+  for (const PageWrite& w : once) {
     if (w.bytes.size() != pageSize || w.page == kHeaderPage) {
       return errors::invalidArgument("page " + std::to_string(w.page) + " cannot be written");
     }
@@ -48,7 +64,7 @@ Status commitPages(FileSystem& fs, JetFile& database, std::span<const PageWrite>
     newImages.push_back(std::move(next));
   }
 
-  if (Status s = writeJournal(fs, file, pageSize, oldImages); !s.ok()) return s;
+  if (Status s = writeJournal(fs, file, pageSize, oldImages, newImages); !s.ok()) return s;
 
   Status failure;
   for (const PageImage& image : newImages) {

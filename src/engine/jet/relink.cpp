@@ -81,7 +81,7 @@ Status refreshLink(JetDatabase& database, JetTableDef& table) {
   } else {
     change.connect = parts->prefix;
   }
-  if (Status s = writeLink(database.fileSystem(), database.path(), database.path(), change); !s.ok()) {
+  if (Status s = writeLink(database.fileSystem(), database.realPath(), database.path(), change); !s.ok()) {
     return s;
   }
   table.clearPendingConnect();

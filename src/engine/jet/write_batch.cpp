@@ -98,6 +98,12 @@ class HeldJournal final : public File {
       : path_(std::move(path)), bytes_(std::move(bytes)) {}
 
   const std::string& path() const override { return path_; }
+  Result<FileInfo> info() override {
+    FileInfo fi;
+    fi.exists = fi.isRegular = true;
+    fi.size = bytes_->size();
+    return fi;
+  }
   Result<std::uint64_t> size() override { return std::uint64_t{bytes_->size()}; }
   Status readAt(std::uint64_t offset, std::span<std::byte> out) override {
     if (offset > bytes_->size() || out.size() > bytes_->size() - offset) {
@@ -157,6 +163,10 @@ struct WriteBatch::State final : public FileSystem {
     if (created.erase(path) == 0) return errors::notSupported("removing " + path + " while relinks are held");
     return Status::success();
   }
+  Status rename(const std::string& from, const std::string&) override {
+    return errors::notSupported("renaming " + from + " while relinks are held");
+  }
+  Result<std::string> realPath(const std::string& path) override { return disk.realPath(path); }
   Status syncFolder(const std::string&) override { return Status::success(); }
 };
 
@@ -169,6 +179,11 @@ class HeldFile final : public File {
       : state_(&state), disk_(std::move(disk)), held_(std::move(held)), writable_(writable) {}
 
   const std::string& path() const override { return disk_->path(); }
+  Result<FileInfo> info() override {
+    auto fi = disk_->info();
+    if (fi) fi->size = std::max(fi->size, held_->end());
+    return fi;
+  }
   Result<std::uint64_t> size() override {
     auto size = disk_->size();
     if (!size) return size;
@@ -251,6 +266,8 @@ Status WriteBatch::State::lock(Held& held, const std::string& path, std::uint64_
     auto writer = disk.open(path, OpenMode::readWrite);
     if (!writer) return writer.status();
     held.writer = std::move(*writer);
+    // Writers lock the file under its real path; its journal goes there.
+    held.path = path;
   }
   if (Status s = held.writer->tryLock(offset); !s.ok()) {
     if (held.locks.empty()) held.writer.reset();
@@ -258,7 +275,15 @@ Status WriteBatch::State::lock(Held& held, const std::string& path, std::uint64_
   }
   if (offset == kWriteLockOffset) {
     // What an interrupted relink left is undone on the disk now, before
-    // anything is read for the new one.
+    // anything is read for the new one; not while Access has the file open.
+    std::string folder = folderOf(path);
+    auto names = list(folder.empty() ? "." : folder);
+    Status access = names ? checkAccessLockFileAmong(disk, path, path, *names) : names.status();
+    if (!access.ok()) {
+      held.writer->unlock(offset);
+      if (held.locks.empty()) held.writer.reset();
+      return access;
+    }
     if (auto recovered = recoverJournal(disk, *held.writer); !recovered) {
       held.writer->unlock(offset);
       if (held.locks.empty()) held.writer.reset();
@@ -377,7 +402,7 @@ Status prepare(FileSystem& fs, Commit& c, const Result<std::vector<std::string>>
       return errors::invalidArgument("page " + std::to_string(added[i]) + " lies past the end of " + held.path);
     }
   }
-  auto bytes = encodeJournal(disk, held.pageSize, c.oldImages);
+  auto bytes = encodeJournal(disk, held.pageSize, c.oldImages, c.newImages);
   if (!bytes) return bytes.status();
   c.journalBytes = std::move(*bytes);
   return Status::success();
@@ -385,7 +410,7 @@ Status prepare(FileSystem& fs, Commit& c, const Result<std::vector<std::string>>
 
 // Creates and writes a file's journal (not synced).
 Status createJournal(FileSystem& fs, Commit& c) {
-  auto journal = createJournalFile(fs, c.held->path);
+  auto journal = createJournalFile(fs, *c.held->writer);
   if (!journal) return journal.status();
   c.journal = std::move(*journal);
   return c.journal->writeAt(0, c.journalBytes);
