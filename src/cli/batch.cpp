@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "engine/notices.h"
+
 namespace povezava::cli {
 namespace {
 
@@ -32,9 +34,14 @@ std::size_t forEachFile(std::span<const std::string> files, Console& console,
     const bool ok = each(files[i]);
     if (!ok) ++failed;
     progress.clear();
+    printNotices(console.err);
     console.out.flush();
   }
   return failed;
+}
+
+void printNotices(std::ostream& err) {
+  for (const std::string& text : engine::takeNotices()) err << "povezava-cli: " << oneField(text) << '\n';
 }
 
 std::string oneField(std::string text) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <iosfwd>
 #include <span>
 #include <string>
 
@@ -43,6 +44,10 @@ class Progress {
 // Returns the number of files for which `each` returned false.
 std::size_t forEachFile(std::span<const std::string> files, Console& console,
                         const std::function<bool(const std::string& file)>& each);
+
+// Prints what the engine noticed since the last call (an interrupted relink
+// pending or undone, a journal moved aside), one line each.
+void printNotices(std::ostream& err);
 
 // Replaces control characters (tab, newline, ...) by '?', so that a name or
 // path stays one field of one line in tab-separated output.

@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "cli/batch.h"
+
 #include "engine/engine.h"
 #include "engine/unicode.h"
 
@@ -26,6 +28,7 @@ int runList(std::span<const std::string> args, std::ostream& out, std::ostream& 
   }
   using namespace povezava::engine;
   auto db = dbEngine().openDatabase(fromUtf8(*file));
+  printNotices(err);
   if (!db) {
     err << db.status().toString() << '\n';
     return 1;
@@ -44,11 +47,13 @@ int runList(std::span<const std::string> args, std::ostream& out, std::ostream& 
       err << link.status().toString() << '\n';
       return 1;
     }
-    text += toUtf8(table->name());
+    // Names and links are the file's text: a control character in one must
+    // not start a line of its own.
+    text += oneField(toUtf8(table->name()));
     text += '\t';
     text += kindName(table->kind());
     text += '\t';
-    text += toUtf8(*link);
+    text += oneField(toUtf8(*link));
     text += '\n';
   }
   out << text;

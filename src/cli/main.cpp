@@ -12,6 +12,7 @@
 #include "cli/console.h"
 #include "cli/list_command.h"
 #include "cli/make_demo_command.h"
+#include "cli/recover_command.h"
 #include "cli/relink_command.h"
 
 namespace {
@@ -58,6 +59,13 @@ constexpr Command kCommands[] = {
      "      Every form takes --dry-run (write nothing, say what would change) and\n"
      "      --json (one JSON object per file on stdout).\n",
      &povezava::cli::runRelink},
+    {"recover",
+     "  recover FILE...\n"
+     "      Undo on disk what a relink cut short (a crash, a kill) left in each\n"
+     "      front-end. The other commands show such a file as it was before and say\n"
+     "      so; relink does this by itself. A journal that does not fit its file is\n"
+     "      moved aside (FILE.povezava-journal.stale-TIME) and the file left alone.\n",
+     &povezava::cli::runRecover},
     {"make-demo",
      "  make-demo FOLDER [--jet3] [--queries N] [--data-bytes N]\n"
      "      A demo front-end FOLDER/TQ.mdb and its back-ends in FOLDER/data.\n",

@@ -1,0 +1,50 @@
+#include "cli/recover_command.h"
+
+#include <ostream>
+
+#include "cli/batch.h"
+#include "engine/io.h"
+#include "engine/jet/link_writer.h"
+#include "engine/path_resolver.h"
+#include "engine/unicode.h"
+
+namespace povezava::cli {
+namespace {
+
+using engine::jet::Recovery;
+
+std::string_view outcomeText(Recovery r) {
+  switch (r) {
+    case Recovery::none: return "nothing to recover";
+    case Recovery::discarded: return "unfinished journal removed";
+    case Recovery::replayed: return "undone";
+    case Recovery::setAside: return "journal moved aside";
+  }
+  return "nothing to recover";
+}
+
+}  // namespace
+
+int runRecover(std::span<const std::string> args, Console& console) {
+  for (const std::string& arg : args) {
+    if (arg.size() > 1 && arg.front() == '-') {
+      console.err << "povezava-cli recover: unknown option '" << arg << "'\nusage: povezava-cli recover FILE...\n";
+      return 2;
+    }
+  }
+  if (args.empty()) {
+    console.err << "usage: povezava-cli recover FILE...\n";
+    return 2;
+  }
+  engine::FileSystem& fs = engine::posixFileSystem();
+  const std::size_t failed = forEachFile(args, console, [&](const std::string& file) {
+    auto path = engine::resolveDatabasePath(fs, engine::fromUtf8(file));
+    auto recovered = path ? engine::jet::recoverInterruptedRelink(fs, *path) : path.status();
+    console.out << oneField(file) << '\t'
+                << (recovered ? std::string(outcomeText(*recovered)) : recovered.status().toString()) << '\n';
+    return recovered.ok();
+  });
+  return failed == 0 ? 0 : 1;
+}
+
+}  // namespace povezava::cli

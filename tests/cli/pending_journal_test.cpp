@@ -1,0 +1,129 @@
+// A front-end whose relink was cut short: the reading commands show it as it
+// was and write nothing, whatever else lies beside it; relink and recover
+// undo the rest on disk, never while Access has the file open.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "cli/check_command.h"
+#include "cli/list_command.h"
+#include "cli/recover_command.h"
+#include "cli/relink_command.h"
+#include "engine/jet/journal.h"
+#include "engine/jet/link_writer.h"
+#include "engine/notices.h"
+#include "suite.h"
+
+namespace povezava::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::byte>;
+using povezava::testing::readFile;
+
+constexpr std::uint32_t kPageSize = 4096;  // the builder's Jet 4 files
+
+class PendingJournalTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::buildBackEnds(data_);
+    testing::buildFrontEnd(frontEnd_, u"C:\\OLD\\PARTNER.MDB", u"C:\\OLD\\QUERNO.MDB");
+    original_ = readFile(frontEnd_);
+    // What the relink would have written, made on a copy.
+    const fs::path copy = dir_.path() / "copy.mdb";
+    fs::copy_file(frontEnd_, copy);
+    const engine::jet::LinkChange change{u"PARTNER", testing::u16(data_ / "PARTNER.MDB"), std::nullopt};
+    ASSERT_TRUE(engine::jet::writeLink(engine::posixFileSystem(), copy.string(), copy.string(), change).ok());
+    const Bytes changed = readFile(copy);
+    fs::remove(copy);
+    // Killed after its journal and the first changed page.
+    std::vector<engine::jet::PageImage> olds;
+    std::vector<engine::jet::PageImage> news;
+    for (std::uint32_t p = 0; p < changed.size() / kPageSize; ++p) {
+      const auto at = static_cast<std::ptrdiff_t>(p * kPageSize);
+      if (at >= static_cast<std::ptrdiff_t>(original_.size())) {  // a page the relink adds
+        news.push_back({p, Bytes(changed.begin() + at, changed.begin() + at + kPageSize)});
+        continue;
+      }
+      if (std::equal(original_.begin() + at, original_.begin() + at + kPageSize, changed.begin() + at)) continue;
+      olds.push_back({p, Bytes(original_.begin() + at, original_.begin() + at + kPageSize)});
+      news.push_back({p, Bytes(changed.begin() + at, changed.begin() + at + kPageSize)});
+    }
+    ASSERT_FALSE(news.empty());
+    auto file = engine::posixFileSystem().open(frontEnd_.string(), engine::OpenMode::readWrite);
+    ASSERT_TRUE(file.ok());
+    ASSERT_TRUE(engine::jet::writeJournal(engine::posixFileSystem(), **file, kPageSize, olds, news).ok());
+    ASSERT_TRUE((*file)->writeAt(std::uint64_t{news[0].page} * kPageSize, news[0].bytes).ok());
+    interrupted_ = readFile(frontEnd_);
+    ASSERT_NE(interrupted_, original_);
+    (void)engine::takeNotices();
+  }
+
+  std::string fe() const { return frontEnd_.string(); }
+  bool journalThere() const { return fs::exists(engine::jet::journalPath(fs::canonical(frontEnd_).string())); }
+
+  povezava::testing::TempDir dir_;
+  fs::path data_ = dir_.path() / "data";
+  fs::path frontEnd_ = dir_.path() / "TQ.mdb";
+  Bytes original_;
+  Bytes interrupted_;
+};
+
+TEST_F(PendingJournalTest, ReadingCommandsShowTheOldFileWriteNothingAndSaySo) {
+  for (bool accessOpen : {true, false}) {
+    SCOPED_TRACE(accessOpen ? "Access has it open" : "nobody has it open");
+    if (accessOpen) std::ofstream(dir_.path() / "tq.LDB") << "PC-ANA";
+    const auto list = testing::runInProcess(runList, {fe()});
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_NE(list.out.find("PARTNER\tlinked\t;DATABASE=C:\\OLD\\PARTNER.MDB"), std::string::npos) << list.out;
+    EXPECT_NE(list.err.find("interrupted"), std::string::npos) << list.err;
+
+    testing::Captured check;
+    (void)runCheck(std::vector<std::string>{fe()}, check.console);
+    EXPECT_NE(check.err.str().find("interrupted"), std::string::npos) << check.err.str();
+
+    testing::Captured dry;
+    (void)runRelink(std::vector<std::string>{fe(), "--backend", data_.string(), "--dry-run"}, dry.console);
+    EXPECT_EQ(readFile(frontEnd_), interrupted_);
+    EXPECT_TRUE(journalThere());
+
+    // A relink under Access's feet is refused before anything is undone.
+    testing::Captured relink;
+    const int status = runRelink(std::vector<std::string>{fe(), "--backend", data_.string()}, relink.console);
+    if (accessOpen) {
+      EXPECT_EQ(status, 1);
+      EXPECT_NE((relink.out.str() + relink.err.str()).find("3045"), std::string::npos);
+      EXPECT_EQ(readFile(frontEnd_), interrupted_);
+      EXPECT_TRUE(journalThere());
+      fs::remove(dir_.path() / "tq.LDB");
+    } else {
+      EXPECT_EQ(status, 0) << relink.err.str();
+      EXPECT_FALSE(journalThere());
+      EXPECT_EQ(testing::storedConnect(frontEnd_, u"PARTNER"), u";DATABASE=" + testing::u16(data_) + u"\\PARTNER.MDB");
+    }
+  }
+}
+
+TEST_F(PendingJournalTest, RecoverUndoesItOnDiskOnce) {
+  testing::Captured first;
+  EXPECT_EQ(runRecover(std::vector<std::string>{fe()}, first.console), 0) << first.err.str();
+  EXPECT_EQ(first.out.str(), fe() + "\tundone\n");
+  EXPECT_EQ(readFile(frontEnd_), original_);
+  EXPECT_FALSE(journalThere());
+  testing::Captured again;
+  EXPECT_EQ(runRecover(std::vector<std::string>{fe()}, again.console), 0);
+  EXPECT_EQ(again.out.str(), fe() + "\tnothing to recover\n");
+}
+
+TEST(ListCommand, ControlCharactersInNamesCannotForgeLines) {
+  povezava::testing::TempDir dir;
+  const fs::path file = dir.path() / "evil.mdb";
+  testing::build(file, testing::spec(engine::jet::Version::jet4,
+                                     {testing::localTable(u"A\nFORGED\tlinked\t;DATABASE=X\r")}));
+  const auto run = testing::runInProcess(runList, {file.string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "A?FORGED?linked?;DATABASE=X?\tlocal\t\n");
+}
+
+}  // namespace
+}  // namespace povezava::cli
