@@ -281,6 +281,39 @@ TEST(LinkWriter, Invariant2_ACataloguePageThatIsAlreadyInconsistentIsRefusedNotE
   EXPECT_EQ(readFile(path), bytes);
 }
 
+// One wrong byte in the catalogue definition's map pointers: where the
+// second reader refuses the file, povezava refuses to relink it and writes
+// nothing.
+TEST(LinkWriter, Invariant2_ADamagedCatalogueDefinitionIsNotRelinked) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  povezava::testing::TempDir dir;
+  const std::string path = dir.copy(povezava::testing::fixturesDir() / "jet4-v2000" / "TQ.mdb").string();
+  const auto original = readFile(path);
+  int refusedByBoth = 0;
+  for (std::size_t field : {kLayoutJet4.tdefOffsetOwnedMap, kLayoutJet4.tdefOffsetFreeMap}) {
+    for (std::size_t byte = 0; byte < 3; ++byte) {
+      for (std::byte flip : {std::byte{0x01}, std::byte{0x02}, std::byte{0x40}}) {
+        SCOPED_TRACE("map pointer at " + std::to_string(field) + ", byte " + std::to_string(byte) + " ^ " +
+                     std::to_string(std::to_integer<int>(flip)));
+        auto bytes = original;
+        bytes[kCatalogTdefPage * 4096 + field + byte] ^= flip;
+        povezava::testing::writeFile(path, bytes);
+        int exported = 0;
+        (void)povezava::testing::mdbExport(path, "MSysObjects", &exported);
+        const Status s =
+            writeLink(posixFileSystem(), path, path, LinkChange{u"PARTNER", u"D:\\N.MDB", std::nullopt});
+        if (exported != 0) {
+          EXPECT_FALSE(s.ok()) << "relinked a file the other reader refuses";
+          EXPECT_EQ(readFile(path), bytes);
+          refusedByBoth += !s.ok();
+        }
+        EXPECT_FALSE(fs::exists(journalPath(path)));
+      }
+    }
+  }
+  EXPECT_GT(refusedByBoth, 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(FrontEnds, LinkWriterTest, ::testing::ValuesIn(kFrontEnds),
                          [](const auto& p) { return povezava::testing::testNameOf(p.param.file); });
 

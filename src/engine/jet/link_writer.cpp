@@ -169,6 +169,9 @@ class LinkWriter {
   // Every pointer to an out-of-line value held by a live catalogue row, with
   // how many rows hold it.
   Status countLongValueReferences();
+  // The usage maps a relink reads or edits: readable, and the catalogue's own
+  // consistent with its pages. Corrupt otherwise.
+  Status checkCatalogueMaps();
   // The slice for `data` in `column`: inline, or a new long-value row.
   // `old` is the value being replaced (its row may be reused in place).
   Result<std::vector<std::byte>> placeLongValue(const ColumnDef& column, std::span<const std::byte> data,
@@ -512,6 +515,41 @@ Status LinkWriter::checkRebuiltRow(std::span<const std::byte> oldRow, std::span<
   return Status::success();
 }
 
+Status LinkWriter::checkCatalogueMaps() {
+  const TableDefinition& def = catalog_.definition();
+  // The catalogue's own maps: every page it owns is one of its data pages,
+  // and the pages it lists as having room are among them.
+  auto owned = readUsageMap(file_, def.ownedMap);
+  if (!owned) return owned.status();
+  auto withRoom = readUsageMap(file_, def.freeMap);
+  if (!withRoom) return withRoom.status();
+  for (std::uint32_t number : *owned) {
+    auto page = file_.page(number);
+    if (!page) return page.status();
+    if (page->view().u8(kOffsetPageType) != kPageTypeData || page->view().u32(kOffsetOwner) != def.page) {
+      return file_.corrupt(number, "the catalogue's usage map lists a page that is not one of its data pages");
+    }
+  }
+  for (std::uint32_t number : *withRoom) {
+    if (!std::binary_search(owned->begin(), owned->end(), number)) {
+      return file_.corrupt(number, "the catalogue's free-space map lists a page the catalogue does not own");
+    }
+  }
+  // The long-value maps of the two columns a relink writes. (The global map
+  // is edited only where its row is checked; its set bits mean free pages,
+  // past the end of the file too.)
+  auto maps = readColumnMaps(file_, def);
+  if (!maps) return maps.status();
+  for (const ColumnMaps& m : *maps) {
+    if (m.column != database_->number && m.column != connect_->number) continue;
+    for (std::uint32_t pointer : {m.ownedMap, m.freeMap}) {
+      if (pointer == 0) continue;
+      if (auto pages = readUsageMap(file_, pointer); !pages) return pages.status();
+    }
+  }
+  return Status::success();
+}
+
 Status LinkWriter::run(const LinkChange& change) {
   const Layout& layout = file_.layout();
   const TableDefinition& def = catalog_.definition();
@@ -544,6 +582,7 @@ Status LinkWriter::run(const LinkChange& change) {
   if (table->database == change.database && table->connect == change.connect) {
     return Status::success();  // already stored; nothing to write
   }
+  if (Status s = checkCatalogueMaps(); !s.ok()) return s;
 
   const RowAddress address = table->address;
   auto page = stage_.page(address.dataPage);
