@@ -115,6 +115,41 @@ TEST_F(PendingJournalTest, RecoverUndoesItOnDiskOnce) {
   EXPECT_EQ(again.out.str(), fe() + "\tnothing to recover\n");
 }
 
+TEST(RelinkCommand, AFrontEndIsCheckedForAccessUnderItsRealNameAndRefusedWithTwoNames) {
+  povezava::testing::TempDir dir;
+  testing::buildBackEnds(dir.path() / "data");
+  const fs::path real = dir.path() / "app" / "TQ.mdb";
+  fs::create_directories(real.parent_path());
+  testing::buildFrontEnd(real, u"C:\\OLD\\PARTNER.MDB", u"C:\\OLD\\QUERNO.MDB");
+  const fs::path link = dir.path() / "Front.mdb";
+  fs::create_symlink(real, link);
+  const Bytes before = readFile(real);
+  auto relink = [&] {
+    testing::Captured io;
+    const int status = runRelink(std::vector<std::string>{link.string(), "--backend", (dir.path() / "data").string()},
+                                 io.console);
+    return std::make_pair(status, io.out.str() + io.err.str());
+  };
+  std::ofstream(real.parent_path() / "TQ.ldb") << "PC-ANA";
+  auto [status, text] = relink();
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(text.find("3045"), std::string::npos) << text;
+  EXPECT_EQ(readFile(real), before);
+  fs::remove(real.parent_path() / "TQ.ldb");
+
+  fs::create_hard_link(real, dir.path() / "app" / "TQ-copy.mdb");
+  std::tie(status, text) = relink();
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(text.find("hard links"), std::string::npos) << text;
+  EXPECT_EQ(readFile(real), before);
+  fs::remove(dir.path() / "app" / "TQ-copy.mdb");
+
+  std::tie(status, text) = relink();
+  EXPECT_EQ(status, 0) << text;
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_FALSE(fs::exists(dir.path() / "Front.mdb.povezava-journal"));
+}
+
 TEST(ListCommand, ControlCharactersInNamesCannotForgeLines) {
   povezava::testing::TempDir dir;
   const fs::path file = dir.path() / "evil.mdb";
