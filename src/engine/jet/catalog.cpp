@@ -1,5 +1,7 @@
 #include "engine/jet/catalog.h"
 
+#include <algorithm>
+
 #include "engine/case_fold.h"
 #include "engine/jet/format.h"
 #include "engine/jet/long_value.h"
@@ -105,7 +107,16 @@ Result<Catalog> Catalog::open(JetFile& file) {
   return Catalog(file, std::move(text), std::move(*def));
 }
 
-Result<std::vector<CatalogTable>> Catalog::tables() {
+Result<std::vector<CatalogTable>> Catalog::tables() { return scan(std::nullopt); }
+
+Result<std::optional<CatalogTable>> Catalog::findTable(std::u16string_view name) {
+  auto found = scan(name);
+  if (!found) return found.status();
+  if (found->empty()) return std::optional<CatalogTable>();
+  return std::optional<CatalogTable>(std::move(found->front()));
+}
+
+Result<std::vector<CatalogTable>> Catalog::scan(std::optional<std::u16string_view> only) {
   JetFile& file = *file_;
   auto columns = findColumns(file, definition_);
   if (!columns) return columns.status();
@@ -116,6 +127,12 @@ Result<std::vector<CatalogTable>> Catalog::tables() {
   // once it has been met, and rows need not come after it.
   std::vector<CatalogTable> candidates;
   std::optional<std::uint32_t> tablesId;
+  // Looking for one name: done once it is found under a known "Tables" row.
+  bool done = false;
+  const auto found = [&] {
+    return tablesId && std::any_of(candidates.begin(), candidates.end(),
+                                   [&](const CatalogTable& t) { return t.parentId == *tablesId; });
+  };
   // Long values may share LVAL rows; all of them together may not read more
   // than the file holds.
   std::uint64_t budget = std::uint64_t{file.pageCount()} * file.layout().pageSize;
@@ -140,9 +157,11 @@ Result<std::vector<CatalogTable>> Catalog::tables() {
       if (fixedU32(*parentId) == kContainersParentId && *name == kTablesContainerName &&
           !tablesId) {
         tablesId = fixedU32(*id);
+        done = only && found();
       }
       return Status::success();
     }
+    if (only && !equalsIgnoringCase(name->value_or(std::u16string()), *only)) return Status::success();
     CatalogTable table;
     table.address = data.address;
     table.id = fixedU32(*id);
@@ -162,10 +181,14 @@ Result<std::vector<CatalogTable>> Catalog::tables() {
       table.foreignName = std::move(*foreign);
     }
     candidates.push_back(std::move(table));
+    done = only && found();
     return Status::success();
   };
   for (const std::uint32_t page : *pages) {
-    if (Status s = forEachRow(file, page, kCatalogTdefPage, visit); !s.ok()) return s;
+    if (done) break;
+    const Status s = forEachRow(file, page, kCatalogTdefPage,
+                                [&](const RowData& data) { return done ? Status::success() : visit(data); });
+    if (!s.ok()) return s;
   }
   if (!tablesId) return file.corrupt(kCatalogTdefPage, "the catalogue has no \"Tables\" row");
   std::vector<CatalogTable> tables;
@@ -173,6 +196,27 @@ Result<std::vector<CatalogTable>> Catalog::tables() {
     if (t.parentId == *tablesId) tables.push_back(std::move(t));
   }
   return tables;
+}
+
+bool DecodedCatalog::stillHolds(JetFile& file) const {
+  if (file.pageCount() != pageCount) return false;
+  for (const Page& was : pages) {
+    auto now = file.page(was.number());
+    if (!now) return false;
+    const auto a = was.view().bytes();
+    const auto b = now->view().bytes();
+    if (!std::equal(a.begin(), a.end(), b.begin(), b.end())) return false;
+  }
+  return true;
+}
+
+Result<DecodedCatalog> decodeCatalog(JetFile& file) {
+  file.startRecording();
+  auto catalog = Catalog::open(file);
+  auto tables = catalog ? catalog->tables() : Result<std::vector<CatalogTable>>(catalog.status());
+  std::vector<Page> pages = file.stopRecording();
+  if (!tables) return tables.status();
+  return DecodedCatalog{std::move(*tables), std::move(pages), file.pageCount()};
 }
 
 }  // namespace povezava::engine::jet

@@ -51,13 +51,34 @@ class Catalog {
   // The table definitions, in catalogue order. Corrupt when the catalogue has
   // no "Tables" row, or any row cannot be read.
   [[nodiscard]] Result<std::vector<CatalogTable>> tables();
+  // The table of that name (compared without regard to case), reading only
+  // names until it is found; nothing when there is none.
+  [[nodiscard]] Result<std::optional<CatalogTable>> findTable(std::u16string_view name);
 
  private:
   Catalog(JetFile& file, std::unique_ptr<TextDecoder> text, TableDefinition definition);
+  // The table rows, all of them or only those named `only`.
+  [[nodiscard]] Result<std::vector<CatalogTable>> scan(std::optional<std::u16string_view> only);
 
   JetFile* file_;
   std::unique_ptr<TextDecoder> text_;
   TableDefinition definition_;
 };
+
+// A catalogue decoded once, with the pages it was decoded from. What was
+// decoded from them is still what the file says while they hold the same
+// bytes and the file the same number of pages: checking that costs a read and
+// a comparison of each page, no decoding.
+struct DecodedCatalog {
+  std::vector<CatalogTable> tables;
+  std::vector<Page> pages;  // ascending
+  std::uint32_t pageCount = 0;
+
+  // Whether `file` (its cache dropped) still holds exactly those pages.
+  [[nodiscard]] bool stillHolds(JetFile& file) const;
+};
+
+// Decodes the catalogue of `file`, noting the pages it reads.
+[[nodiscard]] Result<DecodedCatalog> decodeCatalog(JetFile& file);
 
 }  // namespace povezava::engine::jet

@@ -47,18 +47,27 @@ Status JetDatabase::leaveJournaledView() {
   if (!jet) return jet.status();
   file_ = std::move(*jet);
   journaled_ = false;
+  decoded_.reset();
   return Status::success();
 }
 
-Result<std::vector<CatalogTable>> JetDatabase::readTables() {
+Result<std::shared_ptr<const DecodedCatalog>> JetDatabase::decodedCatalog() {
   if (!isOpen()) return errors::objectInvalid();
   if (journaled_) {
     if (Status s = leaveJournaledView(); !s.ok()) return s;
   }
   file_->dropCache();  // the file may have changed since the last reading
-  auto catalog = Catalog::open(*file_);
-  if (!catalog) return catalog.status();
-  return catalog->tables();
+  if (decoded_ && decoded_->stillHolds(*file_)) return decoded_;
+  auto decoded = decodeCatalog(*file_);
+  if (!decoded) return decoded.status();
+  decoded_ = std::make_shared<const DecodedCatalog>(std::move(*decoded));
+  return decoded_;
+}
+
+Result<std::vector<CatalogTable>> JetDatabase::readTables() {
+  auto decoded = decodedCatalog();
+  if (!decoded) return decoded.status();
+  return (*decoded)->tables;
 }
 
 Result<std::shared_ptr<TableDefs>> JetDatabase::tableDefs() {

@@ -50,8 +50,13 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   // REQUIRES: isOpen()
   JetFile& file() { return *file_; }
   FileSystem& fileSystem() { return *fs_; }
-  // The catalogue's tables, read from the file now.
+  // The catalogue's tables as the file holds them now: decoded again only
+  // when a page they were decoded from has changed.
   [[nodiscard]] Result<std::vector<CatalogTable>> readTables();
+  // The same, with the pages they were decoded from.
+  [[nodiscard]] Result<std::shared_ptr<const DecodedCatalog>> decodedCatalog();
+  // After a relink in this process: what it stored, as the file now holds it.
+  void setDecodedCatalog(std::shared_ptr<const DecodedCatalog> decoded) { decoded_ = std::move(decoded); }
 
  private:
   JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path, std::string realPath,
@@ -67,6 +72,8 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   std::string path_;
   std::string realPath_;
   bool journaled_;
+  // The catalogue as last decoded; reused while its pages are unchanged.
+  std::shared_ptr<const DecodedCatalog> decoded_;
 };
 
 class JetTableDef final : public TableDef {

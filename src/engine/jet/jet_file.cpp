@@ -47,6 +47,7 @@ Result<Page> JetFile::page(std::uint32_t number) {
       Page found = *it;
       cache_.erase(it);
       cache_.push_back(found);
+      if (recording_) recorded_.push_back(found);
       return found;
     }
   }
@@ -61,7 +62,24 @@ Result<Page> JetFile::page(std::uint32_t number) {
   Page page(number, std::move(bytes));
   if (cache_.size() >= kCacheSize) cache_.erase(cache_.begin());
   cache_.push_back(page);
+  if (recording_) recorded_.push_back(page);
   return page;
+}
+
+void JetFile::startRecording() {
+  recording_ = true;
+  recorded_.clear();
+}
+
+std::vector<Page> JetFile::stopRecording() {
+  recording_ = false;
+  std::vector<Page> pages = std::move(recorded_);
+  recorded_.clear();
+  std::stable_sort(pages.begin(), pages.end(), [](const Page& a, const Page& b) { return a.number() < b.number(); });
+  pages.erase(std::unique(pages.begin(), pages.end(),
+                          [](const Page& a, const Page& b) { return a.number() == b.number(); }),
+              pages.end());
+  return pages;
 }
 
 void JetFile::dropCache() {

@@ -59,6 +59,12 @@ class JetFile {
   // written, perhaps grown by a page).
   void dropCache();
 
+  // From startRecording() on, every page handed out is noted; stopRecording()
+  // returns them, each once, in page order. What was decoded from exactly
+  // these pages stays valid while they hold the same bytes (see JetDatabase).
+  void startRecording();
+  std::vector<Page> stopRecording();
+
   // A corrupt-page Status for this file.
   Status corrupt(std::uint32_t page, std::string_view what) const;
 
@@ -73,6 +79,8 @@ class JetFile {
   HeaderInfo header_;
   std::uint32_t pageCount_;
   std::vector<Page> cache_;  // most recently used last
+  bool recording_ = false;
+  std::vector<Page> recorded_;
 };
 
 }  // namespace povezava::engine::jet

@@ -48,9 +48,9 @@ Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std:
     budget -= bytes;
     return true;
   };
-  const Status overdrawn =
-      file.corrupt(page, "long values reach more data than the file holds");
-  if (!draw(length)) return overdrawn;
+  // Built only when it happens: most reads succeed.
+  const auto overdrawn = [&] { return file.corrupt(page, "long values reach more data than the file holds"); };
+  if (!draw(length)) return overdrawn();
   const auto append = [&value](PageView bytes) {
     value.insert(value.end(), bytes.bytes().begin(), bytes.bytes().end());
   };
@@ -80,7 +80,7 @@ Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std:
         if (!visited.insert(next).second) return file.corrupt(page, "a long value's chain loops");
         auto row = lvalRow(file, next);
         if (!row) return row.status();
-        if (!draw(kRowPointerSize)) return overdrawn;  // segments without data cost too
+        if (!draw(kRowPointerSize)) return overdrawn();  // segments without data cost too
         const auto link = row->bytes.u32(0);
         if (!link) return file.corrupt(row->address.dataPage, "a long value segment is too short");
         const PageView data = *row->bytes.from(kRowPointerSize);

@@ -37,11 +37,9 @@ Status verifyBackEnd(FileSystem& fs, const std::u16string& database, const std::
   if (!jet) return jet.status();
   auto catalog = Catalog::open(**jet);
   if (!catalog) return catalog.status();
-  auto tables = catalog->tables();
-  if (!tables) return tables.status();
-  for (const CatalogTable& t : *tables) {
-    if (equalsIgnoringCase(t.name, table)) return Status::success();
-  }
+  auto found = catalog->findTable(table);
+  if (!found) return found.status();
+  if (*found) return Status::success();
   return errors::objectNotFound(toUtf8(table), shown);
 }
 

@@ -16,33 +16,40 @@ std::u16string TextDecoder::decode(PageView bytes) const {
   return codePage_ ? codePage_->decode(bytes.bytes()) : decodeJet4Text(bytes);
 }
 
-std::u16string decodeJet4Text(PageView bytes) {
-  std::u16string out;
-  const bool compressed = bytes.size() >= 2 && bytes.u8(0) == kCompressedTextMarker[0] &&
-                          bytes.u8(1) == kCompressedTextMarker[1];
+std::u16string decodeJet4Text(PageView view) {
+  // Decoded in bulk into a string sized once: catalogue names and paths are
+  // read by the hundred.
+  const std::span<const std::byte> bytes = view.bytes();
+  const auto at = [&](std::size_t i) { return std::to_integer<char16_t>(bytes[i]); };
+  const bool compressed = bytes.size() >= 2 && std::to_integer<std::uint8_t>(bytes[0]) == kCompressedTextMarker[0] &&
+                          std::to_integer<std::uint8_t>(bytes[1]) == kCompressedTextMarker[1];
   if (!compressed) {
-    out.reserve(bytes.size() / 2);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) out.push_back(bytes.u16(i).value_or(0));
+    std::u16string out(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      out[i] = static_cast<char16_t>(at(2 * i) | (at(2 * i + 1) << 8));
+    }
     return out;
   }
-  out.reserve(bytes.size());
+  std::u16string out(bytes.size(), u'\0');
+  std::size_t n = 0;
   bool oneByte = true;
   std::size_t i = 2;
   while (i < bytes.size()) {
-    const std::uint8_t b = bytes.u8(i).value_or(0);
+    const char16_t b = at(i);
     if (b == 0) {
       oneByte = !oneByte;
       ++i;
     } else if (oneByte) {
-      out.push_back(static_cast<char16_t>(b));
+      out[n++] = b;
       ++i;
     } else if (i + 1 < bytes.size()) {
-      out.push_back(bytes.u16(i).value_or(0));
+      out[n++] = static_cast<char16_t>(b | (at(i + 1) << 8));
       i += 2;
     } else {
       break;  // a lone byte at the end of a two-byte run
     }
   }
+  out.resize(n);
   return out;
 }
 
