@@ -686,8 +686,8 @@ Status recoverInterruptedRelink(FileSystem& fs, const std::string& path) {
   return recovered.status();
 }
 
-Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
-                 const LinkChange& change) {
+Result<std::unique_ptr<File>> openForWriting(FileSystem& fs, const std::string& path,
+                                             const std::string& displayName) {
   auto file = fs.open(path, OpenMode::readWrite);
   if (!file) {
     if (file.status().number() == kErrNoPermission || file.status().number() == kErrReadOnly) {
@@ -700,6 +700,13 @@ Status writeLink(FileSystem& fs, const std::string& path, const std::string& dis
     return s.number() == kErrFileInUse ? errors::fileInUse(displayName, "another program is changing it") : s;
   }
   if (Status s = checkAccessLockFile(fs, path, displayName); !s.ok()) return s;
+  return file;
+}
+
+Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
+                 const LinkChange& change) {
+  auto file = openForWriting(fs, path, displayName);
+  if (!file) return file.status();
   if (auto recovered = recoverJournal(fs, **file); !recovered) return recovered.status();
 
   auto jet = JetFile::open(std::move(*file), displayName);
