@@ -285,5 +285,29 @@ TEST(InspectionOfEncryptedFiles, EncodedFileWithoutTheTablesBindsNothing) {
   EXPECT_EQ(texts.Text2[0], u";DATABASE=/app\\PARTNER.MDB");
 }
 
+// Without the fixtures their tests are skipped on a developer's machine and
+// fail on CI, where a skip would hide that nothing was tested. Runs one such
+// test of this program in a child process with the fixtures out of reach.
+TEST(MissingFixtures, AreSkippedLocallyAndFailTheRunOnCi) {
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  struct Row {
+    const char* ci;  // the CI variable; nullptr: unset
+    int status;
+    const char* says;
+  };
+  for (const Row& row : {Row{nullptr, 0, "[  SKIPPED ]"}, Row{"false", 0, "[  SKIPPED ]"},
+                         Row{"true", 1, "CI=true requires them"}}) {
+    SCOPED_TRACE(row.ci == nullptr ? "CI unset" : row.ci);
+    const std::string ci = row.ci == nullptr ? "-u CI" : std::string("CI=") + row.ci;
+    int status = -1;
+    const std::string out = povezava::testing::runCommand(
+        "env " + ci + " POVEZAVA_FIXTURES=/nonexistent " + povezava::testing::shellQuote(self) +
+            " --gtest_filter=InspectionOfEncryptedFiles.PasswordProtectedFileIsRefused 2>&1",
+        &status);
+    EXPECT_EQ(status, row.status) << out;
+    EXPECT_NE(out.find(row.says), std::string::npos) << out;
+  }
+}
+
 }  // namespace
 }  // namespace povezava::links
