@@ -56,8 +56,10 @@ constexpr Command kCommands[] = {
      "  relink FILE... --replace OLD=NEW\n"
      "      Every linked table whose back-end path begins with OLD (ignoring case)\n"
      "      gets that beginning replaced by NEW.\n"
-     "      Every form takes --dry-run (write nothing, say what would change) and\n"
-     "      --json (one JSON object per file on stdout).\n",
+     "      Every form takes --dry-run (write nothing, say what would change and\n"
+     "      what would fail), --json (one JSON object per file on stdout) and --backup\n"
+     "      (first a synced copy FILE.YYYYMMDD-HHMMSS.bak beside each front-end; one\n"
+     "      whose copy cannot be made is not relinked).\n",
      &povezava::cli::runRelink},
     {"recover",
      "  recover FILE...\n"

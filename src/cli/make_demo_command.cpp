@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <ostream>
 #include <system_error>
 
@@ -23,6 +24,39 @@ std::optional<std::uint64_t> parseCount(const std::string& text) {
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
   return value;
+}
+
+// Sizes beyond these make no demo: the files would take hours to write or the
+// whole disk.
+constexpr std::uint64_t kMaxDataBytes = std::uint64_t{1} << 30;  // 1 GiB
+constexpr std::uint64_t kMaxQueries = 100'000;
+// Room the three files take besides the local data: pages of the catalogue
+// (a query row takes well under this), the tables and the back-ends.
+constexpr std::uint64_t kBytesPerQuery = 256;
+constexpr std::uint64_t kFixedBytes = 1 << 20;
+
+// Why the sizes asked for make no sense, or nothing when they do. `folder`
+// need not exist yet: the free space is that of its nearest existing folder.
+std::optional<std::string> refusedSize(const std::filesystem::path& folder, std::uint64_t queries,
+                                       std::uint64_t dataBytes) {
+  if (dataBytes > kMaxDataBytes) {
+    return "--data-bytes " + std::to_string(dataBytes) + " is more than a demo needs (at most " +
+           std::to_string(kMaxDataBytes) + ", 1 GiB)";
+  }
+  if (queries > kMaxQueries) {
+    return "--queries " + std::to_string(queries) + " is more than a demo needs (at most " +
+           std::to_string(kMaxQueries) + ")";
+  }
+  std::filesystem::path existing = folder;
+  std::error_code ec;
+  while (!std::filesystem::exists(existing, ec) && existing.has_relative_path()) existing = existing.parent_path();
+  const std::filesystem::space_info space = std::filesystem::space(existing, ec);
+  const std::uint64_t needed = dataBytes + queries * kBytesPerQuery + kFixedBytes;
+  if (!ec && space.available < needed) {
+    return "the demo needs about " + std::to_string(needed) + " bytes; " + existing.string() + " has " +
+           std::to_string(space.available) + " free";
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -61,6 +95,13 @@ int runMakeDemo(std::span<const std::string> args, std::ostream& out, std::ostre
   }
   std::error_code ec;
   const fs::path folder = fs::absolute(fs::path(*target), ec).lexically_normal();
+  if (!ec) {
+    // Refused before anything is written.
+    if (auto why = refusedSize(folder, options.extraQueries, options.localDataBytes)) {
+      err << "povezava-cli make-demo: " << *why << '\n';
+      return 2;
+    }
+  }
   const fs::path data = folder / "data";
   if (!ec) fs::create_directories(data, ec);
   if (ec) {

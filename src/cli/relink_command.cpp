@@ -1,9 +1,12 @@
 #include "cli/relink_command.h"
 
+#include <ctime>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <vector>
 
+#include "cli/backup.h"
 #include "cli/batch.h"
 #include "cli/json.h"
 #include "cli/odbc_password.h"
@@ -18,10 +21,10 @@ namespace {
 using engine::Status;
 
 constexpr char kUsage[] =
-    "usage: povezava-cli relink FILE TABLE=LINK [TABLE=LINK ...] [--dry-run] [--json]\n"
-    "       povezava-cli relink FILE... --backend LOCATION [--dry-run] [--json]\n"
-    "       povezava-cli relink FILE... --beside [--dry-run] [--json]\n"
-    "       povezava-cli relink FILE... --replace OLD=NEW [--dry-run] [--json]\n";
+    "usage: povezava-cli relink FILE TABLE=LINK [TABLE=LINK ...] [--dry-run] [--json] [--backup]\n"
+    "       povezava-cli relink FILE... --backend LOCATION [--dry-run] [--json] [--backup]\n"
+    "       povezava-cli relink FILE... --beside [--dry-run] [--json] [--backup]\n"
+    "       povezava-cli relink FILE... --replace OLD=NEW [--dry-run] [--json] [--backup]\n";
 
 // Front-ends relinked before their writes are stored together; their results
 // wait for that. Bounds the memory and the files kept open.
@@ -36,6 +39,8 @@ struct Options {
   std::string newPrefix;
   bool dryRun = false;
   bool json = false;
+  bool backup = false;
+  std::string stamp;  // of this run's backup copies
   std::vector<std::string> positional;
 };
 
@@ -73,6 +78,8 @@ std::optional<std::string> parse(std::span<const std::string> args, Options& opt
       options.dryRun = true;
     } else if (arg == "--json") {
       options.json = true;
+    } else if (arg == "--backup") {
+      options.backup = true;
     } else if (arg == "--beside") {
       options.mode = Mode::beside;
       ++modes;
@@ -122,11 +129,17 @@ std::string jsonReport(const std::string& file, const FileChanges& changes, bool
   } else {
     writeStatus(json, changes.status);
   }
-  json.key("changed").boolean(changes.changed()).key("tables").beginArray();
+  if (!changes.backup.empty()) json.key("backup").argument(changes.backup);
+  // "changed" says what was done; a dry run does nothing and says what it
+  // would change in "wouldChange", for the file and for each table.
+  json.key("changed").boolean(!dryRun && changes.changed());
+  if (dryRun) json.key("wouldChange").boolean(changes.changed());
+  json.key("tables").beginArray();
   for (const TableChange& table : changes.tables) {
     json.beginObject().key("table").text(table.table);
     json.key("from").text(maskPasswords(table.from)).key("to").text(maskPasswords(table.to));
     json.key("status").argument(outcomeName(table.outcome));
+    if (dryRun) json.key("wouldChange").boolean(table.outcome == Outcome::wouldRelink && table.from != table.to);
     if (!table.status.ok()) {
       json.key("error");
       writeStatus(json, table.status);
@@ -181,6 +194,20 @@ void settle(FileChanges& changes, const Status& stored) {
   }
 }
 
+// With --backup (and not a dry run), the front-end's copy first: without one
+// it is not relinked and the failure is the file's. The copy is announced on
+// stderr in text mode (stdout keeps one line per table).
+FileChanges relinkBackedUp(const Options& options, const std::string& file, Console& console,
+                           const std::function<FileChanges()>& relink) {
+  if (!options.backup || options.dryRun) return relink();
+  auto copy = backUp(engine::posixFileSystem(), engine::fromUtf8(file), options.stamp);
+  if (!copy) return FileChanges{copy.status(), {}, {}};
+  if (!options.json) console.err << "povezava-cli: " << oneField(file) << ": backup " << oneField(*copy) << '\n';
+  FileChanges changes = relink();
+  changes.backup = std::move(*copy);
+  return changes;
+}
+
 int runPairs(const Options& options, Console& console) {
   std::vector<LinkRequest> requests;
   for (std::size_t i = 1; i < options.positional.size(); ++i) {
@@ -191,7 +218,9 @@ int runPairs(const Options& options, Console& console) {
   const std::string& file = options.positional[0];
   engine::jet::WriteBatch batch(engine::posixFileSystem());
   batch.beginUnit();
-  FileChanges changes = relinkRequested(batch.engine(), engine::fromUtf8(file), requests, options.dryRun);
+  FileChanges changes = relinkBackedUp(options, file, console, [&] {
+    return relinkRequested(batch.engine(), engine::fromUtf8(file), requests, options.dryRun);
+  });
   settle(changes, batch.commit().front());
   if (options.json) {
     console.out << jsonReport(file, changes, options.dryRun);
@@ -210,7 +239,7 @@ FileChanges relinkOne(const Options& options, const std::string& file, engine::D
       return relinkToLocation(engine, frontEnd, engine::fromUtf8(options.backend), options.dryRun);
     case Mode::beside: {
       auto location = besideLocation(frontEnd);
-      if (!location) return FileChanges{location.status(), {}};
+      if (!location) return FileChanges{location.status(), {}, {}};
       return relinkToLocation(engine, frontEnd, *location, options.dryRun);
     }
     case Mode::replace:
@@ -226,6 +255,7 @@ FileChanges relinkOne(const Options& options, const std::string& file, engine::D
 int runRelink(std::span<const std::string> args, Console& console) {
   Options options;
   if (auto why = parse(args, options)) return usageError(console, *why);
+  options.stamp = backupStamp(std::time(nullptr));
   if (options.mode == Mode::pairs) return runPairs(options, console);
 
   // Writes are held in a batch and stored every kFilesPerCommit front-ends
@@ -265,7 +295,7 @@ int runRelink(std::span<const std::string> args, Console& console) {
   for (const std::string& file : options.positional) {
     progress.show(reported + pending.size(), failedFiles);
     if (batch) batch->beginUnit();
-    pending.push_back({&file, relinkOne(options, file, engine)});
+    pending.push_back({&file, relinkBackedUp(options, file, console, [&] { return relinkOne(options, file, engine); })});
     if (pending.size() >= (batch ? kFilesPerCommit : 1)) report();
   }
   report();

@@ -18,8 +18,9 @@
 // outcome ("relinked", "would relink", "absent" or "error NUMBER:
 // DESCRIPTION"), the link string before, the link string asked for; a
 // front-end that cannot be opened gets one line with an empty table field.
-// A summary goes to stderr. Every form takes --dry-run (check, write nothing)
-// and --json (one JSON object per file on stdout).
+// A summary goes to stderr. Every form takes --dry-run (check, write nothing),
+// --json (one JSON object per file on stdout) and --backup (a synced copy of
+// each front-end beside it before it is relinked: cli/backup.h).
 //
 // Which form: with --backend, --beside or --replace every other argument is a
 // file; without them the first argument is the file and the rest must be

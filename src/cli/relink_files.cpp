@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/case_fold.h"
+#include "engine/jet/relink.h"
 #include "engine/path_resolver.h"
 #include "engine/unicode.h"
 #include "links/inspection.h"
@@ -36,6 +37,19 @@ TableChange applyLink(engine::TableDef& table, std::u16string link, bool dryRun)
 // Ends the use of the front-end; a failing close is the file's failure.
 void closeDatabase(engine::Database& db, FileChanges& changes) {
   if (Status closed = db.close(); !closed.ok() && changes.status.ok()) changes.status = closed;
+}
+
+// A dry run's "would relink" holds only if the real run could write the file
+// now: otherwise each such table gets the error the real run would report.
+void checkWritable(std::u16string_view frontEnd, FileChanges& changes) {
+  if (changes.count(Outcome::wouldRelink) == 0) return;
+  const Status writable = engine::jet::checkFrontEndWritable(engine::posixFileSystem(), frontEnd);
+  if (writable.ok()) return;
+  for (TableChange& table : changes.tables) {
+    if (table.outcome != Outcome::wouldRelink) continue;
+    table.outcome = Outcome::failed;
+    table.status = writable;
+  }
 }
 
 }  // namespace
@@ -104,6 +118,7 @@ FileChanges relinkToLocation(engine::DBEngine& engine, std::u16string_view front
   if (Status closed = links::unloadLinks(state); !closed.ok() && changes.status.ok()) {
     changes.status = closed;
   }
+  if (dryRun) checkWritable(frontEnd, changes);
   return changes;
 }
 
@@ -144,6 +159,7 @@ FileChanges relinkReplacing(engine::DBEngine& engine, std::u16string_view frontE
     }
   }
   closeDatabase(**db, changes);
+  if (dryRun) checkWritable(frontEnd, changes);
   return changes;
 }
 
@@ -167,6 +183,7 @@ FileChanges relinkRequested(engine::DBEngine& engine, std::u16string_view frontE
     changes.tables.push_back(applyLink(**table, request.link, dryRun));
   }
   closeDatabase(**db, changes);
+  if (dryRun) checkWritable(frontEnd, changes);
   return changes;
 }
 

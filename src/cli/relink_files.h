@@ -12,7 +12,9 @@
 //
 // With dryRun nothing is written: each new link string is taken up in memory
 // only (setConnect) and its back-end checked as a relink would check it
-// (checkLink), so the outcome says whether the relink would succeed.
+// (checkLink), and the front-end is checked as the writer checks it (writable,
+// not locked by another povezava, no Access lock file, a folder that takes the
+// journal), so the outcome says whether the relink would succeed.
 #pragma once
 
 #include <cstddef>
@@ -46,6 +48,7 @@ struct TableChange {
 struct FileChanges {
   engine::Status status;  // opening the front-end; no tables when it failed
   std::vector<TableChange> tables;
+  std::string backup;     // relink --backup: the copy made before relinking
 
   std::size_t count(Outcome outcome) const;
   // Relinked, or would be in a dry run.

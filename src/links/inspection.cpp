@@ -61,9 +61,12 @@ std::u16string proposal(std::u16string_view appPath, std::u16string_view fileNam
 
 engine::Status inspectLinks(engine::DBEngine& engine, std::u16string_view appPath,
                             WindowState& state, WindowTexts& texts, InspectionSteps* steps) {
-  // Up to the open nothing is absorbed, and nothing changes before it succeeds.
+  // Up to the open nothing is absorbed.
   auto db = engine.openDatabase(texts.ImeBaze);
-  if (!db.ok()) return db.status();
+  if (!db.ok()) {
+    releaseFrontEnd(state, texts);
+    return db.status();
+  }
   state.LinkDb = std::move(*db);
   texts.imetab = kTableList;
   state.FirstTableName = kFirstTableName;
@@ -80,6 +83,13 @@ engine::Status inspectLinks(engine::DBEngine& engine, std::u16string_view appPat
 
   if (steps != nullptr) *steps = std::move(absorbed);
   return engine::Status::success();
+}
+
+void releaseFrontEnd(WindowState& state, WindowTexts& texts) {
+  state.LinkDb.reset();
+  for (auto& slot : state.LinkedTables) slot.reset();
+  texts.imetab.clear();
+  for (auto& box : texts.Text1) box.clear();
 }
 
 engine::Status unloadLinks(WindowState& state) {

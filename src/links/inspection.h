@@ -23,8 +23,9 @@ struct InspectionSteps {
 
 // Link inspection, in this order:
 //  1. Open texts.ImeBaze through `engine`, the name exactly as typed (not
-//     trimmed, no folder added). On failure return the engine's Status and
-//     change nothing at all: state and texts keep what they held.
+//     trimmed, no folder added). On failure return the engine's Status after
+//     letting go of the front-end shown before (releaseFrontEnd): the window
+//     keeps running, and nothing may stay bound to a file it no longer names.
 //  2. state.LinkDb = the opened database (the earlier one is released, not
 //     closed); texts.imetab = "PARTNER, KONTI, NALOGI";
 //     state.FirstTableName = "Partner".
@@ -47,6 +48,12 @@ struct InspectionSteps {
 [[nodiscard]] engine::Status inspectLinks(engine::DBEngine& engine, std::u16string_view appPath,
                                           WindowState& state, WindowTexts& texts,
                                           InspectionSteps* steps = nullptr);
+
+// Lets go of the front-end: LinkDb released (not closed), the three slots
+// unbound, imetab and both Text1 boxes emptied. Text2 keeps what it holds
+// (the user's link strings), as does FirstTableName. Relinking afterwards
+// finds nothing to write (hasFrontEnd() is false).
+void releaseFrontEnd(WindowState& state, WindowTexts& texts);
 
 // The window's unload: closes state.LinkDb. Neither LinkDb nor the slots are
 // cleared. Success when no inspection ever opened a database; otherwise the

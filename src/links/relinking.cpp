@@ -21,6 +21,8 @@ void relinkSlot(engine::TableDef& table, Slot slot, const std::u16string& link,
 
 }  // namespace
 
+bool hasFrontEnd(const WindowState& state) { return state.LinkDb != nullptr; }
+
 std::vector<RelinkFailure> relinkTables(const WindowState& state, const WindowTexts& texts) {
   std::vector<RelinkFailure> failures;
   for (Slot slot : {kSlotPartner, kSlotKonti, kSlotNalogi}) {

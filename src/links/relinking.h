@@ -24,6 +24,10 @@ struct RelinkFailure {
   engine::Status status;  // the engine's error
 };
 
+// True when an inspection has a front-end open: relinking has something to
+// write to. The window refuses "Nova povezava" without one.
+bool hasFrontEnd(const WindowState& state);
+
 // Relinks slot 0 to texts.Text2[0], then slot 1 and slot 2 to texts.Text2[1],
 // in that order; for each bound slot first the write of the link string
 // (exactly as the box reads: not trimmed, not checked), then the refresh. A

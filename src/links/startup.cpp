@@ -53,6 +53,13 @@ bool hasMdbSuffix(std::u16string_view location) {
   return true;
 }
 
+ProgramRequest programRequest(std::u16string_view commandText) {
+  const std::u16string_view text = text::trimSpaces(commandText);
+  if (text == u"--help" || text == u"-h") return ProgramRequest::help;
+  if (text == u"--version") return ProgramRequest::version;
+  return ProgramRequest::run;
+}
+
 CommandLine parseCommandLine(std::u16string_view commandText) {
   CommandLine line;
   std::u16string text(text::trimSpaces(commandText));

@@ -38,6 +38,12 @@ bool sortsAfterSpace(std::u16string_view text);
 // are ".MDB".
 bool hasMdbSuffix(std::u16string_view location);
 
+// What the program is asked for before it opens anything: the command text
+// (trimmed of spaces) "--help" or "-h" asks for the usage, "--version" for
+// the version; anything else is a run.
+enum class ProgramRequest { run, help, version };
+ProgramRequest programRequest(std::u16string_view commandText);
+
 // What the command text says.
 struct CommandLine {
   bool present = false;       // the trimmed text sorts after " "

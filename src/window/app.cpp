@@ -1,7 +1,10 @@
 #include "window/app.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMetaObject>
+#include <QTranslator>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -45,6 +48,17 @@ constexpr char kNoDisplay[] =
     "To relink without a window, name the front-end database and the back-end location:\n"
     "    povezava /path/to/TQ.mdb,/path/to/backends\n";
 
+constexpr char kUsage[] =
+    "usage: povezava                               the window, on TQ.mdB in the current folder\n"
+    "       povezava FRONT-END[,BACK-END LOCATION]   relink at once and end\n"
+    "       povezava --help | --version\n"
+    "\n"
+    "Re-points the linked tables PARTNER, KONTI and NALOGI of an Access front-end\n"
+    "database. BACK-END LOCATION is the folder holding PARTNER.MDB and querno.MDB, or\n"
+    "the path of the partner database itself; without it, povezava's own folder.\n"
+    "A relink from the command line asks nothing: failures go to stderr, and the exit\n"
+    "status is 0 when every table was relinked, 1 otherwise.\n";
+
 }  // namespace
 
 std::string platformChoice(bool platformArgument, std::string_view qpaPlatform,
@@ -67,25 +81,55 @@ QString commandTextOf(const QStringList& arguments) {
   return QString::fromStdU16String(joined);
 }
 
-std::optional<int> afterLoad(morvane& window, const engine::Status& loaded, MessageBoxes* boxes,
-                             std::ostream& errors) {
+bool installQtTranslations(QTranslator& translator, const QLocale& locale) {
+  const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  // "qtbase_xx" where Qt 6 has it, else the older catalogue "qt_xx" (Slovenian
+  // has only that one).
+  for (const QString& catalogue : {QStringLiteral("qtbase"), QStringLiteral("qt")}) {
+    if (translator.load(locale, catalogue, QStringLiteral("_"), folder)) {
+      return QCoreApplication::installTranslator(&translator);
+    }
+  }
+  return false;
+}
+
+std::optional<int> afterLoad(morvane& window, const engine::Status& loaded, std::ostream& errors) {
   if (loaded.ok()) return std::nullopt;
   if (!window.commandLineRun()) {
     window.reportError(loaded);
     return std::nullopt;
   }
-  const std::string line = loaded.toString();
-  writeErrorLine(errors, line);
-  if (boxes != nullptr) boxes->showError(nullptr, window.windowTitle(), QString::fromStdString(line));
+  // Nobody may be asked anything: an install script waits for this process.
+  writeErrorLine(errors, loaded.toString());
   return 1;
 }
 
+std::optional<int> answerRequest(const QStringList& arguments, std::ostream& out) {
+  switch (links::programRequest(commandTextOf(arguments).toStdU16String())) {
+    case links::ProgramRequest::help:
+      out << kUsage;
+      return 0;
+    case links::ProgramRequest::version:
+      out << "povezava " POVEZAVA_VERSION "\n";
+      return 0;
+    case links::ProgramRequest::run:
+      break;
+  }
+  return std::nullopt;
+}
+
 int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  if (const std::optional<int> status = answerRequest(arguments, std::cout)) return *status;
+
   const std::string platform = platformChoice(hasPlatformArgument(argc, argv), environment("QT_QPA_PLATFORM"),
                                               environment("DISPLAY"), environment("WAYLAND_DISPLAY"));
   if (!platform.empty()) qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(platform));
   qInstallMessageHandler(keepQtNotesOffStderr);
   QApplication app(argc, argv);
+  QTranslator qtTexts;
+  (void)installQtTranslations(qtTexts, QLocale::system());
   const bool display = !isHeadlessPlatform(QGuiApplication::platformName());
   const QString commandText = commandTextOf(QCoreApplication::arguments());
   if (!display && !links::parseCommandLine(commandText.toStdU16String()).present) {
@@ -104,7 +148,7 @@ int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
   env.errors = &std::cerr;
   morvane window(env);
 
-  if (const std::optional<int> status = afterLoad(window, window.formLoad(), env.boxes, std::cerr)) {
+  if (const std::optional<int> status = afterLoad(window, window.formLoad(), std::cerr)) {
     return *status;
   }
   window.show();

@@ -4,6 +4,9 @@
 
 #include <QString>
 #include <QStringList>
+
+class QLocale;
+class QTranslator;
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -31,16 +34,25 @@ bool isHeadlessPlatform(const QString& platformName);
 QString commandTextOf(const QStringList& arguments);
 
 class morvane;
-class MessageBoxes;
+
+// Installs the translation of Qt's own texts (the file dialog's buttons and
+// labels) for `locale` into the application, when Qt's translations are
+// installed (Debian: qt6-translations-l10n); `translator` must outlive its
+// use. True when one was found and installed.
+bool installQtTranslations(QTranslator& translator, const QLocale& locale);
 
 // What follows the window's Load. Returns nothing when the window is to show:
 // Load succeeded, or it failed without arguments (reported; the user can still
 // browse for or type another front-end). Returns the exit status 1 when a
-// command-line run failed to start: the failure is on `errors` and, where
-// there is a display (`boxes` not null), in a box; the window never shows and
-// nothing was written.
-std::optional<int> afterLoad(morvane& window, const engine::Status& loaded, MessageBoxes* boxes,
-                             std::ostream& errors);
+// command-line run failed to start: the failure is on `errors` only (no box
+// waits for an answer, display or not); the window never shows and nothing
+// was written.
+std::optional<int> afterLoad(morvane& window, const engine::Status& loaded, std::ostream& errors);
+
+// "povezava --help" and "povezava --version": the usage or the version on
+// `out` and the exit status 0. Nothing (a run) for any other command line.
+// `arguments` start with the program's name.
+std::optional<int> answerRequest(const QStringList& arguments, std::ostream& out);
 
 // The program: exit status 0 when it did what it was asked; 1 when start-up
 // failed on a command-line run or a bound table was not relinked; 2 when it

@@ -6,9 +6,11 @@
 namespace povezava::window {
 
 QString databaseFilter() {
-  // "*.mdb" in every letter case: Qt's dialog matches case-sensitively on
+  // Patterns in every letter case: Qt's dialog matches case-sensitively on
   // Linux file systems.
-  return QString::fromLatin1(kDatabaseFilterDescription) + QStringLiteral("(*.[mM][dD][bB])");
+  return QString::fromLatin1(kDatabaseFilterDescription) + QStringLiteral("(*.[mM][dD][bB])") +
+         QStringLiteral(";;Podatkovna baza Access 2007 (*.[aA][cC][cC][dD][bB])") +
+         QStringLiteral(";;Vse datoteke (*)");
 }
 
 std::optional<QString> QtFileDialog::openFile(QWidget* parent, const QString& folder,

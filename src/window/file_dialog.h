@@ -9,8 +9,10 @@ class QWidget;
 
 namespace povezava::window {
 
-// The filter of the browse buttons: database files, whatever the letter case
-// of their extension (users' back-ends are named PARTNER.MDB).
+// The filters of the browse buttons, separated by ";;": first (and chosen at
+// the start) database files .mdb, whatever the letter case of their extension
+// (users' back-ends are named PARTNER.MDB); then .accdb files, which povezava
+// relinks as well; then all files.
 inline constexpr char kDatabaseFilterDescription[] = "Podatkovna baza ";
 QString databaseFilter();
 

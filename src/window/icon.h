@@ -1,5 +1,6 @@
 // The window's icon, drawn by the program itself: a database drum with a
-// chain link, in 32 x 32 and 16 x 16, 16 colours each.
+// chain link, 16 colours. The window carries the 32 x 32 and 16 x 16 images;
+// the build also draws 48 to 256 px ones for the desktop's menus.
 #pragma once
 
 #include <QIcon>

@@ -29,6 +29,9 @@ QString fromU16(std::u16string_view text) {
 }
 
 const QString kCaption = QStringLiteral("POVEZAVA");
+const QString kNothingOpen = QStringLiteral(
+    "Nobena baza ni odprta, zato ni bilo nič zapisano. Vpišite ali izberite bazo in pritisnite "
+    "\"Osveži\".");
 
 }  // namespace
 
@@ -189,13 +192,20 @@ engine::Status morvane::command4Click() {
   links::WindowTexts t = texts();
   const engine::Status status =
       links::inspectLinks(*env_.engine, env_.appPath.toStdU16String(), state_, t);
-  if (status.ok()) setTexts(t);
+  // A failed open empties the boxes that showed the front-end before.
+  setTexts(t);
   return status;
 }
 
 engine::Status morvane::imeBazeClick() { return command4Click(); }
 
 void morvane::command1Click() {
+  if (!links::hasFrontEnd(state_)) {
+    // Nothing to write to: the window stays, so the user can open a front-end.
+    writeErrorLine(*env_.errors, kNothingOpen.toStdString());
+    showBox(kNothingOpen);
+    return;
+  }
   const std::vector<links::RelinkFailure> failures = links::relinkTables(state_, texts());
   QStringList lines;
   for (const links::RelinkFailure& failure : failures) {
@@ -205,11 +215,7 @@ void morvane::command1Click() {
   }
   if (!failures.empty()) {
     failed_ = true;
-    if (env_.boxes != nullptr && !commandLineRun_) {
-      env_.boxes->showError(this, kCaption,
-                            QStringLiteral("Teh povezav ni bilo mogoče obnoviti:\n\n") +
-                                lines.join(QLatin1Char('\n')));
-    }
+    showBox(QStringLiteral("Teh povezav ni bilo mogoče obnoviti:\n\n") + lines.join(QLatin1Char('\n')));
   }
   close();
 }
@@ -232,9 +238,13 @@ void morvane::reportError(const engine::Status& status) {
   if (status.ok()) return;
   const std::string line = status.toString();
   writeErrorLine(*env_.errors, line);
-  if (env_.boxes != nullptr && !commandLineRun_) {
-    env_.boxes->showError(this, kCaption, QString::fromStdString(line));
-  }
+  showBox(QString::fromStdString(line));
+}
+
+void morvane::showBox(const QString& text) {
+  // A run from the command line never waits for an answer: stderr and the
+  // exit status carry its failures.
+  if (env_.boxes != nullptr && !commandLineRun_) env_.boxes->showError(this, kCaption, text);
 }
 
 // ---- events -------------------------------------------------------------------

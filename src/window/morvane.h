@@ -62,7 +62,9 @@ class morvane final : public QWidget {
   [[nodiscard]] engine::Status command4Click();
   // A list entry of ImeBaze was picked: the same inspection.
   [[nodiscard]] engine::Status imeBazeClick();
-  // "Nova povezava": relinking, then the window closes.
+  // "Nova povezava": relinking, then the window closes. With no front-end
+  // open (none inspected yet, or the latest open failed) it writes nothing,
+  // says so and the window stays.
   void command1Click();
   // "Prebrskaj" beside Text2(index): a back-end database's link string.
   void command2Click(int index);
@@ -98,6 +100,8 @@ class morvane final : public QWidget {
   links::WindowTexts texts() const;
   void setTexts(const links::WindowTexts& texts);
   void setImeBaze(const QString& text);
+  // A message box, when there is a display and no command-line run.
+  void showBox(const QString& text);
 
   Environment env_;
   links::WindowState state_;

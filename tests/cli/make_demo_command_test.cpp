@@ -69,5 +69,25 @@ TEST(MakeDemo, NeverOverwritesAndRejectsBadArguments) {
   }
 }
 
+TEST(MakeDemo, RefusesSizesNoDemoNeedsBeforeWritingAnything) {
+  const std::vector<std::vector<std::string>> huge = {
+      {"--data-bytes", "99999999999"},
+      {"--data-bytes", "1073741825"},  // 1 GiB and a byte
+      {"--queries", "100001"},
+      {"--data-bytes", "18446744073709551615"},
+  };
+  for (const auto& sizes : huge) {
+    SCOPED_TRACE(::testing::PrintToString(sizes));
+    TempDir dir;
+    const auto folder = dir.path() / "demo";
+    std::vector<std::string> args{folder.string()};
+    args.insert(args.end(), sizes.begin(), sizes.end());
+    const Outcome r = run(runMakeDemo, args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("more than a demo needs"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(folder));
+  }
+}
+
 }  // namespace
 }  // namespace povezava::cli

@@ -1,7 +1,9 @@
 // The real povezava-cli binary, run as a script would run it.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
+#include <regex>
 
 #include "suite.h"
 
@@ -101,6 +103,71 @@ TEST(ProgramTest, ManyFilesOneProcessJsonForScripts) {
   EXPECT_EQ(status, 1);
   EXPECT_EQ(lines(slurp(dir.path() / "err")).back(),
             "povezava-cli: 7 files checked, 18 links ok, 0 broken, 1 not opened");
+}
+
+// The error numbers of the table lines a relink printed, in order.
+std::vector<std::string> errorNumbers(const std::string& out) {
+  std::vector<std::string> numbers;
+  static const std::regex kError("\terror ([0-9]+): ");
+  for (const std::string& line : lines(out)) {
+    std::smatch match;
+    numbers.push_back(std::regex_search(line, match, kError) ? match[1].str() : "ok");
+  }
+  return numbers;
+}
+
+// A front-end the user may not write, or whose folder takes no journal: the
+// dry run reports the error the real run then gives. As root, which may write
+// anything, povezava-cli runs as the user nobody.
+TEST(ProgramTest, DryRunReportsAReadOnlyFileOrFolderAsTheRealRunDoes) {
+  const bool root = ::geteuid() == 0;
+  const std::string asUser = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  if (root && !povezava::testing::haveProgram("setpriv")) GTEST_SKIP() << "setpriv is not installed";
+  struct Row {
+    const char* name;
+    bool fileWritable;
+    bool folderWritable;
+  };
+  for (const Row row : {Row{"read-only file", false, true}, Row{"read-only folder", true, false}}) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    const auto data = dir.path() / "data";
+    buildBackEnds(data);
+    const auto folder = dir.path() / "fe";
+    const auto fe = folder / "TQ.mdb";
+    buildFrontEnd(fe, u"C:\\OLD\\PARTNER.MDB", u"C:\\OLD\\QUERNO.MDB");
+    const auto before = povezava::testing::readFile(fe);
+    namespace fs = std::filesystem;
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    for (const auto& path : {data, data / "PARTNER.MDB", data / "QUERNO.MDB", folder, fe}) {
+      fs::permissions(path, fs::perms::group_read | fs::perms::others_read, fs::perm_options::add);
+      if (fs::is_directory(path)) fs::permissions(path, fs::perms::others_exec, fs::perm_options::add);
+    }
+    if (root) {
+      // Root owns everything, so nobody may write only what it is given.
+      if (row.fileWritable) {
+        ASSERT_EQ(::chown(fe.c_str(), 65534, 65534), 0);
+      }
+      if (row.folderWritable) {
+        ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+      }
+    } else {
+      if (!row.fileWritable) fs::permissions(fe, fs::perms::owner_write, fs::perm_options::remove);
+      if (!row.folderWritable) fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
+    }
+    const std::string args = "relink --backend " + shellQuote(data.string()) + ' ' + shellQuote(fe.string());
+    int status = -1;
+    const std::string dry = runCommand(asUser + shellQuote(POVEZAVA_CLI_PATH) + ' ' + args + " --dry-run 2>/dev/null", &status);
+    EXPECT_EQ(status, 1) << dry;
+    const std::string real = runCommand(asUser + shellQuote(POVEZAVA_CLI_PATH) + ' ' + args + " 2>/dev/null", &status);
+    EXPECT_EQ(status, 1) << real;
+    const std::vector<std::string> expected(3, row.fileWritable ? errorNumbers(real).front() : "3027");
+    EXPECT_EQ(errorNumbers(real), expected) << real;
+    EXPECT_EQ(errorNumbers(dry), expected) << dry;
+    EXPECT_NE(expected.front(), "ok");
+    EXPECT_EQ(povezava::testing::readFile(fe), before);
+    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);  // so the folder can go
+  }
 }
 
 }  // namespace

@@ -5,6 +5,14 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+
+#include "cli/backup.h"
+#include "engine/io.h"
+#include "engine/jet/link_writer.h"
 #include "links/startup.h"
 #include "suite.h"
 #include "support/test_support.h"
@@ -234,6 +242,116 @@ TEST_F(RelinkTest, DryRunWritesNothingAndTellsWhatWouldFail) {
   EXPECT_EQ(io_.err.str(),
             "povezava-cli: dry run, nothing written: 2 files, 2 would change, 2 tables would be relinked, "
             "4 failures\n");
+}
+
+// What keeps a real run from writing, and the error a dry run must report
+// for it: the dry run and the real run after it agree, table by table.
+struct Obstacle {
+  const char* name;
+  // Puts the obstacle in place for `frontEnd`; what it returns holds it.
+  std::function<std::shared_ptr<void>(const std::filesystem::path& frontEnd)> place;
+  int number;
+};
+
+TEST_F(RelinkTest, DryRunReportsWhatKeepsTheRealRunFromWriting) {
+  const Obstacle obstacles[] = {
+      {"an Access lock file beside it",
+       [](const std::filesystem::path& fe) {
+         std::ofstream(std::filesystem::path(fe).replace_extension(".LDB")) << "WORKSTATION1";
+         return std::shared_ptr<void>();
+       },
+       engine::kErrFileInUse},
+      {"another povezava writing it",
+       [](const std::filesystem::path& fe) {
+         auto file = engine::posixFileSystem().open(fe.string(), engine::OpenMode::readWrite);
+         EXPECT_TRUE(file.ok());
+         if (!file.ok()) return std::shared_ptr<void>();
+         EXPECT_TRUE((*file)->tryLock(engine::jet::kWriteLockOffset).ok());
+         return std::shared_ptr<void>(std::move(*file));
+       },
+       engine::kErrFileInUse},
+  };
+  for (const Obstacle& obstacle : obstacles) {
+    SCOPED_TRACE(obstacle.name);
+    TempDir dir;
+    const auto fe = dir.path() / "FH.mdb";
+    buildFrontEnd(fe, kOldPartner, kOldCodes);
+    const auto before = readFile(fe);
+    const std::shared_ptr<void> held = obstacle.place(fe);
+    for (const bool dryRun : {true, false}) {
+      SCOPED_TRACE(dryRun ? "dry run" : "real run");
+      Captured io;
+      std::vector<std::string> args{fe.string(), "--backend", data().string()};
+      if (dryRun) args.push_back("--dry-run");
+      EXPECT_EQ(runRelink(args, io.console), 1);
+      const std::string out = io.out.str();
+      for (const char* table : {"PARTNER", "KONTI", "NALOGI"}) {
+        EXPECT_NE(out.find(fe.string() + "\t" + table + "\terror " + std::to_string(obstacle.number)),
+                  std::string::npos)
+            << out;
+      }
+      EXPECT_EQ(readFile(fe), before);
+    }
+  }
+}
+
+TEST_F(RelinkTest, DryRunJsonSaysWhatWouldChangeAndClaimsNoChange) {
+  // PARTNER already points where it is asked to; KONTI and NALOGI do not.
+  ASSERT_EQ(relink({s("TQ.mdb"), "PARTNER=;DATABASE=" + data().string() + "\\PARTNER.MDB"}), 0);
+  const auto before = readFile(file("TQ.mdb"));
+  Captured io;
+  EXPECT_EQ(runRelink(std::vector<std::string>{s("TQ.mdb"), "--backend", data().string(), "--dry-run", "--json"},
+                      io.console),
+            0);
+  const std::string out = io.out.str();
+  EXPECT_NE(out.find(R"("dryRun":true,"error":null,"changed":false,"wouldChange":true,)"), std::string::npos) << out;
+  EXPECT_NE(out.find(R"("table":"PARTNER",)"), std::string::npos) << out;
+  EXPECT_NE(out.find(R"("status":"would relink","wouldChange":false})"), std::string::npos) << out;
+  EXPECT_NE(out.find(R"(querno.MDB","status":"would relink","wouldChange":true})"), std::string::npos) << out;
+  EXPECT_EQ(out.find(R"("changed":true)"), std::string::npos) << out;
+  EXPECT_EQ(readFile(file("TQ.mdb")), before);
+}
+
+TEST_F(RelinkTest, BackupCopiesEachFrontEndBeforeItIsWrittenAndOneWithoutACopyIsLeftAlone) {
+  buildFrontEnd(file("FH.mdb"), kOldPartner, kOldCodes);
+  const auto tq = readFile(file("TQ.mdb"));
+  const auto fh = readFile(file("FH.mdb"));
+  // FH's copy cannot be made: its name is taken (by a folder) for every
+  // second the run may start in.
+  const std::time_t now = std::time(nullptr);
+  for (std::time_t t = now; t < now + 5; ++t) {
+    std::filesystem::create_directory(s("FH.mdb") + "." + backupStamp(t) + ".bak");
+  }
+  EXPECT_EQ(relink({s("TQ.mdb"), s("FH.mdb"), s("MV.mdb"), "--backend", data().string(), "--backup", "--json"}), 1);
+  const auto out = lines(io_.out.str());
+  ASSERT_EQ(out.size(), 3u) << io_.out.str();
+
+  // TQ: relinked, its copy holds the bytes from before.
+  const std::string prefix = s("TQ.mdb") + ".";
+  std::vector<std::filesystem::path> copies;
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    const std::string name = entry.path().string();
+    if (name.starts_with(prefix) && name.ends_with(".bak")) copies.push_back(entry.path());
+  }
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(readFile(copies[0]), tq);
+  EXPECT_NE(readFile(file("TQ.mdb")), tq);
+  EXPECT_NE(out[0].find(R"("backup":")" + copies[0].string() + "\""), std::string::npos) << out[0];
+  EXPECT_EQ(copies[0].filename().string().size(), std::string("TQ.mdb.YYYYMMDD-HHMMSS.bak").size());
+
+  // FH: not written, the file's error says why.
+  EXPECT_EQ(readFile(file("FH.mdb")), fh);
+  EXPECT_NE(out[1].find(R"("error":{"number":)" + std::to_string(engine::kErrDatabaseExists)), std::string::npos)
+      << out[1];
+  // MV still went on.
+  EXPECT_EQ(storedConnect(file("MV.mdb"), u"NALOGI"), u";DATABASE=" + u16(data()) + u"\\querno.MDB");
+}
+
+TEST_F(RelinkTest, DryRunMakesNoBackup) {
+  EXPECT_EQ(relink({s("TQ.mdb"), "--backend", data().string(), "--backup", "--dry-run"}), 0);
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    EXPECT_FALSE(entry.path().string().ends_with(".bak")) << entry.path();
+  }
 }
 
 TEST_F(RelinkTest, AFileInUseFailsAloneAndIsLeftAsItWas) {

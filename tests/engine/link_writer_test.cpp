@@ -16,6 +16,7 @@
 #include "engine/unicode.h"
 #include "jet_test_util.h"
 #include "page_compare.h"
+#include "support/databases.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"
 
@@ -312,6 +313,64 @@ TEST(LinkWriter, Invariant2_ADamagedCatalogueDefinitionIsNotRelinked) {
     }
   }
   EXPECT_GT(refusedByBoth, 0);
+}
+
+// Two catalogue rows whose Database points at one long-value row, as a copy
+// made inside Access can leave them: relinking either must leave the other's
+// path, and the row it reads it from, as they were.
+TEST(LinkWriter, Invariant2_ALongValueRowTwoTablesShareIsLeftToTheOther) {
+  const std::u16string shared = u"\\\\server\\share\\a folder name long enough for a long-value row\\PARTNER.MDB";
+  struct Row {
+    const char16_t* relinked;
+    const char16_t* other;
+    std::u16string path;  // the relinked table's new path
+  };
+  const Row rows[] = {
+      {u"PARTNER", u"KONTI", u"D:\\DATA\\PARTNER.MDB"},  // fits in the row
+      {u"KONTI", u"PARTNER", u"D:\\DATA\\QUERNO.MDB"},
+      // Longer than before: the shared row may not grow in place.
+      {u"PARTNER", u"KONTI", shared + u"\\and an even longer folder name below it\\PARTNER.MDB"},
+      {u"KONTI", u"PARTNER", shared + u"\\and an even longer folder name below it\\QUERNO.MDB"},
+  };
+  // The Database column's bytes in `table`'s row (the long-value header when
+  // the path is out of line) and their offset in the file.
+  const auto databaseHeader = [](const fs::path& file, std::u16string_view table) {
+    std::pair<std::vector<std::byte>, std::size_t> found;
+    testing::OpenedCatalog opened = testing::openCatalog(file);
+    if (!opened.catalog) return found;
+    const auto tables = opened.tables();
+    const CatalogTable* row = testing::findTable(tables, table);
+    if (row == nullptr) return found;
+    const auto value = testing::catalogValue(*opened.file, *opened.catalog, *row, kCatalogColumnDatabase);
+    if (!value) return found;
+    found.first = value->bytes;
+    found.second = testing::locateCatalogRow(readFile(file), table).rowAt + value->offsetInRow;
+    return found;
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(toUtf8(row.relinked) + " to " + toUtf8(row.path));
+    povezava::testing::TempDir dir;
+    const fs::path file = dir.path() / "TQ.mdb";
+    povezava::testing::buildFrontEnd(file, shared, shared + u".OTHER");
+    // KONTI's Database header is made to point at PARTNER's long-value row.
+    const auto [partnerHeader, partnerAt] = databaseHeader(file, u"PARTNER");
+    const auto [kontiHeader, kontiAt] = databaseHeader(file, u"KONTI");
+    ASSERT_EQ(partnerHeader.size(), kLongValueHeaderSize) << "not out of line";
+    ASSERT_EQ(kontiHeader.size(), kLongValueHeaderSize) << "not out of line";
+    auto bytes = readFile(file);
+    std::copy(partnerHeader.begin(), partnerHeader.end(), bytes.begin() + static_cast<std::ptrdiff_t>(kontiAt));
+    povezava::testing::writeFile(file, bytes);
+    ASSERT_EQ(storedDatabase(file.string(), u"KONTI"), shared);
+
+    const Status written = writeLink(posixFileSystem(), file.string(), file.string(),
+                                     LinkChange{row.relinked, row.path, std::nullopt});
+    ASSERT_TRUE(written.ok()) << written.toString();
+    EXPECT_EQ(storedDatabase(file.string(), row.relinked), row.path);
+    EXPECT_EQ(storedDatabase(file.string(), row.other), shared);
+    EXPECT_EQ(storedDatabase(file.string(), u"NALOGI"), shared + u".OTHER");
+    // The other table still points at the very same row.
+    EXPECT_EQ(databaseHeader(file, row.other).first, partnerHeader);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(FrontEnds, LinkWriterTest, ::testing::ValuesIn(kFrontEnds),

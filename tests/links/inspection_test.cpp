@@ -56,6 +56,26 @@ TEST_F(Inspection, NameIsHandedToTheEngineExactlyAsTyped) {
   EXPECT_EQ(engine_.log, std::vector<std::string>{"open  TQ.mdb "});
 }
 
+TEST_F(Inspection, AFailedOpenLetsGoOfTheFrontEndShownBefore) {
+  ASSERT_TRUE(inspect().ok());
+  texts_.Text2 = {u"typed 0", u"typed 1"};
+  texts_.ImeBaze = u"MV.MDB";
+  EXPECT_EQ(inspect().number(), engine::kErrFileNotFound);
+  EXPECT_FALSE(state_.LinkDb);
+  for (const auto& slot : state_.LinkedTables) EXPECT_FALSE(slot);
+  EXPECT_EQ(texts_.imetab, u"");
+  EXPECT_EQ(texts_.Text1, (std::array<std::u16string, 2>{}));
+  EXPECT_EQ(texts_.Text2, (std::array<std::u16string, 2>{u"typed 0", u"typed 1"}));
+  EXPECT_FALSE(hasFrontEnd(state_));
+
+  // Relinking now writes nothing, to TQ.mdb least of all.
+  engine_.backends = {u"typed 0", u"typed 1"};
+  engine_.log.clear();
+  EXPECT_TRUE(relinkTables(state_, texts_).empty());
+  EXPECT_TRUE(engine_.log.empty());
+  EXPECT_EQ(tq_->tables[0].connect, u";DATABASE=C:\\APP\\PARTNER.MDB");
+}
+
 TEST_F(Inspection, NewInspectionClearsSlotsTheNewDatabaseLacks) {
   ASSERT_TRUE(inspect().ok());
   auto other = engine_.addFrontEnd(u"MV.mdb");
@@ -193,7 +213,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, InspectionOnFiles, ::testing::ValuesIn(testing
                          povezava::testing::RowName());
 
 // Files that are not usable front-ends: the open fails with an error that
-// names the file, and the window's state stays as the last inspection left it.
+// names the file, and the front-end inspected before is let go (the boxes the
+// user typed into keep their text).
 struct BadFile {
   const char* name;
   std::string bytes;  // empty: the file does not exist
@@ -202,7 +223,7 @@ struct BadFile {
 
 class InspectionOfBadFiles : public ::testing::TestWithParam<BadFile> {};
 
-TEST_P(InspectionOfBadFiles, OpenFailsNamingTheFileAndChangesNothing) {
+TEST_P(InspectionOfBadFiles, OpenFailsNamingTheFileAndLetsGoOfTheEarlierOne) {
   povezava::testing::TempDir dir;
   ASSERT_TRUE(testing::prepareFrontEnds(testing::kFrontEndSets[4], dir));
   WindowState state;
@@ -221,11 +242,11 @@ TEST_P(InspectionOfBadFiles, OpenFailsNamingTheFileAndChangesNothing) {
   const engine::Status status = inspectLinks(engine::dbEngine(), u"/app", state, texts);
   EXPECT_EQ(status.number(), GetParam().number) << status.toString();
   EXPECT_NE(status.description().find("BAD.mdb"), std::string::npos) << status.toString();
-  EXPECT_EQ(state.LinkDb, before.LinkDb);
-  EXPECT_EQ(state.LinkedTables, before.LinkedTables);
-  EXPECT_EQ(texts.Text1, textsBefore.Text1);
+  EXPECT_FALSE(state.LinkDb);
+  EXPECT_EQ(state.LinkedTables, (std::array<std::shared_ptr<engine::TableDef>, kSlotCount>{}));
+  EXPECT_EQ(texts.Text1, (std::array<std::u16string, 2>{}));
   EXPECT_EQ(texts.Text2, textsBefore.Text2);
-  EXPECT_EQ(texts.imetab, textsBefore.imetab);
+  EXPECT_EQ(texts.imetab, u"");
   EXPECT_EQ(state.FirstTableName, before.FirstTableName);
 }
 
@@ -262,6 +283,30 @@ TEST(InspectionOfEncryptedFiles, EncodedFileWithoutTheTablesBindsNothing) {
   for (const auto& slot : state.LinkedTables) EXPECT_FALSE(slot);
   EXPECT_EQ(texts.Text1[0], u"");
   EXPECT_EQ(texts.Text2[0], u";DATABASE=/app\\PARTNER.MDB");
+}
+
+// Without the fixtures their tests are skipped on a developer's machine and
+// fail on CI, where a skip would hide that nothing was tested. Runs one such
+// test of this program in a child process with the fixtures out of reach.
+TEST(MissingFixtures, AreSkippedLocallyAndFailTheRunOnCi) {
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  struct Row {
+    const char* ci;  // the CI variable; nullptr: unset
+    int status;
+    const char* says;
+  };
+  for (const Row& row : {Row{nullptr, 0, "[  SKIPPED ]"}, Row{"false", 0, "[  SKIPPED ]"},
+                         Row{"true", 1, "CI=true requires them"}}) {
+    SCOPED_TRACE(row.ci == nullptr ? "CI unset" : row.ci);
+    const std::string ci = row.ci == nullptr ? "-u CI" : std::string("CI=") + row.ci;
+    int status = -1;
+    const std::string out = povezava::testing::runCommand(
+        "env " + ci + " POVEZAVA_FIXTURES=/nonexistent " + povezava::testing::shellQuote(self) +
+            " --gtest_filter=InspectionOfEncryptedFiles.PasswordProtectedFileIsRefused 2>&1",
+        &status);
+    EXPECT_EQ(status, row.status) << out;
+    EXPECT_NE(out.find(row.says), std::string::npos) << out;
+  }
 }
 
 }  // namespace

@@ -22,6 +22,11 @@ std::filesystem::path fixturesDir() {
   return std::filesystem::canonical(dir, ec);
 }
 
+bool fixturesRequired() {
+  const char* ci = std::getenv("CI");
+  return ci != nullptr && std::string_view(ci) == "true";
+}
+
 TempDir::TempDir() {
   std::random_device rd;
   const auto base = std::filesystem::temp_directory_path();

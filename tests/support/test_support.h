@@ -17,12 +17,22 @@ namespace povezava::testing {
 // The folder of real Jet/ACE databases, or empty when this checkout has none.
 std::filesystem::path fixturesDir();
 
-// Skips the current test, saying why, when the fixtures are missing.
+// True when a missing fixtures folder must fail the run instead of skipping
+// the tests that need it: on CI (the environment variable CI is "true", as CI
+// services set it), where a skip would hide that nothing was tested.
+bool fixturesRequired();
+
+// Skips the current test, saying why, when the fixtures are missing; fails it
+// instead when they are required.
 #define POVEZAVA_REQUIRE_FIXTURES()                                                   \
   do {                                                                                \
-    if (::povezava::testing::fixturesDir().empty())                                   \
+    if (::povezava::testing::fixturesDir().empty()) {                                 \
+      if (::povezava::testing::fixturesRequired())                                    \
+        GTEST_FAIL() << "no test databases at " POVEZAVA_FIXTURES_DIR                 \
+                        ", and CI=true requires them";                                \
       GTEST_SKIP() << "no test databases at " POVEZAVA_FIXTURES_DIR                   \
                       " (the shared fixtures folder is not beside this checkout)";   \
+    }                                                                                 \
   } while (0)
 
 // One fixture folder of front-ends (TQ, NONALOGI, LOCALPARTNER, linked to

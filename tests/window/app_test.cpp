@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -74,6 +80,20 @@ TEST(CommandText, TheArgumentsAfterTheProgramJoinedWithSingleSpaces) {
   EXPECT_EQ(commandTextOf({"povezava", "\"a b\",c"}), QStringLiteral("\"a b\",c"));
 }
 
+TEST(QtTranslations, SlovenianDialogTextsWhenTheTranslationsAreInstalled) {
+  const QDir folder(QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+  if (!folder.exists(QStringLiteral("qt_sl.qm")) && !folder.exists(QStringLiteral("qtbase_sl.qm"))) {
+    GTEST_SKIP() << "Qt's Slovenian translations are not installed (Debian package qt6-translations-l10n)";
+  }
+  const QString english = QStringLiteral("Look in:");
+  QTranslator translator;
+  ASSERT_TRUE(installQtTranslations(translator, QLocale(QLocale::Slovenian, QLocale::Slovenia)));
+  const QString translated = QCoreApplication::translate("QFileDialog", "Look in:");
+  QCoreApplication::removeTranslator(&translator);
+  EXPECT_NE(translated, english);
+  EXPECT_FALSE(translated.isEmpty());
+}
+
 // ---- after Load: show the window or end --------------------------------------------
 
 TEST(AfterLoad, WhatAFailedStartUpLeadsTo) {
@@ -86,7 +106,8 @@ TEST(AfterLoad, WhatAFailedStartUpLeadsTo) {
   };
   const Row rows[] = {
       {"no arguments: reported, then the window shows", "", true, std::nullopt, 1},
-      {"arguments: reported, box and exit 1", "missing.mdb,/data", true, 1, 1},
+      // An install script run from a desktop must not wait for an OK.
+      {"arguments with a display: stderr only, exit 1", "missing.mdb,/data", true, 1, 0},
       {"arguments, no display: stderr only, exit 1", "missing.mdb,/data", false, 1, 0},
   };
   for (const Row& row : rows) {
@@ -96,7 +117,7 @@ TEST(AfterLoad, WhatAFailedStartUpLeadsTo) {
     std::ostringstream errors;
     const engine::Status loaded = h.window->formLoad();
     ASSERT_EQ(loaded.number(), engine::kErrFileNotFound);
-    EXPECT_EQ(afterLoad(*h.window, loaded, row.display ? &h.boxes : nullptr, errors), row.status);
+    EXPECT_EQ(afterLoad(*h.window, loaded, errors), row.status);
     EXPECT_EQ(h.boxes.texts.size(), row.boxes);
     const std::string written = errors.str() + h.errors.str();
     EXPECT_EQ(written, "povezava: " + loaded.toString() + "\n");
@@ -107,12 +128,37 @@ TEST(AfterLoad, WhatAFailedStartUpLeadsTo) {
   }
 }
 
+TEST(ProgramRequest, HelpAndVersionAnswerAtOnceAnythingElseRuns) {
+  struct Row {
+    QStringList arguments;
+    std::optional<int> status;
+    const char* printed;  // the start of what goes to stdout
+  };
+  const Row rows[] = {
+      {{"povezava", "--help"}, 0, "usage: povezava"},
+      {{"povezava", "-h"}, 0, "usage: povezava"},
+      {{"povezava", "--version"}, 0, "povezava " POVEZAVA_VERSION "\n"},
+      {{"povezava"}, std::nullopt, ""},
+      {{"povezava", "--help.mdb"}, std::nullopt, ""},
+      {{"povezava", "TQ.mdb,--help"}, std::nullopt, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.arguments.join(QLatin1Char(' ')).toStdString());
+    std::ostringstream out;
+    EXPECT_EQ(answerRequest(row.arguments, out), row.status);
+    EXPECT_EQ(out.str().rfind(row.printed, 0), 0u) << out.str();
+    if (!row.status) {
+      EXPECT_TRUE(out.str().empty());
+    }
+  }
+}
+
 TEST(AfterLoad, ASuccessfulLoadShowsTheWindowAndSaysNothing) {
   links::testing::FakeEngine engine;
   engine.addFrontEnd(u"TQ.mdB");
   testing::Harness h(engine, QStringLiteral("/opt/app"));
   std::ostringstream errors;
-  EXPECT_EQ(afterLoad(*h.window, h.window->formLoad(), &h.boxes, errors), std::nullopt);
+  EXPECT_EQ(afterLoad(*h.window, h.window->formLoad(), errors), std::nullopt);
   EXPECT_TRUE(errors.str().empty());
   EXPECT_TRUE(h.boxes.texts.isEmpty());
 }
@@ -212,6 +258,9 @@ const EndToEndRow kEndToEndRows[] = {
     {"BackEndFolderWithoutTheFiles", "fe", {"@/fe/TQ.mdb,@/fe"}, "", 1, kOld, kOldCode,
      "povezava: NALOGI: refreshing ;DATABASE=@/fe\\querno.MDB: error 3024"},
     {"NoArgumentsAndNoDisplay", "fe", {}, "fe", 2, kOld, kOldCode, "no display"},
+    // Asked for its usage or version, it opens nothing (not even TQ.mdB here).
+    {"Help", "fe", {"--help"}, "fe", 0, kOld, kOldCode, "usage: povezava"},
+    {"Version", "fe", {"--version"}, "fe", 0, kOld, kOldCode, "povezava " POVEZAVA_VERSION},
     {"BlanksOnlyAndNoDisplay", "fe", {"  "}, "fe", 2, kOld, kOldCode, "no display"},
 };
 
@@ -277,8 +326,8 @@ TEST_P(EndToEnd, RunsAsTheCommandLineSays) {
     EXPECT_NE(run.output.find(expand(row.output, dir)), std::string::npos) << run.output;
   }
   expectLinks(frontEnd, expand(row.partner, dir), expand(row.codeTables, dir));
-  if (row.status != 0) {
-    EXPECT_EQ(readFile(frontEnd), before) << "a failed run wrote to the front-end";
+  if (row.status != 0 || *row.output != '\0') {
+    EXPECT_EQ(readFile(frontEnd), before) << "the front-end was written";
   } else {
     EXPECT_EQ(run.output, "") << "a successful run says nothing";
   }
@@ -339,6 +388,23 @@ TEST_F(EndToEndFormats, UnderARealXServer) {
                             "LSAN_OPTIONS=suppressions=" POVEZAVA_LSAN_SUPPRESSIONS " xvfb-run -a");
   EXPECT_EQ(run.status, 0) << run.output;
   expectLinksInto(frontEnd, dir / "data");
+}
+
+TEST_F(EndToEndFormats, UnderARealXServerAFailedStartEndsByItself) {
+  if (!haveProgram("xvfb-run")) GTEST_SKIP() << "xvfb-run is not installed";
+  const fs::path dir = dir_.path();
+  const fs::path notADatabase = dir / "fe" / "TEXT.mdb";
+  fs::create_directories(notADatabase.parent_path());
+  povezava::testing::writeFile(notADatabase, std::vector<std::byte>(4096, std::byte{'x'}));
+  // A message box would wait for OK until `timeout` ends the run with 124.
+  for (const fs::path& frontEnd : {dir / "fe" / "MISSING.mdb", notADatabase}) {
+    SCOPED_TRACE(frontEnd.string());
+    const RunResult run = runBinary(binary_.string(), {frontEnd.string() + "," + (dir / "data").string()}, dir,
+                                    "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "
+                                    "LSAN_OPTIONS=suppressions=" POVEZAVA_LSAN_SUPPRESSIONS " xvfb-run -a");
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("povezava: error "), std::string::npos) << run.output;
+  }
 }
 
 }  // namespace

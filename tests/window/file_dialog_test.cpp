@@ -12,6 +12,8 @@
 #include <QTest>
 #include <filesystem>
 #include <functional>
+#include <iterator>
+#include <vector>
 
 #include "links/fake_engine.h"
 #include "support/test_support.h"
@@ -75,18 +77,28 @@ TEST_F(Browsing, ACancelledDialogChangesNothing) {
   EXPECT_EQ(h_.imeBaze()->currentText(), QStringLiteral("TQ.mdB"));
 }
 
-TEST(DatabaseFilter, DescribesDatabasesAndMatchesMdbInAnyLetterCase) {
-  const QString filter = databaseFilter();
-  EXPECT_TRUE(filter.startsWith(QStringLiteral("Podatkovna baza (")));
-  const QStringList patterns = QFileDialog(nullptr, {}, {}, filter).nameFilters();
-  ASSERT_EQ(patterns, QStringList{filter});
-  const QString pattern = filter.section(QLatin1Char('('), 1).chopped(1);
-  const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern));
-  for (const char* name : {"TQ.mdb", "PARTNER.MDB", "querno.Mdb", "x y.mDB"}) {
-    EXPECT_TRUE(re.match(QString::fromLatin1(name)).hasMatch()) << name;
-  }
-  for (const char* name : {"TQ.accdb", "notes.txt", "TQ.mdb.bak", "mdb", "TQ.ldb"}) {
-    EXPECT_FALSE(re.match(QString::fromLatin1(name)).hasMatch()) << name;
+TEST(DatabaseFilter, MdbFirstThenAccdbThenAllFilesEachInAnyLetterCase) {
+  const QStringList filters = QFileDialog(nullptr, {}, {}, databaseFilter()).nameFilters();
+  struct Row {
+    const char* description;
+    std::vector<const char*> matching;
+    std::vector<const char*> other;
+  };
+  const Row rows[] = {
+      {"Podatkovna baza (", {"TQ.mdb", "PARTNER.MDB", "querno.Mdb", "x y.mDB"},
+       {"TQ.accdb", "notes.txt", "TQ.mdb.bak", "mdb", "TQ.ldb"}},
+      {"Podatkovna baza Access 2007 (", {"TQ.accdb", "PARTNER.ACCDB", "q.AccDb"}, {"TQ.mdb", "TQ.laccdb", "accdb"}},
+      {"Vse datoteke (", {"TQ.mdb", "notes.txt", "README"}, {}},
+  };
+  ASSERT_EQ(filters.size(), std::size(rows)) << filters.join(QStringLiteral(";;")).toStdString();
+  for (std::size_t i = 0; i < std::size(rows); ++i) {
+    const QString& filter = filters[static_cast<qsizetype>(i)];
+    SCOPED_TRACE(filter.toStdString());
+    EXPECT_TRUE(filter.startsWith(QString::fromUtf8(rows[i].description)));
+    const QString pattern = filter.section(QLatin1Char('('), 1).chopped(1);
+    const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern));
+    for (const char* name : rows[i].matching) EXPECT_TRUE(re.match(QString::fromLatin1(name)).hasMatch()) << name;
+    for (const char* name : rows[i].other) EXPECT_FALSE(re.match(QString::fromLatin1(name)).hasMatch()) << name;
   }
 }
 
@@ -128,8 +140,10 @@ class RealDialog : public ::testing::Test {
 TEST_F(RealDialog, ListsMdbFilesInAnyCaseAndReturnsTheChosenOne) {
   QStringList listed;
   QString shownFolder;
+  QString shownFilter;
   whenShown([&](QFileDialog& d) {
     shownFolder = d.directory().absolutePath();
+    shownFilter = d.selectedNameFilter();
     auto* view = d.findChild<QAbstractItemView*>(QStringLiteral("listView"));
     ASSERT_NE(view, nullptr);
     // The folder is read in the background; wait until both databases are in.
@@ -149,6 +163,7 @@ TEST_F(RealDialog, ListsMdbFilesInAnyCaseAndReturnsTheChosenOne) {
   });
   const std::optional<QString> chosen = dialog_.openFile(nullptr, folder_, databaseFilter());
   EXPECT_EQ(shownFolder, folder_);
+  EXPECT_TRUE(shownFilter.startsWith(QStringLiteral("Podatkovna baza ("))) << shownFilter.toStdString();
   listed.sort();
   EXPECT_EQ(listed, (QStringList{"PARTNER.MDB", "TQ.mdb"}));
   ASSERT_TRUE(chosen.has_value());

@@ -139,6 +139,61 @@ TEST_P(Fixtures, AMissingBackEndIsListedAndLeavesItsTableAsItWas) {
   EXPECT_EQ(povezava::testing::storedConnect(tq, u"KONTI"), u";DATABASE=" + (dir_.path() / GetParam().querno).u16string());
 }
 
+// The front-end shown before a failed open is let go: "Nova povezava" then
+// writes nothing anywhere, says so, and the window stays for another try.
+TEST_P(Fixtures, AfterAFailedOpenNovaPovezavaWritesNothingAndTheWindowStays) {
+  const auto tq = frontEnd("TQ");
+  struct Way {
+    const char* name;
+    void (*open)(const Harness& h);
+  };
+  const Way ways[] = {
+      {"typed and Osveži", [](const Harness& h) {
+         h.imeBaze()->setEditText(QStringLiteral("MV.MDB"));
+         h.click("Command4");
+       }},
+      {"a list entry picked", [](const Harness& h) {
+         h.imeBaze()->setCurrentIndex(1);  // "MV.MDB"
+         emit h.imeBaze()->activated(1);
+       }},
+  };
+  const povezava::testing::CurrentFolder here(dir_.path());  // holds no MV.MDB
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    Harness h(engine::dbEngine(), appPath_);
+    ASSERT_TRUE(inspect(h, tq));
+    const QString typed = QStringLiteral(";DATABASE=") + qpath(dir_.path() / GetParam().partner);
+    h.setText("Text2(0)", typed);
+    h.setText("Text2(1)", QStringLiteral(";DATABASE=") + qpath(dir_.path() / GetParam().querno));
+    h.window->show();
+    const auto before = readFile(tq);
+
+    way.open(h);
+    ASSERT_EQ(h.boxes.texts.size(), 1);
+    EXPECT_TRUE(h.boxes.texts[0].startsWith(QStringLiteral("error 3024: "))) << h.boxes.texts[0].toStdString();
+    EXPECT_FALSE(h.window->state().LinkDb);
+    for (const auto& slot : h.window->state().LinkedTables) EXPECT_FALSE(slot);
+    EXPECT_EQ(h.imetab(), QString());
+    EXPECT_EQ(h.text("Text1(0)"), QString());
+    EXPECT_EQ(h.text("Text1(1)"), QString());
+    EXPECT_EQ(h.text("Text2(0)"), typed);  // what the user typed stays
+
+    h.click("Command1");
+    EXPECT_EQ(readFile(tq), before);
+    EXPECT_TRUE(h.window->isVisible());
+    ASSERT_EQ(h.boxes.texts.size(), 2);
+    EXPECT_TRUE(h.boxes.texts[1].startsWith(QStringLiteral("Nobena baza ni odprta"))) << h.boxes.texts[1].toStdString();
+    EXPECT_EQ(h.window->exitStatus(), 0);
+
+    // Opened again, it relinks as usual.
+    ASSERT_TRUE(inspect(h, tq));
+    h.setText("Text2(0)", typed);
+    h.click("Command1");
+    EXPECT_FALSE(h.window->isVisible());
+    EXPECT_EQ(QString::fromStdU16String(povezava::testing::storedConnect(tq, u"PARTNER")), typed);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, Fixtures, ::testing::ValuesIn(povezava::testing::kFixtureSets),
                          povezava::testing::RowName());
 

@@ -181,7 +181,7 @@ TEST(Icon, EachImageUsesOnlyTheSixteenPaletteColoursAndDrawsSomething) {
                            qRgb(255, 0, 0),     qRgb(0, 255, 0),     qRgb(255, 255, 0),
                            qRgb(0, 0, 255),     qRgb(255, 0, 255),   qRgb(0, 255, 255),
                            qRgb(255, 255, 255)};
-  for (int size : {32, 16}) {
+  for (int size : {16, 32, 48, 64, 128, 256}) {
     SCOPED_TRACE(size);
     const QImage image = iconImage(size);
     ASSERT_EQ(image.size(), QSize(size, size));

@@ -214,25 +214,30 @@ TEST_F(Handlers, PickingAListEntryRunsInspectionOfThatName) {
   EXPECT_EQ(h.text("Text2(0)"), q(kAppPartner));
 }
 
-TEST_F(Handlers, AFailedInspectionIsReportedAndTheWindowCarriesOnUnchanged) {
+TEST_F(Handlers, AFailedInspectionIsReportedAndLetsGoOfTheEarlierFrontEnd) {
   Harness& h = make();
   ASSERT_TRUE(h.window->formLoad().ok());
   h.window->show();
   h.setText("Text2(1)", QStringLiteral("kept"));
-  const QString text1 = h.text("Text1(0)");
   h.imeBaze()->setEditText(QStringLiteral("NO SUCH.MDB"));
   h.click("Command4");
   ASSERT_EQ(h.boxes.texts.size(), 1);
   EXPECT_TRUE(h.boxes.texts[0].startsWith(QStringLiteral("error 3024: "))) << h.boxes.texts[0].toStdString();
   EXPECT_EQ(h.errors.str(), "povezava: " + h.boxes.texts[0].toStdString() + "\n");
   EXPECT_TRUE(h.window->isVisible());
-  EXPECT_EQ(h.window->state().LinkDb->name(), u"TQ.mdB");
+  EXPECT_FALSE(h.window->state().LinkDb);
   EXPECT_EQ(h.text("Text2(1)"), QStringLiteral("kept"));
-  EXPECT_EQ(h.text("Text1(0)"), text1);
+  EXPECT_EQ(h.text("Text1(0)"), QString());
+  // "Nova povezava" now has nothing to write to.
+  engine_.log.clear();
+  h.click("Command1");
+  EXPECT_TRUE(engine_.log.empty());
+  EXPECT_TRUE(h.window->isVisible());
+  EXPECT_EQ(h.boxes.texts.size(), 2);
   // The user types a good name and goes on.
   h.imeBaze()->setEditText(QStringLiteral("MV.MDB"));
   h.click("Command4");
-  EXPECT_EQ(h.boxes.texts.size(), 1);
+  EXPECT_EQ(h.boxes.texts.size(), 2);
   EXPECT_EQ(h.window->state().LinkDb->name(), u"MV.MDB");
   EXPECT_EQ(h.window->exitStatus(), 0);
 }

@@ -712,11 +712,6 @@ Status checkAccessLockFileAmong(FileSystem& fs, const std::string& path, const s
   return Status::success();
 }
 
-namespace {
-
-// Opens the database at its real path for writing, takes the writer's lock
-// and undoes what an interrupted relink left, in that order and only when no
-// Access lock file lies beside it.
 Result<std::unique_ptr<File>> openForWriting(FileSystem& fs, const std::string& path,
                                              const std::string& displayName) {
   auto file = fs.open(path, OpenMode::readWrite);
@@ -747,6 +742,17 @@ Result<std::unique_ptr<File>> openForWriting(FileSystem& fs, const std::string& 
   if (Status s = (*file)->tryLock(kWriteLockOffset); !s.ok()) {
     return s.number() == kErrFileInUse ? errors::fileInUse(displayName, "another program is changing it") : s;
   }
+  return file;
+}
+
+namespace {
+
+// openForWriting(), then what an interrupted relink left is undone: under the
+// lock, and only when no Access lock file lies beside the file.
+Result<std::unique_ptr<File>> openAndRecover(FileSystem& fs, const std::string& path,
+                                             const std::string& displayName) {
+  auto file = openForWriting(fs, path, displayName);
+  if (!file) return file;
   if (auto recovered = recoverJournal(fs, **file); !recovered) return recovered.status();
   return file;
 }
@@ -762,9 +768,9 @@ Result<Recovery> recoverInterruptedRelink(FileSystem& fs, const std::string& pat
   if (!finding) return finding.status();
   if (finding->state == JournalFinding::State::none) return Recovery::none;
   file->reset();
-  auto locked = openForWriting(fs, *real, path);
+  auto locked = openAndRecover(fs, *real, path);
   if (!locked) return locked.status();
-  // openForWriting() recovered; say what it found.
+  // openAndRecover() did what the journal called for; say what it was.
   switch (finding->state) {
     case JournalFinding::State::incomplete: return Recovery::discarded;
     case JournalFinding::State::foreign: return Recovery::setAside;
@@ -774,7 +780,7 @@ Result<Recovery> recoverInterruptedRelink(FileSystem& fs, const std::string& pat
 
 Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
                  const LinkChange& change) {
-  auto file = openForWriting(fs, path, displayName);
+  auto file = openAndRecover(fs, path, displayName);
   if (!file) return file.status();
 
   auto jet = JetFile::open(std::move(*file), displayName);

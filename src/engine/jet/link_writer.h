@@ -48,6 +48,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -79,6 +80,14 @@ struct LinkChange {
 // the file system's errors while writing (the file is then as before).
 Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
                  const LinkChange& change);
+
+// Opens the real file `path` for writing and takes the writer's lock, as
+// writeLink() does first: readOnly when the file cannot be written, fileInUse
+// when another writer holds the lock or an Access lock file lies beside it
+// (or beside `displayName`, a symbolic link to it), cannotOpenFile when it
+// has more than one name. Undoes nothing; the lock lasts as long as the File.
+Result<std::unique_ptr<File>> openForWriting(FileSystem& fs, const std::string& path,
+                                             const std::string& displayName);
 
 // Undoes a relink that a crash interrupted, if a journal lies beside the real
 // file of `path`: under the writer's lock (fileInUse while another writer

@@ -1,8 +1,13 @@
 #include "engine/jet/relink.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "engine/case_fold.h"
 #include "engine/errors.h"
 #include "engine/jet/catalog.h"
+#include "engine/jet/journal.h"
 #include "engine/jet/link_writer.h"
 #include "engine/path_resolver.h"
 #include "engine/unicode.h"
@@ -63,6 +68,23 @@ Result<LinkParts> verifiedLink(JetDatabase& database, const JetTableDef& table) 
 
 Status checkLink(JetDatabase& database, const JetTableDef& table) {
   return verifiedLink(database, table).status();
+}
+
+Status checkFrontEndWritable(FileSystem& fs, std::u16string_view name) {
+  auto path = resolveDatabasePath(fs, name);
+  if (!path) return path.status();
+  auto real = fs.realPath(*path);
+  if (!real) return real.status();
+  auto file = openForWriting(fs, *real, *path);
+  if (!file) return file.status();
+  // The journal is created beside the real file. Asking the folder, rather than
+  // creating a trial file, keeps the check free of any write.
+  const std::string journal = journalPath(*real);
+  const std::string folder = folderOf(journal);
+  if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0) {
+    return errors::fromErrno(journal, errno);
+  }
+  return Status::success();
 }
 
 Status refreshLink(JetDatabase& database, JetTableDef& table) {

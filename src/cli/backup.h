@@ -1,0 +1,29 @@
+// `povezava-cli relink --backup`: a byte copy of each front-end beside it,
+// made and synced before the relink writes to it.
+//
+//   FILE.YYYYMMDD-HHMMSS.bak   (FILE with its extension: TQ.mdb.20261208-105400.bak)
+//
+// The copy holds the front-end as it was, so copying it back over FILE undoes
+// the relink. A front-end whose copy cannot be made is not relinked.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "engine/io.h"
+#include "engine/status.h"
+
+namespace povezava::cli {
+
+// "YYYYMMDD-HHMMSS" of `when` in local time: the stamp of one run's copies.
+std::string backupStamp(std::time_t when);
+
+// Copies the front-end `frontEnd` (resolved as the engine opens it) to
+// "<its path>.<stamp>.bak" beside it, syncs the copy and its folder, and
+// returns the copy's path. Never overwrites: an existing copy of that name is
+// databaseExists. On failure a partial copy is removed and the error names
+// the file it concerns.
+engine::Result<std::string> backUp(engine::FileSystem& fs, std::u16string_view frontEnd, std::string_view stamp);
+
+}  // namespace povezava::cli
