@@ -13,6 +13,7 @@
 #include <ostream>
 #include <string>
 
+#include "engine/notices.h"
 #include "links/inspection.h"
 #include "links/relinking.h"
 #include "links/startup.h"
@@ -194,6 +195,7 @@ engine::Status morvane::command4Click() {
       links::inspectLinks(*env_.engine, env_.appPath.toStdU16String(), state_, t);
   // A failed open empties the boxes that showed the front-end before.
   setTexts(t);
+  reportNotices();
   return status;
 }
 
@@ -217,6 +219,7 @@ void morvane::command1Click() {
     failed_ = true;
     showBox(QStringLiteral("Teh povezav ni bilo mogoče obnoviti:\n\n") + lines.join(QLatin1Char('\n')));
   }
+  reportNotices();
   close();
 }
 
@@ -239,6 +242,15 @@ void morvane::reportError(const engine::Status& status) {
   const std::string line = status.toString();
   writeErrorLine(*env_.errors, line);
   showBox(QString::fromStdString(line));
+}
+
+void morvane::reportNotices() {
+  QStringList lines;
+  for (const std::string& line : engine::takeNotices()) {
+    writeErrorLine(*env_.errors, line);
+    lines << QString::fromStdString(line);
+  }
+  if (!lines.empty()) showBox(lines.join(QStringLiteral("\n\n")));
 }
 
 void morvane::showBox(const QString& text) {

@@ -75,6 +75,10 @@ class morvane final : public QWidget {
   // and description on stderr and, with a display and outside a command-line
   // run, in a message box.
   void reportError(const engine::Status& status);
+  // What the engine noticed while a handler ran (an interrupted relink
+  // pending or undone, a journal moved aside): stderr, and a box when the
+  // window is used interactively.
+  void reportNotices();
 
   // True when the command line asked for the automatic relink (a run started
   // with arguments).

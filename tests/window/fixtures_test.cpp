@@ -47,6 +47,24 @@ class Fixtures : public ::testing::TestWithParam<povezava::testing::FixtureSet> 
   const QString appPath_ = QStringLiteral("/opt/app");
 };
 
+// A file under the journal's name that is not the front-end's: inspection
+// reads the front-end as it is, writes nothing, and says so.
+TEST_P(Fixtures, AJournalThatIsNotTheFrontEndsIsReportedAndLeftAlone) {
+  const std::filesystem::path fe = frontEnd("TQ");
+  const std::filesystem::path journal = fe.string() + ".povezava-journal";
+  povezava::testing::writeFile(journal.string(), std::vector<std::byte>(200, std::byte{'?'}));
+  const auto before = povezava::testing::readFile(fe.string());
+  Harness h(engine::dbEngine(), appPath_);
+  h.boxes.texts.clear();
+  ASSERT_TRUE(inspect(h, fe));
+  EXPECT_EQ(h.text("Text1(0)"), storedLink(GetParam().partner));
+  ASSERT_EQ(h.boxes.texts.size(), 1);
+  EXPECT_TRUE(h.boxes.texts[0].contains(QStringLiteral("does not belong"))) << h.boxes.texts[0].toStdString();
+  EXPECT_NE(h.errors.str().find("does not belong"), std::string::npos);
+  EXPECT_EQ(povezava::testing::readFile(fe.string()), before);
+  EXPECT_TRUE(std::filesystem::exists(journal));
+}
+
 TEST_P(Fixtures, AllThreeLinkedTablesAreBoundAndShown) {
   Harness h(engine::dbEngine(), appPath_);
   ASSERT_TRUE(inspect(h, frontEnd("TQ")));
