@@ -233,6 +233,47 @@ TEST_P(FixtureRelinkTest, RelinkingBackAndForthManyTimesGrowsTheFileByOnePageAtM
   EXPECT_EQ(mdbExport(frontEnd, "LOCAL1"), local);
 }
 
+// Every table's name, kind and link, as a database reads them.
+std::vector<std::u16string> listing(Database& db) {
+  std::vector<std::u16string> out;
+  auto tables = db.tableDefs();
+  EXPECT_TRUE(tables.ok());
+  if (!tables) return out;
+  for (std::size_t i = 0; i < (*tables)->count(); ++i) {
+    const auto t = (*tables)->at(i);
+    out.push_back(t->name() + u"|" + fromUtf8(kindName(t->kind())) + u"|" + (t->connect().ok() ? *t->connect() : u"?"));
+  }
+  return out;
+}
+
+// The catalogue a database keeps between readings is always what the file
+// holds: after its own relinks (short paths, long ones, rows that move) and
+// after another program's.
+TEST_P(FixtureRelinkTest, TheCatalogueKeptBetweenReadingsIsWhatTheFileHolds) {
+  const std::string frontEnd = tq();
+  const std::string longFolder = at("a folder whose name is long enough for the path to leave the row");
+  fs::create_directories(longFolder);
+  fs::copy_file(at(GetParam().partner), longFolder + "/" + GetParam().partner);
+  fs::copy_file(at(GetParam().querno), longFolder + "/" + GetParam().querno);
+  auto db = openOrFail(frontEnd);
+  ASSERT_TRUE(db);
+  for (int round = 0; round < 6; ++round) {
+    const std::string folder = round % 2 == 0 ? longFolder : dir_.path().string();
+    for (auto [table, file] : {std::pair{u"PARTNER", GetParam().partner}, std::pair{u"KONTI", GetParam().querno},
+                               std::pair{u"NALOGI", GetParam().querno}}) {
+      auto t = (*db->tableDefs())->item(table);
+      if (!t || (*t)->kind() != TableKind::linked) continue;
+      ASSERT_TRUE((*t)->setConnect(u";DATABASE=" + fromUtf8(folder + "/" + file)).ok());
+      ASSERT_TRUE((*t)->refreshLink().ok());
+      EXPECT_EQ(listing(*db), listing(*openOrFail(frontEnd))) << "round " << round;
+    }
+    // Another program relinks the file while this database stays open.
+    const std::string other = dir_.path().string() + (round % 2 == 0 ? "\\" : "/./") + GetParam().partner;
+    ASSERT_TRUE(relink(frontEnd, u"PARTNER", u";DATABASE=" + fromUtf8(other)).ok());
+    EXPECT_EQ(listing(*db), listing(*openOrFail(frontEnd))) << "after another writer, round " << round;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureRelinkTest, ::testing::ValuesIn(povezava::testing::kFixtureSets),
                          povezava::testing::RowName());
 

@@ -1,16 +1,18 @@
 #include "engine/jet/catalog.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/case_fold.h"
+#include "engine/errors.h"
+#include "engine/unicode.h"
 #include "engine/jet/format.h"
 #include "engine/jet/long_value.h"
 #include "engine/jet/row.h"
 #include "engine/jet/usage_map.h"
 
 namespace povezava::engine::jet {
-namespace {
-
+// The catalogue's columns that povezava reads.
 struct CatalogColumns {
   const ColumnDef* id;
   const ColumnDef* parentId;
@@ -21,6 +23,9 @@ struct CatalogColumns {
   const ColumnDef* connect;
   const ColumnDef* foreignName;
 };
+
+namespace {
+
 
 bool hasType(const ColumnDef* c, ColumnType type) {
   return c != nullptr && c->type == static_cast<std::uint8_t>(type);
@@ -116,6 +121,46 @@ Result<std::optional<CatalogTable>> Catalog::findTable(std::u16string_view name)
   return std::optional<CatalogTable>(std::move(found->front()));
 }
 
+Status Catalog::readLinkColumns(const Row& row, const CatalogColumns& columns, std::uint32_t page,
+                                std::uint64_t& budget, CatalogTable& table) {
+  if (table.kind() == TableKind::local) return Status::success();
+  auto database = textValue(*file_, *text_, row, *columns.database, page, budget);
+  if (!database) return database.status();
+  auto connect = textValue(*file_, *text_, row, *columns.connect, page, budget);
+  if (!connect) return connect.status();
+  auto foreign = textValue(*file_, *text_, row, *columns.foreignName, page, budget);
+  if (!foreign) return foreign.status();
+  table.database = std::move(*database);
+  table.connect = std::move(*connect);
+  table.foreignName = std::move(*foreign);
+  return Status::success();
+}
+
+Result<CatalogTable> Catalog::reread(const CatalogTable& known) {
+  JetFile& file = *file_;
+  auto columns = findColumns(file, definition_);
+  if (!columns) return columns.status();
+  auto data = readRowAt(file, makeRowPointer(known.address.slotPage, static_cast<std::uint8_t>(known.address.slotRow)),
+                        known.address);
+  if (!data) return data.status();
+  const std::uint32_t page = data->address.dataPage;
+  auto row = Row::parse(data->bytes, definition_, file.layout(), file.displayName(), page);
+  if (!row) return row.status();
+  std::uint64_t budget = std::uint64_t{file.pageCount()} * file.layout().pageSize;
+  auto name = textValue(file, *text_, *row, *columns->name, page, budget);
+  if (!name) return name.status();
+  if (!name->has_value() || !equalsIgnoringCase(**name, known.name)) {
+    return file.corrupt(page, "the catalogue row of a table is not where it was");
+  }
+  CatalogTable table = known;
+  table.address = data->address;
+  table.database.reset();
+  table.connect.reset();
+  table.foreignName.reset();
+  if (Status s = readLinkColumns(*row, *columns, page, budget, table); !s.ok()) return s;
+  return table;
+}
+
 Result<std::vector<CatalogTable>> Catalog::scan(std::optional<std::u16string_view> only) {
   JetFile& file = *file_;
   auto columns = findColumns(file, definition_);
@@ -169,17 +214,7 @@ Result<std::vector<CatalogTable>> Catalog::scan(std::optional<std::u16string_vie
     table.type = typeValue;
     table.flags = fixedU32(*flags);
     table.name = name->value_or(std::u16string());
-    if (table.kind() != TableKind::local) {
-      auto database = textValue(file, *text_, *row, *columns->database, page, budget);
-      if (!database) return database.status();
-      auto connect = textValue(file, *text_, *row, *columns->connect, page, budget);
-      if (!connect) return connect.status();
-      auto foreign = textValue(file, *text_, *row, *columns->foreignName, page, budget);
-      if (!foreign) return foreign.status();
-      table.database = std::move(*database);
-      table.connect = std::move(*connect);
-      table.foreignName = std::move(*foreign);
-    }
+    if (Status s = readLinkColumns(*row, *columns, page, budget, table); !s.ok()) return s;
     candidates.push_back(std::move(table));
     done = only && found();
     return Status::success();
@@ -205,9 +240,26 @@ bool DecodedCatalog::stillHolds(JetFile& file) const {
     if (!now) return false;
     const auto a = was.view().bytes();
     const auto b = now->view().bytes();
-    if (!std::equal(a.begin(), a.end(), b.begin(), b.end())) return false;
+    if (a.size() != b.size() || std::memcmp(a.data(), b.data(), a.size()) != 0) return false;
   }
   return true;
+}
+
+Result<DecodedCatalog> decodedAfterRelink(JetFile& file, const DecodedCatalog& before, std::u16string_view table) {
+  const auto known = std::find_if(before.tables.begin(), before.tables.end(),
+                                  [&](const CatalogTable& t) { return equalsIgnoringCase(t.name, table); });
+  if (known == before.tables.end()) return errors::itemNotFound(toUtf8(table));
+  file.dropCache();
+  file.startRecording();
+  auto catalog = Catalog::open(file);
+  auto row = catalog ? catalog->reread(*known) : Result<CatalogTable>(catalog.status());
+  // Every other row reads as before; its pages are taken as they are now.
+  for (const Page& page : before.pages) (void)file.page(page.number());
+  std::vector<Page> pages = file.stopRecording();
+  if (!row) return row.status();
+  DecodedCatalog after{before.tables, std::move(pages), file.pageCount()};
+  after.tables[static_cast<std::size_t>(known - before.tables.begin())] = std::move(*row);
+  return after;
 }
 
 Result<DecodedCatalog> decodeCatalog(JetFile& file) {

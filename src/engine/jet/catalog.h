@@ -14,6 +14,7 @@
 #include "engine/engine.h"
 #include "engine/jet/data_page.h"
 #include "engine/jet/jet_file.h"
+#include "engine/jet/row.h"
 #include "engine/jet/table_definition.h"
 #include "engine/jet/text.h"
 #include "engine/status.h"
@@ -40,6 +41,8 @@ struct CatalogTable {
   std::u16string composedConnect() const;
 };
 
+struct CatalogColumns;
+
 class Catalog {
  public:
   // REQUIRES: `file` outlives the Catalog.
@@ -54,9 +57,14 @@ class Catalog {
   // The table of that name (compared without regard to case), reading only
   // names until it is found; nothing when there is none.
   [[nodiscard]] Result<std::optional<CatalogTable>> findTable(std::u16string_view name);
+  // `known`'s row read again from its slot (after a relink changed it).
+  [[nodiscard]] Result<CatalogTable> reread(const CatalogTable& known);
 
  private:
   Catalog(JetFile& file, std::unique_ptr<TextDecoder> text, TableDefinition definition);
+  // Database, Connect and ForeignName of a linked table's row into `table`.
+  [[nodiscard]] Status readLinkColumns(const Row& row, const CatalogColumns& columns, std::uint32_t page,
+                                       std::uint64_t& budget, CatalogTable& table);
   // The table rows, all of them or only those named `only`.
   [[nodiscard]] Result<std::vector<CatalogTable>> scan(std::optional<std::u16string_view> only);
 
@@ -80,5 +88,12 @@ struct DecodedCatalog {
 
 // Decodes the catalogue of `file`, noting the pages it reads.
 [[nodiscard]] Result<DecodedCatalog> decodeCatalog(JetFile& file);
+
+// `before` after a relink of `table` changed only that table's row and the
+// long values it points at (link_writer.h, invariant 2): that row read again,
+// the other rows as they were, every page noted as it is now. For the writer,
+// while it still holds the lock.
+[[nodiscard]] Result<DecodedCatalog> decodedAfterRelink(JetFile& file, const DecodedCatalog& before,
+                                                        std::u16string_view table);
 
 }  // namespace povezava::engine::jet

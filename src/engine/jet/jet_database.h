@@ -55,6 +55,8 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   [[nodiscard]] Result<std::vector<CatalogTable>> readTables();
   // The same, with the pages they were decoded from.
   [[nodiscard]] Result<std::shared_ptr<const DecodedCatalog>> decodedCatalog();
+  // The catalogue as last decoded, unchecked (null before the first reading).
+  const std::shared_ptr<const DecodedCatalog>& cachedCatalog() const { return decoded_; }
   // After a relink in this process: what it stored, as the file now holds it.
   void setDecodedCatalog(std::shared_ptr<const DecodedCatalog> decoded) { decoded_ = std::move(decoded); }
 

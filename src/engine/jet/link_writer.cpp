@@ -162,7 +162,8 @@ class LinkWriter {
  public:
   LinkWriter(JetFile& file, Catalog& catalog) : file_(file), catalog_(catalog), stage_(file) {}
 
-  Status run(const LinkChange& change);
+  // `tables`: the catalogue's tables as the file holds them now.
+  Status run(const LinkChange& change, const std::vector<CatalogTable>& tables);
   const std::vector<PageWrite>& writes() { return stage_.writes(); }
 
  private:
@@ -550,7 +551,7 @@ Status LinkWriter::checkCatalogueMaps() {
   return Status::success();
 }
 
-Status LinkWriter::run(const LinkChange& change) {
+Status LinkWriter::run(const LinkChange& change, const std::vector<CatalogTable>& tables) {
   const Layout& layout = file_.layout();
   const TableDefinition& def = catalog_.definition();
   database_ = def.column(kCatalogColumnDatabase);
@@ -560,10 +561,8 @@ Status LinkWriter::run(const LinkChange& change) {
     return file_.corrupt(def.page, "the catalogue's Database and Connect columns are not as expected");
   }
 
-  auto tables = catalog_.tables();
-  if (!tables) return tables.status();
   const CatalogTable* table = nullptr;
-  for (const CatalogTable& t : *tables) {
+  for (const CatalogTable& t : tables) {
     if (equalsIgnoringCase(t.name, change.table)) table = &t;
   }
   if (table == nullptr) return errors::itemNotFound(narrow(change.table));
@@ -779,7 +778,8 @@ Result<Recovery> recoverInterruptedRelink(FileSystem& fs, const std::string& pat
 }
 
 Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
-                 const LinkChange& change) {
+                 const LinkChange& change, const DecodedCatalog* known,
+                 std::shared_ptr<const DecodedCatalog>* after) {
   auto file = openAndRecover(fs, path, displayName);
   if (!file) return file.status();
 
@@ -790,12 +790,30 @@ Status writeLink(FileSystem& fs, const std::string& path, const std::string& dis
   if (*size % (*jet)->layout().pageSize != 0) {
     return (*jet)->corrupt((*jet)->pageCount(), "the file ends inside a page; it will not be written");
   }
+  // The caller's decoding of the catalogue, if the file (read now, under the
+  // lock) still holds the pages it came from; else the catalogue decoded now.
+  std::shared_ptr<const DecodedCatalog> base;
+  if (known != nullptr && known->stillHolds(**jet)) {
+    base = std::shared_ptr<const DecodedCatalog>(std::shared_ptr<void>(), known);
+  } else {
+    auto decoded = decodeCatalog(**jet);
+    if (!decoded) return decoded.status();
+    base = std::make_shared<const DecodedCatalog>(std::move(*decoded));
+  }
   auto catalog = Catalog::open(**jet);
   if (!catalog) return catalog.status();
   LinkWriter writer(**jet, *catalog);
-  if (Status s = writer.run(change); !s.ok()) return s;
-  if (writer.writes().empty()) return Status::success();
-  return commitPages(fs, **jet, writer.writes());
+  if (Status s = writer.run(change, base->tables); !s.ok()) return s;
+  if (!writer.writes().empty()) {
+    if (Status s = commitPages(fs, **jet, writer.writes()); !s.ok()) return s;
+  }
+  if (after != nullptr) {
+    // Still under the lock: nobody else has written since.
+    auto decoded = writer.writes().empty() ? Result<DecodedCatalog>(*base)
+                                           : decodedAfterRelink(**jet, *base, change.table);
+    if (decoded) *after = std::make_shared<const DecodedCatalog>(std::move(*decoded));
+  }
+  return Status::success();
 }
 
 }  // namespace povezava::engine::jet

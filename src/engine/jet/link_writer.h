@@ -49,12 +49,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "engine/io.h"
+#include "engine/jet/catalog.h"
 #include "engine/jet/journal.h"
 #include "engine/status.h"
 
@@ -78,8 +80,14 @@ struct LinkChange {
 // character the code page lacks, a path too long), recordTooLarge (no room
 // without compacting), corrupt (a page that is already inconsistent), and
 // the file system's errors while writing (the file is then as before).
+//
+// `known`: the caller's decoding of the catalogue, used when the file still
+// holds the pages it came from (else the catalogue is decoded again). When
+// `after` is given and the change is stored, it gets the catalogue as the
+// file now holds it (left empty when that cannot be told without decoding).
 Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
-                 const LinkChange& change);
+                 const LinkChange& change, const DecodedCatalog* known = nullptr,
+                 std::shared_ptr<const DecodedCatalog>* after = nullptr);
 
 // Opens the real file `path` for writing and takes the writer's lock, as
 // writeLink() does first: readOnly when the file cannot be written, fileInUse

@@ -101,9 +101,13 @@ Status refreshLink(JetDatabase& database, JetTableDef& table) {
   } else {
     change.connect = parts->prefix;
   }
-  if (Status s = writeLink(database.fileSystem(), database.realPath(), database.path(), change); !s.ok()) {
+  std::shared_ptr<const DecodedCatalog> after;
+  if (Status s = writeLink(database.fileSystem(), database.realPath(), database.path(), change,
+                           database.cachedCatalog().get(), &after);
+      !s.ok()) {
     return s;
   }
+  if (after) database.setDecodedCatalog(std::move(after));
   table.clearPendingConnect();
   // The stored row, as the file now holds it.
   auto tables = database.readTables();
