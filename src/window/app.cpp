@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/path_map_sources.h"
 #include "links/startup.h"
 #include "window/file_dialog.h"
 #include "window/messages.h"
@@ -46,6 +47,13 @@ constexpr char kNoDisplay[] =
     "    povezava /path/to/TQ.mdb,/path/to/backends\n";
 
 }  // namespace
+
+engine::Status usePathMap(const engine::PathMapSources& sources) {
+  auto map = engine::loadPathMap(sources);
+  if (!map) return map.status();
+  engine::setProcessPathMap(std::move(*map));
+  return engine::Status::success();
+}
 
 std::string platformChoice(bool platformArgument, std::string_view qpaPlatform,
                            std::string_view display, std::string_view waylandDisplay) {
@@ -88,13 +96,20 @@ int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
   QApplication app(argc, argv);
   const bool display = !isHeadlessPlatform(QGuiApplication::platformName());
   const QString commandText = commandTextOf(QCoreApplication::arguments());
-  if (!display && !links::parseCommandLine(commandText.toStdU16String()).present) {
+  const bool arguments = links::parseCommandLine(commandText.toStdU16String()).present;
+  if (!display && !arguments) {
     std::cerr << kNoDisplay;
     return 2;
   }
 
   QtFileDialog dialog;
   QtMessageBoxes boxes;
+  // A wrong paths file stops the run before anything is opened or written.
+  if (const engine::Status mapped = usePathMap(engine::programPathMapSources({})); !mapped.ok()) {
+    writeErrorLine(std::cerr, mapped.toString());
+    if (display && !arguments) boxes.showError(nullptr, QStringLiteral("POVEZAVA"), QString::fromStdString(mapped.toString()));
+    return 2;
+  }
   Environment env;
   env.engine = &engine;
   env.appPath = QCoreApplication::applicationDirPath();

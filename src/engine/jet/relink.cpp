@@ -4,6 +4,7 @@
 #include "engine/errors.h"
 #include "engine/jet/catalog.h"
 #include "engine/jet/link_writer.h"
+#include "engine/link_path.h"
 #include "engine/path_resolver.h"
 #include "engine/unicode.h"
 
@@ -15,13 +16,12 @@ struct LinkParts {
   std::u16string database;  // after it, exactly as given
 };
 
-// The link string split at its "DATABASE=" (any letter case); the path runs
-// to the end, as a Windows path may itself hold ';'.
+// The link string split at its "DATABASE=".
 std::optional<LinkParts> splitLink(std::u16string_view link) {
-  const std::size_t at = foldCase(link).find(foldCase(kConnectDatabaseKey));
-  if (at == std::u16string::npos) return std::nullopt;
-  return LinkParts{std::u16string(link.substr(0, at)),
-                   std::u16string(link.substr(at + kConnectDatabaseKey.size()))};
+  const auto start = linkPathStart(link);
+  if (!start) return std::nullopt;
+  return LinkParts{std::u16string(link.substr(0, *start - kConnectDatabaseKey.size())),
+                   std::u16string(link.substr(*start))};
 }
 
 // Opens the back-end read-only and finds the table in it: the same checks,
