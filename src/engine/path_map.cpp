@@ -157,7 +157,8 @@ Result<PathMapping> parseMapping(std::string_view text, std::string origin) {
   const std::string local(trimBlanks(text.substr(eq + 1)));
   const std::u16string windows = fromUtf8(windowsText);
   const bool drive = isDrivePath(windows) && (windows.size() == 2 || isSeparator(windows[2]));
-  const bool share = !drive && pathForm(windows) == PathForm::windows && shareRootLength(windows) > 0;
+  const bool share = !isDrivePath(windows) && pathForm(windows) == PathForm::windows &&
+                     shareRootLength(windows) > 0;
   if (!drive && !share) {
     return errors::invalidArgument("'" + windowsText +
                                    "' is neither a drive (S: or S:\\FOLDER) nor a share "
