@@ -166,6 +166,23 @@ TEST_F(WindowsLinks, BesideAndRelativeLocationsAreWrittenInWindowsForm) {
   EXPECT_EQ(storedConnect(file("c.mdb"), u"PARTNER"), u";DATABASE=S:\\Data\\PARTNER.MDB");
 }
 
+TEST_F(WindowsLinks, ErrorsShowThePathAsTheLinkGivesIt) {
+  std::filesystem::create_directories(dir_.path() / "s" / "Folder" / "PARTNER.MDB");
+  buildFrontEnd(file("odd.mdb"), u"\\\\SERVER\\share\\Folder\\PARTNER.MDB", u"Data\\NOPE.MDB");
+  const povezava::testing::CurrentFolder here(dir_.path() / "s");
+  Captured io;
+  EXPECT_FALSE(usePathMap(sources_, io.console));
+  runCheck(std::vector<std::string>{file("odd.mdb").string()}, io.console);
+  const std::string out = io.out.str();
+  EXPECT_NE(out.find("PARTNER\terror 3051: The database engine cannot open the file "
+                     "'\\\\SERVER\\share\\Folder\\PARTNER.MDB' ('" +
+                     (dir_.path() / "s" / "Folder" / "PARTNER.MDB").string() + "' here)"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("KONTI\terror 3024: Could not find file 'Data\\NOPE.MDB'."), std::string::npos) << out;
+  EXPECT_EQ(out.find("Data/NOPE.MDB"), std::string::npos) << out;
+}
+
 // relink --folder: the data folder moved.
 class RelinkFolder : public ::testing::TestWithParam<jet::Version> {
  protected:

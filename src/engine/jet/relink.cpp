@@ -24,6 +24,17 @@ std::optional<LinkParts> splitLink(std::u16string_view link) {
                    std::u16string(link.substr(*start))};
 }
 
+// `status` with the platform path it names replaced by the path as the link
+// gives it: the user knows the link, not what povezava made of it.
+Status namingTheLink(const Status& status, const std::string& path, const std::string& shown) {
+  std::string text = status.description();
+  const std::string quotedPath = "'" + path + "'";
+  if (const std::size_t at = text.find(quotedPath); at != std::string::npos && path != shown) {
+    text.replace(at, quotedPath.size(), "'" + shown + "' ('" + path + "' here)");
+  }
+  return Status{status.number(), std::move(text)};
+}
+
 // Opens the back-end read-only and finds the table in it: the same checks,
 // numbers and wording as the Jet engine's RefreshLink.
 Status verifyBackEnd(FileSystem& fs, const std::u16string& database, const std::u16string& table) {
@@ -32,7 +43,7 @@ Status verifyBackEnd(FileSystem& fs, const std::u16string& database, const std::
   auto path = resolveDatabasePath(fs, database);
   if (!path) return path.status();
   auto file = fs.open(*path, OpenMode::readOnly);
-  if (!file) return file.status();
+  if (!file) return namingTheLink(file.status(), *path, shown);
   auto jet = JetFile::open(std::move(*file), shown);
   if (!jet) return jet.status();
   auto catalog = Catalog::open(**jet);
