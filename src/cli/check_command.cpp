@@ -41,7 +41,8 @@ std::string textReport(const std::string& file, const FileCheck& check) {
     } else {
       text += table.status.ok() ? std::string("ok") : table.status.toString();
       if (!table.resolvedAgainst.empty()) {
-        text += " (relative back-end path, resolved against " + oneField(engine::toUtf8(table.resolvedAgainst)) + ")";
+        text += " (relative back-end path, resolved against " +
+                oneField(engine::toUtf8(table.resolvedAgainst)) + ")";
       }
     }
     text += '\n';

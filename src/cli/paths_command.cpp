@@ -48,7 +48,8 @@ int runPaths(std::span<const std::string> args, const engine::PathMapSources& so
   }
   std::string text;
   for (const engine::PathMapping& pair : map->mappings()) {
-    text += oneField(engine::toUtf8(pair.windows)) + '\t' + oneField(pair.local) + '\t' + oneField(pair.origin) + '\n';
+    text += oneField(engine::toUtf8(pair.windows)) + '\t' + oneField(pair.local) + '\t' +
+            oneField(pair.origin) + '\n';
   }
   console.out << text;
   console.out.flush();

@@ -177,12 +177,13 @@ engine::Result<std::u16string> besideLocation(std::u16string_view frontEnd) {
 FileChanges relinkReplacing(engine::DBEngine& engine, std::u16string_view frontEnd,
                             std::u16string_view oldPrefix, std::u16string_view newPrefix,
                             bool dryRun) {
-  return relinkEachLinked(engine, frontEnd, dryRun, [&](const engine::TableDef&, const std::u16string& path) {
+  const auto repoint = [&](const engine::TableDef&, const std::u16string& path) {
     if (!engine::startsWithIgnoringCase(path, oldPrefix)) return Repoint{};
     std::u16string moved(newPrefix);
     moved += std::u16string_view(path).substr(oldPrefix.size());
     return Repoint{Repoint::Kind::to, std::move(moved), {}};
-  });
+  };
+  return relinkEachLinked(engine, frontEnd, dryRun, repoint);
 }
 
 engine::Result<FolderTarget> folderTarget(std::u16string_view folder) {
@@ -195,27 +196,31 @@ engine::Result<FolderTarget> folderTarget(std::u16string_view folder) {
   }
   std::u16string location = links::linkLocation(folder);
   // The file name comes with its own "\"; a drive's root stays "S:".
-  while (location.size() > 1 && (location.back() == u'\\' || location.back() == u'/')) location.pop_back();
+  while (location.size() > 1 && (location.back() == u'\\' || location.back() == u'/')) {
+    location.pop_back();
+  }
   return FolderTarget{std::move(location), std::move(*local)};
 }
 
 FileChanges relinkToFolder(engine::DBEngine& engine, std::u16string_view frontEnd,
                            const FolderTarget& folder, bool dryRun) {
-  return relinkEachLinked(engine, frontEnd, dryRun, [&](const engine::TableDef& table, const std::u16string& path) {
+  const auto repoint = [&](const engine::TableDef& table, const std::u16string& path) {
+    const Repoint leaveAlone{Repoint::Kind::leaveAlone, {}, {}};
     auto link = table.connect();
     // Only links to Jet/ACE files: an ISAM source (a spreadsheet, a text
     // folder) is not a file of the moved data folder.
     const bool jet = link && engine::startsWithIgnoringCase(*link, links::kLinkPrefix);
     const std::u16string name = text::StripFilepath(path, text::kNativeSeparators);
-    if (!jet || name.empty()) return Repoint{Repoint::Kind::leaveAlone, {}, {}};
+    if (!jet || name.empty()) return leaveAlone;
     auto found = engine::resolveDatabasePath(engine::posixFileSystem(),
                                              engine::fromUtf8(folder.local) + u"/" + name);
     if (!found) {
-      if (found.status().number() == engine::kErrFileNotFound) return Repoint{Repoint::Kind::leaveAlone, {}, {}};
+      if (found.status().number() == engine::kErrFileNotFound) return leaveAlone;
       return Repoint{Repoint::Kind::fail, {}, found.status()};
     }
     return Repoint{Repoint::Kind::to, folder.location + u"\\" + name, {}};
-  });
+  };
+  return relinkEachLinked(engine, frontEnd, dryRun, repoint);
 }
 
 FileChanges relinkRequested(engine::DBEngine& engine, std::u16string_view frontEnd,

@@ -21,9 +21,11 @@ constexpr char kMountTable[] = "/proc/self/mountinfo";
 std::string unescapeMountField(std::string_view field) {
   std::string out;
   for (std::size_t i = 0; i < field.size(); ++i) {
-    const auto isOctal = [&](std::size_t at) { return at < field.size() && field[at] >= '0' && field[at] <= '7'; };
-    if (field[i] == '\\' && isOctal(i + 1) && isOctal(i + 2) && isOctal(i + 3)) {
-      out += static_cast<char>(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) | (field[i + 3] - '0'));
+    const auto digit = [&](std::size_t at) {
+      return at < field.size() && field[at] >= '0' && field[at] <= '7' ? field[at] - '0' : -1;
+    };
+    if (field[i] == '\\' && digit(i + 1) >= 0 && digit(i + 2) >= 0 && digit(i + 3) >= 0) {
+      out += static_cast<char>((digit(i + 1) << 6) | (digit(i + 2) << 3) | digit(i + 3));
       i += 3;
     } else {
       out += field[i];

@@ -107,7 +107,9 @@ int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
   // A wrong paths file stops the run before anything is opened or written.
   if (const engine::Status mapped = usePathMap(engine::programPathMapSources({})); !mapped.ok()) {
     writeErrorLine(std::cerr, mapped.toString());
-    if (display && !arguments) boxes.showError(nullptr, QStringLiteral("POVEZAVA"), QString::fromStdString(mapped.toString()));
+    if (display && !arguments) {
+      boxes.showError(nullptr, QStringLiteral("POVEZAVA"), QString::fromStdString(mapped.toString()));
+    }
     return 2;
   }
   Environment env;

@@ -84,7 +84,8 @@ TEST_F(MappedWindow, ATypedRelativeLinkIsStoredAsGivenAndSaidSo) {
   h.click("Command1");
   EXPECT_EQ(h.window->state().LinkDb->name(), u"TQ.mdB");
   ASSERT_EQ(h.boxes.texts.size(), 1);
-  EXPECT_TRUE(h.boxes.texts[0].contains(QStringLiteral("'data\\PARTNER.MDB' is relative"))) << h.boxes.texts[0].toStdString();
+  EXPECT_TRUE(h.boxes.texts[0].contains(QStringLiteral("'data\\PARTNER.MDB' is relative")))
+      << h.boxes.texts[0].toStdString();
   EXPECT_FALSE(h.boxes.texts[0].contains(QStringLiteral("QUERNO"))) << h.boxes.texts[0].toStdString();
   EXPECT_NE(h.errors.str().find("is relative"), std::string::npos) << h.errors.str();
 }
