@@ -5,7 +5,9 @@
 #include "cli/batch.h"
 #include "cli/json.h"
 #include "cli/odbc_password.h"
+#include "engine/path_map.h"
 #include "engine/unicode.h"
+#include "links/link_location.h"
 
 namespace povezava::cli {
 namespace {
@@ -38,6 +40,10 @@ std::string textReport(const std::string& file, const FileCheck& check) {
       text += kPasswordWarning;
     } else {
       text += table.status.ok() ? std::string("ok") : table.status.toString();
+      if (!table.resolvedAgainst.empty()) {
+        text += " (relative back-end path, resolved against " +
+                oneField(engine::toUtf8(table.resolvedAgainst)) + ")";
+      }
     }
     text += '\n';
   }
@@ -62,6 +68,7 @@ std::string jsonReport(const std::string& file, const FileCheck& check) {
       json.key("error");
       writeStatus(json, table.status);
     }
+    if (!table.resolvedAgainst.empty()) json.key("resolvedAgainst").text(table.resolvedAgainst);
     json.key("plainPassword").boolean(table.plainPassword).endObject();
   }
   json.endArray().endObject();
@@ -83,7 +90,7 @@ FileCheck checkFrontEnd(engine::DBEngine& engine, std::u16string_view frontEnd) 
     const auto table = (*tables)->at(i);
     if (table->kind() == TableKind::local) continue;
     auto connect = table->connect();
-    TableCheck check{table->name(), table->kind(), {}, false, {}, false};
+    TableCheck check{table->name(), table->kind(), {}, false, {}, false, {}};
     if (connect) {
       check.plainPassword = table->kind() == TableKind::odbc && holdsPlainPassword(*connect);
       check.connect = maskPasswords(*connect);
@@ -95,6 +102,10 @@ FileCheck checkFrontEnd(engine::DBEngine& engine, std::u16string_view frontEnd) 
     }
     check.checked = true;
     check.status = connect ? table->checkLink() : connect.status();
+    const auto path = table->backendPath();
+    if (path && !path->empty() && engine::pathForm(*path) == engine::PathForm::relative) {
+      check.resolvedAgainst = links::LinkPlace::here().currentFolder;
+    }
     result.tables.push_back(std::move(check));
   }
   if (Status closed = (*db)->close(); !closed.ok() && result.status.ok()) result.status = closed;

@@ -6,7 +6,9 @@
 // tab-separated: file, table, then "ok" or "error NUMBER: DESCRIPTION"; a
 // front-end that cannot be opened gets one line with an empty table field.
 // An ODBC link whose connect text holds a password in plain text gets a
-// "warning" line; the password itself is never printed. Never writes.
+// "warning" line; the password itself is never printed. A relative back-end
+// path is resolved against the current folder, and its line says which one.
+// Never writes.
 //
 // With --json, one JSON object per file on stdout instead. A summary line
 // goes to stderr at the end.
@@ -28,6 +30,7 @@ struct TableCheck {
   bool checked = false;          // linked to a file: the back-end was checked
   engine::Status status;         // checked: the outcome
   bool plainPassword = false;    // an ODBC connect text with a password in it
+  std::u16string resolvedAgainst;  // checked with a relative back-end path: the folder it was resolved in
 };
 
 struct FileCheck {

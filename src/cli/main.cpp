@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <iostream>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "cli/console.h"
 #include "cli/list_command.h"
 #include "cli/make_demo_command.h"
+#include "cli/paths_command.h"
 #include "cli/recover_command.h"
 #include "cli/relink_command.h"
 
@@ -27,24 +29,49 @@ int makeDemo(std::span<const std::string> args, Console& console) {
   return povezava::cli::runMakeDemo(args, console.out, console.err);
 }
 
+int paths(std::span<const std::string> args, Console& console) {
+  povezava::cli::MapOptions options;
+  if (auto why = povezava::cli::takeMapOptions(args, options)) {
+    console.err << "povezava-cli paths: " << *why << '\n';
+    return 2;
+  }
+  return povezava::cli::runPaths(options.rest, povezava::engine::programPathMapSources(options.maps),
+                                 console);
+}
+
 struct Command {
   std::string_view name;
   std::string_view help;
   int (*run)(std::span<const std::string> args, Console& console);
+  bool pathMap = false;  // resolves or writes links: takes --map, loads the path map first
 };
+
+// Takes the --map options out of `args` and makes the process's path map;
+// an exit status when that failed.
+std::optional<int> loadPathMap(std::string_view command, std::vector<std::string>& args, Console& console) {
+  povezava::cli::MapOptions options;
+  if (auto why = povezava::cli::takeMapOptions(args, options)) {
+    console.err << "povezava-cli " << command << ": " << *why << '\n';
+    return 2;
+  }
+  args = std::move(options.rest);
+  return povezava::cli::usePathMap(povezava::engine::programPathMapSources(std::move(options.maps)), console);
+}
 
 constexpr Command kCommands[] = {
     {"list",
      "  list FILE [--all]\n"
      "      The tables of a database, one per line: name, kind (local, linked, odbc),\n"
      "      link string. --all includes the system tables.\n",
-     &list},
+     &list, true},
     {"check",
      "  check [--json] FILE...\n"
      "      For every linked table of each front-end: does its back-end resolve (file\n"
      "      found, a database, holds the table)? One line per table: file, table, ok or\n"
-     "      error NUMBER: DESCRIPTION. Flags ODBC links with a password in plain text.\n",
-     &povezava::cli::runCheck},
+     "      error NUMBER: DESCRIPTION. Flags ODBC links with a password in plain text.\n"
+     "      A relative back-end path is resolved against the current folder, and\n"
+     "      the line says so.\n",
+     &povezava::cli::runCheck, true},
     {"relink",
      "  relink FILE TABLE=LINK [TABLE=LINK ...]\n"
      "      Re-point the named tables of one front-end to the link strings given.\n"
@@ -56,18 +83,32 @@ constexpr Command kCommands[] = {
      "  relink FILE... --replace OLD=NEW\n"
      "      Every linked table whose back-end path begins with OLD (ignoring case)\n"
      "      gets that beginning replaced by NEW.\n"
+     "  relink FILE... --folder NEW\n"
+     "      Every linked (Jet/ACE) table whose back-end file name is in the folder\n"
+     "      NEW (letter case ignored) is re-pointed to NEW and that file name; the\n"
+     "      others are left alone.\n"
      "      Every form takes --dry-run (write nothing, say what would change and\n"
      "      what would fail), --json (one JSON object per file on stdout) and --backup\n"
      "      (first a synced copy FILE.YYYYMMDD-HHMMSS.bak beside each front-end; one\n"
-     "      whose copy cannot be made is not relinked).\n",
-     &povezava::cli::runRelink},
+     "      whose copy cannot be made is not relinked). A relative LOCATION or NEW\n"
+     "      is made absolute; inside a folder of the path map it is written in its\n"
+     "      Windows form.\n",
+     &povezava::cli::runRelink, true},
     {"recover",
      "  recover FILE...\n"
      "      Undo on disk what a relink cut short (a crash, a kill) left in each\n"
      "      front-end. The other commands show such a file as it was before and say\n"
      "      so; relink does this by itself. A journal that does not fit its file is\n"
      "      moved aside (FILE.povezava-journal.stale-TIME) and the file left alone.\n",
-     &povezava::cli::runRecover},
+     &povezava::cli::runRecover, true},
+    {"paths",
+     "  paths\n"
+     "      The Windows path map: Windows prefix, local folder, and where the pair\n"
+     "      comes from. list, check and relink take --map 'WINDOWS=LOCAL' (repeatable)\n"
+     "      before the paths files $XDG_CONFIG_HOME/povezava/paths (~/.config/...)\n"
+     "      and /etc/povezava/paths (one WINDOWS = LOCAL a line, # comments) and the\n"
+     "      SMB/CIFS mounts of this computer.\n",
+     &paths},
     {"make-demo",
      "  make-demo FOLDER [--jet3] [--queries N] [--data-bytes N]\n"
      "      A demo front-end FOLDER/TQ.mdb and its back-ends in FOLDER/data.\n",
@@ -101,7 +142,7 @@ int main(int argc, char** argv) {
     help(std::cout);
     return 0;
   }
-  const std::vector<std::string> args(argv + 2, argv + argc);
+  std::vector<std::string> args(argv + 2, argv + argc);
   for (const Command& c : kCommands) {
     if (c.name != name) continue;
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
@@ -109,6 +150,9 @@ int main(int argc, char** argv) {
       return 0;
     }
     Console console{std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
+    if (c.pathMap) {
+      if (const std::optional<int> failed = loadPathMap(c.name, args, console)) return *failed;
+    }
     return c.run(args, console);
   }
   std::cerr << "povezava-cli: unknown command '" << name << "'\n";

@@ -13,6 +13,7 @@
 #include "cli/relink_files.h"
 #include "engine/jet/write_batch.h"
 #include "engine/unicode.h"
+#include "links/link_location.h"
 #include "links/startup.h"
 
 namespace povezava::cli {
@@ -24,19 +25,22 @@ constexpr char kUsage[] =
     "usage: povezava-cli relink FILE TABLE=LINK [TABLE=LINK ...] [--dry-run] [--json] [--backup]\n"
     "       povezava-cli relink FILE... --backend LOCATION [--dry-run] [--json] [--backup]\n"
     "       povezava-cli relink FILE... --beside [--dry-run] [--json] [--backup]\n"
-    "       povezava-cli relink FILE... --replace OLD=NEW [--dry-run] [--json] [--backup]\n";
+    "       povezava-cli relink FILE... --replace OLD=NEW [--dry-run] [--json] [--backup]\n"
+    "       povezava-cli relink FILE... --folder NEW [--dry-run] [--json] [--backup]\n"
+    "       (each takes --map WINDOWS=LOCAL, repeatable)\n";
 
 // Front-ends relinked before their writes are stored together; their results
 // wait for that. Bounds the memory and the files kept open.
 constexpr std::size_t kFilesPerCommit = 64;
 
-enum class Mode { pairs, backend, beside, replace };
+enum class Mode { pairs, backend, beside, replace, folder };
 
 struct Options {
   Mode mode = Mode::pairs;
   std::string backend;
   std::string oldPrefix;
   std::string newPrefix;
+  std::string folder;
   bool dryRun = false;
   bool json = false;
   bool backup = false;
@@ -89,6 +93,12 @@ std::optional<std::string> parse(std::span<const std::string> args, Options& opt
       options.mode = Mode::backend;
       options.backend = *location;
       ++modes;
+    } else if (name == "--folder") {
+      auto folder = value();
+      if (!folder || folder->empty()) return "--folder needs the folder NEW";
+      options.mode = Mode::folder;
+      options.folder = *folder;
+      ++modes;
     } else if (name == "--replace") {
       auto pair = value();
       if (!pair) return "--replace needs OLD=NEW";
@@ -103,7 +113,7 @@ std::optional<std::string> parse(std::span<const std::string> args, Options& opt
       return "unknown option '" + arg + "'";
     }
   }
-  if (modes > 1) return "give only one of --backend, --beside and --replace";
+  if (modes > 1) return "give only one of --backend, --beside, --replace and --folder";
   if (options.mode == Mode::backend &&
       !links::sortsAfterSpace(engine::fromUtf8(options.backend))) {
     return "the back-end location is empty";
@@ -113,7 +123,8 @@ std::optional<std::string> parse(std::span<const std::string> args, Options& opt
     return std::nullopt;
   }
   if (options.positional.size() < 2 || !isPair(options.positional[1])) {
-    return "give --backend LOCATION, --beside, --replace OLD=NEW, or TABLE=LINK pairs after the file";
+    return "give --backend LOCATION, --beside, --replace OLD=NEW, --folder NEW, or TABLE=LINK pairs "
+           "after the file";
   }
   for (std::size_t i = 1; i < options.positional.size(); ++i) {
     if (!isPair(options.positional[i])) return "'" + options.positional[i] + "' is not TABLE=LINK";
@@ -214,6 +225,10 @@ int runPairs(const Options& options, Console& console) {
     const std::string& pair = options.positional[i];
     const std::size_t eq = pair.find('=');
     requests.push_back({engine::fromUtf8(pair.substr(0, eq)), engine::fromUtf8(pair.substr(eq + 1))});
+    // Stored as given, but a relative path works only from here.
+    if (const auto notice = links::relativeLinkNotice(requests.back().link)) {
+      console.err << "povezava-cli relink: " << pair.substr(0, eq) << ": " << *notice << '\n';
+    }
   }
   const std::string& file = options.positional[0];
   engine::jet::WriteBatch batch(engine::posixFileSystem());
@@ -232,7 +247,8 @@ int runPairs(const Options& options, Console& console) {
   return changes.failures() == 0 ? 0 : 1;
 }
 
-FileChanges relinkOne(const Options& options, const std::string& file, engine::DBEngine& engine) {
+FileChanges relinkOne(const Options& options, const std::string& file, engine::DBEngine& engine,
+                      const std::optional<FolderTarget>& folder) {
   const std::u16string frontEnd = engine::fromUtf8(file);
   switch (options.mode) {
     case Mode::backend:
@@ -245,6 +261,7 @@ FileChanges relinkOne(const Options& options, const std::string& file, engine::D
     case Mode::replace:
       return relinkReplacing(engine, frontEnd, engine::fromUtf8(options.oldPrefix),
                              engine::fromUtf8(options.newPrefix), options.dryRun);
+    case Mode::folder: return relinkToFolder(engine, frontEnd, *folder, options.dryRun);
     case Mode::pairs: break;
   }
   return {};
@@ -257,6 +274,12 @@ int runRelink(std::span<const std::string> args, Console& console) {
   if (auto why = parse(args, options)) return usageError(console, *why);
   options.stamp = backupStamp(std::time(nullptr));
   if (options.mode == Mode::pairs) return runPairs(options, console);
+  std::optional<FolderTarget> folder;
+  if (options.mode == Mode::folder) {
+    auto target = folderTarget(engine::fromUtf8(options.folder));
+    if (!target) return usageError(console, "--folder: " + target.status().toString());
+    folder = std::move(*target);
+  }
 
   // Writes are held in a batch and stored every kFilesPerCommit front-ends
   // (a dry run writes nothing: no batch).
@@ -295,7 +318,8 @@ int runRelink(std::span<const std::string> args, Console& console) {
   for (const std::string& file : options.positional) {
     progress.show(reported + pending.size(), failedFiles);
     if (batch) batch->beginUnit();
-    pending.push_back({&file, relinkBackedUp(options, file, console, [&] { return relinkOne(options, file, engine); })});
+    pending.push_back(
+        {&file, relinkBackedUp(options, file, console, [&] { return relinkOne(options, file, engine, folder); })});
     if (pending.size() >= (batch ? kFilesPerCommit : 1)) report();
   }
   report();

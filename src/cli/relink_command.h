@@ -13,6 +13,14 @@
 //   relink FILE... --replace OLD=NEW
 //       Every table linked to a file whose stored back-end path begins with
 //       OLD (ignoring case) gets that beginning replaced by NEW.
+////   relink FILE... --folder NEW
+//       Every table linked to a Jet/ACE file whose file name is in the folder
+//       NEW (letter case ignored) is re-pointed to NEW + that file name; the
+//       others are listed as "left alone". NEW may be local or in Windows form.
+//
+// A relative LOCATION or NEW is made absolute, and written in Windows form
+// when the path map covers it (links/link_location.h). A TABLE=LINK is stored
+// as given; when its path is relative, stderr says so.
 //
 // The many-file forms print one line per table, tab-separated: file, table,
 // outcome ("relinked", "would relink", "absent" or "error NUMBER:
@@ -22,7 +30,7 @@
 // --json (one JSON object per file on stdout) and --backup (a synced copy of
 // each front-end beside it before it is relinked: cli/backup.h).
 //
-// Which form: with --backend, --beside or --replace every other argument is a
+// Which form: with --backend, --beside, --replace or --folder every other argument is a
 // file; without them the first argument is the file and the rest must be
 // TABLE=LINK pairs (an argument holding "=" and not starting with "--").
 #pragma once

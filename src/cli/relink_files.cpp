@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <utility>
 
 #include "engine/case_fold.h"
@@ -9,8 +10,10 @@
 #include "engine/path_resolver.h"
 #include "engine/unicode.h"
 #include "links/inspection.h"
+#include "links/link_location.h"
 #include "links/relinking.h"
 #include "links/startup.h"
+#include "text/path_helpers.h"
 
 namespace povezava::cli {
 namespace {
@@ -52,6 +55,61 @@ void checkWritable(std::u16string_view frontEnd, FileChanges& changes) {
   }
 }
 
+// What becomes of one table linked to a file.
+struct Repoint {
+  enum class Kind {
+    skip,        // not this command's business: not listed
+    leaveAlone,  // listed as left alone
+    to,          // re-pointed to `path`
+    fail,        // `status`
+  };
+  Kind kind = Kind::skip;
+  std::u16string path;
+  Status status;
+};
+
+// Every table of the front-end that is linked to a file, as `repoint` says
+// (given the table and its stored back-end path).
+FileChanges relinkEachLinked(
+    engine::DBEngine& engine, std::u16string_view frontEnd, bool dryRun,
+    const std::function<Repoint(const engine::TableDef&, const std::u16string&)>& repoint) {
+  FileChanges changes;
+  auto db = engine.openDatabase(frontEnd);
+  if (!db) {
+    changes.status = db.status();
+    return changes;
+  }
+  auto tables = (*db)->tableDefs();
+  if (!tables) changes.status = tables.status();
+  for (std::size_t i = 0; tables && i < (*tables)->count(); ++i) {
+    const auto table = (*tables)->at(i);
+    const auto path = table->backendPath();
+    if (!path) continue;
+    Repoint next = repoint(*table, *path);
+    switch (next.kind) {
+      case Repoint::Kind::skip: break;
+      case Repoint::Kind::leaveAlone:
+        changes.tables.push_back({table->name(), currentLink(*table), {}, Outcome::leftAlone, {}});
+        break;
+      case Repoint::Kind::fail:
+        changes.tables.push_back({table->name(), currentLink(*table), {}, Outcome::failed, next.status});
+        break;
+      case Repoint::Kind::to: {
+        auto link = table->linkToBackendPath(next.path);
+        if (!link) {
+          changes.tables.push_back({table->name(), currentLink(*table), {}, Outcome::failed, link.status()});
+        } else {
+          changes.tables.push_back(applyLink(*table, std::move(*link), dryRun));
+        }
+        break;
+      }
+    }
+  }
+  closeDatabase(**db, changes);
+  if (dryRun) checkWritable(frontEnd, changes);
+  return changes;
+}
+
 }  // namespace
 
 std::string_view outcomeName(Outcome outcome) {
@@ -59,6 +117,7 @@ std::string_view outcomeName(Outcome outcome) {
     case Outcome::relinked: return "relinked";
     case Outcome::wouldRelink: return "would relink";
     case Outcome::absent: return "absent";
+    case Outcome::leftAlone: return "left alone";
     case Outcome::failed: return "error";
   }
   return "error";
@@ -134,33 +193,50 @@ engine::Result<std::u16string> besideLocation(std::u16string_view frontEnd) {
 FileChanges relinkReplacing(engine::DBEngine& engine, std::u16string_view frontEnd,
                             std::u16string_view oldPrefix, std::u16string_view newPrefix,
                             bool dryRun) {
-  FileChanges changes;
-  auto db = engine.openDatabase(frontEnd);
-  if (!db) {
-    changes.status = db.status();
-    return changes;
+  const auto repoint = [&](const engine::TableDef&, const std::u16string& path) {
+    if (!engine::startsWithIgnoringCase(path, oldPrefix)) return Repoint{};
+    std::u16string moved(newPrefix);
+    moved += std::u16string_view(path).substr(oldPrefix.size());
+    return Repoint{Repoint::Kind::to, std::move(moved), {}};
+  };
+  return relinkEachLinked(engine, frontEnd, dryRun, repoint);
+}
+
+engine::Result<FolderTarget> folderTarget(std::u16string_view folder) {
+  auto local = engine::resolveDatabasePath(engine::posixFileSystem(), folder);
+  if (!local) return local.status();
+  auto info = engine::posixFileSystem().info(*local);
+  if (!info) return info.status();
+  if (!info->isFolder) {
+    return Status{engine::kErrNotValidPath, "'" + engine::toUtf8(folder) + "' is not a folder."};
   }
-  auto tables = (*db)->tableDefs();
-  if (!tables) {
-    changes.status = tables.status();
-  } else {
-    for (std::size_t i = 0; i < (*tables)->count(); ++i) {
-      const auto table = (*tables)->at(i);
-      const auto path = table->backendPath();
-      if (!path || !engine::startsWithIgnoringCase(*path, oldPrefix)) continue;
-      std::u16string moved(newPrefix);
-      moved += std::u16string_view(*path).substr(oldPrefix.size());
-      auto link = table->linkToBackendPath(moved);
-      if (!link) {
-        changes.tables.push_back({table->name(), currentLink(*table), {}, Outcome::failed, link.status()});
-        continue;
-      }
-      changes.tables.push_back(applyLink(*table, std::move(*link), dryRun));
+  std::u16string location = links::linkLocation(folder);
+  // The file name comes with its own "\"; a drive's root stays "S:".
+  while (location.size() > 1 && (location.back() == u'\\' || location.back() == u'/')) {
+    location.pop_back();
+  }
+  return FolderTarget{std::move(location), std::move(*local)};
+}
+
+FileChanges relinkToFolder(engine::DBEngine& engine, std::u16string_view frontEnd,
+                           const FolderTarget& folder, bool dryRun) {
+  const auto repoint = [&](const engine::TableDef& table, const std::u16string& path) {
+    const Repoint leaveAlone{Repoint::Kind::leaveAlone, {}, {}};
+    auto link = table.connect();
+    // Only links to Jet/ACE files: an ISAM source (a spreadsheet, a text
+    // folder) is not a file of the moved data folder.
+    const bool jet = link && engine::startsWithIgnoringCase(*link, links::kLinkPrefix);
+    const std::u16string name = text::StripFilepath(path, text::kNativeSeparators);
+    if (!jet || name.empty()) return leaveAlone;
+    auto found = engine::resolveDatabasePath(engine::posixFileSystem(),
+                                             engine::fromUtf8(folder.local) + u"/" + name);
+    if (!found) {
+      if (found.status().number() == engine::kErrFileNotFound) return leaveAlone;
+      return Repoint{Repoint::Kind::fail, {}, found.status()};
     }
-  }
-  closeDatabase(**db, changes);
-  if (dryRun) checkWritable(frontEnd, changes);
-  return changes;
+    return Repoint{Repoint::Kind::to, folder.location + u"\\" + name, {}};
+  };
+  return relinkEachLinked(engine, frontEnd, dryRun, repoint);
 }
 
 FileChanges relinkRequested(engine::DBEngine& engine, std::u16string_view frontEnd,

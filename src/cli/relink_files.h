@@ -8,6 +8,8 @@
 //                     relinkTables() applies them);
 //   relinkReplacing   every table linked to a file whose stored back-end path
 //                     begins with OLD (ignoring case): that beginning becomes NEW;
+//   relinkToFolder    every table linked to a Jet/ACE file whose file name is
+//                     in a folder: to that folder (the data folder moved);
 //   relinkRequested   the TABLE=LINK pairs given, in order.
 //
 // With dryRun nothing is written: each new link string is taken up in memory
@@ -31,10 +33,11 @@ enum class Outcome {
   relinked,     // the new link is stored
   wouldRelink,  // dry run: the back-end checks out, nothing written
   absent,       // the front-end has no such table (PARTNER, KONTI, NALOGI only)
+  leftAlone,    // --folder: the back-end's file name is not in the new folder
   failed,       // see status
 };
 
-// "relinked", "would relink", "absent", "error".
+// "relinked", "would relink", "absent", "left alone", "error".
 std::string_view outcomeName(Outcome outcome);
 
 struct TableChange {
@@ -74,6 +77,19 @@ engine::Result<std::u16string> besideLocation(std::u16string_view frontEnd);
 FileChanges relinkReplacing(engine::DBEngine& engine, std::u16string_view frontEnd,
                             std::u16string_view oldPrefix, std::u16string_view newPrefix,
                             bool dryRun);
+
+// The folder of `relink --folder NEW`.
+struct FolderTarget {
+  std::u16string location;  // what the link strings name: linkLocation(NEW), no final separator
+  std::string local;        // where the back-ends are looked for on this computer
+};
+
+// NEW checked: it resolves (through the path map when in Windows form) to a
+// folder. Errors name NEW as given.
+engine::Result<FolderTarget> folderTarget(std::u16string_view folder);
+
+FileChanges relinkToFolder(engine::DBEngine& engine, std::u16string_view frontEnd,
+                           const FolderTarget& folder, bool dryRun);
 
 struct LinkRequest {
   std::u16string table;

@@ -1,5 +1,6 @@
 #include "engine/path_resolver.h"
 
+#include <utility>
 #include <vector>
 
 #include "engine/case_fold.h"
@@ -30,14 +31,9 @@ std::string join(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
-}  // namespace
-
-Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name) {
-  std::string path = toUtf8(name);
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
-  if (path.empty()) return errors::fileNotFound(toUtf8(name));
+// Resolves `path` (a platform path, "/" separated); errors name `shown`.
+Result<std::string> resolveLocal(FileSystem& fs, const std::string& path, const std::string& shown) {
+  if (path.empty()) return errors::fileNotFound(shown);
   auto exact = fs.info(path);
   if (!exact) return exact.status();
   if (exact->exists) return path;
@@ -55,19 +51,40 @@ Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name
       continue;
     }
     auto entries = fs.list(resolved.empty() ? "." : resolved);
-    if (!entries) return last ? errors::fileNotFound(path) : errors::notValidPath(path);
+    if (!entries) return last ? errors::fileNotFound(shown) : errors::notValidPath(shown);
     const std::u16string wanted = fromUtf8(part);
     std::vector<std::string> matches;
     for (const std::string& entry : *entries) {
       if (equalsIgnoringCase(fromUtf8(entry), wanted)) matches.push_back(entry);
     }
-    if (matches.empty()) return last ? errors::fileNotFound(path) : errors::notValidPath(path);
+    if (matches.empty()) return last ? errors::fileNotFound(shown) : errors::notValidPath(shown);
     if (matches.size() > 1) {
-      return errors::ambiguousPath(path, join(resolved, matches[0]), join(resolved, matches[1]));
+      return errors::ambiguousPath(shown, join(resolved, matches[0]), join(resolved, matches[1]));
     }
     resolved = join(resolved, matches.front());
   }
   return resolved;
+}
+
+}  // namespace
+
+Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name,
+                                        const PathMap& map) {
+  const std::string shown = toUtf8(name);
+  if (pathForm(name) != PathForm::windows) {
+    std::string path = shown;
+    for (char& c : path) {
+      if (c == '\\') c = '/';
+    }
+    return resolveLocal(fs, path, shown);
+  }
+  const auto local = map.toLocal(name);
+  if (!local) return notMapped(name);
+  auto resolved = resolveLocal(fs, *local, shown);
+  if (resolved) return resolved;
+  // Say where the name led, as the map may be what is wrong.
+  const Status& failed = resolved.status();
+  return Status{failed.number(), failed.description() + " (the path map puts it at '" + *local + "')"};
 }
 
 }  // namespace povezava::engine

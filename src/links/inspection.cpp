@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "links/link_location.h"
+
 namespace povezava::links {
 namespace {
 
@@ -50,13 +52,6 @@ engine::Status showLink(const WindowState& state, WindowTexts& texts, Slot slot)
   return engine::Status::success();
 }
 
-std::u16string proposal(std::u16string_view appPath, std::u16string_view fileName) {
-  std::u16string link(kLinkPrefix);
-  link += appPath;
-  link += fileName;
-  return link;
-}
-
 }  // namespace
 
 engine::Status inspectLinks(engine::DBEngine& engine, std::u16string_view appPath,
@@ -78,8 +73,8 @@ engine::Status inspectLinks(engine::DBEngine& engine, std::u16string_view appPat
   absorbed.bind[kSlotNalogi] = bindSlot(state, kSlotNalogi);
   absorbed.show[kSlotPartner] = showLink(state, texts, kSlotPartner);
   absorbed.show[kSlotKonti] = showLink(state, texts, kSlotKonti);
-  texts.Text2[0] = proposal(appPath, u"\\PARTNER.MDB");
-  texts.Text2[1] = proposal(appPath, u"\\QUERNO.MDB");
+  texts.Text2[0] = linkString(appPath, u"\\PARTNER.MDB");
+  texts.Text2[1] = linkString(appPath, u"\\QUERNO.MDB");
 
   if (steps != nullptr) *steps = std::move(absorbed);
   return engine::Status::success();

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "links/inspection.h"
+#include "links/link_location.h"
 #include "text/beseda.h"
 #include "text/spaces.h"
 
@@ -16,13 +17,6 @@ constexpr std::u16string_view kPartnerFile = u"\\PARTNER.MDB";
 constexpr std::u16string_view kCodeTableFile = u"\\querno.MDB";
 
 char16_t upperAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
-
-std::u16string linkTo(std::u16string_view path, std::u16string_view fileName = {}) {
-  std::u16string link(kLinkPrefix);
-  link += path;
-  link += fileName;
-  return link;
-}
 
 }  // namespace
 
@@ -73,11 +67,14 @@ CommandLine parseCommandLine(std::u16string_view commandText) {
 std::optional<LinkStrings> backendLinkStrings(std::u16string_view location,
                                               std::u16string_view separators) {
   if (!sortsAfterSpace(location)) return std::nullopt;
-  if (hasMdbSuffix(location)) {
-    return LinkStrings{linkTo(location),
-                       linkTo(text::StripFileName(std::u16string(location), separators), kCodeTableFile)};
+  const LinkPlace place = LinkPlace::here();
+  // Absolute (and in Windows form where the map says so) before the rules below.
+  const std::u16string where = linkLocation(location, place);
+  if (hasMdbSuffix(where)) {
+    return LinkStrings{linkString(where, {}, place),
+                       linkString(text::StripFileName(where, separators), kCodeTableFile, place)};
   }
-  return LinkStrings{linkTo(location, kPartnerFile), linkTo(location, kCodeTableFile)};
+  return LinkStrings{linkString(where, kPartnerFile, place), linkString(where, kCodeTableFile, place)};
 }
 
 bool applyBackendLocation(std::u16string_view location, WindowTexts& texts,

@@ -64,7 +64,8 @@ struct LinkStrings {
 
 // The link strings a back-end location asks for, or nothing when the location
 // does not sort after " " (then the proposals of inspection stay). The
-// location is used verbatim:
+// location is first made fit for a link (links/link_location.h: absolute, in
+// Windows form where the path map covers it), then:
 //   ends in ".MDB" (any case): ";DATABASE=" + location,
 //                               ";DATABASE=" + StripFileName(location) + "\querno.MDB"
 //   otherwise:                  ";DATABASE=" + location + "\PARTNER.MDB",

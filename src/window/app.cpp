@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/path_map_sources.h"
 #include "links/startup.h"
 #include "window/file_dialog.h"
 #include "window/messages.h"
@@ -60,6 +61,13 @@ constexpr char kUsage[] =
     "status is 0 when every table was relinked, 1 otherwise.\n";
 
 }  // namespace
+
+engine::Status usePathMap(const engine::PathMapSources& sources) {
+  auto map = engine::loadPathMap(sources);
+  if (!map) return map.status();
+  engine::setProcessPathMap(std::move(*map));
+  return engine::Status::success();
+}
 
 std::string platformChoice(bool platformArgument, std::string_view qpaPlatform,
                            std::string_view display, std::string_view waylandDisplay) {
@@ -119,9 +127,9 @@ std::optional<int> answerRequest(const QStringList& arguments, std::ostream& out
 }
 
 int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
-  QStringList arguments;
-  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  if (const std::optional<int> status = answerRequest(arguments, std::cout)) return *status;
+  QStringList programArguments;
+  for (int i = 0; i < argc; ++i) programArguments << QString::fromLocal8Bit(argv[i]);
+  if (const std::optional<int> status = answerRequest(programArguments, std::cout)) return *status;
 
   const std::string platform = platformChoice(hasPlatformArgument(argc, argv), environment("QT_QPA_PLATFORM"),
                                               environment("DISPLAY"), environment("WAYLAND_DISPLAY"));
@@ -132,13 +140,22 @@ int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
   (void)installQtTranslations(qtTexts, QLocale::system());
   const bool display = !isHeadlessPlatform(QGuiApplication::platformName());
   const QString commandText = commandTextOf(QCoreApplication::arguments());
-  if (!display && !links::parseCommandLine(commandText.toStdU16String()).present) {
+  const bool arguments = links::parseCommandLine(commandText.toStdU16String()).present;
+  if (!display && !arguments) {
     std::cerr << kNoDisplay;
     return 2;
   }
 
   QtFileDialog dialog;
   QtMessageBoxes boxes;
+  // A wrong paths file stops the run before anything is opened or written.
+  if (const engine::Status mapped = usePathMap(engine::programPathMapSources({})); !mapped.ok()) {
+    writeErrorLine(std::cerr, mapped.toString());
+    if (display && !arguments) {
+      boxes.showError(nullptr, QStringLiteral("POVEZAVA"), QString::fromStdString(mapped.toString()));
+    }
+    return 2;
+  }
   Environment env;
   env.engine = &engine;
   env.appPath = QCoreApplication::applicationDirPath();

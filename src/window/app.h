@@ -13,6 +13,7 @@ class QTranslator;
 #include <string_view>
 
 #include "engine/engine.h"
+#include "engine/path_map_sources.h"
 
 namespace povezava::window {
 
@@ -32,6 +33,11 @@ bool isHeadlessPlatform(const QString& platformName);
 // spaces. `arguments` is QCoreApplication::arguments(), from which Qt has
 // already taken its own options (-platform, -style, ...).
 QString commandTextOf(const QStringList& arguments);
+
+// Loads the Windows path map from `sources` and makes it the one the engine
+// resolves links with and the window writes them with. On failure (a wrong
+// paths-file line) the Status names the file and line and the map stays as it was.
+[[nodiscard]] engine::Status usePathMap(const engine::PathMapSources& sources);
 
 class morvane;
 
@@ -56,7 +62,8 @@ std::optional<int> answerRequest(const QStringList& arguments, std::ostream& out
 
 // The program: exit status 0 when it did what it was asked; 1 when start-up
 // failed on a command-line run or a bound table was not relinked; 2 when it
-// was started without arguments and there is no display.
+// was started without arguments and there is no display, or when the paths
+// file has a wrong line.
 int runPovezava(int argc, char** argv, engine::DBEngine& engine);
 
 }  // namespace povezava::window

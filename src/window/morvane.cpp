@@ -15,6 +15,7 @@
 
 #include "engine/notices.h"
 #include "links/inspection.h"
+#include "links/link_location.h"
 #include "links/relinking.h"
 #include "links/startup.h"
 #include "window/file_dialog.h"
@@ -208,16 +209,33 @@ void morvane::command1Click() {
     showBox(kNothingOpen);
     return;
   }
-  const std::vector<links::RelinkFailure> failures = links::relinkTables(state_, texts());
+  const links::WindowTexts t = texts();
+  // Link strings typed whole are stored as given; a relative one is worth a word.
+  QStringList notices;
+  for (const std::u16string& link : t.Text2) {
+    if (const auto notice = links::relativeLinkNotice(link)) {
+      writeErrorLine(*env_.errors, *notice);
+      notices << QString::fromStdString(*notice);
+    }
+  }
+  const std::vector<links::RelinkFailure> failures = links::relinkTables(state_, t);
   QStringList lines;
   for (const links::RelinkFailure& failure : failures) {
     const std::string line = links::describeFailure(failure);
     writeErrorLine(*env_.errors, line);
     lines << QString::fromStdString(line);
   }
-  if (!failures.empty()) {
-    failed_ = true;
-    showBox(QStringLiteral("Teh povezav ni bilo mogoče obnoviti:\n\n") + lines.join(QLatin1Char('\n')));
+  if (!failures.empty()) failed_ = true;
+  if (!failures.empty() || !notices.empty()) {
+    QString text;
+    if (!failures.empty()) {
+      text = QStringLiteral("Teh povezav ni bilo mogoče obnoviti:\n\n") + lines.join(QLatin1Char('\n'));
+    }
+    if (!notices.empty()) {
+      if (!text.isEmpty()) text += QStringLiteral("\n\n");
+      text += notices.join(QLatin1Char('\n'));
+    }
+    showBox(text);
   }
   reportNotices();
   close();
@@ -227,7 +245,8 @@ void morvane::command2Click(int index) {
   const std::optional<QString> chosen =
       env_.dialog->openFile(this, env_.appPath, databaseFilter());
   if (!chosen) return;  // cancelled: the box keeps its link string
-  Text2_[static_cast<std::size_t>(index)]->setPlainText(fromU16(links::kLinkPrefix) + *chosen);
+  Text2_[static_cast<std::size_t>(index)]->setPlainText(
+      fromU16(links::linkString(chosen->toStdU16String())));
 }
 
 void morvane::command3Click() {

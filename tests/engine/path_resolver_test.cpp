@@ -84,3 +84,80 @@ TEST_F(PathResolver, FolderOrMissingFileGivesAClearOpenError) {
 
 }  // namespace
 }  // namespace povezava::engine
+
+// Windows paths through the path map.
+namespace povezava::engine {
+namespace {
+
+class MappedPathResolver : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(dir_.path() / "samba" / "Data");
+    std::filesystem::create_directories(dir_.path() / "apps");
+    std::ofstream(dir_.path() / "samba" / "Data" / "PARTNER.MDB") << "x";
+    std::ofstream(dir_.path() / "apps" / "TQ.mdb") << "x";
+    for (const std::string& pair : {"S: = " + root() + "/samba", "S:\\APPS = " + root() + "/apps",
+                                   "\\\\SERVER\\share = " + root() + "/samba"}) {
+      map_.add(*parseMapping(pair, "test"));
+    }
+  }
+  std::string root() const { return dir_.path().string(); }
+  Result<std::string> resolve(std::u16string_view name) { return resolveDatabasePath(posixFileSystem(), name, map_); }
+
+  povezava::testing::TempDir dir_;
+  PathMap map_;
+};
+
+TEST_F(MappedPathResolver, WindowsPathsResolveThroughTheLongestPrefix) {
+  struct Case {
+    const char16_t* name;
+    std::string path;
+  } cases[] = {
+      {u"S:\\DATA\\PARTNER.MDB", "/samba/Data/PARTNER.MDB"},
+      {u"s:/data/partner.mdb", "/samba/Data/PARTNER.MDB"},
+      {u"S:\\apps\\tq.MDB", "/apps/TQ.mdb"},
+      {u"\\\\server\\SHARE\\Data\\Partner.mdb", "/samba/Data/PARTNER.MDB"},
+      {u"//SERVER/share/DATA/PARTNER.MDB", "/samba/Data/PARTNER.MDB"},
+  };
+  for (const Case& c : cases) {
+    auto path = resolve(c.name);
+    ASSERT_TRUE(path.ok()) << toUtf8(c.name) << ": " << path.status().toString();
+    EXPECT_EQ(*path, root() + c.path) << toUtf8(c.name);
+  }
+}
+
+TEST_F(MappedPathResolver, UncoveredAndMissingPathsAreErrorsInTheFormGiven) {
+  struct Case {
+    const char16_t* name;
+    int number;
+    const char* names;  // a text the description must hold
+  } cases[] = {
+      {u"C:\\APP\\X.MDB", kErrNotValidPath, "'C:\\APP\\X.MDB' is not a valid path here"},
+      {u"C:\\APP\\X.MDB", kErrNotValidPath, "drive C:"},
+      {u"\\\\OTHER\\share\\X.MDB", kErrNotValidPath, "share \\\\OTHER\\share"},
+      {u"S:\\DATA\\NOPE.MDB", kErrFileNotFound, "'S:\\DATA\\NOPE.MDB'"},
+      {u"S:\\NOWHERE\\X.MDB", kErrNotValidPath, "/samba/NOWHERE/X.MDB"},
+  };
+  for (const Case& c : cases) {
+    auto path = resolve(c.name);
+    ASSERT_FALSE(path.ok()) << toUtf8(c.name);
+    EXPECT_EQ(path.status().number(), c.number) << path.status().toString();
+    EXPECT_NE(path.status().description().find(c.names), std::string::npos) << path.status().description();
+    EXPECT_EQ(path.status().description().find("C:/APP"), std::string::npos) << path.status().description();
+  }
+  // Without a map a drive path is never taken for a relative one.
+  auto unmapped = resolveDatabasePath(posixFileSystem(), u"C:\\APP\\X.MDB", PathMap{});
+  EXPECT_EQ(unmapped.status().number(), kErrNotValidPath);
+  EXPECT_NE(unmapped.status().description().find("--map"), std::string::npos);
+}
+
+TEST_F(MappedPathResolver, LocalNamesAreShownAsGivenInErrors) {
+  const std::u16string name = fromUtf8(root()) + u"\\Nowhere\\X.MDB";
+  auto path = resolve(name);
+  ASSERT_FALSE(path.ok());
+  EXPECT_NE(path.status().description().find("'" + toUtf8(name) + "'"), std::string::npos)
+      << path.status().description();
+}
+
+}  // namespace
+}  // namespace povezava::engine

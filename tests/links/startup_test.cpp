@@ -11,6 +11,7 @@
 #include "fake_engine.h"
 #include "front_ends.h"
 #include "links/relinking.h"
+#include "support/test_support.h"
 
 namespace povezava::links {
 namespace {
@@ -46,8 +47,8 @@ TEST_P(StartupLoad, FillsBoxesAndFlag) {
   EXPECT_EQ(texts.ImeBaze, c.opened);
   ASSERT_FALSE(engine.log.empty());
   EXPECT_EQ(engine.log[0], "open " + testing::utf8(c.opened));
-  EXPECT_EQ(texts.Text2[0], c.text2Partner);
-  EXPECT_EQ(texts.Text2[1], c.text2Codes);
+  EXPECT_EQ(texts.Text2[0], povezava::testing::withCurrentFolder(c.text2Partner));
+  EXPECT_EQ(texts.Text2[1], povezava::testing::withCurrentFolder(c.text2Codes));
   EXPECT_EQ(state.AutoLinkFlag, c.autoLink);
   EXPECT_TRUE(state.LinkedTables[kSlotNalogi]);
 }
@@ -79,17 +80,20 @@ INSTANTIATE_TEST_SUITE_P(
                   u";DATABASE=D:\\DATA\\querno.MDB", u"True"},
         StartCase{"PartnerFileInDriveRoot", u"C:\\APP\\TQ.mdb,D:\\P.MDB", u"C:\\APP\\TQ.mdb",
                   u";DATABASE=D:\\P.MDB", u";DATABASE=D:\\\\querno.MDB", u"True"},
+        // A relative location is made absolute; with "\" as the only separator
+        // the absolute Linux folder has no folder part.
         StartCase{"PartnerFileWithoutFolder", u"C:\\APP\\TQ.mdb,PARTNER.MDB", u"C:\\APP\\TQ.mdb",
-                  u";DATABASE=PARTNER.MDB", u";DATABASE=\\querno.MDB", u"True"},
+                  u";DATABASE={here}/PARTNER.MDB", u";DATABASE=\\querno.MDB", u"True"},
         StartCase{"FolderWithFinalBackslash", u"C:\\APP\\TQ.mdb,D:\\DATA\\", u"C:\\APP\\TQ.mdb",
                   u";DATABASE=D:\\DATA\\\\PARTNER.MDB", u";DATABASE=D:\\DATA\\\\querno.MDB",
                   u"True"},
         StartCase{"QuotedFrontEndWithSpace", u"\"C:\\My Files\\TQ.mdb\",D:\\DATA",
                   u"C:\\My Files\\TQ.mdb", u";DATABASE=D:\\DATA\\PARTNER.MDB",
                   u";DATABASE=D:\\DATA\\querno.MDB", u"True"},
+        // Quotes stay; a quoted location is no drive path, so it is relative.
         StartCase{"QuotesAroundBackendStay", u"C:\\APP\\TQ.mdb,\"D:\\My Data\"",
-                  u"C:\\APP\\TQ.mdb", u";DATABASE=\"D:\\My Data\"\\PARTNER.MDB",
-                  u";DATABASE=\"D:\\My Data\"\\querno.MDB", u"True"},
+                  u"C:\\APP\\TQ.mdb", u";DATABASE={here}/\"D:/My Data\"\\PARTNER.MDB",
+                  u";DATABASE={here}/\"D:/My Data\"\\querno.MDB", u"True"},
         StartCase{"EmptyFirstWord", u",D:\\DATA", u"", u";DATABASE=D:\\DATA\\PARTNER.MDB",
                   u";DATABASE=D:\\DATA\\querno.MDB", u"True"},
         StartCase{"BackendStartingWithTabKeepsProposals", u"C:\\APP\\TQ.mdb,\tD:\\DATA",
@@ -170,8 +174,8 @@ TEST_P(BackendLinks, BuildsBothLinkStrings) {
   const auto links = backendLinkStrings(c.location, c.separators);
   ASSERT_EQ(links.has_value(), c.replaced);
   if (!links) return;
-  EXPECT_EQ(links->partner, c.partner);
-  EXPECT_EQ(links->codeTables, c.codes);
+  EXPECT_EQ(links->partner, povezava::testing::withCurrentFolder(c.partner));
+  EXPECT_EQ(links->codeTables, povezava::testing::withCurrentFolder(c.codes));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -182,10 +186,12 @@ INSTANTIATE_TEST_SUITE_P(
         BackendCase{"LeadingTab", u"\tD:\\DATA", u"\\", false, u"", u""},
         BackendCase{"WindowsFolder", u"D:\\DATA", u"\\", true, u";DATABASE=D:\\DATA\\PARTNER.MDB",
                     u";DATABASE=D:\\DATA\\querno.MDB"},
-        BackendCase{"SuffixOnlyIsAFile", u".mdb", u"\\", true, u";DATABASE=.mdb",
+        BackendCase{"SuffixOnlyIsAFile", u".mdb", u"\\", true, u";DATABASE={here}/.mdb",
                     u";DATABASE=\\querno.MDB"},
-        BackendCase{"ShorterThanSuffix", u"MDB", u"\\", true, u";DATABASE=MDB\\PARTNER.MDB",
-                    u";DATABASE=MDB\\querno.MDB"},
+        BackendCase{"ShorterThanSuffix", u"MDB", u"\\", true, u";DATABASE={here}/MDB\\PARTNER.MDB",
+                    u";DATABASE={here}/MDB\\querno.MDB"},
+        BackendCase{"RelativeFolder", u".\\old\\..\\data", u"\\/", true,
+                    u";DATABASE={here}/data\\PARTNER.MDB", u";DATABASE={here}/data\\querno.MDB"},
         BackendCase{"AccdbIsAFolder", u"D:\\DATA\\P.accdb", u"\\", true,
                     u";DATABASE=D:\\DATA\\P.accdb\\PARTNER.MDB",
                     u";DATABASE=D:\\DATA\\P.accdb\\querno.MDB"},

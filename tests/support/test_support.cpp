@@ -178,6 +178,16 @@ std::string testNameOf(std::string_view text) {
   return name;
 }
 
+std::u16string withCurrentFolder(std::u16string_view text) {
+  constexpr std::u16string_view kToken = u"{here}";
+  const std::u16string here = std::filesystem::current_path().u16string();
+  std::u16string out(text);
+  for (std::size_t at = out.find(kToken); at != std::u16string::npos; at = out.find(kToken, at + here.size())) {
+    out.replace(at, kToken.size(), here);
+  }
+  return out;
+}
+
 CurrentFolder::CurrentFolder(const std::filesystem::path& folder) : previous_(std::filesystem::current_path()) {
   std::filesystem::current_path(folder);
 }

@@ -109,6 +109,10 @@ struct RowName {
 };
 
 // Makes `folder` the current folder until the object goes away.
+// `text` with every "{here}" replaced by the current folder: expected link
+// strings for locations that are made absolute against it.
+std::u16string withCurrentFolder(std::u16string_view text);
+
 class CurrentFolder {
  public:
   explicit CurrentFolder(const std::filesystem::path& folder);

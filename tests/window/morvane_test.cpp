@@ -72,14 +72,15 @@ const StartupRow kStartupRows[] = {
      u";DATABASE=D:\\DATA\\p.mdb", u";DATABASE=D:\\DATA\\querno.MDB", u"True"},
     {"PartnerFileInDriveRoot", u"C:\\APP\\TQ.mdb,D:\\P.MDB", true, u"C:\\APP\\TQ.mdb",
      u";DATABASE=D:\\P.MDB", u";DATABASE=D:\\\\querno.MDB", u"True"},
+    // Relative locations are made absolute against the current folder.
     {"PartnerFileWithoutFolder", u"C:\\APP\\TQ.mdb,PARTNER.MDB", true, u"C:\\APP\\TQ.mdb",
-     u";DATABASE=PARTNER.MDB", u";DATABASE=\\querno.MDB", u"True"},
+     u";DATABASE={here}/PARTNER.MDB", u";DATABASE={here}\\querno.MDB", u"True"},
     {"FolderWithFinalBackslash", u"C:\\APP\\TQ.mdb,D:\\DATA\\", true, u"C:\\APP\\TQ.mdb",
      u";DATABASE=D:\\DATA\\\\PARTNER.MDB", u";DATABASE=D:\\DATA\\\\querno.MDB", u"True"},
     {"QuotedFrontEndWithBlank", u"\"C:\\My Files\\TQ.mdb\",D:\\DATA", true, u"C:\\My Files\\TQ.mdb",
      u";DATABASE=D:\\DATA\\PARTNER.MDB", u";DATABASE=D:\\DATA\\querno.MDB", u"True"},
     {"QuotesAroundBackEndStay", u"C:\\APP\\TQ.mdb,'D:\\DATA'", true, u"C:\\APP\\TQ.mdb",
-     u";DATABASE='D:\\DATA'\\PARTNER.MDB", u";DATABASE='D:\\DATA'\\querno.MDB", u"True"},
+     u";DATABASE={here}/'D:/DATA'\\PARTNER.MDB", u";DATABASE={here}/'D:/DATA'\\querno.MDB", u"True"},
     {"LinuxPartnerFile", u"/srv/app/TQ.mdb,/srv/data/PARTNER.MDB", true, u"/srv/app/TQ.mdb",
      u";DATABASE=/srv/data/PARTNER.MDB", u";DATABASE=/srv/data\\querno.MDB", u"True"},
     {"EmptyFirstWord", u",D:\\DATA", false, u"", u"", u"", u"False"},
@@ -103,8 +104,8 @@ TEST_P(Startup, LoadFillsTheWindowAsTheCommandLineSays) {
   const engine::Status loaded = h.window->formLoad();
   EXPECT_EQ(loaded.ok(), row.loads) << loaded.toString();
   EXPECT_EQ(h.imeBaze()->currentText(), q(row.imeBaze));
-  EXPECT_EQ(h.text("Text2(0)"), q(row.text2_0));
-  EXPECT_EQ(h.text("Text2(1)"), q(row.text2_1));
+  EXPECT_EQ(h.text("Text2(0)"), q(povezava::testing::withCurrentFolder(row.text2_0)));
+  EXPECT_EQ(h.text("Text2(1)"), q(povezava::testing::withCurrentFolder(row.text2_1)));
   EXPECT_EQ(h.window->state().AutoLinkFlag, row.flag);
   // Load writes nothing and reports nothing itself.
   EXPECT_EQ(countOf(engine.log, "set "), 0u);

@@ -9,6 +9,7 @@
 #include "engine/jet/catalog.h"
 #include "engine/jet/journal.h"
 #include "engine/jet/link_writer.h"
+#include "engine/link_path.h"
 #include "engine/path_resolver.h"
 #include "engine/unicode.h"
 
@@ -20,13 +21,23 @@ struct LinkParts {
   std::u16string database;  // after it, exactly as given
 };
 
-// The link string split at its "DATABASE=" (any letter case); the path runs
-// to the end, as a Windows path may itself hold ';'.
+// The link string split at its "DATABASE=".
 std::optional<LinkParts> splitLink(std::u16string_view link) {
-  const std::size_t at = foldCase(link).find(foldCase(kConnectDatabaseKey));
-  if (at == std::u16string::npos) return std::nullopt;
-  return LinkParts{std::u16string(link.substr(0, at)),
-                   std::u16string(link.substr(at + kConnectDatabaseKey.size()))};
+  const auto start = linkPathStart(link);
+  if (!start) return std::nullopt;
+  return LinkParts{std::u16string(link.substr(0, *start - kConnectDatabaseKey.size())),
+                   std::u16string(link.substr(*start))};
+}
+
+// `status` with the platform path it names replaced by the path as the link
+// gives it: the user knows the link, not what povezava made of it.
+Status namingTheLink(const Status& status, const std::string& path, const std::string& shown) {
+  std::string text = status.description();
+  const std::string quotedPath = "'" + path + "'";
+  if (const std::size_t at = text.find(quotedPath); at != std::string::npos && path != shown) {
+    text.replace(at, quotedPath.size(), "'" + shown + "' ('" + path + "' here)");
+  }
+  return Status{status.number(), std::move(text)};
 }
 
 // Opens the back-end read-only and finds the table in it: the same checks,
@@ -37,7 +48,7 @@ Status verifyBackEnd(FileSystem& fs, const std::u16string& database, const std::
   auto path = resolveDatabasePath(fs, database);
   if (!path) return path.status();
   auto file = fs.open(*path, OpenMode::readOnly);
-  if (!file) return file.status();
+  if (!file) return namingTheLink(file.status(), *path, shown);
   auto jet = JetFile::open(std::move(*file), shown);
   if (!jet) return jet.status();
   auto catalog = Catalog::open(**jet);
