@@ -14,23 +14,6 @@ void appendEscape(std::string& out, char16_t unit) {
   for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 0xF];
 }
 
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -58,13 +41,13 @@ void appendJsonString(std::string& out, std::u16string_view text) {
     } else if (isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
       const char32_t cp = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) +
                           (static_cast<char32_t>(text[i + 1]) - 0xDC00);
-      appendUtf8(out, cp);
+      engine::appendUtf8(out, cp);
       ++i;
     } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
       // Not valid UTF-8 on its own; the escape keeps the exact code unit.
       appendEscape(out, c);
     } else {
-      appendUtf8(out, c);
+      engine::appendUtf8(out, c);
     }
   }
   out += '"';

@@ -17,24 +17,6 @@ void appendUtf16(std::u16string& out, char32_t cp) {
   }
 }
 
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 }  // namespace
 
 std::u16string fromUtf8(std::string_view utf8) {
@@ -87,11 +69,46 @@ std::u16string fromUtf8(std::string_view utf8) {
   return out;
 }
 
+namespace {
+
+// Writes the UTF-8 bytes of `cp` at `p`; returns the end.
+char* putUtf8(char* p, char32_t cp) {
+  if (cp < 0x80) {
+    *p++ = static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    *p++ = static_cast<char>(0xC0 | (cp >> 6));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    *p++ = static_cast<char>(0xE0 | (cp >> 12));
+    *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    *p++ = static_cast<char>(0xF0 | (cp >> 18));
+    *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return p;
+}
+
+}  // namespace
+
+void appendUtf8(std::string& out, char32_t cp) {
+  char bytes[4];
+  out.append(bytes, static_cast<std::size_t>(putUtf8(bytes, cp) - bytes));
+}
+
 std::string toUtf8(std::u16string_view utf16) {
-  std::string out;
-  out.reserve(utf16.size());
+  // Sized once (a UTF-16 unit gives at most three bytes; a pair, four) and
+  // cut to what was written: names and paths are converted by the hundred.
+  std::string out(utf16.size() * 3, '\0');
+  char* p = out.data();
   for (std::size_t i = 0; i < utf16.size(); ++i) {
     char32_t cp = utf16[i];
+    if (cp < 0x80) {
+      *p++ = static_cast<char>(cp);
+      continue;
+    }
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
         utf16[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00u);
@@ -99,8 +116,9 @@ std::string toUtf8(std::u16string_view utf16) {
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       cp = kReplacement;
     }
-    appendUtf8(out, cp);
+    p = putUtf8(p, cp);
   }
+  out.resize(static_cast<std::size_t>(p - out.data()));
   return out;
 }
 

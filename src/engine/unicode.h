@@ -10,4 +10,7 @@ namespace povezava::engine {
 std::u16string fromUtf8(std::string_view utf8);
 std::string toUtf8(std::u16string_view utf16);
 
+// Appends the UTF-8 bytes of one code point (REQUIRES: cp <= 0x10FFFF).
+void appendUtf8(std::string& out, char32_t cp);
+
 }  // namespace povezava::engine

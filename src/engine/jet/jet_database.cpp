@@ -71,14 +71,9 @@ Result<std::vector<CatalogTable>> JetDatabase::readTables() {
 }
 
 Result<std::shared_ptr<TableDefs>> JetDatabase::tableDefs() {
-  auto rows = readTables();
-  if (!rows) return rows.status();
-  std::vector<std::shared_ptr<JetTableDef>> tables;
-  tables.reserve(rows->size());
-  for (CatalogTable& row : *rows) {
-    tables.push_back(std::make_shared<JetTableDef>(shared_from_this(), std::move(row)));
-  }
-  return std::shared_ptr<TableDefs>(std::make_shared<JetTableDefs>(std::move(tables)));
+  auto decoded = decodedCatalog();
+  if (!decoded) return decoded.status();
+  return std::shared_ptr<TableDefs>(std::make_shared<JetTableDefs>(shared_from_this(), std::move(*decoded)));
 }
 
 Status JetDatabase::close() {
@@ -140,9 +135,15 @@ Result<std::u16string> JetTableDef::linkToBackendPath(std::u16string_view path) 
   return moved.composedConnect();
 }
 
+std::shared_ptr<TableDef> JetTableDefs::at(std::size_t index) const {
+  if (index >= made_.size()) return nullptr;
+  if (!made_[index]) made_[index] = std::make_shared<JetTableDef>(database_, catalog_->tables[index]);
+  return made_[index];
+}
+
 Result<std::shared_ptr<TableDef>> JetTableDefs::item(std::u16string_view name) const {
-  for (const auto& table : tables_) {
-    if (equalsIgnoringCase(table->name(), name)) return std::shared_ptr<TableDef>(table);
+  for (std::size_t i = 0; i < catalog_->tables.size(); ++i) {
+    if (equalsIgnoringCase(catalog_->tables[i].name, name)) return at(i);
   }
   return errors::itemNotFound(toUtf8(name));
 }

@@ -106,20 +106,22 @@ class JetTableDef final : public TableDef {
   std::optional<std::u16string> pending_;
 };
 
+// One reading of the catalogue. A table's definition is made when it is
+// first asked for, and the same one is handed out after that.
 class JetTableDefs final : public TableDefs {
  public:
-  explicit JetTableDefs(std::vector<std::shared_ptr<JetTableDef>> tables)
-      : tables_(std::move(tables)) {}
+  JetTableDefs(std::shared_ptr<JetDatabase> database, std::shared_ptr<const DecodedCatalog> catalog)
+      : database_(std::move(database)), catalog_(std::move(catalog)), made_(catalog_->tables.size()) {}
 
-  std::size_t count() const override { return tables_.size(); }
+  std::size_t count() const override { return made_.size(); }
   // nullptr past the end (callers must stay below count()).
-  std::shared_ptr<TableDef> at(std::size_t index) const override {
-    return index < tables_.size() ? tables_[index] : nullptr;
-  }
+  std::shared_ptr<TableDef> at(std::size_t index) const override;
   Result<std::shared_ptr<TableDef>> item(std::u16string_view name) const override;
 
  private:
-  std::vector<std::shared_ptr<JetTableDef>> tables_;
+  std::shared_ptr<JetDatabase> database_;
+  std::shared_ptr<const DecodedCatalog> catalog_;
+  mutable std::vector<std::shared_ptr<JetTableDef>> made_;
 };
 
 // The Jet engine: resolves the name (path_resolver.h) and opens the file for reading.
