@@ -171,6 +171,7 @@ Result<std::vector<CatalogTable>> Catalog::scan(std::optional<std::u16string_vie
   // Every table-typed row is kept; the "Tables" container's Id is known only
   // once it has been met, and rows need not come after it.
   std::vector<CatalogTable> candidates;
+  if (!only) candidates.reserve(pages->size() * 32);
   std::optional<std::uint32_t> tablesId;
   // Looking for one name: done once it is found under a known "Tables" row.
   bool done = false;
@@ -226,11 +227,8 @@ Result<std::vector<CatalogTable>> Catalog::scan(std::optional<std::u16string_vie
     if (!s.ok()) return s;
   }
   if (!tablesId) return file.corrupt(kCatalogTdefPage, "the catalogue has no \"Tables\" row");
-  std::vector<CatalogTable> tables;
-  for (CatalogTable& t : candidates) {
-    if (t.parentId == *tablesId) tables.push_back(std::move(t));
-  }
-  return tables;
+  std::erase_if(candidates, [&](const CatalogTable& t) { return t.parentId != *tablesId; });
+  return candidates;
 }
 
 bool DecodedCatalog::stillHolds(JetFile& file) const {

@@ -82,19 +82,20 @@ Status JetDatabase::close() {
   return Status::success();
 }
 
-JetTableDef::JetTableDef(std::shared_ptr<JetDatabase> database, CatalogTable row)
-    : database_(std::move(database)), row_(std::move(row)) {}
+JetTableDef::JetTableDef(std::shared_ptr<JetDatabase> database, std::shared_ptr<const DecodedCatalog> catalog,
+                         const CatalogTable& row)
+    : database_(std::move(database)), catalog_(std::move(catalog)), row_(&row) {}
 
 Result<std::u16string> JetTableDef::connect() const {
   if (!database_->isOpen()) return errors::objectInvalid();
   if (pending_) return *pending_;
-  return row_.composedConnect();
+  return row_->composedConnect();
 }
 
 Status JetTableDef::setConnect(std::u16string_view link) {
   if (!database_->isOpen()) return errors::objectInvalid();
   if (kind() == TableKind::local) {
-    return errors::notSupported("the local table '" + toUtf8(row_.name) + "' has no link string");
+    return errors::notSupported("the local table '" + toUtf8(row_->name) + "' has no link string");
   }
   const std::u16string folded = foldCase(link);
   if (folded.find(foldCase(kConnectDatabaseKey)) == std::u16string::npos) {
@@ -107,7 +108,7 @@ Status JetTableDef::setConnect(std::u16string_view link) {
 Status JetTableDef::refreshLink() {
   if (!database_->isOpen()) return errors::objectInvalid();
   if (kind() == TableKind::local) {
-    return errors::notSupported("the local table '" + toUtf8(row_.name) + "' is not linked");
+    return errors::notSupported("the local table '" + toUtf8(row_->name) + "' is not linked");
   }
   return jet::refreshLink(*database_, *this);
 }
@@ -115,29 +116,29 @@ Status JetTableDef::refreshLink() {
 Status JetTableDef::checkLink() {
   if (!database_->isOpen()) return errors::objectInvalid();
   if (kind() == TableKind::local) {
-    return errors::notSupported("the local table '" + toUtf8(row_.name) + "' is not linked");
+    return errors::notSupported("the local table '" + toUtf8(row_->name) + "' is not linked");
   }
   return jet::checkLink(*database_, *this);
 }
 
 std::optional<std::u16string> JetTableDef::backendPath() const {
   if (kind() != TableKind::linked) return std::nullopt;
-  return row_.database.value_or(std::u16string());
+  return row_->database.value_or(std::u16string());
 }
 
 Result<std::u16string> JetTableDef::linkToBackendPath(std::u16string_view path) const {
   if (!database_->isOpen()) return errors::objectInvalid();
   if (kind() != TableKind::linked) {
-    return errors::notSupported("the table '" + toUtf8(row_.name) + "' is not linked to a file");
+    return errors::notSupported("the table '" + toUtf8(row_->name) + "' is not linked to a file");
   }
-  CatalogTable moved = row_;
+  CatalogTable moved = *row_;
   moved.database = std::u16string(path);
   return moved.composedConnect();
 }
 
 std::shared_ptr<TableDef> JetTableDefs::at(std::size_t index) const {
   if (index >= made_.size()) return nullptr;
-  if (!made_[index]) made_[index] = std::make_shared<JetTableDef>(database_, catalog_->tables[index]);
+  if (!made_[index]) made_[index] = std::make_shared<JetTableDef>(database_, catalog_, catalog_->tables[index]);
   return made_[index];
 }
 

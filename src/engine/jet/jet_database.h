@@ -80,11 +80,13 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
 
 class JetTableDef final : public TableDef {
  public:
-  JetTableDef(std::shared_ptr<JetDatabase> database, CatalogTable row);
+  // `row` lies in `catalog`, which the definition keeps alive.
+  JetTableDef(std::shared_ptr<JetDatabase> database, std::shared_ptr<const DecodedCatalog> catalog,
+              const CatalogTable& row);
 
-  const std::u16string& name() const override { return row_.name; }
-  TableKind kind() const override { return row_.kind(); }
-  bool isSystem() const override { return row_.isSystem(); }
+  const std::u16string& name() const override { return row_->name; }
+  TableKind kind() const override { return row_->kind(); }
+  bool isSystem() const override { return row_->isSystem(); }
   Result<std::u16string> connect() const override;
   Status setConnect(std::u16string_view link) override;
   Status refreshLink() override;
@@ -94,15 +96,20 @@ class JetTableDef final : public TableDef {
 
   JetDatabase& database() { return *database_; }
   // The catalogue row as it was read (or as the last refreshLink stored it).
-  const CatalogTable& catalogRow() const { return row_; }
-  void setCatalogRow(CatalogTable row) { row_ = std::move(row); }
+  const CatalogTable& catalogRow() const { return *row_; }
+  void setCatalogRow(CatalogTable row) {
+    stored_ = std::move(row);
+    row_ = &*stored_;
+  }
   // The link string given to setConnect() and not yet stored.
   const std::optional<std::u16string>& pendingConnect() const { return pending_; }
   void clearPendingConnect() { pending_.reset(); }
 
  private:
   std::shared_ptr<JetDatabase> database_;
-  CatalogTable row_;
+  std::shared_ptr<const DecodedCatalog> catalog_;
+  const CatalogTable* row_;
+  std::optional<CatalogTable> stored_;  // set by setCatalogRow()
   std::optional<std::u16string> pending_;
 };
 
