@@ -233,14 +233,7 @@ Result<std::vector<CatalogTable>> Catalog::scan(std::optional<std::u16string_vie
 
 bool DecodedCatalog::stillHolds(JetFile& file) const {
   if (file.pageCount() != pageCount) return false;
-  for (const Page& was : pages) {
-    auto now = file.page(was.number());
-    if (!now) return false;
-    const auto a = was.view().bytes();
-    const auto b = now->view().bytes();
-    if (a.size() != b.size() || std::memcmp(a.data(), b.data(), a.size()) != 0) return false;
-  }
-  return true;
+  return std::all_of(pages.begin(), pages.end(), [&](const Page& was) { return file.holds(was); });
 }
 
 Result<DecodedCatalog> decodedAfterRelink(JetFile& file, const DecodedCatalog& before, std::u16string_view table) {

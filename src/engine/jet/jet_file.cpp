@@ -1,6 +1,7 @@
 #include "engine/jet/jet_file.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/errors.h"
 #include "engine/jet/rc4.h"
@@ -56,14 +57,26 @@ Result<Page> JetFile::page(std::uint32_t number) {
                                " pages)");
   }
   const std::uint32_t pageSize = layout().pageSize;
-  auto bytes = std::make_shared<std::vector<std::byte>>(pageSize);
-  if (Status s = file_->readAt(std::uint64_t{number} * pageSize, *bytes); !s.ok()) return s;
-  if (encoded() && number != kHeaderPage) rc4ApplyPage(header_.databaseKey, number, *bytes);
-  Page page(number, std::move(bytes));
+  // Every byte is read over: no need to clear the buffer first.
+  std::shared_ptr<std::byte[]> bytes = std::make_shared_for_overwrite<std::byte[]>(pageSize);
+  const std::span<std::byte> buffer(bytes.get(), pageSize);
+  if (Status s = file_->readAt(std::uint64_t{number} * pageSize, buffer); !s.ok()) return s;
+  if (encoded() && number != kHeaderPage) rc4ApplyPage(header_.databaseKey, number, buffer);
+  Page page(number, std::move(bytes), pageSize);
   if (cache_.size() >= kCacheSize) cache_.erase(cache_.begin());
   cache_.push_back(page);
   if (recording_) recorded_.push_back(page);
   return page;
+}
+
+bool JetFile::holds(const Page& was) {
+  const std::uint32_t number = was.number();
+  const std::uint32_t pageSize = layout().pageSize;
+  if (number >= pageCount_ || was.view().size() != pageSize) return false;
+  scratch_.resize(pageSize);
+  if (!file_->readAt(std::uint64_t{number} * pageSize, scratch_).ok()) return false;
+  if (encoded() && number != kHeaderPage) rc4ApplyPage(header_.databaseKey, number, scratch_);
+  return std::memcmp(scratch_.data(), was.view().bytes().data(), pageSize) == 0;
 }
 
 void JetFile::startRecording() {

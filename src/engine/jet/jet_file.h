@@ -25,15 +25,16 @@ namespace povezava::engine::jet {
 class Page {
  public:
   Page() = default;
-  Page(std::uint32_t number, std::shared_ptr<const std::vector<std::byte>> bytes)
-      : number_(number), bytes_(std::move(bytes)) {}
+  Page(std::uint32_t number, std::shared_ptr<const std::byte[]> bytes, std::size_t size)
+      : number_(number), bytes_(std::move(bytes)), size_(size) {}
 
   std::uint32_t number() const { return number_; }
-  PageView view() const { return bytes_ ? PageView(*bytes_) : PageView(); }
+  PageView view() const { return bytes_ ? PageView(std::span(bytes_.get(), size_)) : PageView(); }
 
  private:
   std::uint32_t number_ = 0;
-  std::shared_ptr<const std::vector<std::byte>> bytes_;
+  std::shared_ptr<const std::byte[]> bytes_;
+  std::size_t size_ = 0;
 };
 
 class JetFile {
@@ -59,6 +60,10 @@ class JetFile {
   // written, perhaps grown by a page).
   void dropCache();
 
+  // Whether page `was.number()` holds exactly the bytes of `was` now (read
+  // without the cache, into a buffer of the file's own).
+  [[nodiscard]] bool holds(const Page& was);
+
   // From startRecording() on, every page handed out is noted; stopRecording()
   // returns them, each once, in page order. What was decoded from exactly
   // these pages stays valid while they hold the same bytes (see JetDatabase).
@@ -79,6 +84,7 @@ class JetFile {
   HeaderInfo header_;
   std::uint32_t pageCount_;
   std::vector<Page> cache_;  // most recently used last
+  std::vector<std::byte> scratch_;  // for holds()
   bool recording_ = false;
   std::vector<Page> recorded_;
 };
