@@ -371,6 +371,47 @@ TEST(LinkWriter, Invariant2_ALongValueRowTwoTablesShareIsLeftToTheOther) {
     // The other table still points at the very same row.
     EXPECT_EQ(databaseHeader(file, row.other).first, partnerHeader);
   }
+
+  // The same relinks one after another in one process, which keeps the
+  // catalogue and its long-value counts between them: each table ends with
+  // its own path, and every other value reads as before.
+  povezava::testing::TempDir dir;
+  const fs::path file = dir.path() / "TQ.mdb";
+  povezava::testing::buildFrontEnd(file, shared, shared + u".OTHER");
+  const auto [partnerHeader, partnerAt] = databaseHeader(file, u"PARTNER");
+  const auto [kontiHeader, kontiAt] = databaseHeader(file, u"KONTI");
+  auto bytes = readFile(file);
+  std::copy(partnerHeader.begin(), partnerHeader.end(), bytes.begin() + static_cast<std::ptrdiff_t>(kontiAt));
+  povezava::testing::writeFile(file, bytes);
+  fs::create_directories(dir.path() / "data");
+  povezava::testing::buildBackEnds(dir.path() / "data");
+  JetEngine engine(posixFileSystem());
+  auto db = engine.openDatabase(fromUtf8(file.string()));
+  ASSERT_TRUE(db.ok());
+  std::map<std::u16string, std::u16string> expected = {
+      {u"PARTNER", shared}, {u"KONTI", shared}, {u"NALOGI", shared + u".OTHER"}};
+  const std::u16string data = fromUtf8((dir.path() / "data").string());
+  const std::u16string deep = u"\\a folder name long enough to be kept in a long-value row of its own";
+  fs::create_directories(dir.path() / "data" / "a folder name long enough to be kept in a long-value row of its own");
+  int relinked = 0;
+  for (const Row& row : rows) {
+    const std::u16string backEnd = std::u16string(row.relinked) == u"PARTNER" ? u"PARTNER.MDB" : u"QUERNO.MDB";
+    for (const std::u16string& path : {data + deep + u"\\..\\" + backEnd, data + u"\\" + backEnd}) {
+      SCOPED_TRACE(toUtf8(row.relinked) + " to " + toUtf8(path));
+      auto table = (*(*db)->tableDefs())->item(row.relinked);
+      ASSERT_TRUE(table.ok());
+      ASSERT_TRUE((*table)->setConnect(u";DATABASE=" + path).ok());
+      const Status s = (*table)->refreshLink();
+      ASSERT_TRUE(s.ok()) << s.toString();
+      ++relinked;
+      expected[row.relinked] = path;
+      for (const auto& [name, value] : expected) EXPECT_EQ(storedDatabase(file.string(), name), value) << toUtf8(name);
+      int exported = -1;
+      (void)povezava::testing::mdbExport(file.string(), "MSysObjects", &exported);
+      EXPECT_EQ(exported, 0);
+    }
+  }
+  EXPECT_EQ(relinked, 8);
 }
 
 INSTANTIATE_TEST_SUITE_P(FrontEnds, LinkWriterTest, ::testing::ValuesIn(kFrontEnds),

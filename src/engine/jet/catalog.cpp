@@ -236,21 +236,30 @@ bool DecodedCatalog::stillHolds(JetFile& file) const {
   return std::all_of(pages.begin(), pages.end(), [&](const Page& was) { return file.holds(was); });
 }
 
-Result<DecodedCatalog> decodedAfterRelink(JetFile& file, const DecodedCatalog& before, std::u16string_view table) {
+Result<DecodedCatalog> decodedAfterRelink(JetFile& file, const DecodedCatalog& before, std::u16string_view table,
+                                          std::shared_ptr<const std::map<std::uint32_t, int>> references) {
   const auto known = std::find_if(before.tables.begin(), before.tables.end(),
-                                  [&](const CatalogTable& t) { return equalsIgnoringCase(t.name, table); });
+                                  [&](const auto& t) { return equalsIgnoringCase(t->name, table); });
   if (known == before.tables.end()) return errors::itemNotFound(toUtf8(table));
   file.dropCache();
   file.startRecording();
   auto catalog = Catalog::open(file);
-  auto row = catalog ? catalog->reread(*known) : Result<CatalogTable>(catalog.status());
+  auto row = catalog ? catalog->reread(**known) : Result<CatalogTable>(catalog.status());
   // Every other row reads as before; its pages are taken as they are now.
   for (const Page& page : before.pages) (void)file.page(page.number());
   std::vector<Page> pages = file.stopRecording();
   if (!row) return row.status();
-  DecodedCatalog after{before.tables, std::move(pages), file.pageCount()};
-  after.tables[static_cast<std::size_t>(known - before.tables.begin())] = std::move(*row);
+  DecodedCatalog after{before.tables, std::move(pages), file.pageCount(), std::move(references)};
+  after.tables[static_cast<std::size_t>(known - before.tables.begin())] =
+      std::make_shared<const CatalogTable>(std::move(*row));
   return after;
+}
+
+const CatalogTable* DecodedCatalog::find(std::u16string_view name) const {
+  for (const auto& t : tables) {
+    if (equalsIgnoringCase(t->name, name)) return t.get();
+  }
+  return nullptr;
 }
 
 Result<DecodedCatalog> decodeCatalog(JetFile& file) {
@@ -259,7 +268,10 @@ Result<DecodedCatalog> decodeCatalog(JetFile& file) {
   auto tables = catalog ? catalog->tables() : Result<std::vector<CatalogTable>>(catalog.status());
   std::vector<Page> pages = file.stopRecording();
   if (!tables) return tables.status();
-  return DecodedCatalog{std::move(*tables), std::move(pages), file.pageCount()};
+  DecodedCatalog decoded{{}, std::move(pages), file.pageCount(), nullptr};
+  decoded.tables.reserve(tables->size());
+  for (CatalogTable& t : *tables) decoded.tables.push_back(std::make_shared<const CatalogTable>(std::move(t)));
+  return decoded;
 }
 
 }  // namespace povezava::engine::jet

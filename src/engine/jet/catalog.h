@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,9 +80,17 @@ class Catalog {
 // bytes and the file the same number of pages: checking that costs a read and
 // a comparison of each page, no decoding.
 struct DecodedCatalog {
-  std::vector<CatalogTable> tables;
+  // Shared, so that a catalogue that differs from another in one row shares
+  // the others.
+  std::vector<std::shared_ptr<const CatalogTable>> tables;
   std::vector<Page> pages;  // ascending
   std::uint32_t pageCount = 0;
+  // How many live catalogue values point at each long-value row (by row
+  // pointer); counted by the first relink that needs it, null until then.
+  std::shared_ptr<const std::map<std::uint32_t, int>> references;
+
+  // The table of that name (ignoring case); null when there is none.
+  const CatalogTable* find(std::u16string_view name) const;
 
   // Whether `file` (its cache dropped) still holds exactly those pages.
   [[nodiscard]] bool stillHolds(JetFile& file) const;
@@ -91,9 +101,10 @@ struct DecodedCatalog {
 
 // `before` after a relink of `table` changed only that table's row and the
 // long values it points at (link_writer.h, invariant 2): that row read again,
-// the other rows as they were, every page noted as it is now. For the writer,
-// while it still holds the lock.
+// the other rows as they were, every page noted as it is now, `references`
+// as the relink left them. For the writer, while it still holds the lock.
 [[nodiscard]] Result<DecodedCatalog> decodedAfterRelink(JetFile& file, const DecodedCatalog& before,
-                                                        std::u16string_view table);
+                                                        std::u16string_view table,
+                                                        std::shared_ptr<const std::map<std::uint32_t, int>> references);
 
 }  // namespace povezava::engine::jet

@@ -67,7 +67,10 @@ Result<std::shared_ptr<const DecodedCatalog>> JetDatabase::decodedCatalog() {
 Result<std::vector<CatalogTable>> JetDatabase::readTables() {
   auto decoded = decodedCatalog();
   if (!decoded) return decoded.status();
-  return (*decoded)->tables;
+  std::vector<CatalogTable> tables;
+  tables.reserve((*decoded)->tables.size());
+  for (const auto& t : (*decoded)->tables) tables.push_back(*t);
+  return tables;
 }
 
 Result<std::shared_ptr<TableDefs>> JetDatabase::tableDefs() {
@@ -138,13 +141,13 @@ Result<std::u16string> JetTableDef::linkToBackendPath(std::u16string_view path) 
 
 std::shared_ptr<TableDef> JetTableDefs::at(std::size_t index) const {
   if (index >= made_.size()) return nullptr;
-  if (!made_[index]) made_[index] = std::make_shared<JetTableDef>(database_, catalog_, catalog_->tables[index]);
+  if (!made_[index]) made_[index] = std::make_shared<JetTableDef>(database_, catalog_, *catalog_->tables[index]);
   return made_[index];
 }
 
 Result<std::shared_ptr<TableDef>> JetTableDefs::item(std::u16string_view name) const {
   for (std::size_t i = 0; i < catalog_->tables.size(); ++i) {
-    if (equalsIgnoringCase(catalog_->tables[i].name, name)) return at(i);
+    if (equalsIgnoringCase(catalog_->tables[i]->name, name)) return at(i);
   }
   return errors::itemNotFound(toUtf8(name));
 }

@@ -162,8 +162,12 @@ class LinkWriter {
  public:
   LinkWriter(JetFile& file, Catalog& catalog) : file_(file), catalog_(catalog), stage_(file) {}
 
-  // `tables`: the catalogue's tables as the file holds them now.
-  Status run(const LinkChange& change, const std::vector<CatalogTable>& tables);
+  // `tables`: the catalogue's tables as the file holds them now;
+  // `references`: its long-value references, when they were counted before.
+  Status run(const LinkChange& change, const std::vector<std::shared_ptr<const CatalogTable>>& tables,
+             const std::map<std::uint32_t, int>* references);
+  // After run(): how many live values point at each long-value row.
+  const std::map<std::uint32_t, int>& references() const { return references_; }
   const std::vector<PageWrite>& writes() { return stage_.writes(); }
 
  private:
@@ -551,7 +555,8 @@ Status LinkWriter::checkCatalogueMaps() {
   return Status::success();
 }
 
-Status LinkWriter::run(const LinkChange& change, const std::vector<CatalogTable>& tables) {
+Status LinkWriter::run(const LinkChange& change, const std::vector<std::shared_ptr<const CatalogTable>>& tables,
+                       const std::map<std::uint32_t, int>* references) {
   const Layout& layout = file_.layout();
   const TableDefinition& def = catalog_.definition();
   database_ = def.column(kCatalogColumnDatabase);
@@ -562,8 +567,8 @@ Status LinkWriter::run(const LinkChange& change, const std::vector<CatalogTable>
   }
 
   const CatalogTable* table = nullptr;
-  for (const CatalogTable& t : tables) {
-    if (equalsIgnoringCase(t.name, change.table)) table = &t;
+  for (const auto& t : tables) {
+    if (equalsIgnoringCase(t->name, change.table)) table = t.get();
   }
   if (table == nullptr) return errors::itemNotFound(narrow(change.table));
   if (table->type != kObjectTypeLinkedTable) {
@@ -596,7 +601,11 @@ Status LinkWriter::run(const LinkChange& change, const std::vector<CatalogTable>
                                   " was written with fewer columns");
     }
   }
-  if (Status s = countLongValueReferences(); !s.ok()) return s;
+  if (references != nullptr) {
+    references_ = *references;
+  } else if (Status s = countLongValueReferences(); !s.ok()) {
+    return s;
+  }
 
   const auto oldDatabase = longValueRef(parts->variable[database_->variableIndex]);
   const auto oldConnect = longValueRef(parts->variable[connect_->variableIndex]);
@@ -648,6 +657,13 @@ Status LinkWriter::run(const LinkChange& change, const std::vector<CatalogTable>
   if (oldConnect && oldConnect->outOfLine() && !reusedConnect &&
       longValueKind(oldConnect->header) == LongValueKind::single) {
     if (Status s = deleteLongValueRow(oldConnect->pointer); !s.ok()) return s;
+  }
+  // The counts as the new row leaves them (after the deletions above, which
+  // count this row's old values as still there).
+  for (const auto& [was, now] : {std::pair{oldDatabase, longValueRef(databaseSlice)},
+                                 std::pair{oldConnect, longValueRef(connectSlice)}}) {
+    if (was && was->outOfLine() && --references_[was->pointer] <= 0) references_.erase(was->pointer);
+    if (now && now->outOfLine()) ++references_[now->pointer];
   }
   return stage_.verify();
 }
@@ -803,14 +819,15 @@ Status writeLink(FileSystem& fs, const std::string& path, const std::string& dis
   auto catalog = Catalog::open(**jet);
   if (!catalog) return catalog.status();
   LinkWriter writer(**jet, *catalog);
-  if (Status s = writer.run(change, base->tables); !s.ok()) return s;
+  if (Status s = writer.run(change, base->tables, base->references.get()); !s.ok()) return s;
   if (!writer.writes().empty()) {
     if (Status s = commitPages(fs, **jet, writer.writes()); !s.ok()) return s;
   }
   if (after != nullptr) {
     // Still under the lock: nobody else has written since.
+    auto references = std::make_shared<const std::map<std::uint32_t, int>>(writer.references());
     auto decoded = writer.writes().empty() ? Result<DecodedCatalog>(*base)
-                                           : decodedAfterRelink(**jet, *base, change.table);
+                                           : decodedAfterRelink(**jet, *base, change.table, std::move(references));
     if (decoded) *after = std::make_shared<const DecodedCatalog>(std::move(*decoded));
   }
   return Status::success();

@@ -121,14 +121,9 @@ Status refreshLink(JetDatabase& database, JetTableDef& table) {
   if (after) database.setDecodedCatalog(std::move(after));
   table.clearPendingConnect();
   // The stored row, as the file now holds it.
-  auto tables = database.readTables();
-  if (!tables) return tables.status();
-  for (CatalogTable& t : *tables) {
-    if (equalsIgnoringCase(t.name, row.name)) {
-      table.setCatalogRow(std::move(t));
-      break;
-    }
-  }
+  auto decoded = database.decodedCatalog();
+  if (!decoded) return decoded.status();
+  if (const CatalogTable* stored = (*decoded)->find(row.name)) table.setCatalogRow(*stored);
   return Status::success();
 }
 
