@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "engine/notices.h"
+#include "engine/unicode.h"
 
 namespace povezava::cli {
 namespace {
@@ -42,6 +43,14 @@ std::size_t forEachFile(std::span<const std::string> files, Console& console,
 
 void printNotices(std::ostream& err) {
   for (const std::string& text : engine::takeNotices()) err << "povezava-cli: " << oneField(text) << '\n';
+}
+
+void appendField(std::string& out, std::u16string_view text) {
+  const std::size_t start = out.size();
+  engine::appendUtf8(out, text);
+  for (std::size_t i = start; i < out.size(); ++i) {
+    if (static_cast<unsigned char>(out[i]) < 0x20 || out[i] == '\x7f') out[i] = '?';
+  }
 }
 
 std::string oneField(std::string text) {

@@ -52,5 +52,7 @@ void printNotices(std::ostream& err);
 // Replaces control characters (tab, newline, ...) by '?', so that a name or
 // path stays one field of one line in tab-separated output.
 std::string oneField(std::string text);
+// Appends `text` (UTF-16) to `out` as UTF-8, as oneField() would give it.
+void appendField(std::string& out, std::u16string_view text);
 
 }  // namespace povezava::cli

@@ -49,11 +49,11 @@ int runList(std::span<const std::string> args, std::ostream& out, std::ostream& 
     }
     // Names and links are the file's text: a control character in one must
     // not start a line of its own.
-    text += oneField(toUtf8(table->name()));
+    appendField(text, table->name());
     text += '\t';
     text += kindName(table->kind());
     text += '\t';
-    text += oneField(toUtf8(*link));
+    appendField(text, *link);
     text += '\n';
   }
   out << text;

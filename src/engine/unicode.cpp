@@ -98,11 +98,14 @@ void appendUtf8(std::string& out, char32_t cp) {
   out.append(bytes, static_cast<std::size_t>(putUtf8(bytes, cp) - bytes));
 }
 
-std::string toUtf8(std::u16string_view utf16) {
-  // Sized once (a UTF-16 unit gives at most three bytes; a pair, four) and
-  // cut to what was written: names and paths are converted by the hundred.
-  std::string out(utf16.size() * 3, '\0');
-  char* p = out.data();
+void appendUtf8(std::string& out, std::u16string_view utf16) {
+  // The exact length first (a unit gives one to three bytes, a pair four),
+  // then one pass that writes: names and paths are converted by the hundred.
+  std::size_t length = 0;
+  for (char16_t c : utf16) length += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+  const std::size_t start = out.size();
+  out.resize(start + length);
+  char* p = out.data() + start;
   for (std::size_t i = 0; i < utf16.size(); ++i) {
     char32_t cp = utf16[i];
     if (cp < 0x80) {
@@ -119,6 +122,11 @@ std::string toUtf8(std::u16string_view utf16) {
     p = putUtf8(p, cp);
   }
   out.resize(static_cast<std::size_t>(p - out.data()));
+}
+
+std::string toUtf8(std::u16string_view utf16) {
+  std::string out;
+  appendUtf8(out, utf16);
   return out;
 }
 

@@ -12,5 +12,7 @@ std::string toUtf8(std::u16string_view utf16);
 
 // Appends the UTF-8 bytes of one code point (REQUIRES: cp <= 0x10FFFF).
 void appendUtf8(std::string& out, char32_t cp);
+// Appends `utf16` as UTF-8.
+void appendUtf8(std::string& out, std::u16string_view utf16);
 
 }  // namespace povezava::engine

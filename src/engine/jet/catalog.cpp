@@ -96,9 +96,14 @@ std::u16string CatalogTable::composedConnect() const {
     case TableKind::odbc: return connect.value_or(std::u16string());
     case TableKind::linked: break;
   }
-  std::u16string out = connect && !connect->empty() ? *connect : std::u16string(kConnectEmptyPrefix);
+  const std::u16string_view prefix =
+      connect && !connect->empty() ? std::u16string_view(*connect) : std::u16string_view(kConnectEmptyPrefix);
+  const std::u16string_view path = database ? std::u16string_view(*database) : std::u16string_view();
+  std::u16string out;
+  out.reserve(prefix.size() + kConnectDatabaseKey.size() + path.size());
+  out += prefix;
   out += kConnectDatabaseKey;
-  out += database.value_or(std::u16string());
+  out += path;
   return out;
 }
 
