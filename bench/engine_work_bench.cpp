@@ -12,10 +12,10 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/jet/builder.h"
+#include "engine/jet_build/builder.h"
 #include "engine/jet/jet_file.h"
 #include "engine/jet/page_commit.h"
-#include "engine/jet/sample_databases.h"
+#include "engine/jet_build/sample_databases.h"
 #include "engine/unicode.h"
 
 namespace {

@@ -32,8 +32,8 @@
 #include "cli/check_command.h"
 #include "cli/console.h"
 #include "cli/relink_command.h"
-#include "engine/jet/builder.h"
-#include "engine/jet/sample_databases.h"
+#include "engine/jet_build/builder.h"
+#include "engine/jet_build/sample_databases.h"
 #include "engine/unicode.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "engine/engine.h"
-#include "engine/jet/sample_databases.h"
+#include "engine/jet_build/sample_databases.h"
 #include "engine/unicode.h"
 
 namespace {

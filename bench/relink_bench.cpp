@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "engine/jet/jet_database.h"
-#include "engine/jet/sample_databases.h"
+#include "engine/jet_build/sample_databases.h"
 #include "engine/unicode.h"
 
 namespace {

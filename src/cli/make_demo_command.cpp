@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "engine/errors.h"
-#include "engine/jet/sample_databases.h"
+#include "engine/jet_build/sample_databases.h"
 #include "engine/unicode.h"
 
 namespace povezava::cli {

@@ -13,7 +13,7 @@
 
 #include "cli/console.h"
 #include "engine/engine.h"
-#include "engine/jet/builder.h"
+#include "engine/jet_build/builder.h"
 #include "engine/unicode.h"
 #include "support/databases.h"
 #include "support/test_support.h"

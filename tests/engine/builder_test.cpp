@@ -1,4 +1,4 @@
-#include "engine/jet/builder.h"
+#include "engine/jet_build/builder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 #include "engine/jet/data_page.h"
 #include "engine/jet/jet_file.h"
 #include "engine/jet/row.h"
-#include "engine/jet/sample_databases.h"
+#include "engine/jet_build/sample_databases.h"
 #include "engine/jet/table_definition.h"
 #include "engine/jet/usage_map.h"
 #include "engine/unicode.h"

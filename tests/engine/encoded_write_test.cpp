@@ -6,10 +6,10 @@
 #include <set>
 
 #include "engine/jet/byte_writer.h"
-#include "engine/jet/builder.h"
+#include "engine/jet_build/builder.h"
 #include "engine/jet/catalog.h"
 #include "engine/jet/link_writer.h"
-#include "engine/jet/sample_databases.h"
+#include "engine/jet_build/sample_databases.h"
 #include "engine/jet/page_commit.h"
 #include "engine/jet/page_edit.h"
 #include "engine/jet/table_definition.h"

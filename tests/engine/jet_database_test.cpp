@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "engine/errors.h"
-#include "engine/jet/builder.h"
+#include "engine/jet_build/builder.h"
 #include "engine/jet/long_value.h"
 #include "engine/jet/row.h"
 #include "engine/unicode.h"

@@ -16,7 +16,7 @@
 #include "engine/errors.h"
 #include "engine/jet/jet_database.h"
 #include "engine/jet/link_writer.h"
-#include "engine/jet/sample_databases.h"
+#include "engine/jet_build/sample_databases.h"
 #include "engine/unicode.h"
 #include "support/databases.h"
 #include "support/fault_io.h"

@@ -11,9 +11,9 @@
 
 #include "engine/case_fold.h"
 #include "engine/errors.h"
-#include "engine/jet/builder.h"
+#include "engine/jet_build/builder.h"
 #include "engine/jet/jet_database.h"
-#include "engine/jet/sample_databases.h"
+#include "engine/jet_build/sample_databases.h"
 #include "engine/unicode.h"
 #include "jet_test_util.h"
 #include "page_compare.h"

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/jet/builder.h"
-#include "engine/jet/sample_databases.h"
+#include "engine/jet_build/builder.h"
+#include "engine/jet_build/sample_databases.h"
 #include "support/test_support.h"
 
 namespace povezava::links::testing {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/jet/builder.h"
-#include "engine/jet/sample_databases.h"
+#include "engine/jet_build/builder.h"
+#include "engine/jet_build/sample_databases.h"
 #include "engine/unicode.h"
 
 namespace povezava::testing {

@@ -1,4 +1,4 @@
-#include "engine/jet/builder.h"
+#include "engine/jet_build/builder.h"
 
 #include <algorithm>
 #include <cmath>

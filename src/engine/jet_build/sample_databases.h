@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/jet/builder.h"
+#include "engine/jet_build/builder.h"
 
 namespace povezava::engine::jet {
 

@@ -1,4 +1,4 @@
-#include "engine/jet/sample_databases.h"
+#include "engine/jet_build/sample_databases.h"
 
 #include <string>
 
