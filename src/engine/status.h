@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -45,10 +46,11 @@ class [[nodiscard]] Result {
   bool ok() const { return std::holds_alternative<T>(state_); }
   explicit operator bool() const { return ok(); }
 
-  // REQUIRES: ok()
-  T& value() & { return std::get<T>(state_); }
-  const T& value() const& { return std::get<T>(state_); }
-  T&& value() && { return std::get<T>(std::move(state_)); }
+  // REQUIRES: ok(). Asking an error for its value is a programming error: it
+  // aborts, it never throws.
+  T& value() & { return *checked(); }
+  const T& value() const& { return *const_cast<Result*>(this)->checked(); }
+  T&& value() && { return std::move(*checked()); }
   T& operator*() & { return value(); }
   const T& operator*() const& { return value(); }
   T* operator->() { return &value(); }
@@ -58,6 +60,12 @@ class [[nodiscard]] Result {
   Status status() const { return ok() ? Status{} : std::get<Status>(state_); }
 
  private:
+  T* checked() {
+    T* value = std::get_if<T>(&state_);
+    if (value == nullptr) [[unlikely]] std::abort();
+    return value;
+  }
+
   std::variant<T, Status> state_;
 };
 

@@ -107,12 +107,14 @@ void morvane::createControls() {
   Baza_->setObjectName(QStringLiteral("Baza"));
 
   // Every other event of every control is left alone.
-  connect(ImeBaze_, &QComboBox::activated, this, [this] { reportError(imeBazeClick()); });
-  connect(Command4_, &QPushButton::clicked, this, [this] { reportError(command4Click()); });
-  connect(Command1_, &QPushButton::clicked, this, [this] { command1Click(); });
-  connect(Command2_[0], &QPushButton::clicked, this, [this] { command2Click(0); });
-  connect(Command2_[1], &QPushButton::clicked, this, [this] { command2Click(1); });
-  connect(Command3_, &QPushButton::clicked, this, [this] { command3Click(); });
+  // The slots are noexcept: nothing may unwind into Qt's event loop (an
+  // exception there ends the program the moment it is thrown instead).
+  connect(ImeBaze_, &QComboBox::activated, this, [this]() noexcept { reportError(imeBazeClick()); });
+  connect(Command4_, &QPushButton::clicked, this, [this]() noexcept { reportError(command4Click()); });
+  connect(Command1_, &QPushButton::clicked, this, [this]() noexcept { command1Click(); });
+  connect(Command2_[0], &QPushButton::clicked, this, [this]() noexcept { command2Click(0); });
+  connect(Command2_[1], &QPushButton::clicked, this, [this]() noexcept { command2Click(1); });
+  connect(Command3_, &QPushButton::clicked, this, [this]() noexcept { command3Click(); });
 }
 
 void morvane::placeControls() {

@@ -8,6 +8,8 @@
 #include "engine/errors.h"
 #include "engine/jet/row.h"
 #include "engine/jet/usage_map.h"
+#include "engine/jet_build/sample_databases.h"
+#include "support/test_support.h"
 #include "jet_test_util.h"
 
 namespace povezava::engine::jet {
@@ -239,7 +241,7 @@ class LinkDamage : public Damage {
 
 TEST_P(LinkDamage, LongValueLongerThanTheFileIsCorrupt) {
   putU32(bytes_, header_, 0x80000000U | 0x3FFFFFFFU);
-  expectError(kErrCannotOpen, "a long value's length 1073741823 exceeds the file");
+  expectError(kErrCannotOpen, "a catalogue value is longer than Jet stores");
 }
 
 TEST_P(LinkDamage, InlineLongValueLongerThanItsSliceIsCorrupt) {
@@ -323,6 +325,40 @@ INSTANTIATE_TEST_SUITE_P(Formats, Damage, ::testing::ValuesIn(kFormats), testing
 const char* const kLinkFormats[] = {"jet4-v2000/TQ.mdb", "jet4-v2003/TQ.mdb", "ace-v2010/TQ.accdb",
                                     "access-made/V2007/linkerTestV2007.accdb"};
 INSTANTIATE_TEST_SUITE_P(Formats, LinkDamage, ::testing::ValuesIn(kLinkFormats), testing::fixtureTestName);
+
+}  // namespace
+}  // namespace povezava::engine::jet
+
+namespace povezava::engine::jet {
+namespace {
+
+// A long-value header in the catalogue that claims most of a large file: the
+// reader refuses it instead of reading and holding that much.
+TEST(CatalogueDamage, ACatalogueValueClaimingMegabytesIsCorrupt) {
+  povezava::testing::TempDir dir;
+  const auto file = dir.path() / "big.mdb";
+  FrontEndOptions options;
+  options.partnerDatabase = u"\\\\server\\share\\a folder name long enough for a long-value row\\PARTNER.MDB";
+  options.localDataBytes = 3 << 20;
+  ASSERT_TRUE(buildDatabase(file.string(), frontEndSpec(options)).ok());
+  auto bytes = povezava::testing::readFile(file);
+  const auto place = testing::locateCatalogRow(bytes, u"PARTNER");
+  auto db = testing::openBytes(bytes, "big.mdb");
+  ASSERT_TRUE(db.ok());
+  auto catalog = Catalog::open((*db)->file());
+  ASSERT_TRUE(catalog.ok());
+  const auto value = testing::catalogValue((*db)->file(), *catalog, place.table, kCatalogColumnDatabase);
+  ASSERT_TRUE(value.has_value());
+  ASSERT_EQ(value->bytes.size(), kLongValueHeaderSize) << "not out of line";
+  const std::size_t at = place.rowAt + value->offsetInRow;
+  const std::uint32_t header = testing::getU32(bytes, at);
+  testing::putU32(bytes, at, (header & ~kLongValueLengthMask) | (2U << 20));  // 2 MiB, inside the file
+  const auto damaged = testing::openBytes(bytes, "big.mdb");
+  ASSERT_FALSE(damaged.ok());
+  EXPECT_EQ(damaged.status().number(), kErrCannotOpen);
+  EXPECT_NE(damaged.status().description().find("longer than Jet stores"), std::string::npos)
+      << damaged.status().description();
+}
 
 }  // namespace
 }  // namespace povezava::engine::jet

@@ -66,6 +66,12 @@ Result<std::optional<std::u16string>> textValue(JetFile& file, const TextDecoder
   if (!v) return v.status();
   if (!*v) return std::optional<std::u16string>();
   if (!column.isLongValue()) return std::optional<std::u16string>(text.decode(**v));
+  // Names, paths and connect texts: nothing Jet stores there comes near this.
+  // A damaged length must not make the reader hold most of the file.
+  constexpr std::uint32_t kMaxCatalogueText = 64 * 1024;
+  if (const auto header = (*v)->u32(0); header && longValueLength(*header) > kMaxCatalogueText) {
+    return file.corrupt(page, "a catalogue value is longer than Jet stores");
+  }
   auto bytes = readLongValue(file, **v, page, budget);
   if (!bytes) return bytes.status();
   return std::optional<std::u16string>(text.decode(PageView(*bytes)));
