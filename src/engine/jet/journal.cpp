@@ -266,7 +266,7 @@ Result<JournalFinding> inspectJournal(FileSystem& fs, File& database, const std:
   // A journal cut short, down to nothing: its writer stopped before the
   // database was touched.
   const std::size_t magic = std::min(bytes.size(), kMagic.size());
-  if (std::memcmp(bytes.data(), kMagic.data(), magic) != 0) {
+  if (magic > 0 && std::memcmp(bytes.data(), kMagic.data(), magic) != 0) {
     return foreign(finding, "it is not a povezava journal");
   }
   const PageView view(bytes);
