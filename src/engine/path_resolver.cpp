@@ -24,9 +24,30 @@ std::vector<std::string> splitComponents(const std::string& path) {
   return parts;
 }
 
+// The part of a path (with "/" separators) that names where it starts and is
+// never matched against folder entries: "/" on Linux; on Windows also "C:/",
+// "C:" and "//server/share/". Empty for a relative path.
+std::string rootOf(const std::string& path) {
+#ifdef _WIN32
+  const bool drive = path.size() >= 2 && path[1] == ':' &&
+                     ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  if (drive) return path.substr(0, path.size() > 2 && path[2] == '/' ? 3 : 2);
+  if (path.starts_with("//")) {
+    // The server and the share are one unit: a share is not listed in a folder.
+    std::size_t end = path.find('/', 2);
+    if (end != std::string::npos) end = path.find('/', end + 1);
+    return end == std::string::npos ? path : path.substr(0, end + 1);
+  }
+#endif
+  return path.starts_with('/') ? "/" : "";
+}
+
 std::string join(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   if (folder.back() == '/') return folder + name;
+#ifdef _WIN32
+  if (folder.size() == 2 && folder.back() == ':') return folder + name;  // "C:x": relative to C:'s folder
+#endif
   return folder + "/" + name;
 }
 
@@ -42,8 +63,8 @@ Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name
   if (!exact) return exact.status();
   if (exact->exists) return path;
 
-  const std::vector<std::string> parts = splitComponents(path);
-  std::string resolved = path.front() == '/' ? "/" : "";
+  std::string resolved = rootOf(path);
+  const std::vector<std::string> parts = splitComponents(path.substr(resolved.size()));
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const std::string& part = parts[i];
     const bool last = i + 1 == parts.size();
