@@ -76,7 +76,13 @@ Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name
       continue;
     }
     auto entries = fs.list(resolved.empty() ? "." : resolved);
-    if (!entries) return last ? errors::fileNotFound(path) : errors::notValidPath(path);
+    if (!entries) {
+      // A folder that is not there (a share on a server that does not answer)
+      // is a bad path even right before the file's name.
+      auto folder = fs.info(resolved.empty() ? "." : resolved);
+      if (last && folder.ok() && folder->exists) return errors::fileNotFound(path);
+      return errors::notValidPath(path);
+    }
     const std::u16string wanted = fromUtf8(part);
     std::vector<std::string> matches;
     for (const std::string& entry : *entries) {

@@ -66,6 +66,7 @@ TEST_F(RelinkCommandTest, ExitsZeroOnlyWhenEveryTableWasRelinkedAndLeavesAFailed
   const Outcome ok = relink({at("TQ.mdb"), "PARTNER=;DATABASE=" + at("PARTNER.MDB"),
                              "KONTI=;DATABASE=" + at("QUERNO.MDB"), "NALOGI=;DATABASE=" + at("QUERNO.MDB")});
   EXPECT_EQ(ok.status, 0) << ok.out << ok.err;
+  if (!povezava::testing::haveProgram("mdb-export")) return;  // read back by mdbtools on Linux
   int status = -1;
   const std::string catalog = povezava::testing::runCommand(
       "mdb-export " + povezava::testing::shellQuote(at("TQ.mdb")) + " MSysObjects", &status);

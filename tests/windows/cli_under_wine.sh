@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# povezava-cli.exe under Wine, end to end, on copies of the fixtures in folders
+# whose names hold č, š, ž and blanks, named by Z:\ paths as a Windows user
+# would name them. What the .exe writes is read back by the Linux build and by
+# mdbtools. Prints one line per check; exits 1 when any failed.
+#
+#   tests/windows/cli_under_wine.sh WINDOWS_CLI LINUX_CLI WORK_FOLDER
+#
+# WINEPREFIX and WINEDEBUG come from the caller (scripts/test-windows).
+set -uo pipefail
+exe=$1 linux_cli=$2 work=$3
+wine=${WINE:-/usr/lib/wine/wine64}
+fixtures=${POVEZAVA_FIXTURES:-$(cd "$(dirname "$0")/../.." && pwd)/../shared/fixtures}
+failures=0
+
+pass() { echo "ok    $1"; }
+fail() { echo "FAIL  $1"; failures=$((failures + 1)); }
+check() {  # check WHAT COMMAND...: passes when the command succeeds
+  local what=$1; shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+winpath() { local p; p=$(realpath -m "$1"); echo "Z:${p//\//\\}"; }
+# Runs the .exe; stdout to $out, stderr to $err, exit status to $rc.
+cli() {
+  "$wine" "$exe" "$@" >"$work/out" 2>"$work/err"
+  rc=$?
+  out=$(cat "$work/out")
+  err=$(cat "$work/err")
+}
+
+rm -rf "$work"
+root="$work/Računi šž x"
+mkdir -p "$root"
+
+# make-demo, Jet 4 and Jet 3 (code page 1250).
+for kind in jet4 jet3; do
+  folder="$root/demo $kind čšž"
+  flag=()
+  [ $kind = jet3 ] && flag=(--jet3)
+  cli make-demo "$(winpath "$folder")" "${flag[@]}"
+  check "make-demo $kind exits 0" test "$rc" -eq 0
+  check "make-demo $kind made the front-end" test -f "$folder/TQ.mdb"
+  cli list "$(winpath "$folder/TQ.mdb")"
+  check "list $kind: UTF-8 link strings, LF line ends" \
+    bash -c '[[ "$1" == *"PARTNER"$'"'"'\t'"'"'"linked"* && "$1" == *"demo '$kind' čšž\\old-location\\PARTNER.MDB"* && "$1" != *$'"'"'\r'"'"'* ]]' _ "$out"
+  cli check "$(winpath "$folder/TQ.mdb")"
+  check "check $kind: the old location is broken (exit 1, error 3044)" \
+    bash -c '[ "$1" -eq 1 ] && [[ "$2" == *"error 3044"* ]]' _ "$rc" "$out"
+  before=$(sha256sum <"$folder/TQ.mdb")
+  cli relink "$(winpath "$folder/TQ.mdb")" --backend "$(winpath "$folder/data")" --dry-run --json
+  check "relink --dry-run $kind: exit 0, front-end unchanged" \
+    bash -c '[ "$1" -eq 0 ] && [ "$2" = "$(sha256sum <"$3")" ]' _ "$rc" "$before" "$folder/TQ.mdb"
+  check "relink --dry-run --json $kind: one JSON object, dryRun true" \
+    python3 -c 'import json,sys; o=json.loads(sys.argv[1]); sys.exit(0 if o["dryRun"] and not o["error"] else 1)' "$out"
+  cli relink "$(winpath "$folder/TQ.mdb")" --backend "$(winpath "$folder/data")"
+  check "relink --backend $kind exits 0" test "$rc" -eq 0
+  cli check "$(winpath "$folder/TQ.mdb")"
+  check "check $kind after the relink: every link ok" test "$rc" -eq 0
+  check "the Linux build reads the relinked $kind front-end" \
+    bash -c '"$1" list "$2" | grep -q "demo '$kind' čšž\\\\data\\\\PARTNER.MDB"' _ "$linux_cli" "$folder/TQ.mdb"
+  check "mdbtools reads the relinked $kind front-end" \
+    bash -c 'MDB_JET3_CHARSET=CP1250 mdb-export "$1" MSysObjects | grep -q "demo '$kind' čšž\\\\data\\\\PARTNER.MDB"' _ "$folder/TQ.mdb"
+done
+
+# The fixtures: Jet 4 (Access 2000) and ACE (Access 2010).
+for set in jet4-v2000:mdb:MDB ace-v2010:accdb:accdb; do
+  IFS=: read -r name ext bext <<<"$set"
+  folder="$root/$name kopija"
+  data="$folder/zaledje š"
+  mkdir -p "$data"
+  cp "$fixtures/$name/TQ.$ext" "$fixtures/$name/NONALOGI.$ext" "$folder/"
+  cp "$fixtures/$name/PARTNER.$bext" "$fixtures/$name/QUERNO.$bext" "$data/"
+  chmod u+w "$folder"/* "$data"/*
+  fe=$(winpath "$folder/TQ.$ext")
+
+  # A back-end that does not exist: the front-end stays byte for byte.
+  before=$(sha256sum <"$folder/TQ.$ext")
+  cli relink "$fe" "PARTNER=;DATABASE=$(winpath "$folder/nowhere")\\PARTNER.$bext"
+  check "$name: a missing back-end fails (exit 1, error 3044)" \
+    bash -c '[ "$1" -eq 1 ] && [[ "$2$3" == *"3044"* ]]' _ "$rc" "$out" "$err"
+  check "$name: ... and leaves the front-end byte-identical" \
+    bash -c '[ "$1" = "$(sha256sum <"$2")" ]' _ "$before" "$folder/TQ.$ext"
+
+  # Pairs.
+  cli relink "$fe" "PARTNER=;DATABASE=$(winpath "$data/PARTNER.$bext")" \
+    "KONTI=;DATABASE=$(winpath "$data/QUERNO.$bext")" "NALOGI=;DATABASE=$(winpath "$data/QUERNO.$bext")"
+  check "$name: relink TABLE=LINK pairs exits 0" test "$rc" -eq 0
+  cli check --json "$fe"
+  check "$name: check --json after the pairs: exit 0, every line JSON" \
+    bash -c '[ "$1" -eq 0 ] && python3 -c "import json,sys; [json.loads(l) for l in sys.stdin if l.strip()]" <<<"$2"' _ "$rc" "$out"
+  check "$name: the Linux build sees the new link" \
+    bash -c '"$1" list "$2" | grep -q "zaledje š\\\\PARTNER"' _ "$linux_cli" "$folder/TQ.$ext"
+  check "$name: mdbtools sees the new link" \
+    bash -c 'mdb-export "$1" MSysObjects | grep -q "zaledje š\\\\QUERNO"' _ "$folder/TQ.$ext"
+
+  # --replace, then --beside with many front-ends in one run, --json.
+  cli relink "$fe" --replace "$(winpath "$data")=$(winpath "$folder/drugje")"
+  check "$name: relink --replace rewrites the prefix" \
+    bash -c '"$1" list "$2" | grep -q "kopija\\\\drugje\\\\PARTNER"' _ "$linux_cli" "$folder/TQ.$ext"
+  cp "$data"/* "$folder/"
+  cli relink "$fe" "$(winpath "$folder/NONALOGI.$ext")" --beside --json
+  check "$name: relink --beside of two front-ends, --json: exit 0, two objects" \
+    bash -c '[ "$1" -eq 0 ] && [ "$(python3 -c "import json,sys; print(sum(1 for l in sys.stdin if json.loads(l)[\"error\"] is None))" <<<"$2")" = 2 ]' _ "$rc" "$out"
+  check "$name: no journal is left behind" bash -c '! ls "$1" | grep -q journal' _ "$folder"
+done
+
+# Errors as on Linux: a folder named as a front-end, a missing file.
+cli list "$(winpath "$root")"
+check "a folder as front-end: error 3044, 'is a folder'" bash -c '[[ "$1" == *"error 3044"*"is a folder"* ]]' _ "$err"
+cli list "$(winpath "$root/NI.mdb")"
+check "a missing front-end: error 3024" bash -c '[ "$1" -eq 1 ] && [[ "$2" == "error 3024"* ]]' _ "$rc" "$err"
+cli frobnicate
+check "an unknown command exits 2" test "$rc" -eq 2
+
+echo "$failures failed"
+[ "$failures" -eq 0 ]
