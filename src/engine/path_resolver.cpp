@@ -9,11 +9,21 @@
 namespace povezava::engine {
 namespace {
 
+// Both "\" and "/" separate folders; a path is turned to the system's own
+// separator before use, and errors show it that way.
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+constexpr char kOtherSeparator = '/';
+#else
+constexpr char kSeparator = '/';
+constexpr char kOtherSeparator = '\\';
+#endif
+
 std::vector<std::string> splitComponents(const std::string& path) {
   std::vector<std::string> parts;
   std::string current;
   for (char c : path) {
-    if (c == '/') {
+    if (c == kSeparator) {
       if (!current.empty()) parts.push_back(current);
       current.clear();
     } else {
@@ -24,31 +34,31 @@ std::vector<std::string> splitComponents(const std::string& path) {
   return parts;
 }
 
-// The part of a path (with "/" separators) that names where it starts and is
-// never matched against folder entries: "/" on Linux; on Windows also "C:/",
-// "C:" and "//server/share/". Empty for a relative path.
+// The part of a path (with the system's separators) that names where it
+// starts and is never matched against folder entries: "/" on Linux; "C:\",
+// "C:", "\" and "\\server\share\" on Windows. Empty for a relative path.
 std::string rootOf(const std::string& path) {
 #ifdef _WIN32
   const bool drive = path.size() >= 2 && path[1] == ':' &&
                      ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-  if (drive) return path.substr(0, path.size() > 2 && path[2] == '/' ? 3 : 2);
-  if (path.starts_with("//")) {
+  if (drive) return path.substr(0, path.size() > 2 && path[2] == kSeparator ? 3 : 2);
+  if (path.starts_with("\\\\")) {
     // The server and the share are one unit: a share is not listed in a folder.
-    std::size_t end = path.find('/', 2);
-    if (end != std::string::npos) end = path.find('/', end + 1);
+    std::size_t end = path.find(kSeparator, 2);
+    if (end != std::string::npos) end = path.find(kSeparator, end + 1);
     return end == std::string::npos ? path : path.substr(0, end + 1);
   }
 #endif
-  return path.starts_with('/') ? "/" : "";
+  return path.starts_with(kSeparator) ? std::string(1, kSeparator) : "";
 }
 
 std::string join(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
-  if (folder.back() == '/') return folder + name;
+  if (folder.back() == kSeparator) return folder + name;
 #ifdef _WIN32
   if (folder.size() == 2 && folder.back() == ':') return folder + name;  // "C:x": relative to C:'s folder
 #endif
-  return folder + "/" + name;
+  return folder + kSeparator + name;
 }
 
 }  // namespace
@@ -56,7 +66,7 @@ std::string join(const std::string& folder, const std::string& name) {
 Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name) {
   std::string path = toUtf8(name);
   for (char& c : path) {
-    if (c == '\\') c = '/';
+    if (c == kOtherSeparator) c = kSeparator;
   }
   if (path.empty()) return errors::fileNotFound(toUtf8(name));
   auto exact = fs.info(path);

@@ -99,7 +99,9 @@ TEST(CodePage, TableEncodingAgreesWithIconvForEveryCharacter) {
       auto byIconv = iconv.encode(text);
       const TableEncoding byTable = encodeWithTable(table, text);
       ASSERT_EQ(byIconv.ok(), byTable.failedAt == std::u16string_view::npos) << "U+" << std::hex << unsigned(c);
-      if (byIconv.ok()) ASSERT_EQ(*byIconv, byTable.bytes) << "U+" << std::hex << unsigned(c);
+      if (byIconv.ok()) {
+        ASSERT_EQ(*byIconv, byTable.bytes) << "U+" << std::hex << unsigned(c);
+      }
     }
   }
 }
