@@ -86,18 +86,23 @@ for set in jet4-v2000:mdb:MDB ace-v2010:accdb:accdb; do
     "KONTI=;DATABASE=$(winpath "$data/QUERNO.$bext")" "NALOGI=;DATABASE=$(winpath "$data/QUERNO.$bext")"
   check "$name: relink TABLE=LINK pairs exits 0" test "$rc" -eq 0
   cli check --json "$fe"
-  check "$name: check --json after the pairs: exit 0, every line JSON" \
-    bash -c '[ "$1" -eq 0 ] && python3 -c "import json,sys; [json.loads(l) for l in sys.stdin if l.strip()]" <<<"$2"' _ "$rc" "$out"
+  check "$name: check --json after the pairs: PARTNER, KONTI, NALOGI ok (OTHER still points to C:)" \
+    python3 -c 'import json,sys; o=json.loads(sys.argv[1]); s={t["table"]: t["status"] for t in o["tables"]}
+sys.exit(0 if [s["PARTNER"], s["KONTI"], s["NALOGI"], s["OTHER"]] == ["ok", "ok", "ok", "error"] else 1)' "$out"
   check "$name: the Linux build sees the new link" \
     bash -c '"$1" list "$2" | grep -q "zaledje š\\\\PARTNER"' _ "$linux_cli" "$folder/TQ.$ext"
   check "$name: mdbtools sees the new link" \
     bash -c 'mdb-export "$1" MSysObjects | grep -q "zaledje š\\\\QUERNO"' _ "$folder/TQ.$ext"
 
-  # --replace, then --beside with many front-ends in one run, --json.
+  # --replace, then --beside with many front-ends in one run, --json. The
+  # link strings of --beside name PARTNER.MDB and querno.MDB.
+  mkdir -p "$folder/drugje"
+  cp "$data"/* "$folder/drugje/"
   cli relink "$fe" --replace "$(winpath "$data")=$(winpath "$folder/drugje")"
   check "$name: relink --replace rewrites the prefix" \
-    bash -c '"$1" list "$2" | grep -q "kopija\\\\drugje\\\\PARTNER"' _ "$linux_cli" "$folder/TQ.$ext"
-  cp "$data"/* "$folder/"
+    bash -c '[ "$1" -eq 0 ] && "$2" list "$3" | grep -q "kopija\\\\drugje\\\\PARTNER"' _ "$rc" "$linux_cli" "$folder/TQ.$ext"
+  cp "$data/PARTNER.$bext" "$folder/PARTNER.MDB"
+  cp "$data/QUERNO.$bext" "$folder/QUERNO.MDB"
   cli relink "$fe" "$(winpath "$folder/NONALOGI.$ext")" --beside --json
   check "$name: relink --beside of two front-ends, --json: exit 0, two objects" \
     bash -c '[ "$1" -eq 0 ] && [ "$(python3 -c "import json,sys; print(sum(1 for l in sys.stdin if json.loads(l)[\"error\"] is None))" <<<"$2")" = 2 ]' _ "$rc" "$out"
