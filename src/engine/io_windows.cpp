@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/errors.h"
 #include "engine/io.h"
@@ -27,6 +28,9 @@
 namespace povezava::engine {
 namespace {
 
+// The longest path the wide Windows calls take, in UTF-16 units.
+constexpr std::size_t kLongestPath = 32767;
+
 // What a Windows error means for the file at `path`.
 Status fromWindowsError(std::string_view path, DWORD error) {
   return errors::fromSystemError(path, static_cast<int>(error));
@@ -34,21 +38,77 @@ Status fromWindowsError(std::string_view path, DWORD error) {
 
 Status lastError(std::string_view path) { return fromWindowsError(path, ::GetLastError()); }
 
+// The folder the process runs in, "C:\..." or "\\server\share\...".
+std::wstring currentFolder() {
+  std::wstring folder(kLongestPath + 1, L'\0');
+  const DWORD length = ::GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+  folder.resize(length < folder.size() ? length : 0);
+  return folder;
+}
+
 // The path as Windows wants it for the wide-character calls: absolute, with
-// "\" separators, and prefixed so that long names are allowed. Relative paths
-// are resolved against the current folder, "." and ".." removed.
+// "\" separators, "." and ".." taken out, and prefixed ("\\?\C:\...",
+// "\\?\UNC\server\share\...") so that no length limit applies. Done here
+// rather than by GetFullPathNameW, which refuses long paths on some systems.
+// Device names ("NUL", "\\.\pipe\x") are left to Windows as they are.
 std::wstring longPath(const std::string& path) {
   std::wstring wide = wideFromUtf8(path.empty() ? std::string(".") : path);
-  if (wide.starts_with(L"\\\\?\\")) return wide;
-  const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return wide;  // the call that uses it reports the error
-  std::wstring full(needed, L'\0');
-  const DWORD length = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return wide;
-  full.resize(length);
-  if (full.starts_with(L"\\\\.\\")) return full;  // a device namespace path stays as it is
-  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
+  if (wide.starts_with(L"\\\\?\\") || wide.starts_with(L"\\\\.\\")) return wide;
+  if (wide.size() < MAX_PATH) {
+    // A reserved name ("NUL", "COM1", "C:\\x\\CON") is the device wherever it stands.
+    std::wstring full(MAX_PATH, L'\0');
+    const DWORD length = ::GetFullPathNameW(wide.c_str(), MAX_PATH, full.data(), nullptr);
+    if (length > 0 && length < MAX_PATH && full.starts_with(L"\\\\.\\")) return full.substr(0, length);
+  }
+  for (wchar_t& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  const bool unc = wide.starts_with(L"\\\\");
+  const bool drive = wide.size() >= 2 && wide[1] == L':';
+  if (!unc && !(drive && wide.size() >= 3 && wide[2] == L'\\')) {
+    const std::wstring here = currentFolder();
+    if (drive || here.empty()) {
+      // "C:x" (relative to C:'s own folder) and the like: Windows knows best.
+      const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+      if (needed == 0) return wide;
+      std::wstring full(needed, L'\0');
+      const DWORD length = ::GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+      if (length == 0 || length >= needed) return wide;
+      full.resize(length);
+      wide = full;
+    } else if (wide.starts_with(L"\\")) {
+      wide = here.substr(0, here.starts_with(L"\\\\") ? here.size() : 2) + wide;  // "\x": the drive's root
+    } else {
+      wide = here + L"\\" + wide;
+    }
+  }
+  // The root stays; the rest loses "." and "..", as Windows itself would do.
+  std::size_t rootEnd = 3;  // "C:\"
+  if (wide.starts_with(L"\\\\")) {
+    rootEnd = wide.find(L'\\', 2);
+    rootEnd = rootEnd == std::wstring::npos ? wide.size() : wide.find(L'\\', rootEnd + 1);
+    rootEnd = rootEnd == std::wstring::npos ? wide.size() : rootEnd + 1;
+  }
+  std::wstring out = wide.substr(0, rootEnd);
+  std::vector<std::wstring> parts;
+  std::size_t start = rootEnd;
+  while (start <= wide.size()) {
+    std::size_t end = wide.find(L'\\', start);
+    if (end == std::wstring::npos) end = wide.size();
+    const std::wstring part = wide.substr(start, end - start);
+    if (part == L"..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != L".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) out += L'\\';
+    out += parts[i];
+  }
+  if (out.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + out.substr(2);
+  return L"\\\\?\\" + out;
 }
 
 // The path without the long-path prefix, as a user would write it.
@@ -301,17 +361,21 @@ class WindowsFileSystem final : public FileSystem {
   Result<std::string> realPath(const std::string& path) override {
     Handle h(openForQuery(longPath(path)));
     if (!h.valid()) return lastError(path);
-    std::wstring out(MAX_PATH, L'\0');
-    for (;;) {
-      const DWORD length = ::GetFinalPathNameByHandleW(h.get(), out.data(), static_cast<DWORD>(out.size()),
-                                                       FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-      if (length == 0) return lastError(path);
-      if (length < out.size()) {
-        out.resize(length);
-        return shortForm(out);
-      }
-      out.resize(length + 1);
+    // Room for the longest path Windows has: some versions report a short
+    // buffer as a failure (ERROR_MORE_DATA) rather than with the size needed.
+    std::wstring out(kLongestPath + 1, L'\0');
+    const DWORD length = ::GetFinalPathNameByHandleW(h.get(), out.data(), static_cast<DWORD>(out.size()),
+                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) {
+      const DWORD error = ::GetLastError();
+      // Wine cannot name a handle whose path is longer than MAX_PATH: the
+      // path itself, made absolute, names the file then.
+      if (error == ERROR_MORE_DATA) return shortForm(longPath(path));
+      return fromWindowsError(path, error);
     }
+    if (length >= out.size()) return fromWindowsError(path, ERROR_FILENAME_EXCED_RANGE);
+    out.resize(length);
+    return shortForm(out);
   }
 
   // NTFS and SMB servers make a new or removed name durable with the file's

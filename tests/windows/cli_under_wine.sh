@@ -109,7 +109,19 @@ sys.exit(0 if [s["PARTNER"], s["KONTI"], s["NALOGI"], s["OTHER"]] == ["ok", "ok"
   check "$name: no journal is left behind" bash -c '! ls "$1" | grep -q journal' _ "$folder"
 done
 
-# Errors as on Linux: a folder named as a front-end, a missing file.
+# A path far longer than the 260 characters Windows once allowed.
+long="$root/$(printf 'dolga mapa č %02d/' $(seq 1 20))"
+mkdir -p "$long"
+cp "$fixtures/jet4-v2000/TQ.mdb" "$long/"
+chmod u+w "$long/TQ.mdb"
+cli relink "$(winpath "$long/TQ.mdb")" "PARTNER=;DATABASE=$(winpath "$root/jet4-v2000 kopija/drugje/PARTNER.MDB")"
+check "a front-end under a path of ${#long} characters relinks" test "$rc" -eq 0
+check "... and the Linux build reads it" \
+  bash -c '"$1" list "$2" | grep -q "kopija\\\\drugje\\\\PARTNER"' _ "$linux_cli" "$long/TQ.mdb"
+
+# Errors as on Linux: a folder or a device named as a front-end, a missing file.
+cli list NUL
+check "a device as front-end: error 3044, 'is a device'" bash -c '[[ "$1" == *"error 3044"*"is a device"* ]]' _ "$err"
 cli list "$(winpath "$root")"
 check "a folder as front-end: error 3044, 'is a folder'" bash -c '[[ "$1" == *"error 3044"*"is a folder"* ]]' _ "$err"
 cli list "$(winpath "$root/NI.mdb")"
