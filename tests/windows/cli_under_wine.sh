@@ -119,6 +119,48 @@ check "a front-end under a path of ${#long} characters relinks" test "$rc" -eq 0
 check "... and the Linux build reads it" \
   bash -c '"$1" list "$2" | grep -q "kopija\\\\drugje\\\\PARTNER"' _ "$linux_cli" "$long/TQ.mdb"
 
+# A relink of many front-ends killed part way: each front-end is old or new,
+# as the Linux build reads it (a pending journal shows the old file), and
+# again after the .exe's recover has put the journals back.
+many="$root/mnogo čšž"
+mkdir -p "$many"
+files=()
+for i in $(seq 1 60); do
+  cp "$fixtures/jet4-v2000/TQ.mdb" "$many/TQ$i.mdb"
+  files+=("$(winpath "$many/TQ$i.mdb")")
+done
+chmod u+w "$many"/*
+"$wine" "$exe" relink "${files[@]}" --backend "$(winpath "$root/jet4-v2000 kopija/drugje")" >/dev/null 2>&1 &
+writer=$!
+# Let it start writing, then kill it: its first journal is the sign.
+for _ in $(seq 1 200); do
+  compgen -G "$many/*.povezava-journal" >/dev/null && break
+  kill -0 "$writer" 2>/dev/null || break
+  sleep 0.02
+done
+kill -KILL "$writer" 2>/dev/null
+wait "$writer" 2>/dev/null
+oldOrNew() {  # oldOrNew FOLDER: every front-end's PARTNER is the old link or the new one
+  local f link bad=0 old=0 new=0
+  for f in "$1"/TQ*.mdb; do
+    link=$("$linux_cli" list "$f" 2>/dev/null | awk -F'\t' '$1 == "PARTNER" {print $3}')
+    case "$link" in
+      ';DATABASE=C:\APP\PARTNER.MDB') old=$((old + 1)) ;;
+      *'drugje\PARTNER.MDB') new=$((new + 1)) ;;
+      *) bad=$((bad + 1)); echo "      $f: '$link'" ;;
+    esac
+  done
+  echo "      $old old, $new new"
+  [ "$bad" -eq 0 ]
+}
+check "a relink of 60 front-ends killed part way: each is old or new" oldOrNew "$many"
+recover=()
+for f in "$many"/*.povezava-journal; do [ -e "$f" ] && recover+=("$(winpath "${f%.povezava-journal}")"); done
+if [ ${#recover[@]} -gt 0 ]; then cli recover "${recover[@]}"; fi
+noJournal() { ! compgen -G "$1/*.povezava-journal" >/dev/null; }
+check "... and after recover, still each old or new" oldOrNew "$many"
+check "... with no journal left" noJournal "$many"
+
 # Errors as on Linux: a folder or a device named as a front-end, a missing file.
 cli list NUL
 check "a device as front-end: error 3044, 'is a device'" bash -c '[[ "$1" == *"error 3044"*"is a device"* ]]' _ "$err"

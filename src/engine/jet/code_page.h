@@ -28,7 +28,7 @@ using CodePageTable = std::array<char16_t, 256>;
 
 // The built-in table of a code page, or nullptr when there is none.
 const CodePageTable* builtInCodePage(std::uint16_t codePage);
-// The code pages with a built-in table (874, 1250 to 1258).
+// The code pages with a built-in table: 874, 1250 to 1254, 1256 and 1257.
 std::span<const std::uint16_t> builtInCodePages();
 
 // Decoding and encoding with a table. Decoding never fails; encoding gives
