@@ -161,6 +161,28 @@ noJournal() { ! compgen -G "$1/*.povezava-journal" >/dev/null; }
 check "... and after recover, still each old or new" oldOrNew "$many"
 check "... with no journal left" noJournal "$many"
 
+# Another process holds the writer's lock (the byte at 0x100'0050'4F56 that
+# link_writer.h names), as a Linux povezava on the same file would: the .exe
+# gets 3045 at once and writes nothing.
+locked="$root/zaklenjen.mdb"
+cp "$fixtures/jet4-v2000/TQ.mdb" "$locked"
+chmod u+w "$locked"
+before=$(sha256sum <"$locked")
+mkfifo "$work/held"
+python3 -c '
+import fcntl, os, signal, sys
+fd = os.open(sys.argv[1], os.O_RDWR)
+fcntl.lockf(fd, fcntl.LOCK_EX | fcntl.LOCK_NB, 1, 0x100_0050_4F56)
+print("held", flush=True)
+signal.pause()  # until killed
+' "$locked" >"$work/held" &
+holder=$!
+read -r _ <"$work/held"
+cli relink "$(winpath "$locked")" "PARTNER=;DATABASE=$(winpath "$root/jet4-v2000 kopija/drugje/PARTNER.MDB")"
+kill "$holder" 2>/dev/null
+check "a second process holds the writer's lock: error 3045, nothing written" \
+  bash -c '[ "$1" -eq 1 ] && [[ "$2" == *"error 3045"* ]] && [ "$3" = "$(sha256sum <"$4")" ]' _ "$rc" "$out" "$before" "$locked"
+
 # Errors as on Linux: a folder or a device named as a front-end, a missing file.
 cli list NUL
 check "a device as front-end: error 3044, 'is a device'" bash -c '[[ "$1" == *"error 3044"*"is a device"* ]]' _ "$err"
