@@ -198,7 +198,9 @@ Status notAFile(std::string_view path, std::string_view kind) {
 Status fromErrno(std::string_view path, int errnoValue) {
   switch (errnoValue) {
     case ENOENT: return fileNotFound(path);
-    case ENOTDIR: return notValidPath(path);
+    case ENOTDIR:
+    case ENETUNREACH:
+    case EHOSTUNREACH: return notValidPath(path);  // as Windows says of a server that does not answer
     case EISDIR: return notAFile(path, "a folder");
     case EACCES:
     case EPERM: return cannotOpenFile(path, errnoText(errnoValue));
