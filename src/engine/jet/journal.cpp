@@ -267,7 +267,9 @@ Result<JournalFinding> inspectJournal(FileSystem& fs, File& database, const std:
   // A journal cut short, down to nothing: its writer stopped before the
   // database was touched.
   const std::size_t magic = std::min(bytes.size(), kMagic.size());
-  if (std::memcmp(bytes.data(), kMagic.data(), magic) != 0) {
+  // (Byte by byte, not memcmp: an empty file has no data pointer to compare.)
+  const auto sameByte = [](std::byte b, char c) { return b == static_cast<std::byte>(c); };
+  if (!std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(magic), kMagic.begin(), sameByte)) {
     return foreign(finding, "it is not a povezava journal");
   }
   const PageView view(bytes);
