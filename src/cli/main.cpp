@@ -1,7 +1,22 @@
 // povezava-cli: the engine and the link rules from the command line.
 // Each command lives in its own file; this table dispatches to them.
-#include <unistd.h>
+//
+// Text is UTF-8 everywhere inside. On Windows the arguments arrive as UTF-16
+// (wmain) and are converted here, never through the ANSI code page; output is
+// UTF-8 with LF line ends on both systems, byte for byte the same (the console
+// is switched to UTF-8, and stdout and stderr to binary mode so that no CR is
+// added: PowerShell, ConvertFrom-Json and every editor read LF).
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 
+#include "engine/native_text.h"
+#include "engine/win32_api.h"
+#else
+#include <unistd.h>
+#endif
+
+#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <span>
@@ -125,15 +140,22 @@ void help(std::ostream& out) {
   for (const Command& c : kCommands) out << c.help;
 }
 
-}  // namespace
+bool stderrIsTerminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) == 1;
+#endif
+}
 
-int main(int argc, char** argv) {
+// `argv` without the program's name.
+int run(const std::vector<std::string>& argv) {
   std::ios::sync_with_stdio(false);
-  if (argc < 2) {
+  if (argv.empty()) {
     help(std::cerr);
     return 2;
   }
-  const std::string_view name = argv[1];
+  const std::string_view name = argv[0];
   if (name == "--version") {
     std::cout << "povezava-cli " << POVEZAVA_VERSION << '\n';
     return 0;
@@ -142,14 +164,14 @@ int main(int argc, char** argv) {
     help(std::cout);
     return 0;
   }
-  std::vector<std::string> args(argv + 2, argv + argc);
+  std::vector<std::string> args(argv.begin() + 1, argv.end());
   for (const Command& c : kCommands) {
     if (c.name != name) continue;
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
       std::cout << "usage: povezava-cli\n" << c.help;
       return 0;
     }
-    Console console{std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
+    Console console{std::cout, std::cerr, stderrIsTerminal()};
     if (c.pathMap) {
       if (const std::optional<int> failed = loadPathMap(c.name, args, console)) return *failed;
     }
@@ -159,3 +181,18 @@ int main(int argc, char** argv) {
   help(std::cerr);
   return 2;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  ::SetConsoleOutputCP(CP_UTF8);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(povezava::engine::utf8FromWide(argv[i]));
+  return run(args);
+}
+#else
+int main(int argc, char** argv) { return run(std::vector<std::string>(argv + 1, argv + argc)); }
+#endif

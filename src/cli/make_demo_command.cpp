@@ -10,6 +10,7 @@
 
 #include "engine/errors.h"
 #include "engine/jet_build/sample_databases.h"
+#include "engine/native_text.h"
 #include "engine/unicode.h"
 
 namespace povezava::cli {
@@ -94,7 +95,7 @@ int runMakeDemo(std::span<const std::string> args, std::ostream& out, std::ostre
     return 2;
   }
   std::error_code ec;
-  const fs::path folder = fs::absolute(fs::path(*target), ec).lexically_normal();
+  const fs::path folder = fs::absolute(pathFromUtf8(*target), ec).lexically_normal();
   if (!ec) {
     // Refused before anything is written.
     if (auto why = refusedSize(folder, options.extraQueries, options.localDataBytes)) {
@@ -105,13 +106,13 @@ int runMakeDemo(std::span<const std::string> args, std::ostream& out, std::ostre
   const fs::path data = folder / "data";
   if (!ec) fs::create_directories(data, ec);
   if (ec) {
-    err << errors::fromErrno(*target, ec.value()).toString() << "\n";
+    err << errors::fromErrorCode(*target, ec).toString() << "\n";
     return 1;
   }
 
   const fs::path oldLocation = folder / "old-location";
-  options.partnerDatabase = fromUtf8((oldLocation / "PARTNER.MDB").string());
-  options.quernoDatabase = fromUtf8((oldLocation / "QUERNO.MDB").string());
+  options.partnerDatabase = fromUtf8(utf8Of(oldLocation / "PARTNER.MDB"));
+  options.quernoDatabase = fromUtf8(utf8Of(oldLocation / "QUERNO.MDB"));
   const struct {
     fs::path path;
     jet::DatabaseSpec spec;
@@ -122,17 +123,17 @@ int runMakeDemo(std::span<const std::string> args, std::ostream& out, std::ostre
   };
   for (const auto& file : files) {
     if (fs::exists(file.path, ec)) {
-      err << errors::databaseExists(file.path.string()).toString() << '\n';
+      err << errors::databaseExists(utf8Of(file.path)).toString() << '\n';
       return 1;
     }
   }
   for (const auto& file : files) {
-    Status built = jet::buildDatabase(file.path.string(), file.spec);
+    Status built = jet::buildDatabase(utf8Of(file.path), file.spec);
     if (!built.ok()) {
       err << built.toString() << '\n';
       return 1;
     }
-    out << file.path.string() << '\n';
+    out << utf8Of(file.path) << '\n';
   }
   return 0;
 }

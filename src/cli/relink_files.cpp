@@ -7,6 +7,7 @@
 
 #include "engine/case_fold.h"
 #include "engine/jet/relink.h"
+#include "engine/native_text.h"
 #include "engine/path_resolver.h"
 #include "engine/unicode.h"
 #include "links/inspection.h"
@@ -185,9 +186,9 @@ engine::Result<std::u16string> besideLocation(std::u16string_view frontEnd) {
   auto path = engine::resolveDatabasePath(engine::posixFileSystem(), frontEnd);
   if (!path) return path.status();
   std::error_code error;
-  std::filesystem::path absolute = std::filesystem::absolute(*path, error);
-  if (error) return engine::errors::fromErrno(*path, error.value());
-  return engine::fromUtf8(absolute.lexically_normal().parent_path().string());
+  std::filesystem::path absolute = std::filesystem::absolute(engine::pathFromUtf8(*path), error);
+  if (error) return engine::errors::fromErrorCode(*path, error);
+  return engine::fromUtf8(engine::utf8Of(absolute.lexically_normal().parent_path()));
 }
 
 FileChanges relinkReplacing(engine::DBEngine& engine, std::u16string_view frontEnd,

@@ -1,8 +1,14 @@
 #include "engine/errors.h"
 
+#ifdef _WIN32
+#include "engine/win32_api.h"
+#endif
+
 #include <cerrno>
 #include <string>
 #include <system_error>
+
+#include "engine/native_text.h"
 
 namespace povezava::engine::errors {
 namespace {
@@ -29,6 +35,57 @@ std::string withReason(std::string text, std::string_view why) {
   }
   return text;
 }
+
+Status diskOrNetworkBecause(std::string_view path, std::string_view why) {
+  return {kErrDiskOrNetwork, "Disk or network error on " + quoted(path) + " (" + std::string(why) + ")."};
+}
+
+#ifdef _WIN32
+// Windows' own text for an error code, in the user's language.
+std::string windowsErrorText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+      0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = length == 0 || buffer == nullptr ? std::wstring() : std::wstring(buffer, length);
+  if (buffer != nullptr) ::LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'.')) {
+    text.pop_back();
+  }
+  if (text.empty()) return "Windows error " + std::to_string(code);
+  return utf8FromWide(text);
+}
+
+constexpr DWORD kErrorDiskQuotaExceeded = 1295;  // ERROR_DISK_QUOTA_EXCEEDED, not in every SDK
+
+Status fromWindowsError(std::string_view path, DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND: return fileNotFound(path);
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_NETWORK_UNREACHABLE:
+    case ERROR_HOST_UNREACHABLE:
+    case ERROR_REM_NOT_LIST:
+    case ERROR_DEV_NOT_EXIST: return notValidPath(path);
+    case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD: return cannotOpenFile(path, windowsErrorText(code));
+    case ERROR_WRITE_PROTECT: return readOnly(path);
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return databaseExists(path);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case kErrorDiskQuotaExceeded: return notEnoughSpace(path);
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_BUSY: return fileInUse(path, windowsErrorText(code));
+    default: return diskOrNetworkBecause(path, windowsErrorText(code));
+  }
+}
+#endif
 
 }  // namespace
 
@@ -101,8 +158,7 @@ Status notEnoughSpace(std::string_view path) {
 }
 
 Status diskOrNetwork(std::string_view path, int errnoValue) {
-  return {kErrDiskOrNetwork,
-          "Disk or network error on " + quoted(path) + " (" + errnoText(errnoValue) + ")."};
+  return diskOrNetworkBecause(path, errnoText(errnoValue));
 }
 
 Status noInstallableIsam(std::string_view connect) {
@@ -142,19 +198,36 @@ Status notAFile(std::string_view path, std::string_view kind) {
 Status fromErrno(std::string_view path, int errnoValue) {
   switch (errnoValue) {
     case ENOENT: return fileNotFound(path);
-    case ENOTDIR: return notValidPath(path);
+    case ENOTDIR:
+    case ENETUNREACH:
+    case EHOSTUNREACH: return notValidPath(path);  // as Windows says of a server that does not answer
     case EISDIR: return notAFile(path, "a folder");
     case EACCES:
     case EPERM: return cannotOpenFile(path, errnoText(errnoValue));
     case EROFS: return readOnly(path);
     case EEXIST: return databaseExists(path);
-    case ENOSPC:
-    case EDQUOT: return notEnoughSpace(path);
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+    case ENOSPC: return notEnoughSpace(path);
     case EBUSY:
     case ETXTBSY:
     case EAGAIN: return fileInUse(path, errnoText(errnoValue));
     default: return diskOrNetwork(path, errnoValue);
   }
+}
+
+Status fromSystemError(std::string_view path, int code) {
+#ifdef _WIN32
+  return fromWindowsError(path, static_cast<DWORD>(code));
+#else
+  return fromErrno(path, code);
+#endif
+}
+
+Status fromErrorCode(std::string_view path, std::error_code code) {
+  if (code.category() == std::system_category()) return fromSystemError(path, code.value());
+  return fromErrno(path, code.value());
 }
 
 }  // namespace povezava::engine::errors

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <system_error>
 
 #include "engine/status.h"
 
@@ -81,6 +82,13 @@ Status databaseExists(std::string_view path);
 // folder", "a named pipe (FIFO)", ...).
 Status notAFile(std::string_view path, std::string_view kind);
 Status fromErrno(std::string_view path, int errnoValue);
+// The same for the system's own error code: an errno value on Linux, a
+// Windows error code (GetLastError) on Windows, mapped to the same numbers
+// (a missing file 3024, a missing folder or unreachable server 3044, no
+// access 3051, a sharing or lock violation 3045, a full disk 3026, ...).
+Status fromSystemError(std::string_view path, int code);
+// An error from std::filesystem, whichever of the two kinds it holds.
+Status fromErrorCode(std::string_view path, std::error_code code);
 
 }  // namespace errors
 }  // namespace povezava::engine

@@ -2,7 +2,7 @@
 // can put a double in its place that fails the Nth call, tears a write or
 // forgets what was not synced.
 //
-// Paths are the platform's (UTF-8 on Linux). Every failure is a Status that
+// Paths are UTF-8 on every system (converted to UTF-16 on Windows). Every failure is a Status that
 // names the file.
 #pragma once
 
@@ -99,7 +99,8 @@ class FileSystem {
   FileSystem& operator=(const FileSystem&) = default;
 };
 
-// The real file system.
+// The real file system: POSIX calls on Linux (io_posix.cpp), the Win32 API on
+// Windows (io_windows.cpp), with the same behaviour and errors.
 FileSystem& posixFileSystem();
 
 }  // namespace povezava::engine

@@ -1,6 +1,5 @@
 #include "engine/path_resolver.h"
 
-#include <utility>
 #include <vector>
 
 #include "engine/case_fold.h"
@@ -10,11 +9,21 @@
 namespace povezava::engine {
 namespace {
 
+// Both "\" and "/" separate folders; a path is turned to the system's own
+// separator before use, and errors show it that way.
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+constexpr char kOtherSeparator = '/';
+#else
+constexpr char kSeparator = '/';
+constexpr char kOtherSeparator = '\\';
+#endif
+
 std::vector<std::string> splitComponents(const std::string& path) {
   std::vector<std::string> parts;
   std::string current;
   for (char c : path) {
-    if (c == '/') {
+    if (c == kSeparator) {
       if (!current.empty()) parts.push_back(current);
       current.clear();
     } else {
@@ -25,21 +34,45 @@ std::vector<std::string> splitComponents(const std::string& path) {
   return parts;
 }
 
-std::string join(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  if (folder.back() == '/') return folder + name;
-  return folder + "/" + name;
+// The part of a path (with the system's separators) that names where it
+// starts and is never matched against folder entries: "/" on Linux; "C:\",
+// "C:", "\" and "\\server\share\" on Windows. Empty for a relative path.
+std::string rootOf(const std::string& path) {
+#ifdef _WIN32
+  const bool drive = path.size() >= 2 && path[1] == ':' &&
+                     ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  if (drive) return path.substr(0, path.size() > 2 && path[2] == kSeparator ? 3 : 2);
+  if (path.starts_with("\\\\")) {
+    // The server and the share are one unit: a share is not listed in a folder.
+    std::size_t end = path.find(kSeparator, 2);
+    if (end != std::string::npos) end = path.find(kSeparator, end + 1);
+    return end == std::string::npos ? path : path.substr(0, end + 1);
+  }
+#endif
+  return path.starts_with(kSeparator) ? std::string(1, kSeparator) : "";
 }
 
-// Resolves `path` (a platform path, "/" separated); errors name `shown`.
-Result<std::string> resolveLocal(FileSystem& fs, const std::string& path, const std::string& shown) {
+std::string join(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (folder.back() == kSeparator) return folder + name;
+#ifdef _WIN32
+  if (folder.size() == 2 && folder.back() == ':') return folder + name;  // "C:x": relative to C:'s folder
+#endif
+  return folder + kSeparator + name;
+}
+
+// Resolves `path` (a platform path; either separator); errors name `shown`.
+Result<std::string> resolveLocal(FileSystem& fs, std::string path, const std::string& shown) {
+  for (char& c : path) {
+    if (c == kOtherSeparator) c = kSeparator;
+  }
   if (path.empty()) return errors::fileNotFound(shown);
   auto exact = fs.info(path);
   if (!exact) return exact.status();
   if (exact->exists) return path;
 
-  const std::vector<std::string> parts = splitComponents(path);
-  std::string resolved = path.front() == '/' ? "/" : "";
+  std::string resolved = rootOf(path);
+  const std::vector<std::string> parts = splitComponents(path.substr(resolved.size()));
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const std::string& part = parts[i];
     const bool last = i + 1 == parts.size();
@@ -51,7 +84,13 @@ Result<std::string> resolveLocal(FileSystem& fs, const std::string& path, const 
       continue;
     }
     auto entries = fs.list(resolved.empty() ? "." : resolved);
-    if (!entries) return last ? errors::fileNotFound(shown) : errors::notValidPath(shown);
+    if (!entries) {
+      // A folder that is not there (a share on a server that does not answer)
+      // is a bad path even right before the file's name.
+      auto folder = fs.info(resolved.empty() ? "." : resolved);
+      if (last && folder.ok() && folder->exists) return errors::fileNotFound(shown);
+      return errors::notValidPath(shown);
+    }
     const std::u16string wanted = fromUtf8(part);
     std::vector<std::string> matches;
     for (const std::string& entry : *entries) {
@@ -71,13 +110,12 @@ Result<std::string> resolveLocal(FileSystem& fs, const std::string& path, const 
 Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name,
                                         const PathMap& map) {
   const std::string shown = toUtf8(name);
-  if (pathForm(name) != PathForm::windows) {
-    std::string path = shown;
-    for (char& c : path) {
-      if (c == '\\') c = '/';
-    }
-    return resolveLocal(fs, path, shown);
-  }
+#ifdef _WIN32
+  // Drive letters and shares are this system's own.
+  (void)map;
+  return resolveLocal(fs, shown, shown);
+#else
+  if (pathForm(name) != PathForm::windows) return resolveLocal(fs, shown, shown);
   const auto local = map.toLocal(name);
   if (!local) return notMapped(name);
   auto resolved = resolveLocal(fs, *local, shown);
@@ -85,6 +123,7 @@ Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name
   // Say where the name led, as the map may be what is wrong.
   const Status& failed = resolved.status();
   return Status{failed.number(), failed.description() + " (the path map puts it at '" + *local + "')"};
+#endif
 }
 
 }  // namespace povezava::engine

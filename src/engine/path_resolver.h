@@ -1,8 +1,11 @@
 // Turning a database name as the user typed it into a file on this system.
 //
-// "\" separates folders as well as "/"; a relative name is relative to the
-// current folder. A name in Windows form ("S:\DATA\X.MDB", "\\SERVER\share\X.MDB")
-// goes through the Windows path map (path_map.h) first. When the name does not exist exactly, each component is
+// "\" separates folders as well as "/", and the result has the system's own
+// separator ("/" on Linux, "\" on Windows, where "C:\" and "\\server\share\"
+// start a path); a relative name is relative to the current folder. On Linux
+// a name in Windows form ("S:\DATA\X.MDB", "\\SERVER\share\X.MDB") goes
+// through the Windows path map (path_map.h) first. When the name does not
+// exist exactly, each component is
 // matched without regard to case (names come from Windows, where case does
 // not matter): a component must match exactly one entry of its folder.
 #pragma once

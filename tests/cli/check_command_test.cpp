@@ -80,7 +80,7 @@ TEST_F(CheckTest, JsonIsOneObjectPerFileWithThePasswordMasked) {
   EXPECT_EQ(check({"--json", broken().string(), (dir_.path() / "NOPE.mdb").string()}), 1);
   const auto out = lines(io_.out.str());
   ASSERT_EQ(out.size(), 2u);
-  EXPECT_TRUE(out[0].starts_with(R"({"file":")" + broken().string() + R"(","error":null,"tables":[)"));
+  EXPECT_TRUE(out[0].starts_with(R"({"file":")" + inJson(broken().string()) + R"(","error":null,"tables":[)"));
   EXPECT_NE(out[0].find(R"({"table":"SALES","kind":"odbc","connect":"ODBC;DSN=sales;UID=ana;PWD=***;",)"
                         R"("status":"not checked","plainPassword":true})"),
             std::string::npos)
@@ -90,7 +90,7 @@ TEST_F(CheckTest, JsonIsOneObjectPerFileWithThePasswordMasked) {
   EXPECT_EQ(out[0].find("skrivnost"), std::string::npos);
   EXPECT_EQ(out[0].find("STOCK"), std::string::npos);  // no password, nothing to check
   EXPECT_TRUE(out[1].ends_with(R"(","error":{"number":3024,"description":"Could not find file ')" +
-                               (dir_.path() / "NOPE.mdb").string() + R"('."},"tables":[]})"))
+                               inJson((dir_.path() / "NOPE.mdb").string()) + R"('."},"tables":[]})"))
       << out[1];
 }
 

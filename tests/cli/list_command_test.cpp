@@ -66,6 +66,7 @@ TEST(ListCommand, WrongArgumentsPrintUsage) {
 
 TEST(ListCommand, ProgramPrintsUtf8AndExitsNonZeroOnErrors) {
   POVEZAVA_REQUIRE_FIXTURES();
+  POVEZAVA_REQUIRE_POSIX("the Linux povezava-cli run from a POSIX shell");
   const std::string cli = std::string(POVEZAVA_BINARY_DIR) + "/src/cli/povezava-cli";
   int status = 0;
   const std::string out = povezava::testing::runCommand(

@@ -27,11 +27,12 @@ TEST(MakeDemo, MakesAFrontEndLinkedToTheOldLocationAndTwoBackEnds) {
 
   const Outcome listed = run(runList, {(folder / "TQ.mdb").string()});
   ASSERT_EQ(listed.status, 0) << listed.err;
-  const std::string old = (folder / "old-location").string();
+  const std::string partner = (folder / "old-location" / "PARTNER.MDB").string();
+  const std::string querno = (folder / "old-location" / "QUERNO.MDB").string();
   EXPECT_EQ(listed.out, "LOCAL1\tlocal\t\n"
-                        "PARTNER\tlinked\t;DATABASE=" + old + "/PARTNER.MDB\n"
-                        "KONTI\tlinked\t;DATABASE=" + old + "/QUERNO.MDB\n"
-                        "NALOGI\tlinked\t;DATABASE=" + old + "/QUERNO.MDB\n");
+                        "PARTNER\tlinked\t;DATABASE=" + partner + "\n"
+                        "KONTI\tlinked\t;DATABASE=" + querno + "\n"
+                        "NALOGI\tlinked\t;DATABASE=" + querno + "\n");
   EXPECT_EQ(run(runList, {(folder / "data" / "QUERNO.MDB").string()}).out, "KONTI\tlocal\t\nNALOGI\tlocal\t\n");
   EXPECT_FALSE(std::filesystem::exists(folder / "old-location"));
 }

@@ -116,6 +116,7 @@ TEST_F(PendingJournalTest, RecoverUndoesItOnDiskOnce) {
 }
 
 TEST(RelinkCommand, AFrontEndIsCheckedForAccessUnderItsRealNameAndRefusedWithTwoNames) {
+  POVEZAVA_REQUIRE_POSIX("symbolic links");
   povezava::testing::TempDir dir;
   testing::buildBackEnds(dir.path() / "data");
   const fs::path real = dir.path() / "app" / "TQ.mdb";

@@ -74,6 +74,7 @@ TEST_F(RelinkCommandTest, ExitsZeroOnlyWhenEveryTableWasRelinkedAndLeavesAFailed
   const Outcome ok = relink({at("TQ.mdb"), "PARTNER=;DATABASE=" + at("PARTNER.MDB"),
                              "KONTI=;DATABASE=" + at("QUERNO.MDB"), "NALOGI=;DATABASE=" + at("QUERNO.MDB")});
   EXPECT_EQ(ok.status, 0) << ok.out << ok.err;
+  if (!povezava::testing::haveProgram("mdb-export")) return;  // read back by mdbtools on Linux
   int status = -1;
   const std::string catalog = povezava::testing::runCommand(
       "mdb-export " + povezava::testing::shellQuote(at("TQ.mdb")) + " MSysObjects", &status);
@@ -399,6 +400,7 @@ TEST_F(RelinkTest, ManyFilesAreStoredInGroupsAndReportedInOrder) {
 }
 
 TEST_F(RelinkTest, JsonEscapesEveryPathAndName) {
+  POVEZAVA_REQUIRE_POSIX("file names with '\"' and tabs");
   const std::string odd = "we\"ird Šiška\ttab.mdb";
   std::filesystem::copy_file(file("RZ.mdb"), file(odd));
   EXPECT_EQ(relink({s(odd), "--json", "--backend", data().string()}), 0) << io_.out.str();
@@ -432,7 +434,8 @@ TEST_F(RelinkTest, PairsFormDryRunAndJson) {
   EXPECT_EQ(readFile(file("TQ.mdb")), before);
   Captured json;
   EXPECT_EQ(runRelink(std::vector<std::string>{s("NOPE.mdb"), "PARTNER=" + partner, "--json"}, json.console), 1);
-  EXPECT_TRUE(json.out.str().starts_with(R"({"file":")" + s("NOPE.mdb") + R"(","dryRun":false,"error":{"number":3024,)"))
+  EXPECT_TRUE(json.out.str().starts_with(R"({"file":")" + inJson(s("NOPE.mdb")) +
+                                         R"(","dryRun":false,"error":{"number":3024,)"))
       << json.out.str();
 }
 

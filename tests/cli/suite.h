@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/console.h"
+#include "cli/json.h"
 #include "engine/engine.h"
 #include "engine/jet_build/builder.h"
 #include "engine/unicode.h"
@@ -45,6 +46,13 @@ using povezava::testing::lines;
 using povezava::testing::storedConnect;
 
 inline std::u16string u16(const std::filesystem::path& path) { return engine::fromUtf8(path.string()); }
+
+// A text as it stands inside a JSON string: a Windows path's "\" doubled.
+inline std::string inJson(const std::string& text) {
+  std::string quoted;
+  appendJsonString(quoted, engine::fromUtf8(text));
+  return quoted.substr(1, quoted.size() - 2);
+}
 
 // What a command run in-process printed, and its exit status.
 struct CommandResult {

@@ -71,6 +71,7 @@ TEST_P(EncodedWriteTest, ARewrittenCatalogueRowIsEncodedAgainAndReadsBack) {
   auto reopened = openCatalog(path);
   ASSERT_TRUE(reopened.catalog);
   EXPECT_TRUE(reopened.catalog->tables().ok());
+#ifndef _WIN32  // mdbtools reads on the Linux side only
   // mdbtools: one catalogue line differs, in its DateUpdate.
   int status = -1;
   const std::string exportAfter = mdbExport(path, "MSysObjects", &status);
@@ -86,6 +87,7 @@ TEST_P(EncodedWriteTest, ARewrittenCatalogueRowIsEncodedAgainAndReadsBack) {
     }
   }
   EXPECT_EQ(differing, 1);
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Encoded, EncodedWriteTest, ::testing::Values("db97-enc.mdb", "db-enc.mdb"),
@@ -119,9 +121,10 @@ TEST_P(EncodedRelinkTest, RelinkingAnEncodedFrontEndKeepsEveryPageEncoded) {
         EXPECT_EQ(t.database, database);
       }
     }
-    EXPECT_TRUE(povezava::testing::mdbCatalogueHas(path, database == longPath ? "podatki\\PARTNER.MDB" : "D:\\P.MDB"));
+    POVEZAVA_WITH_MDBTOOLS(EXPECT_TRUE(
+        povezava::testing::mdbCatalogueHas(path, database == longPath ? "podatki\\PARTNER.MDB" : "D:\\P.MDB")));
   }
-  EXPECT_EQ(mdbExport(path, "LOCAL1"), local);
+  POVEZAVA_WITH_MDBTOOLS(EXPECT_EQ(mdbExport(path, "LOCAL1"), local));
   // No page of the file is stored in the clear: only page 0 starts like a Jet page.
   const auto bytes = povezava::testing::readFile(path);
   const std::size_t pageSize = GetParam() == Version::jet3 ? 2048 : 4096;

@@ -344,7 +344,7 @@ TEST(JetDatabase, EncodedJetFilesOpenLikeAnyOther) {
 TEST(JetDatabase, PasswordEncryptedAceFilesAreRefused) {
   POVEZAVA_REQUIRE_FIXTURES();
   for (const char* file : {"encrypted/db2007-enc.accdb", "encrypted/db2013-enc.accdb"}) {
-    const std::string path = (fixturesDir() / file).string();
+    const std::string path = (fixturesDir() / file).make_preferred().string();
     auto db = dbEngine().openDatabase(fromUtf8(path));
     ASSERT_FALSE(db.ok()) << file;
     EXPECT_EQ(db.status().number(), kErrNotValidPassword);

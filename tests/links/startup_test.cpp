@@ -287,12 +287,13 @@ TEST_F(StartupInFolder, DefaultNameFindsTqInTheCurrentFolderWhateverItsCase) {
 
 TEST_F(StartupInFolder, RelativeFrontEndAndPartnerFileGiveLinksBesideIt) {
   const std::u16string folder = engine::fromUtf8(dir_.path().string());
-  const std::u16string command = u"NONALOGI.mdb, " + folder + u"/PARTNER.mdb";
+  const std::u16string partner = engine::fromUtf8((dir_.path() / "PARTNER.mdb").string());
+  const std::u16string command = u"NONALOGI.mdb, " + partner;
   const LoadOutcome outcome = startupLoad(engine::dbEngine(), u"/opt/app", command, state_, texts_);
   ASSERT_TRUE(outcome.status.ok()) << outcome.status.toString();
   EXPECT_TRUE(outcome.arguments);
   EXPECT_FALSE(state_.LinkedTables[kSlotNalogi]);
-  EXPECT_EQ(texts_.Text2[0], u";DATABASE=" + folder + u"/PARTNER.mdb");
+  EXPECT_EQ(texts_.Text2[0], u";DATABASE=" + partner);
   EXPECT_EQ(texts_.Text2[1], u";DATABASE=" + folder + u"\\querno.MDB");
   EXPECT_EQ(state_.AutoLinkFlag, u"True");
 }

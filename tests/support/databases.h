@@ -17,13 +17,14 @@
 #include "engine/engine.h"
 #include "engine/jet_build/builder.h"
 #include "engine/jet_build/sample_databases.h"
+#include "engine/native_text.h"
 #include "engine/unicode.h"
 
 namespace povezava::testing {
 
 // Builds `file`; the test fails when the builder refuses.
 inline void buildFile(const std::filesystem::path& file, const engine::jet::DatabaseSpec& spec) {
-  const engine::Status status = engine::jet::buildDatabase(file.string(), spec);
+  const engine::Status status = engine::jet::buildDatabase(engine::utf8Of(file), spec);
   ASSERT_TRUE(status.ok()) << file.string() << ": " << status.toString();
 }
 
@@ -57,7 +58,7 @@ inline void buildFrontEnd(const std::filesystem::path& file, const std::u16strin
 // The Connect of a table of `file`, read through the engine afresh; the
 // error, in angle brackets, when it cannot be read.
 inline std::u16string storedConnect(const std::filesystem::path& file, std::u16string_view table) {
-  auto db = engine::dbEngine().openDatabase(engine::fromUtf8(file.string()));
+  auto db = engine::dbEngine().openDatabase(engine::fromUtf8(engine::utf8Of(file)));
   if (!db) return u"<" + engine::fromUtf8(db.status().toString()) + u">";
   auto defs = (*db)->tableDefs();
   if (!defs) return u"<" + engine::fromUtf8(defs.status().toString()) + u">";
@@ -84,7 +85,7 @@ inline void PrintTo(const Listed& t, std::ostream* out) { *out << t.line(); }
 // The engine's table-definition collection of a file, in catalogue order.
 inline std::vector<Listed> listTables(const std::filesystem::path& path) {
   std::vector<Listed> out;
-  auto db = engine::dbEngine().openDatabase(engine::fromUtf8(path.string()));
+  auto db = engine::dbEngine().openDatabase(engine::fromUtf8(engine::utf8Of(path)));
   EXPECT_TRUE(db.ok()) << path.string() << ": " << db.status().toString();
   if (!db.ok()) return out;
   auto tables = (*db)->tableDefs();

@@ -1,5 +1,6 @@
 #include "engine/jet/code_page.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -10,12 +11,73 @@
 namespace povezava::engine::jet {
 namespace {
 
-const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);  // NOLINT: iconv's own failure value
 constexpr char16_t kReplacement = 0xFFFD;
+constexpr std::uint16_t kFallbackCodePage = 1252;
 constexpr char kFallbackCharset[] = "CP1252";
-constexpr char kUtf16[] = "UTF-16LE";
 
 std::string charsetOf(std::uint16_t codePage) { return "CP" + std::to_string(codePage); }
+
+Status cannotRepresent(std::u16string_view text, std::size_t at, const std::string& codePage) {
+  return errors::invalidArgument("'" + toUtf8(text.substr(at, 1)) + "' in '" + toUtf8(text) +
+                                 "' has no character in " + codePage);
+}
+
+}  // namespace
+
+std::u16string decodeWithTable(const CodePageTable& table, std::span<const std::byte> bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (std::byte b : bytes) out.push_back(table[std::to_integer<std::uint8_t>(b)]);
+  return out;
+}
+
+TableEncoding encodeWithTable(const CodePageTable& table, std::u16string_view text) {
+  TableEncoding out;
+  out.bytes.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    // A code page maps each character to at most one byte: the first hit is it.
+    const auto* hit = c == kReplacement ? table.end() : std::find(table.begin(), table.end(), c);
+    if (hit == table.end()) {
+      out.failedAt = i;
+      return out;
+    }
+    out.bytes.push_back(static_cast<char>(static_cast<std::uint8_t>(hit - table.begin())));
+  }
+  return out;
+}
+
+#ifdef _WIN32
+
+CodePageDecoder::CodePageDecoder(std::uint16_t codePage)
+    : charset_(charsetOf(codePage)), table_(builtInCodePage(codePage)) {
+  if (table_ == nullptr) {
+    charset_ = kFallbackCharset;
+    table_ = builtInCodePage(kFallbackCodePage);
+  }
+}
+
+std::u16string CodePageDecoder::decode(std::span<const std::byte> bytes) const {
+  return decodeWithTable(*table_, bytes);
+}
+
+CodePageEncoder::CodePageEncoder(std::uint16_t codePage)
+    : codePage_(codePage), table_(builtInCodePage(codePage)) {}
+
+Result<std::string> CodePageEncoder::encode(std::u16string_view text) {
+  const std::string codePage = "code page " + std::to_string(codePage_);
+  if (table_ == nullptr) return errors::invalidArgument(codePage + " is not known to this build");
+  TableEncoding encoded = encodeWithTable(*table_, text);
+  if (encoded.failedAt != std::u16string_view::npos) return cannotRepresent(text, encoded.failedAt, codePage);
+  return std::move(encoded.bytes);
+}
+
+#else
+
+namespace {
+
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);  // NOLINT: iconv's own failure value
+constexpr char kUtf16[] = "UTF-16LE";
 
 }  // namespace
 
@@ -108,13 +170,13 @@ Result<std::string> CodePageEncoder::encode(std::u16string_view text) {
   std::size_t outLeft = out.size();
   if (::iconv(handle_.get(), &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
     if (errno == E2BIG) return errors::invalidArgument(codePage + " is not a single-byte code page");
-    const std::size_t at = (in.size() - inLeft) / 2;
-    return errors::invalidArgument("'" + toUtf8(text.substr(at, 1)) + "' in '" + toUtf8(text) +
-                                   "' has no character in " + codePage);
+    return cannotRepresent(text, (in.size() - inLeft) / 2, codePage);
   }
   out.resize(out.size() - outLeft);
   return out;
 }
+
+#endif
 
 Result<std::vector<std::byte>> encodeStoredText(const Layout& layout, CodePageEncoder& encoder,
                                                 std::u16string_view text) {

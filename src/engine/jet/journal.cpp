@@ -12,6 +12,7 @@
 #endif
 
 #include "engine/errors.h"
+#include "engine/native_text.h"
 #include "engine/jet/byte_writer.h"
 #include "engine/jet/format.h"
 #include "engine/jet/page_view.h"
@@ -142,7 +143,7 @@ std::string journalPath(const std::string& databasePath) {
 }
 
 std::string folderOf(const std::string& path) {
-  return std::filesystem::path(path).parent_path().string();
+  return utf8Of(pathFromUtf8(path).parent_path());
 }
 
 Result<std::vector<std::byte>> encodeJournal(File& database, std::uint32_t pageSize,

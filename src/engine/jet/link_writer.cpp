@@ -9,6 +9,7 @@
 
 #include "engine/case_fold.h"
 #include "engine/errors.h"
+#include "engine/native_text.h"
 #include "engine/jet/byte_writer.h"
 #include "engine/jet/catalog.h"
 #include "engine/jet/code_page.h"
@@ -690,7 +691,7 @@ bool isLockFileOf(const std::string& entry, const std::string& stem) {
 }  // namespace
 
 Status checkAccessLockFile(FileSystem& fs, const std::string& path, const std::string& displayName) {
-  const std::string folder = std::filesystem::path(path).parent_path().string();
+  const std::string folder = utf8Of(pathFromUtf8(path).parent_path());
   auto names = fs.list(folder.empty() ? "." : folder);
   if (!names) return names.status();
   return checkAccessLockFileAmong(fs, path, displayName, *names);
@@ -698,10 +699,10 @@ Status checkAccessLockFile(FileSystem& fs, const std::string& path, const std::s
 
 Status checkAccessLockFileAmong(FileSystem& fs, const std::string& path, const std::string& displayName,
                                 std::span<const std::string> names) {
-  const std::filesystem::path p(path);
+  const std::filesystem::path p = pathFromUtf8(path);
   for (const std::string& name : names) {
-    if (!isLockFileOf(name, p.stem().string())) continue;
-    const std::string lockPath = (p.parent_path() / name).string();
+    if (!isLockFileOf(name, utf8Of(p.stem()))) continue;
+    const std::string lockPath = utf8Of(p.parent_path() / pathFromUtf8(name));
     // Entries of 64 bytes: computer name (32), user name (32), padded.
     std::string users;
     if (auto file = fs.open(lockPath, OpenMode::readOnly); file.ok()) {
