@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "engine/local_time.h"
+#include "engine/native_text.h"
 #include "engine/path_resolver.h"
 
 namespace povezava::cli {
@@ -29,13 +31,7 @@ Status copyBytes(engine::File& from, engine::File& to) {
 
 }  // namespace
 
-std::string backupStamp(std::time_t when) {
-  std::tm local{};
-  localtime_r(&when, &local);
-  char text[32];
-  const std::size_t length = std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-  return std::string(text, length);
-}
+std::string backupStamp(std::time_t when) { return engine::localTimeStamp(when); }
 
 engine::Result<std::string> backUp(engine::FileSystem& fs, std::u16string_view frontEnd, std::string_view stamp) {
   auto path = engine::resolveDatabasePath(fs, frontEnd);
@@ -47,7 +43,7 @@ engine::Result<std::string> backUp(engine::FileSystem& fs, std::u16string_view f
   if (!target) return target.status();
   Status copied = copyBytes(**source, **target);
   if (copied.ok()) {
-    const std::string folder = std::filesystem::path(copy).parent_path().string();
+    const std::string folder = engine::utf8Of(engine::pathFromUtf8(copy).parent_path());
     copied = fs.syncFolder(folder.empty() ? "." : folder);
   }
   if (!copied.ok()) {

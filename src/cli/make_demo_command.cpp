@@ -54,7 +54,7 @@ std::optional<std::string> refusedSize(const std::filesystem::path& folder, std:
   const std::filesystem::space_info space = std::filesystem::space(existing, ec);
   const std::uint64_t needed = dataBytes + queries * kBytesPerQuery + kFixedBytes;
   if (!ec && space.available < needed) {
-    return "the demo needs about " + std::to_string(needed) + " bytes; " + existing.string() + " has " +
+    return "the demo needs about " + std::to_string(needed) + " bytes; " + engine::utf8Of(existing) + " has " +
            std::to_string(space.available) + " free";
   }
   return std::nullopt;

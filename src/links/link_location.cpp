@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/link_path.h"
+#include "engine/native_text.h"
 #include "engine/unicode.h"
 #include "links/window_state.h"
 
@@ -45,7 +46,7 @@ std::u16string absoluteIn(std::u16string_view folder, std::u16string_view relati
 LinkPlace LinkPlace::here() {
   std::error_code error;
   const std::filesystem::path current = std::filesystem::current_path(error);
-  return LinkPlace{&engine::processPathMap(), error ? u"/" : engine::fromUtf8(current.string())};
+  return LinkPlace{&engine::processPathMap(), error ? u"/" : engine::fromUtf8(engine::utf8Of(current))};
 }
 
 std::u16string linkLocation(std::u16string_view location, const LinkPlace& place) {

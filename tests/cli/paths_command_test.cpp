@@ -71,6 +71,7 @@ TEST_F(PathsCommand, AnEmptyMapAndAWrongLineAreReported) {
 class WindowsLinks : public ::testing::Test {
  protected:
   void SetUp() override {
+    POVEZAVA_REQUIRE_POSIX("Windows paths mapped onto a Linux host's folders");
     buildBackEnds(dir_.path() / "app");
     buildBackEnds(dir_.path() / "s" / "Data");
     buildFrontEnd(file("c.mdb"), u"C:\\APP\\PARTNER.MDB", u"C:\\app\\querno.mdb");
@@ -214,6 +215,7 @@ TEST_P(RelinkFolder, TablesWhoseFileIsInTheNewFolderMoveTheOthersStay) {
 }
 
 TEST_P(RelinkFolder, AWindowsFolderIsWrittenAsGivenAndAMappedLocalOneInWindowsForm) {
+  POVEZAVA_REQUIRE_POSIX("Windows paths mapped onto a Linux host's folders");
   povezava::testing::ProcessPathMap map({"\\\\NAS\\podatki=" + dir_.path().string()});
   for (const std::string& folder : {std::string("\\\\nas\\PODATKI\\moved"), moved()}) {
     Captured io;

@@ -14,6 +14,7 @@
 #include "engine/io.h"
 #include "engine/jet/link_writer.h"
 #include "links/startup.h"
+#include "engine/native_text.h"
 #include "suite.h"
 #include "support/test_support.h"
 
@@ -337,7 +338,12 @@ TEST_F(RelinkTest, BackupCopiesEachFrontEndBeforeItIsWrittenAndOneWithoutACopyIs
   ASSERT_EQ(copies.size(), 1u);
   EXPECT_EQ(readFile(copies[0]), tq);
   EXPECT_NE(readFile(file("TQ.mdb")), tq);
-  EXPECT_NE(out[0].find(R"("backup":")" + copies[0].string() + "\""), std::string::npos) << out[0];
+  std::string inJson;  // the path as a JSON string holds it
+  for (char c : engine::utf8Of(copies[0])) {
+    if (c == '\\') inJson += '\\';
+    inJson += c;
+  }
+  EXPECT_NE(out[0].find(R"("backup":")" + inJson + "\""), std::string::npos) << out[0];
   EXPECT_EQ(copies[0].filename().string().size(), std::string("TQ.mdb.YYYYMMDD-HHMMSS.bak").size());
 
   // FH: not written, the file's error says why.

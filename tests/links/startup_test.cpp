@@ -36,6 +36,9 @@ class StartupLoad : public ::testing::TestWithParam<StartCase> {};
 
 TEST_P(StartupLoad, FillsBoxesAndFlag) {
   const StartCase& c = GetParam();
+  if (c.text2Partner.find(u"{here}") != std::u16string::npos) {
+    POVEZAVA_REQUIRE_POSIX("a current folder written with \"/\", as the expected links spell it");
+  }
   FakeEngine engine;
   engine.addFrontEnd(c.opened);
   WindowState state;
@@ -171,6 +174,9 @@ class BackendLinks : public ::testing::TestWithParam<BackendCase> {};
 
 TEST_P(BackendLinks, BuildsBothLinkStrings) {
   const BackendCase& c = GetParam();
+  if (c.partner.find(u"{here}") != std::u16string::npos) {
+    POVEZAVA_REQUIRE_POSIX("a current folder written with \"/\", as the expected links spell it");
+  }
   const auto links = backendLinkStrings(c.location, c.separators);
   ASSERT_EQ(links.has_value(), c.replaced);
   if (!links) return;

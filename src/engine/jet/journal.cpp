@@ -16,6 +16,7 @@
 #include "engine/jet/byte_writer.h"
 #include "engine/jet/format.h"
 #include "engine/jet/page_view.h"
+#include "engine/local_time.h"
 #include "engine/notices.h"
 
 namespace povezava::engine::jet {
@@ -93,22 +94,10 @@ JournalFinding foreign(JournalFinding finding, std::string reason) {
   return finding;
 }
 
-std::string timestamp() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-  return text;
-}
 
 // Moves a journal that is not its database's out of the way, keeping it.
 Result<std::string> setAside(FileSystem& fs, const std::string& journal) {
-  const std::string base = journal + ".stale-" + timestamp();
+  const std::string base = journal + ".stale-" + localTimeStamp(std::time(nullptr));
   std::string target = base;
   for (int n = 2;; ++n) {
     Status s = fs.rename(journal, target);

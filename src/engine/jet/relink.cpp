@@ -1,6 +1,12 @@
 #include "engine/jet/relink.h"
 
+#ifdef _WIN32
+#include <io.h>
+
+#include "engine/native_text.h"
+#else
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 
@@ -92,9 +98,16 @@ Status checkFrontEndWritable(FileSystem& fs, std::u16string_view name) {
   // creating a trial file, keeps the check free of any write.
   const std::string journal = journalPath(*real);
   const std::string folder = folderOf(journal);
+#ifdef _WIN32
+  // Windows knows no search permission; a folder marked read-only is what refuses.
+  if (::_waccess(wideFromUtf8(folder.empty() ? "." : folder).c_str(), 2) != 0) {
+    return errors::fromErrno(journal, errno);
+  }
+#else
   if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0) {
     return errors::fromErrno(journal, errno);
   }
+#endif
   return Status::success();
 }
 
