@@ -248,7 +248,8 @@ bool DecodedCatalog::stillHolds(JetFile& file) const {
 }
 
 Result<DecodedCatalog> decodedAfterRelink(JetFile& file, const DecodedCatalog& before, std::u16string_view table,
-                                          std::shared_ptr<const std::map<std::uint32_t, int>> references) {
+                                          std::shared_ptr<const std::map<std::uint32_t, int>> references,
+                                          std::span<const std::uint32_t> written) {
   const auto known = std::find_if(before.tables.begin(), before.tables.end(),
                                   [&](const auto& t) { return equalsIgnoringCase(t->name, table); });
   if (known == before.tables.end()) return errors::itemNotFound(toUtf8(table));
@@ -256,10 +257,18 @@ Result<DecodedCatalog> decodedAfterRelink(JetFile& file, const DecodedCatalog& b
   file.startRecording();
   auto catalog = Catalog::open(file);
   auto row = catalog ? catalog->reread(**known) : Result<CatalogTable>(catalog.status());
-  // Every other row reads as before; its pages are taken as they are now.
-  for (const Page& page : before.pages) (void)file.page(page.number());
+  // Every other row reads as before. Its pages are as the writer found them
+  // under the lock, but for those it wrote: those are taken as they are now.
+  for (const Page& page : before.pages) {
+    if (std::find(written.begin(), written.end(), page.number()) != written.end()) (void)file.page(page.number());
+  }
   std::vector<Page> pages = file.stopRecording();
   if (!row) return row.status();
+  for (const Page& page : before.pages) {
+    const auto there = std::find_if(pages.begin(), pages.end(), [&](const Page& p) { return p.number() == page.number(); });
+    if (there == pages.end()) pages.push_back(page);
+  }
+  std::sort(pages.begin(), pages.end(), [](const Page& a, const Page& b) { return a.number() < b.number(); });
   DecodedCatalog after{before.tables, std::move(pages), file.pageCount(), std::move(references)};
   after.tables[static_cast<std::size_t>(known - before.tables.begin())] =
       std::make_shared<const CatalogTable>(std::move(*row));

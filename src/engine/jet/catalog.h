@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <span>
 #include <optional>
 #include <string>
 #include <vector>
@@ -102,9 +103,11 @@ struct DecodedCatalog {
 // `before` after a relink of `table` changed only that table's row and the
 // long values it points at (link_writer.h, invariant 2): that row read again,
 // the other rows as they were, every page noted as it is now, `references`
-// as the relink left them. For the writer, while it still holds the lock.
+// as the relink left them. For the writer, while it still holds the lock and
+// `before` has just been found to hold: only the pages in `written` changed.
 [[nodiscard]] Result<DecodedCatalog> decodedAfterRelink(JetFile& file, const DecodedCatalog& before,
                                                         std::u16string_view table,
-                                                        std::shared_ptr<const std::map<std::uint32_t, int>> references);
+                                                        std::shared_ptr<const std::map<std::uint32_t, int>> references,
+                                                        std::span<const std::uint32_t> written);
 
 }  // namespace povezava::engine::jet

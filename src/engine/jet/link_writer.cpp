@@ -827,8 +827,11 @@ Status writeLink(FileSystem& fs, const std::string& path, const std::string& dis
   if (after != nullptr) {
     // Still under the lock: nobody else has written since.
     auto references = std::make_shared<const std::map<std::uint32_t, int>>(writer.references());
-    auto decoded = writer.writes().empty() ? Result<DecodedCatalog>(*base)
-                                           : decodedAfterRelink(**jet, *base, change.table, std::move(references));
+    std::vector<std::uint32_t> written;
+    for (const PageWrite& w : writer.writes()) written.push_back(w.page);
+    auto decoded = writer.writes().empty()
+                       ? Result<DecodedCatalog>(*base)
+                       : decodedAfterRelink(**jet, *base, change.table, std::move(references), written);
     if (decoded) *after = std::make_shared<const DecodedCatalog>(std::move(*decoded));
   }
   return Status::success();

@@ -131,7 +131,16 @@ Status refreshLink(JetDatabase& database, JetTableDef& table) {
       !s.ok()) {
     return s;
   }
-  if (after) database.setDecodedCatalog(std::move(after));
+  if (after) {
+    // The row as stored, from what the writer read back under its lock.
+    if (const CatalogTable* stored = after->find(row.name)) {
+      CatalogTable copy = *stored;
+      database.setDecodedCatalog(std::move(after));
+      table.clearPendingConnect();
+      table.setCatalogRow(std::move(copy));
+      return Status::success();
+    }
+  }
   table.clearPendingConnect();
   // The stored row, as the file now holds it.
   auto decoded = database.decodedCatalog();
