@@ -188,10 +188,11 @@ Status databaseExists(std::string_view path) {
   return {kErrDatabaseExists, "Database already exists: " + quoted(path) + "."};
 }
 
+Status isAFolder(std::string_view path) {
+  return {kErrNotValidPath, quoted(path) + " is a folder, not a database file."};
+}
+
 Status notAFile(std::string_view path, std::string_view kind) {
-  if (kind == "a folder") {
-    return {kErrNotValidPath, quoted(path) + " is a folder, not a database file."};
-  }
   return {kErrNotValidPath, quoted(path) + " is " + std::string(kind) + ", not a regular file; povezava reads and writes only regular files."};
 }
 
@@ -201,7 +202,7 @@ Status fromErrno(std::string_view path, int errnoValue) {
     case ENOTDIR:
     case ENETUNREACH:
     case EHOSTUNREACH: return notValidPath(path);  // as Windows says of a server that does not answer
-    case EISDIR: return notAFile(path, "a folder");
+    case EISDIR: return isAFolder(path);
     case EACCES:
     case EPERM: return cannotOpenFile(path, errnoText(errnoValue));
     case EROFS: return readOnly(path);

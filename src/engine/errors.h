@@ -78,8 +78,10 @@ Status invalidArgument(std::string_view what);
 Status databaseExists(std::string_view path);
 
 // Maps an errno from opening or writing a file to the matching Status.
-// Something other than a regular file lies at `path`: `kind` says what ("a
-// folder", "a named pipe (FIFO)", ...).
+// A folder lies at `path` where a database file was expected.
+Status isAFolder(std::string_view path);
+// Something else that is not a regular file lies at `path`: `kind` says what
+// ("a named pipe (FIFO)", "a device", ...).
 Status notAFile(std::string_view path, std::string_view kind);
 Status fromErrno(std::string_view path, int errnoValue);
 // The same for the system's own error code: an errno value on Linux, a

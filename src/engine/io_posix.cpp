@@ -40,7 +40,6 @@ FileInfo infoOf(const struct stat& st) {
 
 // What lies at a path that is not a regular file, in a user's words.
 std::string_view kindOf(mode_t mode) {
-  if (S_ISDIR(mode)) return "a folder";
   if (S_ISFIFO(mode)) return "a named pipe (FIFO)";
   if (S_ISSOCK(mode)) return "a socket";
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
@@ -170,7 +169,7 @@ class PosixFileSystem final : public FileSystem {
     }
     if (!S_ISREG(st.st_mode)) {
       ::close(fd);
-      return errors::notAFile(path, kindOf(st.st_mode));
+      return S_ISDIR(st.st_mode) ? errors::isAFolder(path) : errors::notAFile(path, kindOf(st.st_mode));
     }
     const int status = ::fcntl(fd, F_GETFL);
     if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {

@@ -145,8 +145,7 @@ HANDLE openForQuery(const std::wstring& path) {
 }
 
 // What lies behind a handle that is not a disk file, in a user's words.
-std::string_view kindOf(HANDLE h, const BY_HANDLE_FILE_INFORMATION* info) {
-  if (info != nullptr && (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "a folder";
+std::string_view kindOf(HANDLE h) {
   switch (::GetFileType(h)) {
     case FILE_TYPE_PIPE: return "a named pipe (FIFO)";
     case FILE_TYPE_CHAR: return "a device";
@@ -290,13 +289,13 @@ class WindowsFileSystem final : public FileSystem {
       if (error == ERROR_ACCESS_DENIED || error == ERROR_DIRECTORY) {
         const DWORD attributes = ::GetFileAttributesW(wide.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-          return errors::notAFile(path, "a folder");
+          return errors::isAFolder(path);
         }
       }
       return fromWindowsError(path, error);
     }
     auto file = std::make_unique<WindowsFile>(path, h);
-    if (::GetFileType(h) != FILE_TYPE_DISK) return errors::notAFile(path, kindOf(h, nullptr));
+    if (::GetFileType(h) != FILE_TYPE_DISK) return errors::notAFile(path, kindOf(h));
     return std::unique_ptr<File>(std::move(file));
   }
 

@@ -31,9 +31,8 @@ Result<std::shared_ptr<JetDatabase>> JetDatabase::open(std::unique_ptr<File> fil
                                                       std::move(realPath),
                                                       fs != nullptr ? *fs : posixFileSystem(), journaled));
   // Reading the catalogue once at open makes a damaged file fail here, as the
-  // Jet engine fails to open it.
-  auto tables = db->readTables();
-  if (!tables) return tables.status();
+  // Jet engine fails to open it; what is read is kept for the first lookups.
+  if (auto decoded = db->decodedCatalog(); !decoded) return decoded.status();
   return db;
 }
 

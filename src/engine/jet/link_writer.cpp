@@ -761,44 +761,26 @@ Result<std::unique_ptr<File>> openForWriting(FileSystem& fs, const std::string& 
   return file;
 }
 
-namespace {
-
-// openForWriting(), then what an interrupted relink left is undone: under the
-// lock, and only when no Access lock file lies beside the file.
-Result<std::unique_ptr<File>> openAndRecover(FileSystem& fs, const std::string& path,
-                                             const std::string& displayName) {
-  auto file = openForWriting(fs, path, displayName);
-  if (!file) return file;
-  if (auto recovered = recoverJournal(fs, **file); !recovered) return recovered.status();
-  return file;
-}
-
-}  // namespace
-
 Result<Recovery> recoverInterruptedRelink(FileSystem& fs, const std::string& path) {
   auto real = fs.realPath(path);
   if (!real) return real.status();
-  auto file = fs.open(*real, OpenMode::readWrite);
+  // Without a journal there is nothing to lock the file for.
+  auto journal = fs.info(journalPath(*real));
+  if (!journal) return journal.status();
+  if (!journal->exists) return Recovery::none;
+  auto file = openForWriting(fs, *real, path);
   if (!file) return file.status();
-  auto finding = inspectJournal(fs, **file, *real);
-  if (!finding) return finding.status();
-  if (finding->state == JournalFinding::State::none) return Recovery::none;
-  file->reset();
-  auto locked = openAndRecover(fs, *real, path);
-  if (!locked) return locked.status();
-  // openAndRecover() did what the journal called for; say what it was.
-  switch (finding->state) {
-    case JournalFinding::State::incomplete: return Recovery::discarded;
-    case JournalFinding::State::foreign: return Recovery::setAside;
-    default: return Recovery::replayed;
-  }
+  return recoverJournal(fs, **file);
 }
 
 Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
                  const LinkChange& change, const DecodedCatalog* known,
                  std::shared_ptr<const DecodedCatalog>* after) {
-  auto file = openAndRecover(fs, path, displayName);
+  auto file = openForWriting(fs, path, displayName);
   if (!file) return file.status();
+  // What an interrupted relink left is undone first: under the lock, and
+  // only when no Access lock file lies beside the file.
+  if (auto recovered = recoverJournal(fs, **file); !recovered) return recovered.status();
 
   auto jet = JetFile::open(std::move(*file), displayName);
   if (!jet) return jet.status();

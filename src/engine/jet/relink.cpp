@@ -131,21 +131,17 @@ Status refreshLink(JetDatabase& database, JetTableDef& table) {
       !s.ok()) {
     return s;
   }
-  if (after) {
-    // The row as stored, from what the writer read back under its lock.
-    if (const CatalogTable* stored = after->find(row.name)) {
-      CatalogTable copy = *stored;
-      database.setDecodedCatalog(std::move(after));
-      table.clearPendingConnect();
-      table.setCatalogRow(std::move(copy));
-      return Status::success();
-    }
-  }
   table.clearPendingConnect();
-  // The stored row, as the file now holds it.
-  auto decoded = database.decodedCatalog();
-  if (!decoded) return decoded.status();
-  if (const CatalogTable* stored = (*decoded)->find(row.name)) table.setCatalogRow(*stored);
+  // The stored row: from what the writer read back under its lock, else as
+  // the file now holds it.
+  if (after) {
+    database.setDecodedCatalog(after);
+  } else {
+    auto decoded = database.decodedCatalog();
+    if (!decoded) return decoded.status();
+    after = std::move(*decoded);
+  }
+  if (const CatalogTable* stored = after->find(row.name)) table.setCatalogRow(*stored);
   return Status::success();
 }
 

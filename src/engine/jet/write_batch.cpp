@@ -275,15 +275,8 @@ Status WriteBatch::State::lock(Held& held, const std::string& path, std::uint64_
   }
   if (offset == kWriteLockOffset) {
     // What an interrupted relink left is undone on the disk now, before
-    // anything is read for the new one; not while Access has the file open.
-    std::string folder = folderOf(path);
-    auto names = list(folder.empty() ? "." : folder);
-    Status access = names ? checkAccessLockFileAmong(disk, path, path, *names) : names.status();
-    if (!access.ok()) {
-      held.writer->unlock(offset);
-      if (held.locks.empty()) held.writer.reset();
-      return access;
-    }
+    // anything is read for the new one. (The writer asking for this lock has
+    // just found no Access lock file: openForWriting(), link_writer.h.)
     if (auto recovered = recoverJournal(disk, *held.writer); !recovered) {
       held.writer->unlock(offset);
       if (held.locks.empty()) held.writer.reset();
