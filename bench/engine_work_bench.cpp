@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/jet/read/jet_file.h"
+#include "engine/jet/write/page_commit.h"
 #include "engine/jet_build/builder.h"
-#include "engine/jet/jet_file.h"
-#include "engine/jet/page_commit.h"
 #include "engine/jet_build/sample_databases.h"
 #include "engine/unicode.h"
 

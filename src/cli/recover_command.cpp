@@ -4,7 +4,7 @@
 
 #include "cli/batch.h"
 #include "engine/io.h"
-#include "engine/jet/link_writer.h"
+#include "engine/jet/write/link_writer.h"
 #include "engine/path_resolver.h"
 #include "engine/unicode.h"
 

@@ -11,7 +11,7 @@
 #include "cli/json.h"
 #include "cli/odbc_password.h"
 #include "cli/relink_files.h"
-#include "engine/jet/write_batch.h"
+#include "engine/jet/write/write_batch.h"
 #include "engine/unicode.h"
 #include "links/link_location.h"
 #include "links/startup.h"

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "engine/case_fold.h"
-#include "engine/jet/relink.h"
+#include "engine/jet/write/relink.h"
 #include "engine/native_text.h"
 #include "engine/path_resolver.h"
 #include "engine/unicode.h"

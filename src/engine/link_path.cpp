@@ -3,7 +3,7 @@
 #include <string>
 
 #include "engine/case_fold.h"
-#include "engine/jet/format.h"
+#include "engine/jet/format/layout.h"
 
 namespace povezava::engine {
 

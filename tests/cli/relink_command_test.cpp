@@ -12,9 +12,9 @@
 
 #include "cli/backup.h"
 #include "engine/io.h"
-#include "engine/jet/link_writer.h"
-#include "links/startup.h"
+#include "engine/jet/write/link_writer.h"
 #include "engine/native_text.h"
+#include "links/startup.h"
 #include "suite.h"
 #include "support/test_support.h"
 

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <random>
 
-#include "engine/jet/journal.h"
-#include "engine/jet/link_writer.h"
+#include "engine/jet/write/journal.h"
+#include "engine/jet/write/link_writer.h"
 #include "suite.h"
 
 namespace povezava::cli {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/errors.h"
-#include "engine/jet/link_writer.h"
+#include "engine/jet/write/link_writer.h"
 #include "engine/native_text.h"
 #include "support/test_support.h"
 

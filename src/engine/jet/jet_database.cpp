@@ -2,10 +2,10 @@
 
 #include "engine/case_fold.h"
 #include "engine/errors.h"
-#include "engine/jet/journal.h"
-#include "engine/jet/link_writer.h"
+#include "engine/jet/write/journal.h"
+#include "engine/jet/write/link_writer.h"
+#include "engine/jet/write/relink.h"
 #include "engine/notices.h"
-#include "engine/jet/relink.h"
 #include "engine/path_resolver.h"
 #include "engine/unicode.h"
 

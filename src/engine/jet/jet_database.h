@@ -18,8 +18,8 @@
 
 #include "engine/engine.h"
 #include "engine/io.h"
-#include "engine/jet/catalog.h"
-#include "engine/jet/jet_file.h"
+#include "engine/jet/read/catalog.h"
+#include "engine/jet/read/jet_file.h"
 
 namespace povezava::engine::jet {
 

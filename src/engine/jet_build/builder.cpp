@@ -10,17 +10,17 @@
 
 #include "engine/errors.h"
 #include "engine/io.h"
-#include "engine/jet/byte_writer.h"
-#include "engine/jet/code_page.h"
-#include "engine/jet/rc4.h"
-#include "engine/jet/row_pack.h"
+#include "engine/jet/format/byte_order.h"
+#include "engine/jet/format/code_page.h"
+#include "engine/jet/format/rc4.h"
+#include "engine/jet/write/row_pack.h"
 #include "engine/unicode.h"
 
 namespace povezava::engine::jet {
 namespace {
 
 // Catalogue rows the builder always writes (the container ids and MSysDb's
-// are in format.h).
+// are in format/layout.h).
 constexpr std::uint32_t kCatalogTableId = kCatalogTdefPage;  // MSysObjects' own row
 constexpr std::uint32_t kSystemObjectFlags = 0x80000000;
 constexpr std::uint32_t kFirstSyntheticId = 0x80000001;      // links and queries

@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "engine/io.h"
-#include "engine/jet/format.h"
+#include "engine/jet/format/layout.h"
 #include "engine/status.h"
 
 namespace povezava::engine::jet {

@@ -1,0 +1,765 @@
+#include "engine/jet/write/link_writer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "engine/case_fold.h"
+#include "engine/errors.h"
+#include "engine/jet/format/byte_order.h"
+#include "engine/jet/format/code_page.h"
+#include "engine/jet/format/page_view.h"
+#include "engine/jet/read/catalog.h"
+#include "engine/jet/read/column_maps.h"
+#include "engine/jet/read/data_page.h"
+#include "engine/jet/read/row.h"
+#include "engine/jet/read/usage_map.h"
+#include "engine/jet/write/journal.h"
+#include "engine/jet/write/page_commit.h"
+#include "engine/jet/write/page_edit.h"
+#include "engine/jet/write/row_pack.h"
+#include "engine/native_text.h"
+#include "engine/unicode.h"
+
+namespace povezava::engine::jet {
+namespace {
+
+// Longest path povezava stores (DAO documents no limit; Windows' MAX_PATH is 260).
+constexpr std::size_t kMaxValueCharacters = 255;
+
+std::string narrow(std::u16string_view text) { return toUtf8(text); }
+
+// ---------------------------------------------------------------------------
+// Text as the catalogue stores it: Jet 4 plain UTF-16LE (its columns are not
+// compressed), Jet 3 one byte per character in the database's code page.
+
+Result<std::vector<std::byte>> encodeText(const Layout& layout, std::uint16_t codePage,
+                                          std::u16string_view text) {
+  if (text.size() > kMaxValueCharacters) {
+    return errors::invalidArgument("a link of more than " + std::to_string(kMaxValueCharacters) +
+                                   " characters");
+  }
+  // Never a substitute character: it would name another file.
+  CodePageEncoder encoder(codePage);
+  return encodeStoredText(layout, encoder, text);
+}
+
+// ---------------------------------------------------------------------------
+// Long-value headers.
+
+struct LongValueRef {
+  std::uint32_t header = 0;
+  std::uint32_t pointer = 0;
+  bool outOfLine() const {
+    const auto kind = longValueKind(header);
+    return kind && *kind != LongValueKind::inlined && pointer != 0;
+  }
+};
+
+std::optional<LongValueRef> longValueRef(std::span<const std::byte> slice) {
+  const PageView v(slice);
+  if (slice.size() < kLongValueHeaderSize) return std::nullopt;
+  return LongValueRef{v.u32(0).value_or(0), v.u32(kLongValueOffsetPointer).value_or(0)};
+}
+
+std::vector<std::byte> longValueSlice(LongValueKind kind, std::span<const std::byte> data,
+                                      std::uint32_t pointer) {
+  std::vector<std::byte> out;
+  const std::uint32_t header = static_cast<std::uint32_t>(data.size()) | static_cast<std::uint32_t>(kind);
+  for (std::uint32_t v : {header, pointer, 0U}) appendU32(out, v);
+  if (kind == LongValueKind::inlined) out.insert(out.end(), data.begin(), data.end());
+  return out;
+}
+
+std::vector<std::byte> pointerBytes(std::uint32_t pointer) {
+  std::vector<std::byte> out;
+  appendU32(out, pointer);
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Pages being rebuilt: the original of each, its current state, what may
+// change on it, and the order in which the states are to be written.
+
+class Staging {
+ public:
+  explicit Staging(JetFile& file) : file_(file) {}
+
+  Result<PageEdit*> page(std::uint32_t number) {
+    auto it = current_.find(number);
+    if (it != current_.end()) return &it->second;
+    auto p = file_.page(number);
+    if (!p) return p.status();
+    const auto bytes = p->view().bytes();
+    PageEdit edit(file_.layout(), file_.displayName(), number,
+                  std::vector<std::byte>(bytes.begin(), bytes.end()));
+    // An inconsistent page is refused, never edited.
+    if (Status s = edit.check(); !s.ok()) return s;
+    original_.emplace(number, edit);
+    return &current_.emplace(number, std::move(edit)).first->second;
+  }
+
+  // A page added at the end of the file: an empty long-value page.
+  PageEdit* createLongValuePage(std::uint32_t number) {
+    const Layout& layout = file_.layout();
+    std::vector<std::byte> bytes(layout.pageSize, std::byte{0});
+    putU8(bytes, kOffsetPageType, kPageTypeData);
+    putU8(bytes, kOffsetPageMarker, kPageMarker);
+    putU16(bytes, kOffsetFreeSpace, static_cast<std::uint16_t>(layout.pageSize - layout.dataHeaderLength));
+    putU32(bytes, kOffsetOwner, kOwnerLval);
+    created_.insert(number);
+    return &current_.emplace(number, PageEdit(layout, file_.displayName(), number, std::move(bytes)))
+                .first->second;
+  }
+
+  void changed(std::uint32_t number, std::size_t slot) { scope_[number].changedSlots.push_back(slot); }
+  void added(std::uint32_t number) { ++scope_[number].addedSlots; }
+  // The page's present state is the next thing to write.
+  void write(std::uint32_t number) { writes_.push_back({number, current_.at(number).bytes()}); }
+  // The page's final state is written at this point of the order.
+  void writeLater(std::uint32_t number) {
+    writes_.push_back({number, {}});
+    late_.push_back(writes_.size() - 1);
+  }
+
+  Status verify() const {
+    for (const auto& [number, after] : current_) {
+      if (created_.contains(number)) {
+        if (Status s = after.check(); !s.ok()) return s;
+        continue;
+      }
+      auto scope = scope_.find(number);
+      if (Status s = verifyEdit(original_.at(number), after, scope == scope_.end() ? EditScope{} : scope->second);
+          !s.ok()) {
+        return s;
+      }
+    }
+    return Status::success();
+  }
+
+  const std::vector<PageWrite>& writes() {
+    for (std::size_t i : late_) writes_[i].bytes = current_.at(writes_[i].page).bytes();
+    late_.clear();
+    return writes_;
+  }
+  const PageEdit& current(std::uint32_t number) const { return current_.at(number); }
+
+ private:
+  JetFile& file_;
+  std::map<std::uint32_t, PageEdit> original_;
+  std::map<std::uint32_t, PageEdit> current_;
+  std::map<std::uint32_t, EditScope> scope_;
+  std::set<std::uint32_t> created_;
+  std::vector<PageWrite> writes_;
+  std::vector<std::size_t> late_;
+};
+
+// ---------------------------------------------------------------------------
+
+class LinkWriter {
+ public:
+  LinkWriter(JetFile& file, Catalog& catalog) : file_(file), catalog_(catalog), stage_(file) {}
+
+  // `tables`: the catalogue's tables as the file holds them now;
+  // `references`: its long-value references, when they were counted before.
+  Status run(const LinkChange& change, const std::vector<std::shared_ptr<const CatalogTable>>& tables,
+             const std::map<std::uint32_t, int>* references);
+  // After run(): how many live values point at each long-value row.
+  const std::map<std::uint32_t, int>& references() const { return references_; }
+  const std::vector<PageWrite>& writes() { return stage_.writes(); }
+
+ private:
+  // Every pointer to an out-of-line value held by a live catalogue row, with
+  // how many rows hold it.
+  Status countLongValueReferences();
+  // The usage maps a relink reads or edits: readable, and the catalogue's own
+  // consistent with its pages. Corrupt otherwise.
+  Status checkCatalogueMaps();
+  // The slice for `data` in `column`: inline, or a new long-value row.
+  // `old` is the value being replaced (its row may be reused in place).
+  Result<std::vector<std::byte>> placeLongValue(const ColumnDef& column, std::span<const std::byte> data,
+                                                const std::optional<LongValueRef>& old,
+                                                bool& reusedOld);
+  // Adds a long-value page for `maps`' column at the end of the file and
+  // records it in the column's maps and the global map.
+  Result<PageEdit*> allocateLongValuePage(const ColumnMaps& maps);
+  // Sets (or clears) `page`'s bit in the inline usage map at `pointer`.
+  // `outOfRangeIsSet`: what the map says of pages outside its window (the
+  // global map counts them as free, a table's or column's maps as not listed).
+  Status setMapBit(std::uint32_t pointer, std::uint32_t page, bool value, bool outOfRangeIsSet);
+  Status putRow(const RowAddress& address, std::span<const std::byte> oldRow,
+                std::vector<std::byte> newRow);
+  Status deleteLongValueRow(std::uint32_t pointer);
+  Status checkRebuiltRow(std::span<const std::byte> oldRow, std::span<const std::byte> newRow,
+                         std::uint32_t page);
+  Result<std::span<const std::byte>> stagedRow(std::uint32_t pointer);
+
+  JetFile& file_;
+  Catalog& catalog_;
+  Staging stage_;
+  std::map<std::uint32_t, int> references_;
+  const ColumnDef* database_ = nullptr;
+  const ColumnDef* connect_ = nullptr;
+  std::vector<std::byte> newDatabase_;
+  std::optional<std::vector<std::byte>> newConnect_;
+  bool allocated_ = false;
+  bool keptDatabase_ = false;
+  bool keptConnect_ = false;
+};
+
+Status LinkWriter::countLongValueReferences() {
+  const TableDefinition& def = catalog_.definition();
+  auto pages = readUsageMap(file_, def.ownedMap);
+  if (!pages) return pages.status();
+  for (std::uint32_t page : *pages) {
+    Status s = forEachRow(file_, page, def.page, [&](const RowData& data) -> Status {
+      auto row = Row::parse(data.bytes, def, file_.layout(), file_.displayName(), data.address.dataPage);
+      if (!row) return row.status();
+      for (const ColumnDef& c : def.columns) {
+        if (!c.isLongValue()) continue;
+        auto v = row->value(c);
+        if (!v) return v.status();
+        if (!*v) continue;
+        const auto ref = longValueRef((*v)->bytes());
+        if (ref && ref->outOfLine()) ++references_[ref->pointer];
+      }
+      return Status::success();
+    });
+    if (!s.ok()) return s;
+  }
+  return Status::success();
+}
+
+Result<std::vector<std::byte>> LinkWriter::placeLongValue(const ColumnDef& column,
+                                                          std::span<const std::byte> data,
+                                                          const std::optional<LongValueRef>& old,
+                                                          bool& reusedOld) {
+  reusedOld = false;
+  const Layout& layout = file_.layout();
+  if (data.size() <= layout.longValueInlineLimit) return longValueSlice(LongValueKind::inlined, data, 0);
+
+  // Access keeps a column's long values only on pages of that column's map.
+  auto maps = readColumnMaps(file_, catalog_.definition());
+  if (!maps) return maps.status();
+  std::vector<std::uint32_t> pages;
+  std::optional<ColumnMaps> columnMaps;
+  for (const ColumnMaps& m : *maps) {
+    if (m.column != column.number || m.ownedMap == 0) continue;
+    auto listed = readUsageMap(file_, m.ownedMap);
+    if (!listed) return listed.status();
+    pages = *listed;
+    columnMaps = m;
+  }
+  for (std::uint32_t number : pages) {
+    auto raw = file_.page(number);
+    if (!raw) return raw.status();
+    if (raw->view().u8(kOffsetPageType) != kPageTypeData || raw->view().u32(kOffsetOwner) != kOwnerLval) {
+      continue;  // a leftover listed by the map; not a long-value page now
+    }
+    auto page = stage_.page(number);
+    if (!page) return page.status();
+    if (!(*page)->hasRoomFor(data.size())) continue;
+    auto slot = (*page)->append(data, 0);
+    if (!slot) return slot.status();
+    stage_.added(number);
+    stage_.write(number);
+    return longValueSlice(LongValueKind::single, data,
+                          makeRowPointer(number, static_cast<std::uint8_t>(*slot)));
+  }
+
+  // No page with room for another row: the replaced value's own row may grow
+  // in place, when nothing else points at it.
+  if (old && old->outOfLine() && longValueKind(old->header) == LongValueKind::single &&
+      references_[old->pointer] == 1) {
+    auto page = stage_.page(rowPointerPage(old->pointer));
+    if (!page) return page.status();
+    const std::size_t slot = rowPointerRow(old->pointer);
+    if (slot < (*page)->rowCount() && !isDeletedRow((*page)->word(slot))) {
+      const std::size_t oldLength = (*page)->row(slot).size();
+      if (data.size() <= oldLength + (*page)->freeSpace()) {
+        if (Status s = (*page)->resize(slot, data, static_cast<std::uint16_t>((*page)->word(slot) & ~kRowOffsetMask));
+            !s.ok()) {
+          return s;
+        }
+        stage_.changed(rowPointerPage(old->pointer), slot);
+        stage_.write(rowPointerPage(old->pointer));
+        reusedOld = true;
+        return longValueSlice(LongValueKind::single, data, old->pointer);
+      }
+    }
+  }
+  if (!columnMaps || columnMaps->freeMap == 0) {
+    return errors::recordTooLarge(file_.displayName(),
+                                  "column " + narrow(column.name) + " has no long-value usage maps");
+  }
+  // As Access does when a column's pages are full: a new page of its own.
+  auto page = allocateLongValuePage(*columnMaps);
+  if (!page) return page.status();
+  auto slot = (*page)->append(data, 0);
+  if (!slot) return slot.status();
+  const std::uint32_t number = (*page)->number();
+  return longValueSlice(LongValueKind::single, data,
+                        makeRowPointer(number, static_cast<std::uint8_t>(*slot)));
+}
+
+Result<PageEdit*> LinkWriter::allocateLongValuePage(const ColumnMaps& maps) {
+  if (allocated_) {
+    return errors::recordTooLarge(file_.displayName(), "a relink adds at most one page");
+  }
+  const std::uint32_t number = file_.pageCount();
+  if (number > 0xFFFFFF) return errors::recordTooLarge(file_.displayName(), "the file is full");
+  // The page first, so that no map ever lists a page that is not there.
+  PageEdit* page = stage_.createLongValuePage(number);
+  allocated_ = true;
+  // The new page holds its row before it is written: reserve the write slot
+  // now, fill it in when the row is placed (see writes(): the state written is
+  // taken at commit time).
+  stage_.writeLater(number);
+  if (Status s = setMapBit(maps.ownedMap, number, true, false); !s.ok()) return s;
+  if (Status s = setMapBit(maps.freeMap, number, true, false); !s.ok()) return s;
+  // Global map: a set bit means the page is free, and so does a page beyond
+  // its window; the new page must be recorded as used inside the window.
+  if (Status s = setMapBit(makeRowPointer(kGlobalUsageMapPage, 0), number, false, true); !s.ok()) return s;
+  return page;
+}
+
+Status LinkWriter::setMapBit(std::uint32_t pointer, std::uint32_t page, bool value,
+                             bool outOfRangeIsSet) {
+  const std::uint32_t mapPage = rowPointerPage(pointer);
+  const std::uint8_t slot = rowPointerRow(pointer);
+  auto edit = stage_.page(mapPage);
+  if (!edit) return edit.status();
+  if (slot >= (*edit)->rowCount() || isDeletedRow((*edit)->word(slot))) {
+    return file_.corrupt(mapPage, "usage map row " + std::to_string(slot) + " is missing");
+  }
+  std::vector<std::byte> row((*edit)->row(slot).begin(), (*edit)->row(slot).end());
+  const PageView view(row);
+  auto refuse = [&](const std::string& why) {
+    return errors::recordTooLarge(file_.displayName(), "the usage map on page " + std::to_string(mapPage) +
+                                                           " " + why + "; compact the database in Access");
+  };
+  if (row.size() <= kUsageMapOffsetBitmap || view.u8(0) != kUsageMapInline) {
+    return refuse("is not an inline map");
+  }
+  std::uint32_t start = view.u32(kUsageMapOffsetStartPage).value_or(0);
+  const std::size_t bits = (row.size() - kUsageMapOffsetBitmap) * 8;
+  if (page < start || page - start >= bits) {
+    const bool empty = std::all_of(row.begin() + kUsageMapOffsetBitmap, row.end(),
+                                   [](std::byte b) { return b == std::byte{0}; });
+    if (value == outOfRangeIsSet) return Status::success();  // already so outside its window
+    if (!empty || outOfRangeIsSet) return refuse("cannot record page " + std::to_string(page));
+    // An empty map may start anywhere.
+    start = page;
+    putU32(row, kUsageMapOffsetStartPage, start);
+  }
+  const std::size_t bit = page - start;
+  const auto mask = static_cast<std::byte>(1U << (bit % 8));
+  std::byte& b = row[kUsageMapOffsetBitmap + bit / 8];
+  b = value ? (b | mask) : (b & ~mask);
+  if (Status s = (*edit)->overwrite(slot, row); !s.ok()) return s;
+  stage_.changed(mapPage, slot);
+  stage_.write(mapPage);
+  return Status::success();
+}
+
+Result<std::span<const std::byte>> LinkWriter::stagedRow(std::uint32_t pointer) {
+  auto page = stage_.page(rowPointerPage(pointer));
+  if (!page) return page.status();
+  const std::size_t slot = rowPointerRow(pointer);
+  if (slot >= (*page)->rowCount()) {
+    return file_.corrupt(rowPointerPage(pointer), "no row " + std::to_string(slot));
+  }
+  return (*page)->row(slot);
+}
+
+Status LinkWriter::deleteLongValueRow(std::uint32_t pointer) {
+  // Never a row that another catalogue row still points at.
+  if (references_[pointer] != 1) return Status::success();
+  const std::uint32_t number = rowPointerPage(pointer);
+  auto page = stage_.page(number);
+  if (!page) return page.status();
+  const std::size_t slot = rowPointerRow(pointer);
+  if (slot >= (*page)->rowCount() || isDeletedRow((*page)->word(slot)) ||
+      (*page)->bytes().size() < kOffsetOwner + 4 ||
+      PageView((*page)->bytes()).u32(kOffsetOwner) != kOwnerLval) {
+    return Status::success();  // nothing of ours to delete
+  }
+  if (Status s = (*page)->erase(slot); !s.ok()) return s;
+  stage_.changed(number, slot);
+  stage_.write(number);
+  return Status::success();
+}
+
+// Puts the rebuilt catalogue row back (its slot page, or where it overflowed to).
+Status LinkWriter::putRow(const RowAddress& address, std::span<const std::byte> oldRow,
+                          std::vector<std::byte> newRow) {
+  const Layout& layout = file_.layout();
+  auto page = stage_.page(address.dataPage);
+  if (!page) return page.status();
+  const std::size_t slot = address.dataRow;
+  const std::uint16_t flags = static_cast<std::uint16_t>((*page)->word(slot) & ~kRowOffsetMask);
+
+  if (!layout.rowHasJumpTable && newRow.size() <= oldRow.size()) {
+    // Jet 4: pad between the variable data and the trailer up to the old
+    // length, as Access does; no other byte of the page moves.
+    auto parts = unpackRow(layout, newRow, true, file_.displayName(), address.dataPage);
+    if (!parts) return parts.status();
+    const std::size_t trailer = 2 + 2 * parts->variable.size() + 2 + parts->nullMask.size();
+    newRow.insert(newRow.end() - static_cast<std::ptrdiff_t>(trailer), oldRow.size() - newRow.size(),
+                  std::byte{0});
+    if (Status s = (*page)->overwrite(slot, newRow); !s.ok()) return s;
+  } else if (newRow.size() <= oldRow.size() || newRow.size() - oldRow.size() <= (*page)->freeSpace()) {
+    if (Status s = (*page)->resize(slot, newRow, flags); !s.ok()) return s;
+  } else {
+    // No room: the row moves to another catalogue page with room, as an
+    // overflow row; its slot becomes (or stays) a pointer to it.
+    auto pages = readUsageMap(file_, catalog_.definition().ownedMap);
+    if (!pages) return pages.status();
+    std::optional<std::uint32_t> target;
+    for (std::uint32_t number : *pages) {
+      if (number == address.dataPage || number == address.slotPage) continue;
+      auto raw = file_.page(number);
+      if (!raw) return raw.status();
+      if (raw->view().u8(kOffsetPageType) != kPageTypeData ||
+          raw->view().u32(kOffsetOwner) != catalog_.definition().page) {
+        continue;
+      }
+      auto candidate = stage_.page(number);
+      if (!candidate) return candidate.status();
+      if ((*candidate)->hasRoomFor(newRow.size())) {
+        target = number;
+        break;
+      }
+    }
+    if (!target) {
+      return errors::recordTooLarge(file_.displayName(),
+                                    "no catalogue page has room for the row of " +
+                                        std::to_string(newRow.size()) + " bytes");
+    }
+    auto targetPage = stage_.page(*target);
+    auto newSlot = (*targetPage)->append(newRow, kRowFlagDeleted);
+    if (!newSlot) return newSlot.status();
+    stage_.added(*target);
+    stage_.write(*target);
+    const auto pointer = pointerBytes(makeRowPointer(*target, static_cast<std::uint8_t>(*newSlot)));
+    if (address.slotPage == address.dataPage && address.slotRow == address.dataRow) {
+      if (Status s = (*page)->resize(slot, pointer, kRowFlagOverflow); !s.ok()) return s;
+      stage_.changed(address.dataPage, slot);
+      stage_.write(address.dataPage);
+      return Status::success();
+    }
+    // Already an overflow row: re-point the slot, then delete the old target.
+    auto slotPage = stage_.page(address.slotPage);
+    if (!slotPage) return slotPage.status();
+    std::vector<std::byte> pointerRow((*slotPage)->row(address.slotRow).begin(),
+                                      (*slotPage)->row(address.slotRow).end());
+    if (pointerRow.size() < pointer.size()) {
+      return file_.corrupt(address.slotPage, "overflow row shorter than a row pointer");
+    }
+    std::copy(pointer.begin(), pointer.end(), pointerRow.begin());
+    if (Status s = (*slotPage)->overwrite(address.slotRow, pointerRow); !s.ok()) return s;
+    stage_.changed(address.slotPage, address.slotRow);
+    stage_.write(address.slotPage);
+    auto oldTarget = stage_.page(address.dataPage);
+    if (Status s = (*oldTarget)->erase(slot); !s.ok()) return s;
+    stage_.changed(address.dataPage, slot);
+    stage_.write(address.dataPage);
+    return Status::success();
+  }
+  stage_.changed(address.dataPage, slot);
+  stage_.write(address.dataPage);
+  return Status::success();
+}
+
+// Reads the rebuilt row back as the reader will and compares it with the old
+// one: every column equal but Database and Connect, and those as intended.
+Status LinkWriter::checkRebuiltRow(std::span<const std::byte> oldRow, std::span<const std::byte> newRow,
+                                   std::uint32_t page) {
+  const TableDefinition& def = catalog_.definition();
+  auto before = Row::parse(PageView(oldRow), def, file_.layout(), file_.displayName(), page);
+  if (!before) return before.status();
+  auto after = Row::parse(PageView(newRow), def, file_.layout(), file_.displayName(), page);
+  if (!after) return after.status();
+  auto differs = [&](const ColumnDef& c) {
+    return file_.corrupt(page, "rebuilt catalogue row differs in column " + narrow(c.name));
+  };
+  for (const ColumnDef& c : def.columns) {
+    auto a = before->value(c);
+    auto b = after->value(c);
+    if (!a) return a.status();
+    if (!b) return b.status();
+    if ((&c == database_ && !keptDatabase_) || (&c == connect_ && !keptConnect_)) {
+      const std::vector<std::byte>* want = &c == database_ ? &newDatabase_
+                                           : newConnect_ ? &*newConnect_
+                                                         : nullptr;
+      if (!want) {
+        if (b->has_value()) return differs(c);
+        continue;
+      }
+      if (!b->has_value()) return differs(c);
+      const auto ref = longValueRef((*b)->bytes());
+      if (!ref || longValueLength(ref->header) != want->size()) return differs(c);
+      std::span<const std::byte> stored;
+      if (longValueKind(ref->header) == LongValueKind::inlined) {
+        stored = (*b)->bytes().subspan(kLongValueHeaderSize);
+      } else {
+        auto row = stagedRow(ref->pointer);
+        if (!row) return row.status();
+        stored = *row;
+      }
+      if (!std::ranges::equal(stored, *want)) return differs(c);
+      continue;
+    }
+    if (a->has_value() != b->has_value() ||
+        (a->has_value() && !std::ranges::equal((*a)->bytes(), (*b)->bytes()))) {
+      return differs(c);
+    }
+  }
+  return Status::success();
+}
+
+Status LinkWriter::checkCatalogueMaps() {
+  const TableDefinition& def = catalog_.definition();
+  // The catalogue's own maps: every page it owns is one of its data pages,
+  // and the pages it lists as having room are among them.
+  auto owned = readUsageMap(file_, def.ownedMap);
+  if (!owned) return owned.status();
+  auto withRoom = readUsageMap(file_, def.freeMap);
+  if (!withRoom) return withRoom.status();
+  for (std::uint32_t number : *owned) {
+    auto page = file_.page(number);
+    if (!page) return page.status();
+    if (page->view().u8(kOffsetPageType) != kPageTypeData || page->view().u32(kOffsetOwner) != def.page) {
+      return file_.corrupt(number, "the catalogue's usage map lists a page that is not one of its data pages");
+    }
+  }
+  for (std::uint32_t number : *withRoom) {
+    if (!std::binary_search(owned->begin(), owned->end(), number)) {
+      return file_.corrupt(number, "the catalogue's free-space map lists a page the catalogue does not own");
+    }
+  }
+  // The long-value maps of the two columns a relink writes. (The global map
+  // is edited only where its row is checked; its set bits mean free pages,
+  // past the end of the file too.)
+  auto maps = readColumnMaps(file_, def);
+  if (!maps) return maps.status();
+  for (const ColumnMaps& m : *maps) {
+    if (m.column != database_->number && m.column != connect_->number) continue;
+    for (std::uint32_t pointer : {m.ownedMap, m.freeMap}) {
+      if (pointer == 0) continue;
+      if (auto pages = readUsageMap(file_, pointer); !pages) return pages.status();
+    }
+  }
+  return Status::success();
+}
+
+Status LinkWriter::run(const LinkChange& change, const std::vector<std::shared_ptr<const CatalogTable>>& tables,
+                       const std::map<std::uint32_t, int>* references) {
+  const Layout& layout = file_.layout();
+  const TableDefinition& def = catalog_.definition();
+  database_ = def.column(kCatalogColumnDatabase);
+  connect_ = def.column(kCatalogColumnConnect);
+  if (database_ == nullptr || connect_ == nullptr || !database_->isLongValue() ||
+      !connect_->isLongValue() || database_->isFixed() || connect_->isFixed()) {
+    return file_.corrupt(def.page, "the catalogue's Database and Connect columns are not as expected");
+  }
+
+  const CatalogTable* table = nullptr;
+  for (const auto& t : tables) {
+    if (equalsIgnoringCase(t->name, change.table)) table = t.get();
+  }
+  if (table == nullptr) return errors::itemNotFound(narrow(change.table));
+  if (table->type != kObjectTypeLinkedTable) {
+    return errors::notSupported(narrow(table->name) + " is not linked to a file");
+  }
+
+  auto encodedDatabase = encodeText(layout, file_.header().codePage, change.database);
+  if (!encodedDatabase) return encodedDatabase.status();
+  newDatabase_ = std::move(*encodedDatabase);
+  if (change.connect) {
+    auto encodedConnect = encodeText(layout, file_.header().codePage, *change.connect);
+    if (!encodedConnect) return encodedConnect.status();
+    newConnect_ = std::move(*encodedConnect);
+  }
+  if (table->database == change.database && table->connect == change.connect) {
+    return Status::success();  // already stored; nothing to write
+  }
+  if (Status s = checkCatalogueMaps(); !s.ok()) return s;
+
+  const RowAddress address = table->address;
+  auto page = stage_.page(address.dataPage);
+  if (!page) return page.status();
+  const std::vector<std::byte> oldRow((*page)->row(address.dataRow).begin(),
+                                      (*page)->row(address.dataRow).end());
+  auto parts = unpackRow(layout, oldRow, true, file_.displayName(), address.dataPage);
+  if (!parts) return parts.status();
+  for (const ColumnDef* c : {database_, connect_}) {
+    if (c->number >= parts->columnCount || c->variableIndex >= parts->variable.size()) {
+      return errors::notSupported("the catalogue row of " + narrow(table->name) +
+                                  " was written with fewer columns");
+    }
+  }
+  if (references != nullptr) {
+    references_ = *references;
+  } else if (Status s = countLongValueReferences(); !s.ok()) {
+    return s;
+  }
+
+  const auto oldDatabase = longValueRef(parts->variable[database_->variableIndex]);
+  const auto oldConnect = longValueRef(parts->variable[connect_->variableIndex]);
+  // A value that stays the same keeps its bytes (and its long-value row).
+  keptDatabase_ = table->database == change.database;
+  keptConnect_ = table->connect == change.connect;
+  bool reusedDatabase = keptDatabase_;
+  bool reusedConnect = keptConnect_;
+  const auto oldDatabaseSlice = parts->variable[database_->variableIndex];
+  const auto oldConnectSlice = parts->variable[connect_->variableIndex];
+  std::vector<std::byte> databaseSlice(oldDatabaseSlice.begin(), oldDatabaseSlice.end());
+  if (!keptDatabase_) {
+    auto placed = placeLongValue(*database_, newDatabase_, oldDatabase, reusedDatabase);
+    if (!placed) return placed.status();
+    databaseSlice = std::move(*placed);
+  }
+  std::vector<std::byte> connectSlice(oldConnectSlice.begin(), oldConnectSlice.end());
+  if (!keptConnect_) {
+    connectSlice.clear();
+    if (newConnect_) {
+      auto placed = placeLongValue(*connect_, *newConnect_, oldConnect, reusedConnect);
+      if (!placed) return placed.status();
+      connectSlice = std::move(*placed);
+    }
+  }
+
+  std::vector<std::byte> mask(parts->nullMask.begin(), parts->nullMask.end());
+  auto setBit = [&](const ColumnDef& c, bool notNull) {
+    const auto bit = static_cast<std::byte>(1U << (c.number % 8));
+    mask[c.number / 8] = notNull ? (mask[c.number / 8] | bit) : (mask[c.number / 8] & ~bit);
+  };
+  if (!keptDatabase_) setBit(*database_, true);
+  if (!keptConnect_) setBit(*connect_, newConnect_.has_value());
+  RowParts rebuilt = *parts;
+  rebuilt.variable[database_->variableIndex] = databaseSlice;
+  rebuilt.variable[connect_->variableIndex] = connectSlice;
+  rebuilt.nullMask = mask;
+  std::vector<std::byte> newRow;
+  if (Status s = appendPackedRow(layout, rebuilt, newRow); !s.ok()) return s;
+  if (Status s = checkRebuiltRow(oldRow, newRow, address.dataPage); !s.ok()) return s;
+
+  if (Status s = putRow(address, oldRow, newRow); !s.ok()) return s;
+
+  // The replaced out-of-line values go last: nothing points at them any more.
+  if (oldDatabase && oldDatabase->outOfLine() && !reusedDatabase &&
+      longValueKind(oldDatabase->header) == LongValueKind::single) {
+    if (Status s = deleteLongValueRow(oldDatabase->pointer); !s.ok()) return s;
+  }
+  if (oldConnect && oldConnect->outOfLine() && !reusedConnect &&
+      longValueKind(oldConnect->header) == LongValueKind::single) {
+    if (Status s = deleteLongValueRow(oldConnect->pointer); !s.ok()) return s;
+  }
+  // The counts as the new row leaves them (after the deletions above, which
+  // count this row's old values as still there).
+  for (const auto& [was, now] : {std::pair{oldDatabase, longValueRef(databaseSlice)},
+                                 std::pair{oldConnect, longValueRef(connectSlice)}}) {
+    if (was && was->outOfLine() && --references_[was->pointer] <= 0) references_.erase(was->pointer);
+    if (now && now->outOfLine()) ++references_[now->pointer];
+  }
+  return stage_.verify();
+}
+
+}  // namespace
+
+Result<std::unique_ptr<File>> openForWriting(FileSystem& fs, const std::string& path,
+                                             const std::string& displayName) {
+  auto file = fs.open(path, OpenMode::readWrite);
+  if (!file) {
+    if (file.status().number() == kErrNoPermission || file.status().number() == kErrReadOnly) {
+      return errors::readOnly(displayName);
+    }
+    return file.status();
+  }
+  auto info = (*file)->info();
+  if (!info) return info.status();
+  if (info->links > 1) {
+    return errors::cannotOpenFile(
+        displayName, "it has " + std::to_string(info->links) +
+                         " names (hard links); Access may have it open under another name, whose lock file "
+                         "povezava cannot see. Relink it under a name of its own");
+  }
+  // Access makes its lock file beside the name it opened: beside the real
+  // file, and beside the name the user gave when that is a symbolic link.
+  if (Status s = checkAccessLockFile(fs, path, displayName); !s.ok()) return s;
+  if (displayName != path) {
+    auto given = fs.info(displayName);
+    if (given && given->exists && given->inode == info->inode && given->device == info->device) {
+      if (Status s = checkAccessLockFile(fs, displayName, displayName); !s.ok()) return s;
+    }
+  }
+  // Invariant 4: the lock before anything is read that the write depends on.
+  if (Status s = (*file)->tryLock(kWriteLockOffset); !s.ok()) {
+    return s.number() == kErrFileInUse ? errors::fileInUse(displayName, "another program is changing it") : s;
+  }
+  return file;
+}
+
+Result<Recovery> recoverInterruptedRelink(FileSystem& fs, const std::string& path) {
+  auto real = fs.realPath(path);
+  if (!real) return real.status();
+  // Without a journal there is nothing to lock the file for.
+  auto journal = fs.info(journalPath(*real));
+  if (!journal) return journal.status();
+  if (!journal->exists) return Recovery::none;
+  auto file = openForWriting(fs, *real, path);
+  if (!file) return file.status();
+  return recoverJournal(fs, **file);
+}
+
+Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
+                 const LinkChange& change, const DecodedCatalog* known,
+                 std::shared_ptr<const DecodedCatalog>* after) {
+  auto file = openForWriting(fs, path, displayName);
+  if (!file) return file.status();
+  // What an interrupted relink left is undone first: under the lock, and
+  // only when no Access lock file lies beside the file.
+  if (auto recovered = recoverJournal(fs, **file); !recovered) return recovered.status();
+
+  auto jet = JetFile::open(std::move(*file), displayName);
+  if (!jet) return jet.status();
+  auto size = (*jet)->file().size();
+  if (!size) return size.status();
+  if (*size % (*jet)->layout().pageSize != 0) {
+    return (*jet)->corrupt((*jet)->pageCount(), "the file ends inside a page; it will not be written");
+  }
+  // The caller's decoding of the catalogue, if the file (read now, under the
+  // lock) still holds the pages it came from; else the catalogue decoded now.
+  std::shared_ptr<const DecodedCatalog> base;
+  if (known != nullptr && known->stillHolds(**jet)) {
+    base = std::shared_ptr<const DecodedCatalog>(std::shared_ptr<void>(), known);
+  } else {
+    auto decoded = decodeCatalog(**jet);
+    if (!decoded) return decoded.status();
+    base = std::make_shared<const DecodedCatalog>(std::move(*decoded));
+  }
+  auto catalog = Catalog::open(**jet);
+  if (!catalog) return catalog.status();
+  LinkWriter writer(**jet, *catalog);
+  if (Status s = writer.run(change, base->tables, base->references.get()); !s.ok()) return s;
+  if (!writer.writes().empty()) {
+    if (Status s = commitPages(fs, **jet, writer.writes()); !s.ok()) return s;
+  }
+  if (after != nullptr) {
+    // Still under the lock: nobody else has written since.
+    auto references = std::make_shared<const std::map<std::uint32_t, int>>(writer.references());
+    std::vector<std::uint32_t> written;
+    for (const PageWrite& w : writer.writes()) written.push_back(w.page);
+    auto decoded = writer.writes().empty()
+                       ? Result<DecodedCatalog>(*base)
+                       : decodedAfterRelink(**jet, *base, change.table, std::move(references), written);
+    if (decoded) *after = std::make_shared<const DecodedCatalog>(std::move(*decoded));
+  }
+  return Status::success();
+}
+
+}  // namespace povezava::engine::jet

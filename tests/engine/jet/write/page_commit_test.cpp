@@ -1,0 +1,159 @@
+// Crash and fault tests of the page commit and its journal: whatever fails,
+// and wherever the power goes, the next writer finds the old pages or the new
+// ones, never a mix.
+#include "engine/jet/write/page_commit.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/errors.h"
+#include "engine/jet/write/journal.h"
+#include "support/fault_io.h"
+#include "support/test_support.h"
+
+namespace povezava::engine::jet {
+namespace {
+
+using testing::FaultFileSystem;
+
+constexpr std::uint32_t kPageSize = 4096;
+
+class PageCommitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    POVEZAVA_REQUIRE_FIXTURES();
+    path_ = dir_.copy(povezava::testing::fixturesDir() / "jet4-v2000" / "TQ.mdb").string();
+    original_ = povezava::testing::readFile(path_);
+    // Two pages get new contents: the change is "all of them or none".
+    for (std::uint32_t page : {5U, 9U}) {
+      PageWrite w{page, std::vector<std::byte>(kPageSize, static_cast<std::byte>(page))};
+      writes_.push_back(w);
+    }
+    changed_ = original_;
+    for (const auto& w : writes_) {
+      std::copy(w.bytes.begin(), w.bytes.end(),
+                changed_.begin() + static_cast<std::ptrdiff_t>(w.page * kPageSize));
+    }
+  }
+
+  Status commitThrough(FileSystem& fs) {
+    auto file = fs.open(path_, OpenMode::readWrite);
+    if (!file.ok()) return file.status();
+    auto jet = JetFile::open(std::move(file).value(), path_);
+    if (!jet.ok()) return jet.status();
+    return commitPages(fs, **jet, writes_);
+  }
+
+  // What a later writer sees after recovering.
+  std::vector<std::byte> recovered() {
+    FaultFileSystem next(posixFileSystem());  // no faults; no real disk syncs
+    auto file = next.open(path_, OpenMode::readWrite);
+    EXPECT_TRUE(file.ok());
+    auto outcome = recoverJournal(next, **file);
+    EXPECT_TRUE(outcome.ok()) << outcome.status().toString();
+    EXPECT_FALSE(std::filesystem::exists(journalPath(path_)));
+    return povezava::testing::readFile(path_);
+  }
+
+  void expectOldOrNew(const std::string& situation) {
+    const auto now = recovered();
+    EXPECT_TRUE(now == original_ || now == changed_) << situation;
+  }
+
+  povezava::testing::TempDir dir_;
+  std::string path_;
+  std::vector<std::byte> original_;
+  std::vector<std::byte> changed_;
+  std::vector<PageWrite> writes_;
+};
+
+TEST_F(PageCommitTest, SuccessLeavesTheNewPagesAndNoJournal) {
+  const auto inode = std::filesystem::status(path_);
+  ASSERT_TRUE(commitThrough(posixFileSystem()).ok());
+  EXPECT_EQ(povezava::testing::readFile(path_), changed_);
+  EXPECT_FALSE(std::filesystem::exists(journalPath(path_)));
+  EXPECT_EQ(std::filesystem::status(path_).permissions(), inode.permissions());
+}
+
+TEST_F(PageCommitTest, EachFailingWriteOrSyncLeavesTheOldPages) {
+  FaultFileSystem probe(posixFileSystem());
+  ASSERT_TRUE(commitThrough(probe).ok());
+  const int writes = probe.writes();
+  const int syncs = probe.syncs();
+  ASSERT_GE(writes, 3);  // journal, two pages
+  povezava::testing::restoreFile(path_, original_);
+  for (int n = 1; n <= writes + syncs; ++n) {
+    FaultFileSystem fs(posixFileSystem());
+    if (n <= writes) fs.failWrite(n); else fs.failSync(n - writes);
+    const Status s = commitThrough(fs);
+    EXPECT_FALSE(s.ok()) << "fault " << n;
+    EXPECT_EQ(s.number(), kErrDiskOrNetwork) << "fault " << n;
+    // The failed commit rolled itself back.
+    EXPECT_EQ(povezava::testing::readFile(path_), original_) << "fault " << n;
+    EXPECT_FALSE(std::filesystem::exists(journalPath(path_))) << "fault " << n;
+  }
+}
+
+TEST_F(PageCommitTest, PowerLossAtEveryStepRecoversToOldOrNew) {
+  FaultFileSystem probe(posixFileSystem());
+  ASSERT_TRUE(commitThrough(probe).ok());
+  const int changes = probe.changes();
+  bool sawNew = false;
+  bool sawOld = false;
+  for (int n = 0; n <= changes; ++n) {
+    povezava::testing::restoreFile(path_, original_);
+    FaultFileSystem fs(posixFileSystem());
+    fs.crashAfter(n);
+    (void)commitThrough(fs);
+    fs.powerCycle();
+    const auto now = recovered();
+    sawNew = sawNew || now == changed_;
+    sawOld = sawOld || now == original_;
+    EXPECT_TRUE(now == original_ || now == changed_) << "power lost after " << n << " changes";
+  }
+  EXPECT_TRUE(sawNew);
+  EXPECT_TRUE(sawOld);
+}
+
+TEST_F(PageCommitTest, TornPageWritesAreUndoneByTheJournal) {
+  FaultFileSystem probe(posixFileSystem());
+  ASSERT_TRUE(commitThrough(probe).ok());
+  for (int n = 1; n <= probe.writes(); ++n) {
+    povezava::testing::restoreFile(path_, original_);
+    FaultFileSystem fs(posixFileSystem());
+    fs.tearWrite(n);
+    EXPECT_FALSE(commitThrough(fs).ok());
+    fs.powerCycle();
+    expectOldOrNew("write " + std::to_string(n) + " torn");
+  }
+}
+
+TEST_F(PageCommitTest, AFullDiskRefusesBeforeTheDatabaseChanges) {
+  FaultFileSystem fs(posixFileSystem());
+  fs.diskFullAfter(100);  // the journal cannot be written
+  const Status s = commitThrough(fs);
+  EXPECT_EQ(s.number(), kErrNotEnoughSpace);
+  EXPECT_EQ(povezava::testing::readFile(path_), original_);
+  EXPECT_FALSE(std::filesystem::exists(journalPath(path_)));
+}
+
+TEST_F(PageCommitTest, AReadOnlyFolderRefusesBeforeTheDatabaseChanges) {
+  FaultFileSystem fs(posixFileSystem());
+  fs.readOnlyFolders();
+  EXPECT_EQ(commitThrough(fs).number(), kErrNoPermission);
+  EXPECT_EQ(povezava::testing::readFile(path_), original_);
+}
+
+// The new pages are on disk but the journal cannot be removed: success cannot
+// be reported (the next open would roll back), so the commit puts the old
+// pages back itself; the journal that stays undoes nothing new.
+TEST_F(PageCommitTest, AJournalThatCannotBeRemovedTurnsTheCommitIntoARollBack) {
+  FaultFileSystem fs(posixFileSystem());
+  fs.failRemoves();
+  EXPECT_EQ(commitThrough(fs).number(), kErrNoPermission);
+  EXPECT_EQ(povezava::testing::readFile(path_), original_);
+  EXPECT_TRUE(std::filesystem::exists(journalPath(path_)));
+  EXPECT_EQ(recovered(), original_);
+}
+
+}  // namespace
+}  // namespace povezava::engine::jet

@@ -1,0 +1,313 @@
+// The write batch: relinks held in memory, then stored together. Whatever
+// fails and wherever the power goes, each front-end ends up as it was or
+// exactly as relinking it on its own would have left it.
+#include "engine/jet/write/write_batch.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "engine/errors.h"
+#include "engine/jet/jet_database.h"
+#include "engine/jet/write/journal.h"
+#include "engine/jet/write/link_writer.h"
+#include "engine/jet_build/sample_databases.h"
+#include "engine/unicode.h"
+#include "support/databases.h"
+#include "support/fault_io.h"
+#include "support/test_support.h"
+
+namespace povezava::engine::jet {
+namespace {
+
+namespace fs = std::filesystem;
+using povezava::testing::FaultFileSystem;
+using povezava::testing::readFile;
+using povezava::testing::restoreFile;
+using Bytes = std::vector<std::byte>;
+
+constexpr const char16_t* kTables[] = {u"PARTNER", u"KONTI", u"NALOGI"};
+
+class WriteBatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A long folder name: the new paths go to long-value rows, so a relink
+    // changes more than the catalogue row.
+    backEnds_ = dir_.path() / "Skupni podatki - racunovodstvo in knjigovodstvo 2025";
+    ASSERT_NO_FATAL_FAILURE(povezava::testing::buildBackEnds(backEnds_, Version::jet4, 1252));
+    fs::create_directories(dir_.path() / "alone");
+    const Version versions[] = {Version::jet4, Version::jet3, Version::ace12};
+    for (std::size_t i = 0; i < std::size(versions); ++i) {
+      FrontEndOptions options;
+      options.version = versions[i];
+      const std::string name = "FE" + std::to_string(i) + ".mdb";
+      paths_.push_back((dir_.path() / name).string());
+      ASSERT_TRUE(buildDatabase(paths_.back(), frontEndSpec(options)).ok());
+      originals_.push_back(readFile(paths_.back()));
+      // The same relink made table by table on a copy: what the batch must store.
+      const std::string alone = (dir_.path() / "alone" / name).string();
+      povezava::testing::writeFile(alone, originals_.back());
+      ASSERT_TRUE(relink(dbEngine(), alone).ok());
+      expected_.push_back(readFile(alone));
+      ASSERT_NE(expected_.back(), originals_.back());
+    }
+  }
+
+  std::u16string linkFor(const std::u16string& table) const {
+    const char* file = table == u"PARTNER" ? "PARTNER.MDB" : "QUERNO.MDB";
+    return u";DATABASE=" + fromUtf8((backEnds_ / file).string());
+  }
+
+  // PARTNER, KONTI and NALOGI of `path` to the new back-ends, through `engine`.
+  Status relink(DBEngine& engine, const std::string& path,
+                std::span<const char16_t* const> tables = kTables) const {
+    auto db = engine.openDatabase(fromUtf8(path));
+    if (!db) return db.status();
+    for (const char16_t* name : tables) {
+      auto defs = (*db)->tableDefs();
+      if (!defs) return defs.status();
+      auto table = (*defs)->item(name);
+      if (!table) return table.status();
+      if (Status s = (*table)->setConnect(linkFor(name)); !s.ok()) return s;
+      if (Status s = (*table)->refreshLink(); !s.ok()) return s;
+    }
+    return (*db)->close();
+  }
+
+  // Each front-end relinked through `batch` as a unit of its own.
+  void stageAll(WriteBatch& batch) const {
+    for (const std::string& path : paths_) {
+      batch.beginUnit();
+      ASSERT_TRUE(relink(batch.engine(), path).ok()) << path;
+    }
+  }
+
+  void restoreAll() const {
+    for (std::size_t i = 0; i < paths_.size(); ++i) restoreFile(paths_[i], originals_[i]);
+  }
+
+  // What the next program to open file i finds, once it has replayed any
+  // journal: 0 = the old file, 1 = the relinked one, -1 = anything else.
+  int outcome(std::size_t i) const {
+    EXPECT_TRUE(recoverInterruptedRelink(posixFileSystem(), paths_[i]).ok());
+    EXPECT_FALSE(fs::exists(journalPath(paths_[i]))) << paths_[i];
+    const Bytes now = readFile(paths_[i]);
+    return now == originals_[i] ? 0 : now == expected_[i] ? 1 : -1;
+  }
+
+  povezava::testing::TempDir dir_;
+  fs::path backEnds_;
+  std::vector<std::string> paths_;
+  std::vector<Bytes> originals_;
+  std::vector<Bytes> expected_;
+};
+
+TEST_F(WriteBatchTest, HoldsEverythingUntilCommitThenStoresWhatOneByOneWould) {
+  WriteBatch batch(posixFileSystem());
+  stageAll(batch);
+  EXPECT_EQ(batch.heldFiles(), paths_.size());
+  for (std::size_t i = 0; i < paths_.size(); ++i) {
+    EXPECT_EQ(readFile(paths_[i]), originals_[i]) << "written before commit: " << paths_[i];
+    // Through the batch the new links are there already.
+    auto db = batch.engine().openDatabase(fromUtf8(paths_[i]));
+    ASSERT_TRUE(db.ok());
+    auto kontiLink = (*(*(*db)->tableDefs())->item(u"KONTI"))->connect();
+    ASSERT_TRUE(kontiLink.ok());
+    EXPECT_EQ(*kontiLink, linkFor(u"KONTI"));
+  }
+  const std::vector<Status> stored = batch.commit();
+  ASSERT_EQ(stored.size(), paths_.size());
+  for (std::size_t i = 0; i < paths_.size(); ++i) {
+    EXPECT_TRUE(stored[i].ok()) << stored[i].toString();
+    EXPECT_EQ(readFile(paths_[i]), expected_[i]) << paths_[i];
+    EXPECT_FALSE(fs::exists(journalPath(paths_[i])));
+  }
+  EXPECT_EQ(batch.heldFiles(), 0U);
+  // A second round finds nothing to do.
+  EXPECT_TRUE(batch.commit().empty());
+}
+
+TEST_F(WriteBatchTest, EndingWithoutCommitWritesNothingAndReleasesTheLocks) {
+  {
+    WriteBatch batch(posixFileSystem());
+    stageAll(batch);
+  }
+  for (std::size_t i = 0; i < paths_.size(); ++i) {
+    EXPECT_EQ(readFile(paths_[i]), originals_[i]);
+    EXPECT_TRUE(relink(dbEngine(), paths_[i]).ok()) << "lock still held on " << paths_[i];
+  }
+}
+
+TEST_F(WriteBatchTest, LocksAreHeldFromTheRelinkToTheCommit) {
+  WriteBatch batch(posixFileSystem());
+  batch.beginUnit();
+  ASSERT_TRUE(relink(batch.engine(), paths_[0]).ok());
+  EXPECT_EQ(relink(dbEngine(), paths_[0]).number(), kErrFileInUse);
+  ASSERT_TRUE(batch.commit().front().ok());
+  EXPECT_TRUE(relink(dbEngine(), paths_[0]).ok());
+  EXPECT_EQ(readFile(paths_[0]), expected_[0]);
+}
+
+TEST_F(WriteBatchTest, PowerLostAtAnyStepLeavesEachFileOldOrNew) {
+  FaultFileSystem probe(posixFileSystem());
+  {
+    WriteBatch batch(probe);
+    stageAll(batch);
+    for (const Status& s : batch.commit()) ASSERT_TRUE(s.ok()) << s.toString();
+  }
+  const int changes = probe.changes();
+  // Three rounds of syncs: journals, their folder, the files, the folder again.
+  EXPECT_EQ(probe.syncs(), 2 * static_cast<int>(paths_.size()));
+
+  for (int n = 0; n <= changes; ++n) {
+    for (const bool tear : {false, true}) {
+      SCOPED_TRACE("power lost after change " + std::to_string(n) + (tear ? ", a write torn" : ""));
+      restoreAll();
+      FaultFileSystem faulty(posixFileSystem());
+      if (tear) {
+        faulty.tearWrite(n);
+      } else {
+        faulty.crashAfter(n);
+      }
+      std::vector<Status> stored;
+      {
+        WriteBatch batch(faulty);
+        stageAll(batch);
+        stored = batch.commit();
+      }
+      faulty.powerCycle();
+      for (std::size_t i = 0; i < paths_.size(); ++i) {
+        const int found = outcome(i);
+        EXPECT_NE(found, -1) << paths_[i] << " is neither old nor new";
+        if (stored[i].ok()) {
+          EXPECT_EQ(found, 1) << paths_[i] << " reported stored";
+        }
+      }
+    }
+  }
+}
+
+TEST_F(WriteBatchTest, AFailedWriteOrSyncFailsOnlyItsOwnFile) {
+  FaultFileSystem probe(posixFileSystem());
+  {
+    WriteBatch batch(probe);
+    stageAll(batch);
+    (void)batch.commit();
+  }
+  const int writes = probe.writes();
+  const int syncs = probe.syncs();
+  for (const bool sync : {false, true}) {
+    for (int n = 1; n <= (sync ? syncs : writes); ++n) {
+      SCOPED_TRACE((sync ? "sync " : "write ") + std::to_string(n) + " fails");
+      restoreAll();
+      FaultFileSystem faulty(posixFileSystem());
+      sync ? faulty.failSync(n) : faulty.failWrite(n);
+      WriteBatch batch(faulty);
+      stageAll(batch);
+      const std::vector<Status> stored = batch.commit();
+      int failed = 0;
+      for (std::size_t i = 0; i < paths_.size(); ++i) {
+        if (!stored[i].ok()) ++failed;
+        EXPECT_EQ(outcome(i), stored[i].ok() ? 1 : 0) << paths_[i] << ": " << stored[i].toString();
+      }
+      EXPECT_EQ(failed, 1);
+    }
+  }
+}
+
+TEST_F(WriteBatchTest, AFileChangedBehindTheBatchIsLeftAsTheOtherProgramLeftIt) {
+  WriteBatch batch(posixFileSystem());
+  stageAll(batch);
+  // Another program (one that ignores our lock) changes a byte on a page the
+  // relink rewrites, after the relink read it.
+  Bytes changed = originals_[1];
+  std::size_t page = 0;
+  const std::size_t pageSize = 2048;  // FE1 is Jet 3
+  for (std::size_t at = 0; at < changed.size(); ++at) {
+    if (changed[at] != expected_[1][at]) {
+      page = at / pageSize;
+      break;
+    }
+  }
+  ASSERT_NE(page, 0U);
+  std::size_t untouched = page * pageSize;
+  while (changed[untouched] != expected_[1][untouched]) ++untouched;
+  changed[untouched] ^= std::byte{0x5A};
+  restoreFile(paths_[1], changed);
+
+  const std::vector<Status> stored = batch.commit();
+  EXPECT_TRUE(stored[0].ok());
+  EXPECT_EQ(stored[1].number(), kErrFileInUse);
+  EXPECT_NE(stored[1].description().find("another program changed it"), std::string::npos)
+      << stored[1].toString();
+  EXPECT_TRUE(stored[2].ok());
+  EXPECT_EQ(readFile(paths_[1]), changed);
+  EXPECT_FALSE(fs::exists(journalPath(paths_[1])));
+  EXPECT_EQ(readFile(paths_[0]), expected_[0]);
+}
+
+TEST_F(WriteBatchTest, AccessOpeningAFileBeforeTheCommitKeepsThatFileOut) {
+  WriteBatch batch(posixFileSystem());
+  stageAll(batch);
+  // One entry: computer name and user name, 32 bytes each.
+  std::string entry = "WORKSTATION7";
+  entry.resize(64, '\0');
+  std::ofstream(dir_.path() / "fe2.LACCDB") << entry;
+  const std::vector<Status> stored = batch.commit();
+  EXPECT_TRUE(stored[0].ok());
+  EXPECT_TRUE(stored[1].ok());
+  EXPECT_EQ(stored[2].number(), kErrFileInUse);
+  EXPECT_NE(stored[2].description().find("WORKSTATION7"), std::string::npos) << stored[2].toString();
+  EXPECT_EQ(readFile(paths_[2]), originals_[2]);
+  EXPECT_EQ(readFile(paths_[1]), expected_[1]);
+}
+
+TEST_F(WriteBatchTest, UnitsSharingAFileAnswerTogether) {
+  const char16_t* partner[] = {u"PARTNER"};
+  const char16_t* codeTables[] = {u"KONTI", u"NALOGI"};
+  for (const bool accessOpens : {false, true}) {
+    SCOPED_TRACE(accessOpens ? "Access opens it" : "stored");
+    restoreAll();
+    WriteBatch batch(posixFileSystem());
+    batch.beginUnit();
+    ASSERT_TRUE(relink(batch.engine(), paths_[0], partner).ok());
+    batch.beginUnit();
+    ASSERT_TRUE(relink(batch.engine(), paths_[0], codeTables).ok());
+    batch.beginUnit();  // writes nothing
+    EXPECT_EQ(batch.heldFiles(), 1U);
+    const fs::path lockFile = dir_.path() / "FE0.ldb";
+    if (accessOpens) std::ofstream(lockFile) << "PC1";
+    const std::vector<Status> stored = batch.commit();
+    ASSERT_EQ(stored.size(), 3U);
+    EXPECT_EQ(stored[0].ok(), !accessOpens);
+    EXPECT_EQ(stored[1].ok(), !accessOpens);
+    EXPECT_TRUE(stored[2].ok());
+    EXPECT_EQ(readFile(paths_[0]), accessOpens ? originals_[0] : expected_[0]);
+    fs::remove(lockFile);
+  }
+}
+
+TEST_F(WriteBatchTest, AnInterruptedRelinkIsUndoneOnTheDiskBeforeTheBatchReads) {
+  // What a relink killed after its journal and a first page write leaves.
+  const std::uint32_t pageSize = 4096;  // FE0 is Jet 4
+  {
+    auto file = posixFileSystem().open(paths_[0], OpenMode::readWrite);
+    ASSERT_TRUE(file.ok());
+    const PageImage old{1, Bytes(originals_[0].begin() + pageSize, originals_[0].begin() + 2 * pageSize)};
+    const PageImage next{1, Bytes(pageSize, std::byte{0xEE})};
+    ASSERT_TRUE(writeJournal(posixFileSystem(), **file, pageSize, std::span(&old, 1), std::span(&next, 1)).ok());
+    ASSERT_TRUE((*file)->writeAt(pageSize, next.bytes).ok());
+  }
+  WriteBatch batch(posixFileSystem());
+  batch.beginUnit();
+  ASSERT_TRUE(relink(batch.engine(), paths_[0]).ok());
+  // The replay is on the disk already; the relink itself is still held.
+  EXPECT_EQ(readFile(paths_[0]), originals_[0]);
+  EXPECT_FALSE(fs::exists(journalPath(paths_[0])));
+  ASSERT_TRUE(batch.commit().front().ok());
+  EXPECT_EQ(readFile(paths_[0]), expected_[0]);
+}
+
+}  // namespace
+}  // namespace povezava::engine::jet
