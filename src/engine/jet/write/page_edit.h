@@ -45,7 +45,7 @@ class PageEdit {
   const Layout& layout() const { return *layout_; }
 
   // Checks the page is a data page whose slots and free-space field agree
-  // (4.3 of the format notes). Every primitive checks this first.
+  // (the identity at the top of this file). Every primitive checks this first.
   Status check() const;
 
   std::size_t rowCount() const;
