@@ -1,6 +1,8 @@
 #include "engine/unicode.h"
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace povezava::engine {
 namespace {
@@ -98,24 +100,45 @@ void appendUtf8(std::string& out, char32_t cp) {
   out.append(bytes, static_cast<std::size_t>(putUtf8(bytes, cp) - bytes));
 }
 
-void appendUtf8(std::string& out, std::u16string_view utf16) {
-  // The exact length first (a unit gives one to three bytes, a pair four),
-  // then one pass that writes: names and paths are converted by the hundred.
-  std::size_t length = 0;
-  for (char16_t c : utf16) length += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
-  const std::size_t start = out.size();
-  out.resize(start + length);
-  char* p = out.data() + start;
-  for (std::size_t i = 0; i < utf16.size(); ++i) {
-    char32_t cp = utf16[i];
-    if (cp < 0x80) {
-      *p++ = static_cast<char>(cp);
-      continue;
+namespace {
+
+// Copies the run of ASCII units of `utf16` that starts at `i` to `p`, four
+// units at a time while it can; returns where the run ends.
+std::size_t copyAsciiRun(std::u16string_view utf16, std::size_t i, char*& p) {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kHighBits = 0xFF80'FF80'FF80'FF80ULL;
+    for (; i + 4 <= utf16.size(); i += 4) {
+      std::uint64_t units;
+      std::memcpy(&units, utf16.data() + i, sizeof units);
+      if ((units & kHighBits) != 0) break;
+      // 00 d 00 c 00 b 00 a -> d c b a
+      units = (units | (units >> 8)) & 0x0000'FFFF'0000'FFFFULL;
+      units = (units | (units >> 16)) & 0xFFFF'FFFFULL;
+      const auto four = static_cast<std::uint32_t>(units);
+      std::memcpy(p, &four, sizeof four);
+      p += 4;
     }
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-        utf16[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00u);
-      ++i;
+  }
+  for (; i < utf16.size() && utf16[i] < 0x80; ++i) *p++ = static_cast<char>(utf16[i]);
+  return i;
+}
+
+}  // namespace
+
+void appendUtf8(std::string& out, std::u16string_view utf16) {
+  // Names and paths are converted by the hundred, nearly all of them mostly
+  // ASCII: runs of ASCII are copied as they are, into room for the longest
+  // result (a unit gives at most three bytes, a pair four), cut to size after.
+  const std::size_t start = out.size();
+  out.resize(start + 3 * utf16.size());
+  char* p = out.data() + start;
+  std::size_t i = 0;
+  while (true) {
+    i = copyAsciiRun(utf16, i, p);
+    if (i == utf16.size()) break;
+    char32_t cp = utf16[i++];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i < utf16.size() && utf16[i] >= 0xDC00 && utf16[i] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i++] - 0xDC00u);
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       cp = kReplacement;
     }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/unicode.h"
+
 namespace povezava::cli {
 namespace {
 
@@ -65,6 +67,31 @@ TEST(ForEachFileTest, AFailedFileDoesNotStopTheOthersAndIsCounted) {
   EXPECT_EQ(seen, files);
   EXPECT_EQ(failed, 2u);
   EXPECT_NE(err.str().find("7/8 files, 2 failed"), std::string::npos) << err.str();
+}
+
+TEST(AppendFieldTest, EveryControlCharacterIsReplacedWhereverItStands) {
+  // Fields are checked eight bytes at a time: each control character (and its
+  // printable neighbours) at each position of a field longer than two words.
+  const char16_t controls[] = {u'\x00', u'\x01', u'\t', u'\n', u'\x1F', u'\x7F'};
+  const char16_t printable[] = {u' ', u'~', u'\x80', u'\u010D', u'\xFF'};
+  for (std::size_t at = 0; at < 19; ++at) {
+    for (const char16_t c : controls) {
+      std::u16string text(19, u'b');
+      text[at] = c;
+      std::string out = "a\t";
+      appendField(out, text);
+      std::string expected = "a\t" + std::string(19, 'b');
+      expected[2 + at] = '?';
+      EXPECT_EQ(out, expected) << at << " " << int(c);
+    }
+    for (const char16_t c : printable) {
+      std::u16string text(19, u'b');
+      text[at] = c;
+      std::string out;
+      appendField(out, text);
+      EXPECT_EQ(out, engine::toUtf8(text)) << at << " " << int(c);
+    }
+  }
 }
 
 TEST(OneFieldTest, ControlCharactersCannotSplitAFieldOrALine) {

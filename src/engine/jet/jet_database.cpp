@@ -84,10 +84,6 @@ Status JetDatabase::close() {
   return Status::success();
 }
 
-JetTableDef::JetTableDef(std::shared_ptr<JetDatabase> database, std::shared_ptr<const DecodedCatalog> catalog,
-                         const CatalogTable& row)
-    : database_(std::move(database)), catalog_(std::move(catalog)), row_(&row) {}
-
 Result<std::u16string> JetTableDef::connect() const {
   if (!database_->isOpen()) return errors::objectInvalid();
   if (pending_) return *pending_;
@@ -140,8 +136,10 @@ Result<std::u16string> JetTableDef::linkToBackendPath(std::u16string_view path) 
 
 std::shared_ptr<TableDef> JetTableDefs::at(std::size_t index) const {
   if (index >= made_.size()) return nullptr;
-  if (!made_[index]) made_[index] = std::make_shared<JetTableDef>(database_, catalog_, *catalog_->tables[index]);
-  return made_[index];
+  if (!made_[index]) made_[index].emplace(*database_, *catalog_->tables[index]);
+  // One allocation for the collection instead of one per table: the
+  // definition lives in it, and the pointer keeps the collection.
+  return std::shared_ptr<TableDef>(shared_from_this(), &*made_[index]);
 }
 
 Result<std::shared_ptr<TableDef>> JetTableDefs::item(std::u16string_view name) const {

@@ -80,9 +80,9 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
 
 class JetTableDef final : public TableDef {
  public:
-  // `row` lies in `catalog`, which the definition keeps alive.
-  JetTableDef(std::shared_ptr<JetDatabase> database, std::shared_ptr<const DecodedCatalog> catalog,
-              const CatalogTable& row);
+  // `row` lies in a catalogue that, like `database`, outlives the definition
+  // (the JetTableDefs holding it keeps both alive).
+  JetTableDef(JetDatabase& database, const CatalogTable& row) : database_(&database), row_(&row) {}
 
   const std::u16string& name() const override { return row_->name; }
   TableKind kind() const override { return row_->kind(); }
@@ -106,8 +106,7 @@ class JetTableDef final : public TableDef {
   void clearPendingConnect() { pending_.reset(); }
 
  private:
-  std::shared_ptr<JetDatabase> database_;
-  std::shared_ptr<const DecodedCatalog> catalog_;
+  JetDatabase* database_;
   const CatalogTable* row_;
   std::optional<CatalogTable> stored_;  // set by setCatalogRow()
   std::optional<std::u16string> pending_;
@@ -115,20 +114,23 @@ class JetTableDef final : public TableDef {
 
 // One reading of the catalogue. A table's definition is made when it is
 // first asked for, and the same one is handed out after that.
-class JetTableDefs final : public TableDefs {
+class JetTableDefs final : public TableDefs, public std::enable_shared_from_this<JetTableDefs> {
  public:
   JetTableDefs(std::shared_ptr<JetDatabase> database, std::shared_ptr<const DecodedCatalog> catalog)
       : database_(std::move(database)), catalog_(std::move(catalog)), made_(catalog_->tables.size()) {}
 
   std::size_t count() const override { return made_.size(); }
-  // nullptr past the end (callers must stay below count()).
+  // nullptr past the end (callers must stay below count()). The definition
+  // shares this collection's lifetime: it keeps the collection, and through
+  // it the database and the catalogue, alive.
   std::shared_ptr<TableDef> at(std::size_t index) const override;
   Result<std::shared_ptr<TableDef>> item(std::u16string_view name) const override;
 
  private:
   std::shared_ptr<JetDatabase> database_;
   std::shared_ptr<const DecodedCatalog> catalog_;
-  mutable std::vector<std::shared_ptr<JetTableDef>> made_;
+  // Made on first use, then kept; never moved once made.
+  mutable std::vector<std::optional<JetTableDef>> made_;
 };
 
 // The Jet engine: resolves the name (path_resolver.h) and opens the file for reading.

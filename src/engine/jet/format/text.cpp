@@ -1,5 +1,8 @@
 #include "engine/jet/format/text.h"
 
+#include <bit>
+#include <cstring>
+
 namespace povezava::engine::jet {
 
 TextDecoder::TextDecoder(const Layout& layout, std::uint16_t codePage)
@@ -25,25 +28,36 @@ std::u16string decodeJet4Text(PageView view) {
                           std::to_integer<std::uint8_t>(bytes[1]) == kCompressedTextMarker[1];
   if (!compressed) {
     std::u16string out(bytes.size() / 2, u'\0');
-    for (std::size_t i = 0; i < out.size(); ++i) {
-      out[i] = static_cast<char16_t>(at(2 * i) | (at(2 * i + 1) << 8));
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(out.data(), bytes.data(), 2 * out.size());
+    } else {
+      for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = static_cast<char16_t>(at(2 * i) | (at(2 * i + 1) << 8));
+      }
     }
     return out;
   }
   std::u16string out(bytes.size(), u'\0');
+  const auto* raw = reinterpret_cast<const unsigned char*>(bytes.data());
   std::size_t n = 0;
   bool oneByte = true;
   std::size_t i = 2;
   while (i < bytes.size()) {
-    const char16_t b = at(i);
-    if (b == 0) {
-      oneByte = !oneByte;
-      ++i;
-    } else if (oneByte) {
-      out[n++] = b;
+    if (oneByte) {
+      // A run of one-byte characters lasts until the next zero byte.
+      const void* zero = std::memchr(raw + i, 0, bytes.size() - i);
+      const std::size_t end = zero ? static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - raw)
+                                   : bytes.size();
+      for (; i < end; ++i) out[n++] = raw[i];
+      if (i < bytes.size()) {
+        oneByte = false;
+        ++i;
+      }
+    } else if (raw[i] == 0) {
+      oneByte = true;
       ++i;
     } else if (i + 1 < bytes.size()) {
-      out[n++] = static_cast<char16_t>(b | (at(i + 1) << 8));
+      out[n++] = static_cast<char16_t>(raw[i] | (raw[i + 1] << 8));
       i += 2;
     } else {
       break;  // a lone byte at the end of a two-byte run

@@ -219,15 +219,15 @@ Result<std::vector<CatalogTable>> Catalog::scan(std::optional<std::u16string_vie
       return Status::success();
     }
     if (only && !equalsIgnoringCase(name->value_or(std::u16string()), *only)) return Status::success();
-    CatalogTable table;
+    // Made in place: on failure the whole scan fails.
+    CatalogTable& table = candidates.emplace_back();
     table.address = data.address;
     table.id = fixedU32(*id);
     table.parentId = fixedU32(*parentId);
     table.type = typeValue;
     table.flags = fixedU32(*flags);
-    table.name = name->value_or(std::u16string());
+    if (*name) table.name = std::move(**name);
     if (Status s = readLinkColumns(*row, *columns, page, budget, table); !s.ok()) return s;
-    candidates.push_back(std::move(table));
     done = only && found();
     return Status::success();
   };
@@ -289,8 +289,10 @@ Result<DecodedCatalog> decodeCatalog(JetFile& file) {
   std::vector<Page> pages = file.stopRecording();
   if (!tables) return tables.status();
   DecodedCatalog decoded{{}, std::move(pages), file.pageCount(), nullptr};
-  decoded.tables.reserve(tables->size());
-  for (CatalogTable& t : *tables) decoded.tables.push_back(std::make_shared<const CatalogTable>(std::move(t)));
+  // One allocation for all the rows: each table's pointer shares the block.
+  const auto block = std::make_shared<const std::vector<CatalogTable>>(std::move(*tables));
+  decoded.tables.reserve(block->size());
+  for (const CatalogTable& t : *block) decoded.tables.emplace_back(block, &t);
   return decoded;
 }
 

@@ -76,12 +76,13 @@ Result<RowData> readRowAt(JetFile& file, std::uint32_t pointer, RowAddress addre
     if (!isDataPage(page->view())) {
       return file.corrupt(number, "a row pointer leads to a page that is not a data page");
     }
-    auto word = rowOffsetWord(file, *page, row);
-    if (!word) return word.status();
     auto bytes = rowBytes(file, *page, row);
     if (!bytes) return bytes.status();
-    const bool pointerSlot = (*word & kRowFlagOverflow) != 0;
-    if (pointerSlot && isDeletedRow(*word)) {
+    // rowBytes() has found the slot among the page's rows.
+    const std::uint16_t word =
+        page->view().u16(file.layout().dataHeaderLength + std::size_t{row} * 2).value_or(0);
+    const bool pointerSlot = (word & kRowFlagOverflow) != 0;
+    if (pointerSlot && isDeletedRow(word)) {
       return file.corrupt(number, "a row pointer leads to deleted row " + std::to_string(row));
     }
     if (!pointerSlot) {

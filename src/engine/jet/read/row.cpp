@@ -8,7 +8,7 @@
 namespace povezava::engine::jet {
 
 Result<RowTrailer> readRowTrailer(PageView bytes, bool hasVariableSection, const Layout& layout,
-                                  std::string_view path, std::uint32_t page) {
+                                  std::string_view path, std::uint32_t page, bool offsetsInRow) {
   const auto corrupt = [path, page](const std::string& what) {
     return errors::corrupt(path, page, what);
   };
@@ -46,7 +46,10 @@ Result<RowTrailer> readRowTrailer(PageView bytes, bool hasVariableSection, const
   }
   const std::size_t firstOffsetAt = nAt - jumps - offsetSize;  // off[0]
   trailer.dataEnd = firstOffsetAt - n * offsetSize;             // the eod entry
-  trailer.offsets.assign(n + 1, 0);
+  trailer.variableCount = n;
+  trailer.firstOffsetAt = firstOffsetAt;
+  if (offsetSize == 2 && offsetsInRow) return trailer;
+  trailer.offsets.assign(n + 1);
   if (offsetSize == 2) {
     for (std::size_t i = 0; i <= n; ++i) trailer.offsets[i] = bytes.u16(firstOffsetAt - 2 * i).value_or(0);
     return trailer;
@@ -66,7 +69,7 @@ Result<RowTrailer> readRowTrailer(PageView bytes, bool hasVariableSection, const
 
 Result<Row> Row::parse(PageView bytes, const TableDefinition& def, const Layout& layout,
                        std::string_view path, std::uint32_t page) {
-  auto trailer = readRowTrailer(bytes, def.variableColumns != 0, layout, path, page);
+  auto trailer = readRowTrailer(bytes, def.variableColumns != 0, layout, path, page, true);
   if (!trailer.ok()) return trailer.status();
   Row row;
   row.bytes_ = bytes;
@@ -76,8 +79,16 @@ Result<Row> Row::parse(PageView bytes, const TableDefinition& def, const Layout&
   row.columnCount_ = trailer->columnCount;
   row.nullMask_ = trailer->nullMask;
   row.dataEnd_ = trailer->dataEnd;
+  row.variableCount_ = trailer->variableCount;
+  row.firstOffsetAt_ = trailer->firstOffsetAt;
   row.offsets_ = std::move(trailer->offsets);
   return row;
+}
+
+std::size_t Row::offset(std::size_t i) const {
+  if (!offsets_.empty()) return offsets_[i];
+  // Inside the row: readRowTrailer() found room for all n + 1 entries.
+  return bytes_.u16(firstOffsetAt_ - 2 * i).value_or(0);
 }
 
 bool Row::isNull(const ColumnDef& column) const {
@@ -98,8 +109,8 @@ Result<std::optional<PageView>> Row::value(const ColumnDef& column) const {
     return std::optional<PageView>(*bytes_.sub(start, column.length));
   }
   if (column.variableIndex >= variableCount()) return std::optional<PageView>();
-  const std::size_t start = offsets_[column.variableIndex];
-  const std::size_t end = offsets_[column.variableIndex + std::size_t{1}];
+  const std::size_t start = offset(column.variableIndex);
+  const std::size_t end = offset(column.variableIndex + std::size_t{1});
   if (start < fixedStart || start > end || end > dataEnd_) {
     return errors::corrupt(path_, page_, "variable column " + std::to_string(column.variableIndex) +
                                      " spans " + std::to_string(start) + ".." + std::to_string(end) +

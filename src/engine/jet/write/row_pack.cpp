@@ -95,7 +95,7 @@ Status badRow(std::string_view path, std::uint32_t page, const std::string& what
 
 // Fills parts.fixed and parts.variable from the offsets once they are known
 // to be ordered and inside [countSize, trailerStart].
-Status sliceRow(std::span<const std::byte> row, const std::vector<std::size_t>& offsets, std::size_t countSize,
+Status sliceRow(std::span<const std::byte> row, std::span<const std::size_t> offsets, std::size_t countSize,
                 std::size_t trailerStart, RowParts& parts, std::string_view path, std::uint32_t page) {
   if (offsets.front() < countSize) return badRow(path, page, "has its variable data inside the column count");
   for (std::size_t i = 0; i + 1 < offsets.size(); ++i) {
@@ -138,7 +138,7 @@ Result<RowParts> unpackRow(const Layout& layout, std::span<const std::byte> row,
     parts.fixed = row.subspan(countSize, trailer->dataEnd - countSize);
     return parts;
   }
-  Status sliced = sliceRow(row, trailer->offsets, countSize, trailer->dataEnd, parts, path, page);
+  Status sliced = sliceRow(row, trailer->offsets.view(), countSize, trailer->dataEnd, parts, path, page);
   if (!sliced.ok()) return sliced;
   return parts;
 }

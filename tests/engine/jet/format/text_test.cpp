@@ -44,6 +44,8 @@ TEST(Text, Jet4PlainAndCompressedForms) {
       {bytesOf({0xFF, 0xFE}), u""},
       {bytesOf({'A', 0, 'B'}), u"A"},  // odd byte dropped
       {bytesOf({0xFF, 0xFE, 0, 0x0D}), u""},  // lone byte after a toggle
+      {bytesOf({0xFF, 0xFE, 'a', 0}), u"a"},  // a toggle as the last byte
+      {bytesOf({0xFF, 0xFE, 0, 0, 'x', 'y', 0, 0x0D, 0x01, 0x61, 0x01}), u"xyčš"},
   };
   for (const Case& c : cases) EXPECT_EQ(decodeJet4Text(PageView(c.bytes)), c.text);
   const TextDecoder jet4(kLayoutJet4, 1252);
