@@ -12,7 +12,8 @@ namespace povezava::engine::jet {
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
-constexpr std::uint16_t kFallbackCodePage = 1252;
+// The built-in table a Windows build falls back on (elsewhere iconv decodes).
+[[maybe_unused]] constexpr std::uint16_t kFallbackCodePage = 1252;
 constexpr char kFallbackCharset[] = "CP1252";
 
 std::string charsetOf(std::uint16_t codePage) { return "CP" + std::to_string(codePage); }

@@ -28,7 +28,8 @@ constexpr std::size_t kOffsetJournalVersion = 16;
 constexpr std::size_t kOffsetPageSize = 20;
 constexpr std::size_t kOffsetOldSize = 24;
 constexpr std::size_t kOffsetNewSize = 32;
-constexpr std::size_t kOffsetDevice = 40;
+// Written, never compared: a file system mounted again may get another number.
+[[maybe_unused]] constexpr std::size_t kOffsetDevice = 40;
 constexpr std::size_t kOffsetInode = 48;
 constexpr std::size_t kOffsetPageCount = 56;
 constexpr std::size_t kHeaderSize = 64;
