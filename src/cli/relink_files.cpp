@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "engine/case_fold.h"
-#include "engine/jet/write/relink.h"
 #include "engine/native_text.h"
 #include "engine/path_resolver.h"
+#include "engine/recovery.h"
 #include "engine/unicode.h"
 #include "links/inspection.h"
 #include "links/link_location.h"
@@ -47,7 +47,7 @@ void closeDatabase(engine::Database& db, FileChanges& changes) {
 // now: otherwise each such table gets the error the real run would report.
 void checkWritable(std::u16string_view frontEnd, FileChanges& changes) {
   if (changes.count(Outcome::wouldRelink) == 0) return;
-  const Status writable = engine::jet::checkFrontEndWritable(engine::posixFileSystem(), frontEnd);
+  const Status writable = engine::checkFrontEndWritable(engine::posixFileSystem(), frontEnd);
   if (writable.ok()) return;
   for (TableChange& table : changes.tables) {
     if (table.outcome != Outcome::wouldRelink) continue;

@@ -1,19 +1,7 @@
 #include "engine/jet/write/relink.h"
 
-#ifdef _WIN32
-#include <io.h>
-
-#include "engine/native_text.h"
-#else
-#include <unistd.h>
-#endif
-
-#include <cerrno>
-
-#include "engine/case_fold.h"
 #include "engine/errors.h"
 #include "engine/jet/read/catalog.h"
-#include "engine/jet/write/journal.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/link_path.h"
 #include "engine/path_resolver.h"
@@ -85,30 +73,6 @@ Result<LinkParts> verifiedLink(JetDatabase& database, const JetTableDef& table) 
 
 Status checkLink(JetDatabase& database, const JetTableDef& table) {
   return verifiedLink(database, table).status();
-}
-
-Status checkFrontEndWritable(FileSystem& fs, std::u16string_view name) {
-  auto path = resolveDatabasePath(fs, name);
-  if (!path) return path.status();
-  auto real = fs.realPath(*path);
-  if (!real) return real.status();
-  auto file = openForWriting(fs, *real, *path);
-  if (!file) return file.status();
-  // The journal is created beside the real file. Asking the folder, rather than
-  // creating a trial file, keeps the check free of any write.
-  const std::string journal = journalPath(*real);
-  const std::string folder = folderOf(journal);
-#ifdef _WIN32
-  // Windows knows no search permission; a folder marked read-only is what refuses.
-  if (::_waccess(wideFromUtf8(folder.empty() ? "." : folder).c_str(), 2) != 0) {
-    return errors::fromErrno(journal, errno);
-  }
-#else
-  if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0) {
-    return errors::fromErrno(journal, errno);
-  }
-#endif
-  return Status::success();
 }
 
 Status refreshLink(JetDatabase& database, JetTableDef& table) {
