@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "engine/case_fold.h"
+#include "engine/link_path.h"
 #include "engine/native_text.h"
 #include "engine/path_resolver.h"
 #include "engine/recovery.h"
@@ -226,7 +227,7 @@ FileChanges relinkToFolder(engine::DBEngine& engine, std::u16string_view frontEn
     auto link = table.connect();
     // Only links to Jet/ACE files: an ISAM source (a spreadsheet, a text
     // folder) is not a file of the moved data folder.
-    const bool jet = link && engine::startsWithIgnoringCase(*link, links::kLinkPrefix);
+    const bool jet = link && engine::isJetLink(*link);
     const std::u16string name = text::StripFilepath(path, text::kNativeSeparators);
     if (!jet || name.empty()) return leaveAlone;
     auto found = engine::resolveDatabasePath(engine::posixFileSystem(),
