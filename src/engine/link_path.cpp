@@ -25,10 +25,10 @@ bool isJetLink(std::u16string_view link) {
          startsWithIgnoringCase(link.substr(kJetLinkPrefix.size()), kDatabaseKey);
 }
 
-std::optional<LinkParts> splitLink(std::u16string_view link) {
+std::optional<PrefixAndPath> splitLink(std::u16string_view link) {
   const std::size_t at = foldCase(link).find(foldCase(kDatabaseKey));
   if (at == std::u16string::npos) return std::nullopt;
-  return LinkParts{link.substr(0, at), link.substr(at + kDatabaseKey.size())};
+  return PrefixAndPath{link.substr(0, at), link.substr(at + kDatabaseKey.size())};
 }
 
 std::optional<std::u16string_view> linkPath(std::u16string_view link) {

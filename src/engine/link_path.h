@@ -29,14 +29,14 @@ std::u16string jetLink(std::u16string_view path);
 // letter case).
 bool isJetLink(std::u16string_view link);
 
-struct LinkParts {
+struct PrefixAndPath {
   std::u16string_view prefix;  // before "DATABASE="
   std::u16string_view path;    // after it, exactly as written
 };
 
-// The link string split at its "DATABASE="; nothing when it has none. The
-// parts point into `link`.
-std::optional<LinkParts> splitLink(std::u16string_view link);
+// The link string split at its "DATABASE="; nothing when it has none. Both
+// halves point into `link`.
+std::optional<PrefixAndPath> splitLink(std::u16string_view link);
 
 // The back-end path of a link string, as written; nothing when it names none.
 std::optional<std::u16string_view> linkPath(std::u16string_view link);

@@ -18,7 +18,7 @@ TEST(LinkPath, ALinkWithoutTheDatabaseKeyNamesNoPath) {
   EXPECT_FALSE(linkPath(u";DATABASE"));
 }
 
-TEST(LinkPath, AComposedLinkSplitsBackIntoItsParts) {
+TEST(LinkPath, AComposedLinkSplitsBackIntoItsPrefixAndPath) {
   for (const std::u16string_view prefix : {std::u16string_view(u";"), std::u16string_view(u"Text;HDR=NO;")}) {
     const std::u16string link = composeLink(prefix, u"D:\\DATA\\PARTNER.MDB");
     const auto parts = splitLink(link);
