@@ -4,14 +4,13 @@
 
 #include "cli/batch.h"
 #include "engine/io.h"
-#include "engine/jet/write/link_writer.h"
-#include "engine/path_resolver.h"
+#include "engine/recovery.h"
 #include "engine/unicode.h"
 
 namespace povezava::cli {
 namespace {
 
-using engine::jet::Recovery;
+using engine::Recovery;
 
 std::string_view outcomeText(Recovery r) {
   switch (r) {
@@ -38,8 +37,7 @@ int runRecover(std::span<const std::string> args, Console& console) {
   }
   engine::FileSystem& fs = engine::posixFileSystem();
   const std::size_t failed = forEachFile(args, console, [&](const std::string& file) {
-    auto path = engine::resolveDatabasePath(fs, engine::fromUtf8(file));
-    auto recovered = path ? engine::jet::recoverInterruptedRelink(fs, *path) : path.status();
+    auto recovered = engine::recoverInterruptedRelink(fs, engine::fromUtf8(file));
     console.out << oneField(file) << '\t'
                 << (recovered ? std::string(outcomeText(*recovered)) : recovered.status().toString()) << '\n';
     return recovered.ok();

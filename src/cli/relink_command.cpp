@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -11,8 +12,8 @@
 #include "cli/json.h"
 #include "cli/odbc_password.h"
 #include "cli/relink_files.h"
-#include "engine/jet/write/write_batch.h"
 #include "engine/unicode.h"
+#include "engine/write_batch.h"
 #include "links/link_location.h"
 #include "links/startup.h"
 
@@ -231,12 +232,12 @@ int runPairs(const Options& options, Console& console) {
     }
   }
   const std::string& file = options.positional[0];
-  engine::jet::WriteBatch batch(engine::posixFileSystem());
-  batch.beginUnit();
+  const auto batch = engine::makeWriteBatch(engine::posixFileSystem());
+  batch->beginUnit();
   FileChanges changes = relinkBackedUp(options, file, console, [&] {
-    return relinkRequested(batch.engine(), engine::fromUtf8(file), requests, options.dryRun);
+    return relinkRequested(batch->engine(), engine::fromUtf8(file), requests, options.dryRun);
   });
-  settle(changes, batch.commit().front());
+  settle(changes, batch->commit().front());
   if (options.json) {
     console.out << jsonReport(file, changes, options.dryRun);
   } else {
@@ -283,8 +284,8 @@ int runRelink(std::span<const std::string> args, Console& console) {
 
   // Writes are held in a batch and stored every kFilesPerCommit front-ends
   // (a dry run writes nothing: no batch).
-  std::optional<engine::jet::WriteBatch> batch;
-  if (!options.dryRun) batch.emplace(engine::posixFileSystem());
+  std::unique_ptr<engine::WriteBatch> batch;
+  if (!options.dryRun) batch = engine::makeWriteBatch(engine::posixFileSystem());
   engine::DBEngine& engine = batch ? batch->engine() : engine::dbEngine();
 
   struct Relinked {

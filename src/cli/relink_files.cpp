@@ -6,9 +6,10 @@
 #include <utility>
 
 #include "engine/case_fold.h"
-#include "engine/jet/write/relink.h"
+#include "engine/link_path.h"
 #include "engine/native_text.h"
 #include "engine/path_resolver.h"
+#include "engine/recovery.h"
 #include "engine/unicode.h"
 #include "links/inspection.h"
 #include "links/link_location.h"
@@ -47,7 +48,7 @@ void closeDatabase(engine::Database& db, FileChanges& changes) {
 // now: otherwise each such table gets the error the real run would report.
 void checkWritable(std::u16string_view frontEnd, FileChanges& changes) {
   if (changes.count(Outcome::wouldRelink) == 0) return;
-  const Status writable = engine::jet::checkFrontEndWritable(engine::posixFileSystem(), frontEnd);
+  const Status writable = engine::checkFrontEndWritable(engine::posixFileSystem(), frontEnd);
   if (writable.ok()) return;
   for (TableChange& table : changes.tables) {
     if (table.outcome != Outcome::wouldRelink) continue;
@@ -226,7 +227,7 @@ FileChanges relinkToFolder(engine::DBEngine& engine, std::u16string_view frontEn
     auto link = table.connect();
     // Only links to Jet/ACE files: an ISAM source (a spreadsheet, a text
     // folder) is not a file of the moved data folder.
-    const bool jet = link && engine::startsWithIgnoringCase(*link, links::kLinkPrefix);
+    const bool jet = link && engine::isJetLink(*link);
     const std::u16string name = text::StripFilepath(path, text::kNativeSeparators);
     if (!jet || name.empty()) return leaveAlone;
     auto found = engine::resolveDatabasePath(engine::posixFileSystem(),

@@ -6,7 +6,6 @@
 #include "engine/link_path.h"
 #include "engine/native_text.h"
 #include "engine/unicode.h"
-#include "links/window_state.h"
 
 namespace povezava::links {
 namespace {
@@ -67,10 +66,9 @@ std::u16string linkLocation(std::u16string_view location, const LinkPlace& place
 
 std::u16string linkString(std::u16string_view location, std::u16string_view fileName,
                           const LinkPlace& place) {
-  std::u16string link(kLinkPrefix);
-  link += linkLocation(location, place);
-  link += fileName;
-  return link;
+  std::u16string path = linkLocation(location, place);
+  path += fileName;
+  return engine::jetLink(path);
 }
 
 std::optional<std::string> relativeLinkNotice(std::u16string_view link, const LinkPlace& place) {

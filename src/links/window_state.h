@@ -43,7 +43,6 @@ std::size_t linkBoxOf(Slot slot);
 inline constexpr std::u16string_view kDefaultFrontEnd = u"TQ.mdB";   // ImeBaze at start
 inline constexpr std::u16string_view kTableList = u"PARTNER, KONTI, NALOGI";  // imetab
 inline constexpr std::u16string_view kFirstTableName = u"Partner";  // slot 0's lookup name
-inline constexpr std::u16string_view kLinkPrefix = u";DATABASE=";
 inline constexpr std::u16string_view kTrue = u"True";
 inline constexpr std::u16string_view kFalse = u"False";
 

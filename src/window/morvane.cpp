@@ -154,16 +154,20 @@ links::WindowTexts morvane::texts() const {
 
 void morvane::setTexts(const links::WindowTexts& t) {
   // Only what changed, so that a box keeps its cursor when its text stays.
-  const auto update = [](QPlainTextEdit* box, const std::u16string& text) {
-    const QString wanted = fromU16(text);
-    if (box->toPlainText() != wanted) box->setPlainText(wanted);
-  };
   setImeBaze(fromU16(t.ImeBaze));
   if (imetab_->text() != fromU16(t.imetab)) imetab_->setText(fromU16(t.imetab));
   for (std::size_t i = 0; i < 2; ++i) {
-    update(Text1_[i], t.Text1[i]);
-    update(Text2_[i], t.Text2[i]);
+    setBoxText(Text1_[i], fromU16(t.Text1[i]), Rewrite::whenChanged);
+    showLink(i, t.Text2[i], Rewrite::whenChanged);
   }
+}
+
+void morvane::setBoxText(QPlainTextEdit* box, const QString& text, Rewrite rewrite) {
+  if (rewrite == Rewrite::always || box->toPlainText() != text) box->setPlainText(text);
+}
+
+void morvane::showLink(std::size_t box, std::u16string_view link, Rewrite rewrite) {
+  setBoxText(Text2_[box], fromU16(link), rewrite);
 }
 
 void morvane::setImeBaze(const QString& text) {
@@ -177,8 +181,8 @@ engine::Status morvane::formLoad() {
       [this](std::u16string name) { setImeBaze(fromU16(name)); },
       [this] { return command4Click(); },
       [this](const links::LinkStrings& proposals) {
-        Text2_[0]->setPlainText(fromU16(proposals.partner));
-        Text2_[1]->setPlainText(fromU16(proposals.codeTables));
+        showLink(0, proposals.partner, Rewrite::always);
+        showLink(1, proposals.codeTables, Rewrite::always);
       }};
   const links::LoadOutcome outcome =
       links::runLoad(env_.commandText.toStdU16String(), state_, steps);
@@ -247,8 +251,7 @@ void morvane::command2Click(int index) {
   const std::optional<QString> chosen =
       env_.dialog->openFile(this, env_.appPath, databaseFilter());
   if (!chosen) return;  // cancelled: the box keeps its link string
-  Text2_[static_cast<std::size_t>(index)]->setPlainText(
-      fromU16(links::linkString(chosen->toStdU16String())));
+  showLink(static_cast<std::size_t>(index), links::linkString(chosen->toStdU16String()), Rewrite::always);
 }
 
 void morvane::command3Click() {

@@ -13,7 +13,9 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <cstddef>
 #include <iosfwd>
+#include <string_view>
 
 #include "engine/engine.h"
 #include "links/window_state.h"
@@ -103,6 +105,14 @@ class morvane final : public QWidget {
 
   links::WindowTexts texts() const;
   void setTexts(const links::WindowTexts& texts);
+  // How a box takes a text it may show already.
+  enum class Rewrite {
+    always,       // set anew: the cursor goes to the start, the undo history is cleared
+    whenChanged,  // left alone when it shows the text already, so it keeps its cursor
+  };
+  static void setBoxText(QPlainTextEdit* box, const QString& text, Rewrite rewrite);
+  // Puts a link string into Text2(box): the one way link strings reach the boxes.
+  void showLink(std::size_t box, std::u16string_view link, Rewrite rewrite);
   void setImeBaze(const QString& text);
   // A message box, when there is a display and no command-line run.
   void showBox(const QString& text);

@@ -103,7 +103,7 @@ TEST_F(RelinkKillTest, EveryFrontEndHasAllItsLinksOldOrAllNew) {
                                                           << engine::toUtf8(found[1]);
       auto recovered = engine::jet::recoverInterruptedRelink(engine::posixFileSystem(), file);
       ASSERT_TRUE(recovered.ok()) << recovered.status().toString();
-      EXPECT_NE(*recovered, engine::jet::Recovery::setAside);
+      EXPECT_NE(*recovered, engine::Recovery::setAside);
       EXPECT_FALSE(fs::exists(engine::jet::journalPath(file)));
       for (std::size_t t = 0; t < 3; ++t) EXPECT_EQ(storedConnect(file, kTables[t]), found[t]);
     }

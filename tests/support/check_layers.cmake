@@ -2,13 +2,16 @@
 #   engine/jet/format/  the file format alone: neither the reader nor the writer;
 #   engine/jet/read/    never the writer;
 #   the engine          never the test-database builder (engine/jet_build/);
-#   povezava-cli        the engine through its public headers, never engine/jet/.
+#   links/, window/ and povezava-cli
+#                       the engine through its public headers, never engine/jet/.
 # Run as: cmake -DSOURCE=<src folder> -P check_layers.cmake
 set(rules
   "engine/jet/format|engine/jet/(read|write)/|engine/jet/jet_database|engine/jet_build/"
   "engine/jet/read|engine/jet/write/|engine/jet/jet_database|engine/jet_build/"
   "engine/jet/write|engine/jet_build/"
   "engine|engine/jet_build/"
+  "links|engine/jet/"
+  "window|engine/jet/"
   "cli|engine/jet/")
 set(found "")
 foreach(rule ${rules})

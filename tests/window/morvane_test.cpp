@@ -7,7 +7,9 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QPlainTextEdit>
 #include <QTest>
+#include <QTextCursor>
 #include <QWheelEvent>
 #include <algorithm>
 #include <ostream>
@@ -213,6 +215,19 @@ TEST_F(Handlers, PickingAListEntryRunsInspectionOfThatName) {
   EXPECT_EQ(h.window->state().LinkDb->name(), u"MV.MDB");
   // Inspection renews the proposals, overwriting what was typed.
   EXPECT_EQ(h.text("Text2(0)"), q(kAppPartner));
+}
+
+TEST_F(Handlers, InspectionProposingTheLinkABoxShowsKeepsItsCursor) {
+  Harness& h = make();
+  ASSERT_TRUE(h.window->formLoad().ok());
+  ASSERT_EQ(h.text("Text2(0)"), q(kAppPartner));
+  QPlainTextEdit* box = h.control<QPlainTextEdit>("Text2(0)");
+  QTextCursor cursor = box->textCursor();
+  cursor.setPosition(3);
+  box->setTextCursor(cursor);
+  h.click("Command4");
+  EXPECT_EQ(h.text("Text2(0)"), q(kAppPartner));
+  EXPECT_EQ(box->textCursor().position(), 3);
 }
 
 TEST_F(Handlers, AFailedInspectionIsReportedAndLetsGoOfTheEarlierFrontEnd) {

@@ -5,6 +5,7 @@
 #include "engine/jet/write/journal.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet/write/relink.h"
+#include "engine/link_path.h"
 #include "engine/notices.h"
 #include "engine/path_resolver.h"
 #include "engine/unicode.h"
@@ -95,10 +96,7 @@ Status JetTableDef::setConnect(std::u16string_view link) {
   if (kind() == TableKind::local) {
     return errors::notSupported("the local table '" + toUtf8(row_->name) + "' has no link string");
   }
-  const std::u16string folded = foldCase(link);
-  if (folded.find(foldCase(kConnectDatabaseKey)) == std::u16string::npos) {
-    return errors::noInstallableIsam(toUtf8(link));
-  }
+  if (!splitLink(link)) return errors::noInstallableIsam(toUtf8(link));
   pending_ = std::u16string(link);
   return Status::success();
 }

@@ -446,8 +446,4 @@ inline constexpr std::uint32_t kObjectFlagsJetLink = 0x00200000;   // as Access 
 inline constexpr std::uint32_t kObjectFlagsOdbcLink = 0x20100000;  // as Access sets it
 inline constexpr std::u16string_view kSystemTablePrefix = u"MSys";
 
-// Link strings: "<Connect or ;>DATABASE=<Database>".
-inline constexpr std::u16string_view kConnectDatabaseKey = u"DATABASE=";
-inline constexpr std::u16string_view kConnectEmptyPrefix = u";";
-
 }  // namespace povezava::engine::jet

@@ -9,6 +9,7 @@
 #include "engine/jet/read/long_value.h"
 #include "engine/jet/read/row.h"
 #include "engine/jet/read/usage_map.h"
+#include "engine/link_path.h"
 #include "engine/unicode.h"
 
 namespace povezava::engine::jet {
@@ -102,15 +103,9 @@ std::u16string CatalogTable::composedConnect() const {
     case TableKind::odbc: return connect.value_or(std::u16string());
     case TableKind::linked: break;
   }
-  const std::u16string_view prefix =
-      connect && !connect->empty() ? std::u16string_view(*connect) : std::u16string_view(kConnectEmptyPrefix);
   const std::u16string_view path = database ? std::u16string_view(*database) : std::u16string_view();
-  std::u16string out;
-  out.reserve(prefix.size() + kConnectDatabaseKey.size() + path.size());
-  out += prefix;
-  out += kConnectDatabaseKey;
-  out += path;
-  return out;
+  if (connect && !connect->empty()) return composeLink(*connect, path);
+  return jetLink(path);
 }
 
 Catalog::Catalog(JetFile& file, std::unique_ptr<TextDecoder> text, TableDefinition definition)

@@ -54,6 +54,7 @@
 #include <vector>
 
 #include "engine/io.h"
+#include "engine/recovery.h"
 #include "engine/status.h"
 
 namespace povezava::engine::jet {
@@ -126,13 +127,6 @@ struct JournalFinding {
 // decides what it is; writes nothing. A failure is an error reading the
 // database or the journal.
 Result<JournalFinding> inspectJournal(FileSystem& fs, File& database, const std::string& realPath);
-
-enum class Recovery {
-  none,       // no journal
-  discarded,  // an incomplete journal; the database was not touched
-  replayed,   // old pages written back and synced, journal removed
-  setAside,   // not this database's: left alone, the journal moved aside
-};
 
 // Looks for a journal beside `database` (open read-write under its real
 // path, its write lock held, no Access lock file beside it) and recovers as

@@ -1,19 +1,7 @@
 #include "engine/jet/write/relink.h"
 
-#ifdef _WIN32
-#include <io.h>
-
-#include "engine/native_text.h"
-#else
-#include <unistd.h>
-#endif
-
-#include <cerrno>
-
-#include "engine/case_fold.h"
 #include "engine/errors.h"
 #include "engine/jet/read/catalog.h"
-#include "engine/jet/write/journal.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/link_path.h"
 #include "engine/path_resolver.h"
@@ -22,18 +10,11 @@
 namespace povezava::engine::jet {
 namespace {
 
-struct LinkParts {
+// A link string whose back-end holds the table, split (link_path.h).
+struct VerifiedLink {
   std::u16string prefix;    // before "DATABASE=": ";" for a Jet back-end, or an ISAM's
   std::u16string database;  // after it, exactly as given
 };
-
-// The link string split at its "DATABASE=".
-std::optional<LinkParts> splitLink(std::u16string_view link) {
-  const auto start = linkPathStart(link);
-  if (!start) return std::nullopt;
-  return LinkParts{std::u16string(link.substr(0, *start - kConnectDatabaseKey.size())),
-                   std::u16string(link.substr(*start))};
-}
 
 // `status` with the platform path it names replaced by the path as the link
 // gives it: the user knows the link, not what povezava made of it.
@@ -67,48 +48,25 @@ Status verifyBackEnd(FileSystem& fs, const std::u16string& database, const std::
 
 // The table's link (pending, else stored), split, once its back-end is known
 // to hold the table.
-Result<LinkParts> verifiedLink(JetDatabase& database, const JetTableDef& table) {
+Result<VerifiedLink> verifiedLink(JetDatabase& database, const JetTableDef& table) {
   const CatalogTable& row = table.catalogRow();
   if (row.kind() == TableKind::odbc) {
     return errors::notSupported("the ODBC link '" + toUtf8(row.name) +
                                 "' names no file; povezava re-points links to database files");
   }
   const std::u16string link = table.pendingConnect().value_or(row.composedConnect());
-  auto parts = splitLink(link);
+  const auto parts = splitLink(link);
   if (!parts) return errors::noInstallableIsam(toUtf8(link));
+  VerifiedLink verified{std::u16string(parts->prefix), std::u16string(parts->path)};
   const std::u16string foreign = row.foreignName.value_or(row.name);
-  if (Status s = verifyBackEnd(database.fileSystem(), parts->database, foreign); !s.ok()) return s;
-  return std::move(*parts);
+  if (Status s = verifyBackEnd(database.fileSystem(), verified.database, foreign); !s.ok()) return s;
+  return verified;
 }
 
 }  // namespace
 
 Status checkLink(JetDatabase& database, const JetTableDef& table) {
   return verifiedLink(database, table).status();
-}
-
-Status checkFrontEndWritable(FileSystem& fs, std::u16string_view name) {
-  auto path = resolveDatabasePath(fs, name);
-  if (!path) return path.status();
-  auto real = fs.realPath(*path);
-  if (!real) return real.status();
-  auto file = openForWriting(fs, *real, *path);
-  if (!file) return file.status();
-  // The journal is created beside the real file. Asking the folder, rather than
-  // creating a trial file, keeps the check free of any write.
-  const std::string journal = journalPath(*real);
-  const std::string folder = folderOf(journal);
-#ifdef _WIN32
-  // Windows knows no search permission; a folder marked read-only is what refuses.
-  if (::_waccess(wideFromUtf8(folder.empty() ? "." : folder).c_str(), 2) != 0) {
-    return errors::fromErrno(journal, errno);
-  }
-#else
-  if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0) {
-    return errors::fromErrno(journal, errno);
-  }
-#endif
-  return Status::success();
 }
 
 Status refreshLink(JetDatabase& database, JetTableDef& table) {
@@ -120,7 +78,7 @@ Status refreshLink(JetDatabase& database, JetTableDef& table) {
   // A Jet back-end keeps Connect empty (NULL stays NULL, "" stays ""); another
   // prefix is stored as the table's Connect.
   LinkChange change{row.name, parts->database, row.connect};
-  if (parts->prefix.empty() || parts->prefix == kConnectEmptyPrefix) {
+  if (parts->prefix.empty() || parts->prefix == kJetLinkPrefix) {
     if (row.connect && !row.connect->empty()) change.connect.reset();
   } else {
     change.connect = parts->prefix;

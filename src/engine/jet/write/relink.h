@@ -3,7 +3,6 @@
 
 #include <string_view>
 
-#include "engine/io.h"
 #include "engine/jet/jet_database.h"
 #include "engine/status.h"
 
@@ -20,13 +19,5 @@ namespace povezava::engine::jet {
 // foreign table. Writes nothing.
 // REQUIRES: database.isOpen(), table.kind() != TableKind::local
 [[nodiscard]] Status checkLink(JetDatabase& database, const JetTableDef& table);
-
-// Whether a relink could write the front-end `name` (resolved as
-// openDatabase() resolves it) now, checked as the writer checks it and without
-// writing: the file opens for writing (readOnly), no other writer holds the
-// writer's lock and no Access lock file lies beside it (fileInUse), and its
-// folder takes the journal (the error the journal's creation would give).
-// The lock is released again before it returns.
-[[nodiscard]] Status checkFrontEndWritable(FileSystem& fs, std::u16string_view name);
 
 }  // namespace povezava::engine::jet

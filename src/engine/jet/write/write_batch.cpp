@@ -523,3 +523,9 @@ std::size_t WriteBatch::heldFiles() const { return state_->written.size(); }
 std::vector<Status> WriteBatch::commit() { return state_->commit(); }
 
 }  // namespace povezava::engine::jet
+
+namespace povezava::engine {
+
+std::unique_ptr<WriteBatch> makeWriteBatch(FileSystem& fs) { return std::make_unique<jet::WriteBatch>(fs); }
+
+}  // namespace povezava::engine

@@ -1,4 +1,5 @@
-// Relinking many databases with a handful of disk round trips.
+// The Jet write batch (engine/write_batch.h): relinking many databases with a
+// handful of disk round trips.
 //
 // A relink costs little work and four syncs; over hundreds of front-ends the
 // syncs are nearly all the time. A WriteBatch lets relinks run exactly as
@@ -42,34 +43,35 @@
 #include "engine/engine.h"
 #include "engine/io.h"
 #include "engine/status.h"
+#include "engine/write_batch.h"
 
 namespace povezava::engine::jet {
 
-class WriteBatch {
+class WriteBatch final : public engine::WriteBatch {
  public:
   // `fs` is the file system the batch reads and finally writes; it must
   // outlive the batch.
   explicit WriteBatch(FileSystem& fs);
   // Drops whatever is still held (nothing of it reaches the disk) and
   // releases the locks.
-  ~WriteBatch();
+  ~WriteBatch() override;
   WriteBatch(const WriteBatch&) = delete;
   WriteBatch& operator=(const WriteBatch&) = delete;
 
   // An engine whose databases are opened, read and relinked through the batch.
-  DBEngine& engine();
+  DBEngine& engine() override;
   // The batch's view of the file system.
   FileSystem& fileSystem();
 
   // Starts the next unit; writes from now on belong to it.
-  void beginUnit();
+  void beginUnit() override;
   // How many files have writes held.
   std::size_t heldFiles() const;
   // Stores every held write as described above. One Status per unit begun
   // since the last commit, in order: success when every file the unit wrote
   // is stored (or it wrote none), else the first failure. Afterwards nothing
   // is held and no lock is kept.
-  std::vector<Status> commit();
+  std::vector<Status> commit() override;
 
   struct State;  // the batch's file system and what it holds
 

@@ -1,0 +1,53 @@
+// recovery.h over the Jet writer: its lock, its Access lock-file check and its
+// journal (link_writer.h, journal.h).
+#include "engine/recovery.h"
+
+#ifdef _WIN32
+#include <io.h>
+
+#include "engine/native_text.h"
+#else
+#include <unistd.h>
+#endif
+
+#include <cerrno>
+#include <string>
+
+#include "engine/errors.h"
+#include "engine/jet/write/journal.h"
+#include "engine/jet/write/link_writer.h"
+#include "engine/path_resolver.h"
+
+namespace povezava::engine {
+
+Result<Recovery> recoverInterruptedRelink(FileSystem& fs, std::u16string_view name) {
+  auto path = resolveDatabasePath(fs, name);
+  if (!path) return path.status();
+  return jet::recoverInterruptedRelink(fs, *path);
+}
+
+Status checkFrontEndWritable(FileSystem& fs, std::u16string_view name) {
+  auto path = resolveDatabasePath(fs, name);
+  if (!path) return path.status();
+  auto real = fs.realPath(*path);
+  if (!real) return real.status();
+  auto file = jet::openForWriting(fs, *real, *path);
+  if (!file) return file.status();
+  // The journal is created beside the real file. Asking the folder, rather than
+  // creating a trial file, keeps the check free of any write.
+  const std::string journal = jet::journalPath(*real);
+  const std::string folder = jet::folderOf(journal);
+#ifdef _WIN32
+  // Windows knows no search permission; a folder marked read-only is what refuses.
+  if (::_waccess(wideFromUtf8(folder.empty() ? "." : folder).c_str(), 2) != 0) {
+    return errors::fromErrno(journal, errno);
+  }
+#else
+  if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0) {
+    return errors::fromErrno(journal, errno);
+  }
+#endif
+  return Status::success();
+}
+
+}  // namespace povezava::engine
