@@ -105,8 +105,7 @@ class DataPage {
  private:
   std::size_t wordStart(std::uint8_t number) const {
     const std::size_t at = layout_->dataHeaderLength + 2 * number;
-    return rowStart(static_cast<std::uint16_t>(std::to_integer<unsigned>(bytes_[at]) |
-                                               (std::to_integer<unsigned>(bytes_[at + 1]) << 8)));
+    return rowStart(loadU16(bytes_, at));
   }
 
   void updateHeader() {
@@ -722,7 +721,7 @@ std::vector<std::byte> Builder::headerPage() const {
   } else {
     putU16(page, kOffsetSortOrderJet3, kSortOrderGeneral);
   }
-  rc4Apply(kHeaderMaskKey, std::span<std::byte>(page).subspan(kOffsetMaskedBlock, layout_.maskedBlockLength));
+  rc4Apply(std::as_bytes(std::span(kHeaderMaskKey)), std::span<std::byte>(page).subspan(kOffsetMaskedBlock, layout_.maskedBlockLength));
   return page;
 }
 

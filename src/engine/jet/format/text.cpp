@@ -1,5 +1,7 @@
 #include "engine/jet/format/text.h"
 
+#include "engine/jet/format/byte_order.h"
+
 namespace povezava::engine::jet {
 
 TextDecoder::TextDecoder(const Layout& layout, std::uint16_t codePage)
@@ -26,7 +28,7 @@ std::u16string decodeJet4Text(PageView view) {
   if (!compressed) {
     std::u16string out(bytes.size() / 2, u'\0');
     for (std::size_t i = 0; i < out.size(); ++i) {
-      out[i] = static_cast<char16_t>(at(2 * i) | (at(2 * i + 1) << 8));
+      out[i] = static_cast<char16_t>(loadU16(bytes, 2 * i));
     }
     return out;
   }
@@ -43,7 +45,7 @@ std::u16string decodeJet4Text(PageView view) {
       out[n++] = b;
       ++i;
     } else if (i + 1 < bytes.size()) {
-      out[n++] = static_cast<char16_t>(b | (at(i + 1) << 8));
+      out[n++] = static_cast<char16_t>(loadU16(bytes, i));
       i += 2;
     } else {
       break;  // a lone byte at the end of a two-byte run

@@ -53,7 +53,7 @@ TEST(Format, LongValueHeaderKindsAndLength) {
 
 TEST(Rc4, HeaderMaskIsTheKnownKeystream) {
   std::vector<std::byte> mask(128);
-  rc4Apply(kHeaderMaskKey, mask);
+  rc4Apply(std::as_bytes(std::span(kHeaderMaskKey)), mask);
   const std::uint8_t head[] = {0xB5, 0x6F, 0x03, 0x62, 0x61, 0x08, 0xC2, 0x55};
   const std::uint8_t tail[] = {0xE9, 0x2D, 0x62, 0xD4};
   for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(std::to_integer<std::uint8_t>(mask[i]), head[i]);
