@@ -12,6 +12,7 @@
 #include "engine/io.h"
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/code_page.h"
+#include "engine/jet/format/long_value_header.h"
 #include "engine/jet/format/rc4.h"
 #include "engine/jet/write/row_pack.h"
 #include "engine/unicode.h"
@@ -411,22 +412,14 @@ Result<std::vector<std::byte>> Builder::encodeText(std::u16string_view text) {
 }
 
 Result<std::vector<std::byte>> Builder::longValue(PageStore& store, std::span<const std::byte> data) {
-  std::vector<std::byte> header(kLongValueHeaderSize);
-  const auto length = static_cast<std::uint32_t>(data.size());
-  if (data.size() <= layout_.longValueInlineLimit) {
-    putU32(header, 0, length | static_cast<std::uint32_t>(LongValueKind::inlined));
-    appendBytes(header, data);
-    return header;
-  }
+  if (data.size() <= layout_.longValueInlineLimit) return longValueSlice(LongValueKind::inlined, data);
   if (data.size() + 2 > layout_.pageSize - layout_.dataHeaderLength) {
     return errors::invalidArgument("a memo value of " + std::to_string(data.size()) +
                                    " bytes is longer than the builder stores");
   }
   auto pointer = place(store, data);
   if (!pointer.ok()) return pointer.status();
-  putU32(header, 0, length | static_cast<std::uint32_t>(LongValueKind::single));
-  putU32(header, kLongValueOffsetPointer, *pointer);
-  return header;
+  return longValueSlice(LongValueKind::single, data, *pointer);
 }
 
 Result<std::vector<std::byte>> Builder::encodeRow(TableBuild& table, const std::vector<Value>& values) {

@@ -1,7 +1,9 @@
-// The Jet / ACE file format facts the engine relies on, in one place.
+// The Jet / ACE file format facts the engine relies on.
 //
 // Reader, writer and builder share these constants; no offset or mask of the
-// format is written anywhere else. Names follow the format notes (page,
+// format is written anywhere else. A structure with a type of its own that
+// decodes and encodes it keeps its layout beside that type (the long-value
+// header). Names follow the format notes (page,
 // tdef, usage map, LVAL, ...). All integers in the file are little-endian.
 // "Jet 3" is Access 97 (2 KB pages, single-byte text); "Jet 4" covers Access
 // 2000-2003 and every ACE version, which share its layout.
@@ -365,35 +367,8 @@ inline constexpr std::size_t kColumnOffsetMagicJet4 = 0x01;
 inline constexpr std::size_t kColumnOffsetConstantJet3 = 0x07;
 inline constexpr std::uint16_t kColumnConstantJet3 = 0x0001;
 
-// Long values (MEMO, OLE): a 12-byte header in the row.
-//
-//   OFFSET  SIZE  MEANING
-//   0       4     length (low 30 bits) and kind (top 2 bits)
-//   4       4     row pointer to the (first) LVAL row; 0 when inline
-//   8       4     zero
-//   12      ...   the value itself, inline kind only
-// A chained LVAL row starts with the row pointer of the next segment (0 = last).
-
-inline constexpr std::size_t kLongValueHeaderSize = 12;
-inline constexpr std::size_t kLongValueOffsetPointer = 4;
-inline constexpr std::uint32_t kLongValueLengthMask = 0x3FFFFFFF;
-inline constexpr std::uint32_t kLongValueKindMask = 0xC0000000;
-
-enum class LongValueKind : std::uint32_t {
-  chain = 0x00000000,   // LVAL rows linked by a leading row pointer
-  single = 0x40000000,  // one LVAL row
-  inlined = 0x80000000, // the bytes after the header
-};
-
-constexpr std::uint32_t longValueLength(std::uint32_t header) { return header & kLongValueLengthMask; }
-constexpr std::optional<LongValueKind> longValueKind(std::uint32_t header) {
-  switch (header & kLongValueKindMask) {
-    case 0x00000000: return LongValueKind::chain;
-    case 0x40000000: return LongValueKind::single;
-    case 0x80000000: return LongValueKind::inlined;
-    default: return std::nullopt;
-  }
-}
+// Long values (MEMO, OLE): the 12-byte header in the row and its kinds are
+// in format/long_value_header.h, with the type that reads and writes it.
 
 // Jet 4 text compression: values starting with these bytes hold one byte per
 // character; a 0x00 byte toggles between one and two bytes per character.

@@ -11,6 +11,7 @@
 #include "engine/errors.h"
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/code_page.h"
+#include "engine/jet/format/long_value_header.h"
 #include "engine/jet/format/page_view.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/read/column_maps.h"
@@ -45,33 +46,6 @@ Result<std::vector<std::byte>> encodeText(const Layout& layout, std::uint16_t co
   // Never a substitute character: it would name another file.
   CodePageEncoder encoder(codePage);
   return encodeStoredText(layout, encoder, text);
-}
-
-// ---------------------------------------------------------------------------
-// Long-value headers.
-
-struct LongValueRef {
-  std::uint32_t header = 0;
-  std::uint32_t pointer = 0;
-  bool outOfLine() const {
-    const auto kind = longValueKind(header);
-    return kind && *kind != LongValueKind::inlined && pointer != 0;
-  }
-};
-
-std::optional<LongValueRef> longValueRef(std::span<const std::byte> slice) {
-  const PageView v(slice);
-  if (slice.size() < kLongValueHeaderSize) return std::nullopt;
-  return LongValueRef{v.u32(0).value_or(0), v.u32(kLongValueOffsetPointer).value_or(0)};
-}
-
-std::vector<std::byte> longValueSlice(LongValueKind kind, std::span<const std::byte> data,
-                                      std::uint32_t pointer) {
-  std::vector<std::byte> out;
-  const std::uint32_t header = static_cast<std::uint32_t>(data.size()) | static_cast<std::uint32_t>(kind);
-  for (std::uint32_t v : {header, pointer, 0U}) appendU32(out, v);
-  if (kind == LongValueKind::inlined) out.insert(out.end(), data.begin(), data.end());
-  return out;
 }
 
 std::vector<std::byte> pointerBytes(std::uint32_t pointer) {
@@ -181,7 +155,7 @@ class LinkWriter {
   // The slice for `data` in `column`: inline, or a new long-value row.
   // `old` is the value being replaced (its row may be reused in place).
   Result<std::vector<std::byte>> placeLongValue(const ColumnDef& column, std::span<const std::byte> data,
-                                                const std::optional<LongValueRef>& old,
+                                                const std::optional<LongValueHeader>& old,
                                                 bool& reusedOld);
   // Adds a long-value page for `maps`' column at the end of the file and
   // records it in the column's maps and the global map.
@@ -223,8 +197,8 @@ Status LinkWriter::countLongValueReferences() {
         auto v = row->value(c);
         if (!v) return v.status();
         if (!*v) continue;
-        const auto ref = longValueRef((*v)->bytes());
-        if (ref && ref->outOfLine()) ++references_[ref->pointer];
+        const auto ref = LongValueHeader::parse((*v)->bytes());
+        if (ref && ref->outOfLine()) ++references_[ref->pointer()];
       }
       return Status::success();
     });
@@ -235,7 +209,7 @@ Status LinkWriter::countLongValueReferences() {
 
 Result<std::vector<std::byte>> LinkWriter::placeLongValue(const ColumnDef& column,
                                                           std::span<const std::byte> data,
-                                                          const std::optional<LongValueRef>& old,
+                                                          const std::optional<LongValueHeader>& old,
                                                           bool& reusedOld) {
   reusedOld = false;
   const Layout& layout = file_.layout();
@@ -272,11 +246,11 @@ Result<std::vector<std::byte>> LinkWriter::placeLongValue(const ColumnDef& colum
 
   // No page with room for another row: the replaced value's own row may grow
   // in place, when nothing else points at it.
-  if (old && old->outOfLine() && longValueKind(old->header) == LongValueKind::single &&
-      references_[old->pointer] == 1) {
-    auto page = stage_.page(rowPointerPage(old->pointer));
+  if (old && old->outOfLine() && old->kind() == LongValueKind::single &&
+      references_[old->pointer()] == 1) {
+    auto page = stage_.page(rowPointerPage(old->pointer()));
     if (!page) return page.status();
-    const std::size_t slot = rowPointerRow(old->pointer);
+    const std::size_t slot = rowPointerRow(old->pointer());
     if (slot < (*page)->rowCount() && !isDeletedRow((*page)->word(slot))) {
       const std::size_t oldLength = (*page)->row(slot).size();
       if (data.size() <= oldLength + (*page)->freeSpace()) {
@@ -284,10 +258,10 @@ Result<std::vector<std::byte>> LinkWriter::placeLongValue(const ColumnDef& colum
             !s.ok()) {
           return s;
         }
-        stage_.changed(rowPointerPage(old->pointer), slot);
-        stage_.write(rowPointerPage(old->pointer));
+        stage_.changed(rowPointerPage(old->pointer()), slot);
+        stage_.write(rowPointerPage(old->pointer()));
         reusedOld = true;
-        return longValueSlice(LongValueKind::single, data, old->pointer);
+        return longValueSlice(LongValueKind::single, data, old->pointer());
       }
     }
   }
@@ -500,13 +474,13 @@ Status LinkWriter::checkRebuiltRow(std::span<const std::byte> oldRow, std::span<
         continue;
       }
       if (!b->has_value()) return differs(c);
-      const auto ref = longValueRef((*b)->bytes());
-      if (!ref || longValueLength(ref->header) != want->size()) return differs(c);
+      const auto ref = LongValueHeader::parse((*b)->bytes());
+      if (!ref || ref->length() != want->size()) return differs(c);
       std::span<const std::byte> stored;
-      if (longValueKind(ref->header) == LongValueKind::inlined) {
+      if (ref->kind() == LongValueKind::inlined) {
         stored = (*b)->bytes().subspan(kLongValueHeaderSize);
       } else {
-        auto row = stagedRow(ref->pointer);
+        auto row = stagedRow(ref->pointer());
         if (!row) return row.status();
         stored = *row;
       }
@@ -608,8 +582,8 @@ Status LinkWriter::run(const LinkChange& change, const std::vector<std::shared_p
     return s;
   }
 
-  const auto oldDatabase = longValueRef(parts->variable[database_->variableIndex]);
-  const auto oldConnect = longValueRef(parts->variable[connect_->variableIndex]);
+  const auto oldDatabase = LongValueHeader::parse(parts->variable[database_->variableIndex]);
+  const auto oldConnect = LongValueHeader::parse(parts->variable[connect_->variableIndex]);
   // A value that stays the same keeps its bytes (and its long-value row).
   keptDatabase_ = table->database == change.database;
   keptConnect_ = table->connect == change.connect;
@@ -652,19 +626,19 @@ Status LinkWriter::run(const LinkChange& change, const std::vector<std::shared_p
 
   // The replaced out-of-line values go last: nothing points at them any more.
   if (oldDatabase && oldDatabase->outOfLine() && !reusedDatabase &&
-      longValueKind(oldDatabase->header) == LongValueKind::single) {
-    if (Status s = deleteLongValueRow(oldDatabase->pointer); !s.ok()) return s;
+      oldDatabase->kind() == LongValueKind::single) {
+    if (Status s = deleteLongValueRow(oldDatabase->pointer()); !s.ok()) return s;
   }
   if (oldConnect && oldConnect->outOfLine() && !reusedConnect &&
-      longValueKind(oldConnect->header) == LongValueKind::single) {
-    if (Status s = deleteLongValueRow(oldConnect->pointer); !s.ok()) return s;
+      oldConnect->kind() == LongValueKind::single) {
+    if (Status s = deleteLongValueRow(oldConnect->pointer()); !s.ok()) return s;
   }
   // The counts as the new row leaves them (after the deletions above, which
   // count this row's old values as still there).
-  for (const auto& [was, now] : {std::pair{oldDatabase, longValueRef(databaseSlice)},
-                                 std::pair{oldConnect, longValueRef(connectSlice)}}) {
-    if (was && was->outOfLine() && --references_[was->pointer] <= 0) references_.erase(was->pointer);
-    if (now && now->outOfLine()) ++references_[now->pointer];
+  for (const auto& [was, now] : {std::pair{oldDatabase, LongValueHeader::parse(databaseSlice)},
+                                 std::pair{oldConnect, LongValueHeader::parse(connectSlice)}}) {
+    if (was && was->outOfLine() && --references_[was->pointer()] <= 0) references_.erase(was->pointer());
+    if (now && now->outOfLine()) ++references_[now->pointer()];
   }
   return stage_.verify();
 }

@@ -38,12 +38,7 @@ TEST(Format, RowOffsetWordFlags) {
   EXPECT_EQ(rowStart(0x1000), 0x1000);   // 4096 needs bit 12
 }
 
-TEST(Format, LongValueHeaderKindsAndLength) {
-  EXPECT_EQ(longValueKind(0x8000001F), LongValueKind::inlined);
-  EXPECT_EQ(longValueKind(0x40000042), LongValueKind::single);
-  EXPECT_EQ(longValueKind(0x00001941), LongValueKind::chain);
-  EXPECT_FALSE(longValueKind(0xC0000001));
-  EXPECT_EQ(longValueLength(0x40000042), 0x42u);
+TEST(Format, RowPointersAndMapReferences) {
   EXPECT_EQ(rowPointerPage(0x00006300), 0x63u);
   EXPECT_EQ(rowPointerRow(0x00006301), 1);
   EXPECT_TRUE(isUsedMapReference(87));
