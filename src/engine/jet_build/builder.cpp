@@ -14,6 +14,7 @@
 #include "engine/jet/format/code_page.h"
 #include "engine/jet/format/long_value_header.h"
 #include "engine/jet/format/rc4.h"
+#include "engine/jet/format/usage_map_bits.h"
 #include "engine/jet/write/row_pack.h"
 #include "engine/unicode.h"
 
@@ -309,16 +310,12 @@ Status Builder::fillMap(MapSlot slot, const std::vector<std::uint32_t>& pages) {
   const std::uint32_t first = pages.empty() ? 0 : *std::min_element(pages.begin(), pages.end());
   const std::uint32_t last = pages.empty() ? 0 : *std::max_element(pages.begin(), pages.end());
   if (last - first < bitsInline) {
-    putU8(row, 0, kUsageMapInline);
-    putU32(row, kUsageMapOffsetStartPage, first);
-    for (std::uint32_t page : pages) {
-      const std::size_t bit = page - first;
-      row[kUsageMapOffsetBitmap + bit / 8] |= static_cast<std::byte>(1U << (bit % 8));
-    }
+    auto map = InlineUsageMap::make(row, first);
+    for (std::uint32_t page : pages) map.set(page, true);
     return Status::success();
   }
-  const std::size_t bitsPerMapPage = (layout_.pageSize - kUsageMapPageHeader) * 8;
-  const std::size_t entries = (row.size() - kUsageMapOffsetReferences) / 4;
+  const std::size_t bitsPerMapPage = pagesPerBitmapPage(layout_);
+  const std::size_t entries = referenceMapEntries(row.size());
   if (last / bitsPerMapPage >= entries) {
     return errors::invalidArgument("a table spans more pages than one usage map can list");
   }
@@ -331,13 +328,12 @@ Status Builder::fillMap(MapSlot slot, const std::vector<std::uint32_t>& pages) {
       putU8(bitmap, kOffsetPageType, kPageTypeUsageMap);
       putU8(bitmap, kOffsetPageMarker, kPageMarker);
     }
-    const std::size_t bit = page % bitsPerMapPage;
-    bitmap[kUsageMapPageHeader + bit / 8] |= static_cast<std::byte>(1U << (bit % 8));
+    setUsageBit(std::span(bitmap).subspan(kUsageMapPageHeader), page % bitsPerMapPage, true);
   }
   for (std::size_t k = 0; k < bitmaps.size(); ++k) {
     if (bitmaps[k].empty()) continue;
     const std::uint32_t number = allocate();
-    putU32(row, kUsageMapOffsetReferences + 4 * k, number);
+    putU32(row, kUsageMapOffsetReferences + kUsageMapReferenceSize * k, number);
     Status written = writePage(number, bitmaps[k]);
     if (!written.ok()) return written;
   }
@@ -722,10 +718,8 @@ std::vector<std::byte> Builder::globalMapPage() const {
   // Access records the page's own number as its owner.
   DataPage page(layout_, kGlobalUsageMapPage, kGlobalUsageMapPage);
   std::vector<std::byte> map(kUsageMapOffsetBitmap + inlineUsageMapBitmapSize(layout_));
-  putU8(map, 0, kUsageMapInline);
-  for (std::size_t bit = 0; bit < (map.size() - kUsageMapOffsetBitmap) * 8; ++bit) {
-    if (bit >= pageCount_) map[kUsageMapOffsetBitmap + bit / 8] |= static_cast<std::byte>(1U << (bit % 8));
-  }
+  auto inlineMap = InlineUsageMap::make(map, 0);
+  for (std::uint32_t number = pageCount_; inlineMap.covers(number); ++number) inlineMap.set(number, true);
   page.add(map);
   return {page.bytes().begin(), page.bytes().end()};
 }

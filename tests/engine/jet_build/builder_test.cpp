@@ -13,6 +13,7 @@
 #include "engine/errors.h"
 #include "engine/io.h"
 #include "engine/jet/format/long_value_header.h"
+#include "engine/jet/format/usage_map_bits.h"
 #include "engine/jet/jet_test_util.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/read/data_page.h"

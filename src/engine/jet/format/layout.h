@@ -3,7 +3,7 @@
 // Reader, writer and builder share these constants; no offset or mask of the
 // format is written anywhere else. A structure with a type of its own that
 // decodes and encodes it keeps its layout beside that type (the long-value
-// header). Names follow the format notes (page,
+// header, the usage maps). Names follow the format notes (page,
 // tdef, usage map, LVAL, ...). All integers in the file are little-endian.
 // "Jet 3" is Access 97 (2 KB pages, single-byte text); "Jet 4" covers Access
 // 2000-2003 and every ACE version, which share its layout.
@@ -304,30 +304,8 @@ constexpr std::uint32_t makeRowPointer(std::uint32_t page, std::uint8_t row) {
 inline constexpr std::size_t kMaxRowsPerPage = 256;
 
 // ---------------------------------------------------------------------------
-// Usage maps: a row on a data page; byte 0 is the map type.
-//
-// Inline (type 0):     OFFSET 0 type, 1 u32 first page covered, 5.. bitmap (LSB first)
-// Reference (type 1):  OFFSET 0 type, 1 + 4k u32 page of bitmap page k; entries that
-//                      are 0 or have the high bit set are unused. Bitmap page k covers
-//                      pages from k * (pageSize - 4) * 8 on, its bitmap from byte 4.
-
-inline constexpr std::uint8_t kUsageMapInline = 0x00;
-inline constexpr std::uint8_t kUsageMapReference = 0x01;
-inline constexpr std::size_t kUsageMapOffsetStartPage = 1;
-inline constexpr std::size_t kUsageMapOffsetBitmap = 5;
-inline constexpr std::size_t kUsageMapOffsetReferences = 1;
-inline constexpr std::size_t kUsageMapPageHeader = 4;  // 05 01 00 00
-
-// Bitmap bytes of an inline map as Access writes it (the row is 5 bytes
-// longer); readers take whatever the row holds.
-constexpr std::size_t inlineUsageMapBitmapSize(const Layout& layout) {
-  return layout.pageSize == 2048 ? 128 : 64;
-}
-
-// A reference-map entry that names a bitmap page.
-constexpr bool isUsedMapReference(std::uint32_t entry) {
-  return entry != 0 && (entry & 0x80000000U) == 0;
-}
+// Usage maps: their layouts, with the types that read and set their bits, are
+// in format/usage_map_bits.h.
 
 // ---------------------------------------------------------------------------
 // Columns.

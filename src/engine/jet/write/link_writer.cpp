@@ -13,6 +13,7 @@
 #include "engine/jet/format/code_page.h"
 #include "engine/jet/format/long_value_header.h"
 #include "engine/jet/format/page_view.h"
+#include "engine/jet/format/usage_map_bits.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/read/column_maps.h"
 #include "engine/jet/read/data_page.h"
@@ -310,29 +311,18 @@ Status LinkWriter::setMapBit(std::uint32_t pointer, std::uint32_t page, bool val
     return file_.corrupt(mapPage, "usage map row " + std::to_string(slot) + " is missing");
   }
   std::vector<std::byte> row((*edit)->row(slot).begin(), (*edit)->row(slot).end());
-  const PageView view(row);
   auto refuse = [&](const std::string& why) {
     return errors::recordTooLarge(file_.displayName(), "the usage map on page " + std::to_string(mapPage) +
                                                            " " + why + "; compact the database in Access");
   };
-  if (row.size() <= kUsageMapOffsetBitmap || view.u8(0) != kUsageMapInline) {
-    return refuse("is not an inline map");
-  }
-  std::uint32_t start = view.u32(kUsageMapOffsetStartPage).value_or(0);
-  const std::size_t bits = (row.size() - kUsageMapOffsetBitmap) * 8;
-  if (page < start || page - start >= bits) {
-    const bool empty = std::all_of(row.begin() + kUsageMapOffsetBitmap, row.end(),
-                                   [](std::byte b) { return b == std::byte{0}; });
+  auto map = InlineUsageMap::over(row);
+  if (!map) return refuse("is not an inline map");
+  if (!map->covers(page)) {
     if (value == outOfRangeIsSet) return Status::success();  // already so outside its window
-    if (!empty || outOfRangeIsSet) return refuse("cannot record page " + std::to_string(page));
-    // An empty map may start anywhere.
-    start = page;
-    putU32(row, kUsageMapOffsetStartPage, start);
+    if (!map->empty() || outOfRangeIsSet) return refuse("cannot record page " + std::to_string(page));
+    map->moveWindow(page);  // an empty map may start anywhere
   }
-  const std::size_t bit = page - start;
-  const auto mask = static_cast<std::byte>(1U << (bit % 8));
-  std::byte& b = row[kUsageMapOffsetBitmap + bit / 8];
-  b = value ? (b | mask) : (b & ~mask);
+  map->set(page, value);
   if (Status s = (*edit)->overwrite(slot, row); !s.ok()) return s;
   stage_.changed(mapPage, slot);
   stage_.write(mapPage);

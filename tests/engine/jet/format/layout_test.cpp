@@ -38,12 +38,9 @@ TEST(Format, RowOffsetWordFlags) {
   EXPECT_EQ(rowStart(0x1000), 0x1000);   // 4096 needs bit 12
 }
 
-TEST(Format, RowPointersAndMapReferences) {
+TEST(Format, RowPointers) {
   EXPECT_EQ(rowPointerPage(0x00006300), 0x63u);
   EXPECT_EQ(rowPointerRow(0x00006301), 1);
-  EXPECT_TRUE(isUsedMapReference(87));
-  EXPECT_FALSE(isUsedMapReference(0));
-  EXPECT_FALSE(isUsedMapReference(0xFFFFFF80));
 }
 
 TEST(Rc4, HeaderMaskIsTheKnownKeystream) {
