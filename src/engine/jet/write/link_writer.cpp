@@ -203,11 +203,10 @@ class LinkWriter {
   // Every pointer to an out-of-line value held by a live catalogue row, with
   // how many rows hold it.
   Status countLongValueReferences();
-  // The slice for `data` in `column`: inline, or a new long-value row.
-  // `old` is the value being replaced (its row may be reused in place).
-  Result<std::vector<std::byte>> placeLongValue(const ColumnDef& column, std::span<const std::byte> data,
-                                                const std::optional<LongValueHeader>& old,
-                                                bool& reusedOld);
+  // The slice for `edited`'s new value: inline, or a new long-value row, or
+  // the old value's row grown in place (then noted in `edited`).
+  // REQUIRES: edited.value
+  Result<std::vector<std::byte>> placeLongValue(EditedColumn& edited);
   // Appends `data` as a row on the first of `pages` (a column's) that is a
   // long-value page with room: its row pointer, or nothing when none has room.
   Result<std::optional<std::uint32_t>> appendToLongValuePage(const std::vector<std::uint32_t>& pages,
@@ -293,11 +292,10 @@ Status LinkWriter::countLongValueReferences() {
   return Status::success();
 }
 
-Result<std::vector<std::byte>> LinkWriter::placeLongValue(const ColumnDef& column,
-                                                          std::span<const std::byte> data,
-                                                          const std::optional<LongValueHeader>& old,
-                                                          bool& reusedOld) {
-  reusedOld = false;
+Result<std::vector<std::byte>> LinkWriter::placeLongValue(EditedColumn& edited) {
+  const ColumnDef& column = *edited.column;
+  const std::span<const std::byte> data = *edited.value;
+  const std::optional<LongValueHeader>& old = edited.oldHeader;
   const Layout& layout = file_.layout();
   if (data.size() <= layout.longValueInlineLimit) return longValueSlice(LongValueKind::inlined, data, 0);
 
@@ -323,7 +321,7 @@ Result<std::vector<std::byte>> LinkWriter::placeLongValue(const ColumnDef& colum
     auto grown = growLongValueRow(old->pointer(), data);
     if (!grown) return grown.status();
     if (*grown) {
-      reusedOld = true;
+      edited.reusedOldRow = true;
       return longValueSlice(LongValueKind::single, data, old->pointer());
     }
   }
@@ -692,7 +690,7 @@ Status LinkWriter::placeNewValues(const RowParts& parts) {
     if (e.kept) continue;
     e.slice.clear();
     if (!e.value) continue;  // NULL
-    auto placed = placeLongValue(*e.column, *e.value, e.oldHeader, e.reusedOldRow);
+    auto placed = placeLongValue(e);
     if (!placed) return placed.status();
     e.slice = std::move(*placed);
   }
