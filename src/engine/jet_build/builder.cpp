@@ -246,7 +246,7 @@ class Builder {
 };
 
 MapSlot Builder::reserveMapRow() {
-  const std::size_t rowLength = kUsageMapOffsetBitmap + inlineUsageMapBitmapSize(layout_);
+  const std::size_t rowLength = inlineUsageMapRowSize(layout_);
   if (mapPages_.empty() || !mapPages_.back().fits(rowLength)) {
     mapPages_.emplace_back(layout_, allocate(), 0);
   }
@@ -718,7 +718,7 @@ std::vector<std::byte> Builder::headerPage() const {
 std::vector<std::byte> Builder::globalMapPage() const {
   // Access records the page's own number as its owner.
   DataPage page(layout_, kGlobalUsageMapPage, kGlobalUsageMapPage);
-  std::vector<std::byte> map(kUsageMapOffsetBitmap + inlineUsageMapBitmapSize(layout_));
+  std::vector<std::byte> map(inlineUsageMapRowSize(layout_));
   auto inlineMap = InlineUsageMap::make(map, 0);
   for (std::uint32_t number = pageCount_; inlineMap.covers(number); ++number) inlineMap.set(number, true);
   page.add(map);

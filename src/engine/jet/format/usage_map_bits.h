@@ -42,10 +42,13 @@ inline constexpr std::size_t kUsageMapOffsetReferences = 1;
 inline constexpr std::size_t kUsageMapReferenceSize = 4;
 inline constexpr std::size_t kUsageMapPageHeader = 4;  // 05 01 00 00
 
-// Bitmap bytes of an inline map as Access writes it (the row is 5 bytes
-// longer); readers take whatever the row holds.
+// An inline map as Access writes it: its bitmap bytes, and its whole row.
+// Readers and the writer take whatever the row holds.
 constexpr std::size_t inlineUsageMapBitmapSize(const Layout& layout) {
   return layout.pageSize == 2048 ? 128 : 64;
+}
+constexpr std::size_t inlineUsageMapRowSize(const Layout& layout) {
+  return kUsageMapOffsetBitmap + inlineUsageMapBitmapSize(layout);
 }
 
 // How many pages one bitmap page of a reference map stands for.

@@ -685,14 +685,16 @@ Status LinkWriter::placeNewValues(const RowParts& parts) {
   for (EditedColumn& e : edited_) {
     const auto old = parts.variable[e.column->variableIndex];
     e.oldHeader = LongValueHeader::parse(old);
-    e.slice.assign(old.begin(), old.end());
     e.reusedOldRow = e.kept;
-    if (e.kept) continue;
-    e.slice.clear();
-    if (!e.value) continue;  // NULL
-    auto placed = placeLongValue(e);
-    if (!placed) return placed.status();
-    e.slice = std::move(*placed);
+    if (e.kept) {
+      e.slice.assign(old.begin(), old.end());
+    } else if (e.value) {
+      auto placed = placeLongValue(e);
+      if (!placed) return placed.status();
+      e.slice = std::move(*placed);
+    } else {
+      e.slice.clear();  // NULL
+    }
   }
   return Status::success();
 }
