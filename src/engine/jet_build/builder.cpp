@@ -12,7 +12,9 @@
 #include "engine/io.h"
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/code_page.h"
+#include "engine/jet/format/long_value_header.h"
 #include "engine/jet/format/rc4.h"
+#include "engine/jet/format/usage_map_bits.h"
 #include "engine/jet/write/row_pack.h"
 #include "engine/unicode.h"
 
@@ -105,8 +107,7 @@ class DataPage {
  private:
   std::size_t wordStart(std::uint8_t number) const {
     const std::size_t at = layout_->dataHeaderLength + 2 * number;
-    return rowStart(static_cast<std::uint16_t>(std::to_integer<unsigned>(bytes_[at]) |
-                                               (std::to_integer<unsigned>(bytes_[at + 1]) << 8)));
+    return rowStart(loadU16(bytes_, at));
   }
 
   void updateHeader() {
@@ -245,7 +246,7 @@ class Builder {
 };
 
 MapSlot Builder::reserveMapRow() {
-  const std::size_t rowLength = kUsageMapOffsetBitmap + inlineUsageMapBitmapSize(layout_);
+  const std::size_t rowLength = inlineUsageMapRowSize(layout_);
   if (mapPages_.empty() || !mapPages_.back().fits(rowLength)) {
     mapPages_.emplace_back(layout_, allocate(), 0);
   }
@@ -309,16 +310,12 @@ Status Builder::fillMap(MapSlot slot, const std::vector<std::uint32_t>& pages) {
   const std::uint32_t first = pages.empty() ? 0 : *std::min_element(pages.begin(), pages.end());
   const std::uint32_t last = pages.empty() ? 0 : *std::max_element(pages.begin(), pages.end());
   if (last - first < bitsInline) {
-    putU8(row, 0, kUsageMapInline);
-    putU32(row, kUsageMapOffsetStartPage, first);
-    for (std::uint32_t page : pages) {
-      const std::size_t bit = page - first;
-      row[kUsageMapOffsetBitmap + bit / 8] |= static_cast<std::byte>(1U << (bit % 8));
-    }
+    auto map = InlineUsageMap::make(row, first);
+    for (std::uint32_t page : pages) map.set(page, true);
     return Status::success();
   }
-  const std::size_t bitsPerMapPage = (layout_.pageSize - kUsageMapPageHeader) * 8;
-  const std::size_t entries = (row.size() - kUsageMapOffsetReferences) / 4;
+  const std::size_t bitsPerMapPage = pagesPerBitmapPage(layout_);
+  const std::size_t entries = referenceMapEntries(row.size());
   if (last / bitsPerMapPage >= entries) {
     return errors::invalidArgument("a table spans more pages than one usage map can list");
   }
@@ -331,13 +328,12 @@ Status Builder::fillMap(MapSlot slot, const std::vector<std::uint32_t>& pages) {
       putU8(bitmap, kOffsetPageType, kPageTypeUsageMap);
       putU8(bitmap, kOffsetPageMarker, kPageMarker);
     }
-    const std::size_t bit = page % bitsPerMapPage;
-    bitmap[kUsageMapPageHeader + bit / 8] |= static_cast<std::byte>(1U << (bit % 8));
+    setUsageBit(std::span(bitmap).subspan(kUsageMapPageHeader), page % bitsPerMapPage, true);
   }
   for (std::size_t k = 0; k < bitmaps.size(); ++k) {
     if (bitmaps[k].empty()) continue;
     const std::uint32_t number = allocate();
-    putU32(row, kUsageMapOffsetReferences + 4 * k, number);
+    putU32(row, kUsageMapOffsetReferences + kUsageMapReferenceSize * k, number);
     Status written = writePage(number, bitmaps[k]);
     if (!written.ok()) return written;
   }
@@ -412,22 +408,14 @@ Result<std::vector<std::byte>> Builder::encodeText(std::u16string_view text) {
 }
 
 Result<std::vector<std::byte>> Builder::longValue(PageStore& store, std::span<const std::byte> data) {
-  std::vector<std::byte> header(kLongValueHeaderSize);
-  const auto length = static_cast<std::uint32_t>(data.size());
-  if (data.size() <= layout_.longValueInlineLimit) {
-    putU32(header, 0, length | static_cast<std::uint32_t>(LongValueKind::inlined));
-    appendBytes(header, data);
-    return header;
-  }
+  if (data.size() <= layout_.longValueInlineLimit) return longValueSlice(LongValueKind::inlined, data);
   if (data.size() + 2 > layout_.pageSize - layout_.dataHeaderLength) {
     return errors::invalidArgument("a memo value of " + std::to_string(data.size()) +
                                    " bytes is longer than the builder stores");
   }
   auto pointer = place(store, data);
   if (!pointer.ok()) return pointer.status();
-  putU32(header, 0, length | static_cast<std::uint32_t>(LongValueKind::single));
-  putU32(header, kLongValueOffsetPointer, *pointer);
-  return header;
+  return longValueSlice(LongValueKind::single, data, *pointer);
 }
 
 Result<std::vector<std::byte>> Builder::encodeRow(TableBuild& table, const std::vector<Value>& values) {
@@ -722,18 +710,17 @@ std::vector<std::byte> Builder::headerPage() const {
   } else {
     putU16(page, kOffsetSortOrderJet3, kSortOrderGeneral);
   }
-  rc4Apply(kHeaderMaskKey, std::span<std::byte>(page).subspan(kOffsetMaskedBlock, layout_.maskedBlockLength));
+  rc4Apply(std::as_bytes(std::span(kHeaderMaskKey)),
+           std::span<std::byte>(page).subspan(kOffsetMaskedBlock, layout_.maskedBlockLength));
   return page;
 }
 
 std::vector<std::byte> Builder::globalMapPage() const {
   // Access records the page's own number as its owner.
   DataPage page(layout_, kGlobalUsageMapPage, kGlobalUsageMapPage);
-  std::vector<std::byte> map(kUsageMapOffsetBitmap + inlineUsageMapBitmapSize(layout_));
-  putU8(map, 0, kUsageMapInline);
-  for (std::size_t bit = 0; bit < (map.size() - kUsageMapOffsetBitmap) * 8; ++bit) {
-    if (bit >= pageCount_) map[kUsageMapOffsetBitmap + bit / 8] |= static_cast<std::byte>(1U << (bit % 8));
-  }
+  std::vector<std::byte> map(inlineUsageMapRowSize(layout_));
+  auto inlineMap = InlineUsageMap::make(map, 0);
+  for (std::uint32_t number = pageCount_; inlineMap.covers(number); ++number) inlineMap.set(number, true);
   page.add(map);
   return {page.bytes().begin(), page.bytes().end()};
 }

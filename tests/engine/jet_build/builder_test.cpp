@@ -12,6 +12,8 @@
 #include "engine/engine.h"
 #include "engine/errors.h"
 #include "engine/io.h"
+#include "engine/jet/format/long_value_header.h"
+#include "engine/jet/format/usage_map_bits.h"
 #include "engine/jet/jet_test_util.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/read/data_page.h"
@@ -228,16 +230,16 @@ TEST_P(BuilderFormats, DatabasePathsStayInTheRowUpToTheLimitAndGoToLvalPagesBeyo
     const auto value = testing::catalogValue(*opened.file, *opened.catalog, *table, kCatalogColumnDatabase);
     ASSERT_TRUE(value);
     const auto& slice = value->bytes;
-    const PageView header(slice);
-    const std::uint32_t lengthAndKind = header.u32(0).value_or(0);
-    EXPECT_EQ(longValueLength(lengthAndKind), c.chars * GetParam().bytesPerChar);
+    const auto header = LongValueHeader::parse(slice);
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->length(), c.chars * GetParam().bytesPerChar);
     if (c.inlined) {
-      EXPECT_EQ(longValueKind(lengthAndKind), LongValueKind::inlined);
+      EXPECT_EQ(header->kind(), LongValueKind::inlined);
       EXPECT_EQ(slice.size(), kLongValueHeaderSize + c.chars * GetParam().bytesPerChar);
     } else {
-      EXPECT_EQ(longValueKind(lengthAndKind), LongValueKind::single);
+      EXPECT_EQ(header->kind(), LongValueKind::single);
       EXPECT_EQ(slice.size(), kLongValueHeaderSize);
-      const std::uint32_t lvalPage = rowPointerPage(header.u32(kLongValueOffsetPointer).value_or(0));
+      const std::uint32_t lvalPage = rowPointerPage(header->pointer());
       EXPECT_TRUE(std::count(databasePages.begin(), databasePages.end(), lvalPage))
           << "page " << lvalPage << " is not in the Database column's usage map";
       auto page = opened.file->page(lvalPage);

@@ -143,8 +143,7 @@ std::u16string CodePageDecoder::decode(std::span<const std::byte> bytes) const {
       continue;
     }
     for (std::size_t i = 0; i + 1 < produced; i += 2) {
-      out.push_back(static_cast<char16_t>(static_cast<std::uint8_t>(buffer[i]) |
-                                          (static_cast<std::uint8_t>(buffer[i + 1]) << 8)));
+      out.push_back(static_cast<char16_t>(loadU16(std::as_bytes(std::span(buffer)), i)));
     }
   }
   return out;
@@ -158,14 +157,11 @@ Result<std::string> CodePageEncoder::encode(std::u16string_view text) {
   if (!handle_.valid()) return errors::invalidArgument(codePage + " is not known to iconv");
   handle_.resetState();  // a fresh conversion state
 
-  std::vector<char> in;
+  std::vector<std::byte> in;
   in.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    in.push_back(static_cast<char>(c & 0xFF));
-    in.push_back(static_cast<char>(c >> 8));
-  }
+  for (char16_t c : text) appendU16(in, c);
   std::string out(text.size() + 1, '\0');  // a single-byte code page never needs more
-  char* inPtr = in.data();
+  char* inPtr = reinterpret_cast<char*>(in.data());
   std::size_t inLeft = in.size();
   char* outPtr = out.data();
   std::size_t outLeft = out.size();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/errors.h"
+#include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/page_view.h"
 #include "engine/jet/format/rc4.h"
 
@@ -28,17 +29,17 @@ bool engineNameIs(PageView header, std::string_view name) {
 bool hasPassword(PageView unmasked, const Layout& layout) {
   const auto field = unmasked.sub(kOffsetPassword, layout.passwordLength);
   if (!field) return false;
-  std::array<std::uint8_t, 4> mask{};
+  std::array<std::byte, 4> mask{};
   if (layout.utf16Text) {
     const double date = unmasked.f64(kOffsetCreationDate).value_or(0.0);
     // Out of range or not a number: no integral mask (a cast would be undefined).
     if (std::isfinite(date) && date > -2147483648.0 && date < 2147483648.0) {
       const auto days = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::trunc(date)));
-      for (std::size_t i = 0; i < 4; ++i) mask[i] = static_cast<std::uint8_t>(days >> (8 * i));
+      putU32(mask, 0, days);
     }
   }
   for (std::size_t i = 0; i < field->size(); ++i) {
-    if ((field->u8(i).value_or(0) ^ mask[i % 4]) != 0) return true;
+    if (field->u8(i).value_or(0) != std::to_integer<std::uint8_t>(mask[i % 4])) return true;
   }
   return false;
 }
@@ -74,7 +75,7 @@ Result<HeaderInfo> parseHeader(std::span<const std::byte> probe, std::uint64_t f
 
   std::vector<std::byte> header(probe.begin(), probe.begin() + static_cast<std::ptrdiff_t>(
                                                                    kHeaderProbeLength));
-  rc4Apply(kHeaderMaskKey,
+  rc4Apply(std::as_bytes(std::span(kHeaderMaskKey)),
            std::span(header).subspan(kOffsetMaskedBlock, layout->maskedBlockLength));
   const PageView unmasked(header);
 

@@ -1,7 +1,9 @@
-// The Jet / ACE file format facts the engine relies on, in one place.
+// The Jet / ACE file format facts the engine relies on.
 //
 // Reader, writer and builder share these constants; no offset or mask of the
-// format is written anywhere else. Names follow the format notes (page,
+// format is written anywhere else. A structure with a type of its own that
+// decodes and encodes it keeps its layout beside that type (the long-value
+// header, the usage maps). Names follow the format notes (page,
 // tdef, usage map, LVAL, ...). All integers in the file are little-endian.
 // "Jet 3" is Access 97 (2 KB pages, single-byte text); "Jet 4" covers Access
 // 2000-2003 and every ACE version, which share its layout.
@@ -302,30 +304,8 @@ constexpr std::uint32_t makeRowPointer(std::uint32_t page, std::uint8_t row) {
 inline constexpr std::size_t kMaxRowsPerPage = 256;
 
 // ---------------------------------------------------------------------------
-// Usage maps: a row on a data page; byte 0 is the map type.
-//
-// Inline (type 0):     OFFSET 0 type, 1 u32 first page covered, 5.. bitmap (LSB first)
-// Reference (type 1):  OFFSET 0 type, 1 + 4k u32 page of bitmap page k; entries that
-//                      are 0 or have the high bit set are unused. Bitmap page k covers
-//                      pages from k * (pageSize - 4) * 8 on, its bitmap from byte 4.
-
-inline constexpr std::uint8_t kUsageMapInline = 0x00;
-inline constexpr std::uint8_t kUsageMapReference = 0x01;
-inline constexpr std::size_t kUsageMapOffsetStartPage = 1;
-inline constexpr std::size_t kUsageMapOffsetBitmap = 5;
-inline constexpr std::size_t kUsageMapOffsetReferences = 1;
-inline constexpr std::size_t kUsageMapPageHeader = 4;  // 05 01 00 00
-
-// Bitmap bytes of an inline map as Access writes it (the row is 5 bytes
-// longer); readers take whatever the row holds.
-constexpr std::size_t inlineUsageMapBitmapSize(const Layout& layout) {
-  return layout.pageSize == 2048 ? 128 : 64;
-}
-
-// A reference-map entry that names a bitmap page.
-constexpr bool isUsedMapReference(std::uint32_t entry) {
-  return entry != 0 && (entry & 0x80000000U) == 0;
-}
+// Usage maps: their layouts, with the types that read and set their bits, are
+// in format/usage_map_bits.h.
 
 // ---------------------------------------------------------------------------
 // Columns.
@@ -365,35 +345,8 @@ inline constexpr std::size_t kColumnOffsetMagicJet4 = 0x01;
 inline constexpr std::size_t kColumnOffsetConstantJet3 = 0x07;
 inline constexpr std::uint16_t kColumnConstantJet3 = 0x0001;
 
-// Long values (MEMO, OLE): a 12-byte header in the row.
-//
-//   OFFSET  SIZE  MEANING
-//   0       4     length (low 30 bits) and kind (top 2 bits)
-//   4       4     row pointer to the (first) LVAL row; 0 when inline
-//   8       4     zero
-//   12      ...   the value itself, inline kind only
-// A chained LVAL row starts with the row pointer of the next segment (0 = last).
-
-inline constexpr std::size_t kLongValueHeaderSize = 12;
-inline constexpr std::size_t kLongValueOffsetPointer = 4;
-inline constexpr std::uint32_t kLongValueLengthMask = 0x3FFFFFFF;
-inline constexpr std::uint32_t kLongValueKindMask = 0xC0000000;
-
-enum class LongValueKind : std::uint32_t {
-  chain = 0x00000000,   // LVAL rows linked by a leading row pointer
-  single = 0x40000000,  // one LVAL row
-  inlined = 0x80000000, // the bytes after the header
-};
-
-constexpr std::uint32_t longValueLength(std::uint32_t header) { return header & kLongValueLengthMask; }
-constexpr std::optional<LongValueKind> longValueKind(std::uint32_t header) {
-  switch (header & kLongValueKindMask) {
-    case 0x00000000: return LongValueKind::chain;
-    case 0x40000000: return LongValueKind::single;
-    case 0x80000000: return LongValueKind::inlined;
-    default: return std::nullopt;
-  }
-}
+// Long values (MEMO, OLE): the 12-byte header in the row and its kinds are
+// in format/long_value_header.h, with the type that reads and writes it.
 
 // Jet 4 text compression: values starting with these bytes hold one byte per
 // character; a 0x00 byte toggles between one and two bytes per character.

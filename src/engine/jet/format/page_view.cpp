@@ -8,10 +8,9 @@
 namespace povezava::engine::jet {
 
 std::optional<double> PageView::f64(std::size_t offset) const {
-  const auto low = u32(offset);
-  const auto high = u32(offset + 4);
-  if (!low || !high) return std::nullopt;
-  return std::bit_cast<double>(std::uint64_t{*low} | (std::uint64_t{*high} << 32));
+  const auto bits = u64(offset);
+  if (!bits) return std::nullopt;
+  return std::bit_cast<double>(*bits);
 }
 
 std::optional<PageView> PageView::sub(std::size_t offset, std::size_t length) const {

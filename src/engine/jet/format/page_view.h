@@ -2,7 +2,7 @@
 //
 // PageView is a non-owning window over bytes (a whole page, a row, a value).
 // Every read is checked against the window and returns nothing past its end;
-// integers are little-endian, assembled byte by byte. The bytes must outlive
+// integers are little-endian (format/byte_order.h). The bytes must outlive
 // the view (pages stay alive through the Page handle that produced them).
 //
 // FieldReader wraps a view for parsing a block of fields: the first read past
@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/jet/format/byte_order.h"
 #include "engine/status.h"
 
 namespace povezava::engine::jet {
@@ -39,21 +40,23 @@ class PageView {
   // Defined here so that the many small reads of a catalogue scan inline.
   std::optional<std::uint8_t> u8(std::size_t offset) const {
     if (!contains(offset, 1)) return std::nullopt;
-    return byteAt(offset);
+    return std::to_integer<std::uint8_t>(bytes_[offset]);
   }
   std::optional<std::uint16_t> u16(std::size_t offset) const {
     if (!contains(offset, 2)) return std::nullopt;
-    return static_cast<std::uint16_t>(byteAt(offset) | (byteAt(offset + 1) << 8));
+    return loadU16(bytes_, offset);
   }
   std::optional<std::uint32_t> u24(std::size_t offset) const {
     if (!contains(offset, 3)) return std::nullopt;
-    return std::uint32_t{byteAt(offset)} | (std::uint32_t{byteAt(offset + 1)} << 8) |
-           (std::uint32_t{byteAt(offset + 2)} << 16);
+    return loadU24(bytes_, offset);
   }
   std::optional<std::uint32_t> u32(std::size_t offset) const {
     if (!contains(offset, 4)) return std::nullopt;
-    return std::uint32_t{byteAt(offset)} | (std::uint32_t{byteAt(offset + 1)} << 8) |
-           (std::uint32_t{byteAt(offset + 2)} << 16) | (std::uint32_t{byteAt(offset + 3)} << 24);
+    return loadU32(bytes_, offset);
+  }
+  std::optional<std::uint64_t> u64(std::size_t offset) const {
+    if (!contains(offset, 8)) return std::nullopt;
+    return loadU64(bytes_, offset);
   }
   // IEEE double (dates).
   std::optional<double> f64(std::size_t offset) const;
@@ -64,9 +67,6 @@ class PageView {
   std::optional<PageView> from(std::size_t offset) const;
 
  private:
-  // REQUIRES: offset < size()
-  std::uint8_t byteAt(std::size_t offset) const { return std::to_integer<std::uint8_t>(bytes_[offset]); }
-
   std::span<const std::byte> bytes_;
 };
 

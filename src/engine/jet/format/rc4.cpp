@@ -3,15 +3,17 @@
 #include <array>
 #include <utility>
 
+#include "engine/jet/format/byte_order.h"
+
 namespace povezava::engine::jet {
 
-void rc4Apply(std::span<const std::uint8_t> key, std::span<std::byte> data) {
+void rc4Apply(std::span<const std::byte> key, std::span<std::byte> data) {
   if (key.empty()) return;
   std::array<std::uint8_t, 256> s{};
   for (std::size_t i = 0; i < s.size(); ++i) s[i] = static_cast<std::uint8_t>(i);
   std::uint8_t j = 0;
   for (std::size_t i = 0; i < s.size(); ++i) {
-    j = static_cast<std::uint8_t>(j + s[i] + key[i % key.size()]);
+    j = static_cast<std::uint8_t>(j + s[i] + std::to_integer<std::uint8_t>(key[i % key.size()]));
     std::swap(s[i], s[j]);
   }
   std::uint8_t x = 0;
@@ -25,10 +27,8 @@ void rc4Apply(std::span<const std::uint8_t> key, std::span<std::byte> data) {
 }
 
 void rc4ApplyPage(std::uint32_t databaseKey, std::uint32_t page, std::span<std::byte> data) {
-  const std::uint32_t k = databaseKey ^ page;
-  const std::array<std::uint8_t, 4> key = {
-      static_cast<std::uint8_t>(k), static_cast<std::uint8_t>(k >> 8),
-      static_cast<std::uint8_t>(k >> 16), static_cast<std::uint8_t>(k >> 24)};
+  std::array<std::byte, 4> key{};
+  putU32(key, 0, databaseKey ^ page);
   rc4Apply(key, data);
 }
 

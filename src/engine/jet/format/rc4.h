@@ -10,7 +10,7 @@
 namespace povezava::engine::jet {
 
 // XORs `data` in place with the RC4 keystream of `key`.
-void rc4Apply(std::span<const std::uint8_t> key, std::span<std::byte> data);
+void rc4Apply(std::span<const std::byte> key, std::span<std::byte> data);
 
 // Decodes (or encodes) one page of an encoded database in place.
 void rc4ApplyPage(std::uint32_t databaseKey, std::uint32_t page, std::span<std::byte> data);

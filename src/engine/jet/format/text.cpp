@@ -3,6 +3,8 @@
 #include <bit>
 #include <cstring>
 
+#include "engine/jet/format/byte_order.h"
+
 namespace povezava::engine::jet {
 
 TextDecoder::TextDecoder(const Layout& layout, std::uint16_t codePage)
@@ -23,7 +25,6 @@ std::u16string decodeJet4Text(PageView view) {
   // Decoded in bulk into a string sized once: catalogue names and paths are
   // read by the hundred.
   const std::span<const std::byte> bytes = view.bytes();
-  const auto at = [&](std::size_t i) { return std::to_integer<char16_t>(bytes[i]); };
   const bool compressed = bytes.size() >= 2 && std::to_integer<std::uint8_t>(bytes[0]) == kCompressedTextMarker[0] &&
                           std::to_integer<std::uint8_t>(bytes[1]) == kCompressedTextMarker[1];
   if (!compressed) {
@@ -31,9 +32,7 @@ std::u16string decodeJet4Text(PageView view) {
     if constexpr (std::endian::native == std::endian::little) {
       std::memcpy(out.data(), bytes.data(), 2 * out.size());
     } else {
-      for (std::size_t i = 0; i < out.size(); ++i) {
-        out[i] = static_cast<char16_t>(at(2 * i) | (at(2 * i + 1) << 8));
-      }
+      for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<char16_t>(loadU16(bytes, 2 * i));
     }
     return out;
   }
@@ -57,7 +56,7 @@ std::u16string decodeJet4Text(PageView view) {
       oneByte = true;
       ++i;
     } else if (i + 1 < bytes.size()) {
-      out[n++] = static_cast<char16_t>(raw[i] | (raw[i + 1] << 8));
+      out[n++] = static_cast<char16_t>(loadU16(bytes, i));
       i += 2;
     } else {
       break;  // a lone byte at the end of a two-byte run

@@ -6,6 +6,7 @@
 #include "engine/case_fold.h"
 #include "engine/errors.h"
 #include "engine/jet/format/layout.h"
+#include "engine/jet/format/long_value_header.h"
 #include "engine/jet/read/long_value.h"
 #include "engine/jet/read/row.h"
 #include "engine/jet/read/usage_map.h"
@@ -70,7 +71,8 @@ Result<std::optional<std::u16string>> textValue(JetFile& file, const TextDecoder
   // Names, paths and connect texts: nothing Jet stores there comes near this.
   // A damaged length must not make the reader hold most of the file.
   constexpr std::uint32_t kMaxCatalogueText = 64 * 1024;
-  if (const auto header = (*v)->u32(0); header && longValueLength(*header) > kMaxCatalogueText) {
+  const auto length = LongValueHeader::declaredLength((*v)->bytes());
+  if (length && *length > kMaxCatalogueText) {
     return file.corrupt(page, "a catalogue value is longer than Jet stores");
   }
   auto bytes = readLongValue(file, **v, page, budget);

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "engine/jet/format/layout.h"
+#include "engine/jet/format/long_value_header.h"
 #include "engine/jet/read/data_page.h"
 
 namespace povezava::engine::jet {
@@ -31,13 +32,10 @@ Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std:
                                              std::uint64_t& budget) {
   std::vector<std::byte> value;
   if (slice.empty()) return value;
-  const auto header = slice.u32(0);
-  const auto pointer = slice.u32(kLongValueOffsetPointer);
-  if (!header || slice.size() < kLongValueHeaderSize) {
-    return file.corrupt(page, "a long value's header is cut short");
-  }
-  const std::uint32_t length = longValueLength(*header);
-  const auto kind = longValueKind(*header);
+  const auto header = LongValueHeader::parse(slice.bytes());
+  if (!header) return file.corrupt(page, "a long value's header is cut short");
+  const std::uint32_t length = header->length();
+  const auto kind = header->kind();
   if (!kind) return file.corrupt(page, "a long value is of an unknown kind");
   if (std::uint64_t{length} > std::uint64_t{file.pageCount()} * file.layout().pageSize) {
     return file.corrupt(page, "a long value's length " + std::to_string(length) +
@@ -62,7 +60,7 @@ Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std:
       return value;
     }
     case LongValueKind::single: {
-      auto row = lvalRow(file, *pointer);
+      auto row = lvalRow(file, header->pointer());
       if (!row) return row.status();
       const auto data = row->bytes.sub(0, length);
       if (!data) {
@@ -73,7 +71,7 @@ Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std:
     }
     case LongValueKind::chain: {
       value.reserve(length);
-      std::uint32_t next = *pointer;
+      std::uint32_t next = header->pointer();
       std::unordered_set<std::uint32_t> visited;
       while (value.size() < length) {
         if (next == 0) return file.corrupt(page, "a long value's chain ends early");

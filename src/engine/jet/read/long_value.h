@@ -1,5 +1,5 @@
-// Long values (MEMO, OLE): the 12-byte header in the row (format/layout.h, "Long
-// values") and the data it refers to: inline after the header, one LVAL row,
+// Long values (MEMO, OLE): the 12-byte header in the row
+// (format/long_value_header.h) and the data it refers to: inline after the header, one LVAL row,
 // or a chain of LVAL rows each starting with the row pointer of the next.
 #pragma once
 

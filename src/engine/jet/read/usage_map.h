@@ -1,7 +1,7 @@
 // Usage maps: which pages belong to a table (or a long-value column).
 //
-// A map is a row on a data page, reached through a row pointer; layouts in
-// format/layout.h ("Usage maps"). Inline maps carry a bitmap from a start page;
+// A map is a row on a data page, reached through a row pointer; layouts and
+// bitmaps in format/usage_map_bits.h. Inline maps carry a bitmap from a start page;
 // reference maps list bitmap pages (type 0x05), entries 0 or with the high bit
 // set being unused.
 #pragma once

@@ -44,15 +44,6 @@ std::uint64_t fnv1a(std::span<const std::byte> bytes, std::uint64_t hash = 0xcbf
   return hash;
 }
 
-void appendU64(std::vector<std::byte>& out, std::uint64_t value) {
-  appendU32(out, static_cast<std::uint32_t>(value));
-  appendU32(out, static_cast<std::uint32_t>(value >> 32));
-}
-
-std::uint64_t u64(const PageView& view, std::size_t at) {
-  return std::uint64_t{view.u32(at).value_or(0)} | std::uint64_t{view.u32(at + 4).value_or(0)} << 32;
-}
-
 bool validPageSize(std::uint32_t size) { return size == 2048 || size == 4096; }
 
 std::size_t sectorsOf(std::uint32_t pageSize) { return pageSize / kJournalSector; }
@@ -85,7 +76,7 @@ struct Entry {
   std::span<const std::byte> old;
 
   bool sectorIsNew(std::span<const std::byte> sector, std::size_t index) const {
-    return fnv1a(sector) == u64(sums, index * 8);
+    return fnv1a(sector) == sums.u64(index * 8).value_or(0);
   }
 };
 
@@ -273,7 +264,7 @@ Result<JournalFinding> inspectJournal(FileSystem& fs, File& database, const std:
   const std::uint32_t count = view.u32(kOffsetPageCount).value_or(0);
   if (!validPageSize(pageSize) || count > kMaxJournalPages ||
       bytes.size() != kHeaderSize + std::size_t{count} * entrySize(pageSize) + kChecksumSize ||
-      u64(view, body) != fnv1a(std::span(bytes).first(body))) {
+      view.u64(body).value_or(0) != fnv1a(std::span(bytes).first(body))) {
     finding.state = JournalFinding::State::incomplete;
     return finding;
   }
@@ -283,8 +274,8 @@ Result<JournalFinding> inspectJournal(FileSystem& fs, File& database, const std:
   if (databasePageSize(database) != pageSize) {
     return foreign(finding, "its page size is not the database's");
   }
-  const std::uint64_t oldSize = u64(view, kOffsetOldSize);
-  const std::uint64_t newSize = u64(view, kOffsetNewSize);
+  const std::uint64_t oldSize = view.u64(kOffsetOldSize).value_or(0);
+  const std::uint64_t newSize = view.u64(kOffsetNewSize).value_or(0);
   if (oldSize == 0 || oldSize % pageSize != 0 || newSize % pageSize != 0 || newSize < oldSize ||
       newSize - oldSize > std::uint64_t{kMaxJournalPages} * pageSize) {
     return foreign(finding, "the sizes it records are impossible");
@@ -318,7 +309,7 @@ Result<JournalFinding> inspectJournal(FileSystem& fs, File& database, const std:
   }
   // The device number may change when a file system is mounted again; the
   // inode stays.
-  if (identity->inode != u64(view, kOffsetInode)) {
+  if (identity->inode != view.u64(kOffsetInode).value_or(0)) {
     return foreign(finding, "it was made for another file (the database has been replaced since)");
   }
   if (identity->size < oldSize || identity->size > newSize) {

@@ -1,6 +1,7 @@
 #include "engine/jet/write/link_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -11,7 +12,9 @@
 #include "engine/errors.h"
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/code_page.h"
+#include "engine/jet/format/long_value_header.h"
 #include "engine/jet/format/page_view.h"
+#include "engine/jet/format/usage_map_bits.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/read/column_maps.h"
 #include "engine/jet/read/data_page.h"
@@ -45,33 +48,6 @@ Result<std::vector<std::byte>> encodeText(const Layout& layout, std::uint16_t co
   // Never a substitute character: it would name another file.
   CodePageEncoder encoder(codePage);
   return encodeStoredText(layout, encoder, text);
-}
-
-// ---------------------------------------------------------------------------
-// Long-value headers.
-
-struct LongValueRef {
-  std::uint32_t header = 0;
-  std::uint32_t pointer = 0;
-  bool outOfLine() const {
-    const auto kind = longValueKind(header);
-    return kind && *kind != LongValueKind::inlined && pointer != 0;
-  }
-};
-
-std::optional<LongValueRef> longValueRef(std::span<const std::byte> slice) {
-  const PageView v(slice);
-  if (slice.size() < kLongValueHeaderSize) return std::nullopt;
-  return LongValueRef{v.u32(0).value_or(0), v.u32(kLongValueOffsetPointer).value_or(0)};
-}
-
-std::vector<std::byte> longValueSlice(LongValueKind kind, std::span<const std::byte> data,
-                                      std::uint32_t pointer) {
-  std::vector<std::byte> out;
-  const std::uint32_t header = static_cast<std::uint32_t>(data.size()) | static_cast<std::uint32_t>(kind);
-  for (std::uint32_t v : {header, pointer, 0U}) appendU32(out, v);
-  if (kind == LongValueKind::inlined) out.insert(out.end(), data.begin(), data.end());
-  return out;
 }
 
 std::vector<std::byte> pointerBytes(std::uint32_t pointer) {
@@ -159,6 +135,20 @@ class Staging {
 
 // ---------------------------------------------------------------------------
 
+// One of the two catalogue columns a relink writes (Database, Connect): the
+// value it is to hold and, once placed, the slice the rebuilt row holds.
+struct EditedColumn {
+  const ColumnDef* column = nullptr;
+  std::optional<std::vector<std::byte>> value;  // the new value as stored; nothing = NULL
+  // The value is the one stored already: its bytes (and long-value row) stay.
+  bool kept = false;
+  // The header of the value being replaced; nothing when it was NULL or short.
+  std::optional<LongValueHeader> oldHeader;
+  std::vector<std::byte> slice;  // the column's slice in the rebuilt row
+  // The old value's long-value row is still in use: kept, or grown in place.
+  bool reusedOldRow = false;
+};
+
 class LinkWriter {
  public:
   LinkWriter(JetFile& file, Catalog& catalog) : file_(file), catalog_(catalog), stage_(file) {}
@@ -172,17 +162,58 @@ class LinkWriter {
   const std::vector<PageWrite>& writes() { return stage_.writes(); }
 
  private:
-  // Every pointer to an out-of-line value held by a live catalogue row, with
-  // how many rows hold it.
-  Status countLongValueReferences();
+  // The steps of run(), in order.
+
+  // Finds the Database and Connect columns in the catalogue's definition.
+  // Corrupt when either is missing or not a variable-length long value.
+  Status findEditedColumns();
+  // The linked table named by `change`: itemNotFound, or notSupported when it
+  // is not linked to a file.
+  Result<const CatalogTable*> findLinkedTable(const LinkChange& change,
+                                              const std::vector<std::shared_ptr<const CatalogTable>>& tables);
+  // Encodes the new values as the catalogue stores them, and notes which of
+  // them are already stored in `table`.
+  Status encodeNewValues(const LinkChange& change, const CatalogTable& table);
   // The usage maps a relink reads or edits: readable, and the catalogue's own
   // consistent with its pages. Corrupt otherwise.
   Status checkCatalogueMaps();
-  // The slice for `data` in `column`: inline, or a new long-value row.
-  // `old` is the value being replaced (its row may be reused in place).
-  Result<std::vector<std::byte>> placeLongValue(const ColumnDef& column, std::span<const std::byte> data,
-                                                const std::optional<LongValueRef>& old,
-                                                bool& reusedOld);
+  // The columns of the table's catalogue row as it is stored now; notSupported
+  // when it was written with fewer columns than the two edited.
+  Result<RowParts> unpackCatalogueRow(const CatalogTable& table, std::span<const std::byte> row);
+  // The long-value references as given, or counted now.
+  Status takeReferences(const std::map<std::uint32_t, int>* references);
+  // Gives each edited column its slice in the rebuilt row: the old one when
+  // kept, else the new value inline or in a long-value row placed now.
+  Status placeNewValues(const RowParts& parts);
+  // The catalogue row with the edited columns' new slices and null bits,
+  // packed and checked against `oldRow` (stored on `page`).
+  Result<std::vector<std::byte>> rebuildRow(const RowParts& parts, std::span<const std::byte> oldRow,
+                                            std::uint32_t page);
+  // Puts the rebuilt catalogue row back (its slot page, or where it overflowed to).
+  Status putRow(const RowAddress& address, std::span<const std::byte> oldRow,
+                std::vector<std::byte> newRow);
+  // Deletes the long-value rows of the replaced values that nothing uses now.
+  Status deleteReplacedValues();
+  // The reference counts as the new row leaves them.
+  void updateReferenceCounts();
+
+  // What the steps use.
+
+  bool isEdited(std::uint16_t columnNumber) const;
+  // Every pointer to an out-of-line value held by a live catalogue row, with
+  // how many rows hold it.
+  Status countLongValueReferences();
+  // The slice for `edited`'s new value: inline, or a new long-value row, or
+  // the old value's row grown in place (then noted in `edited`).
+  // REQUIRES: edited.value
+  Result<std::vector<std::byte>> placeLongValue(EditedColumn& edited);
+  // Appends `data` as a row on the first of `pages` (a column's) that is a
+  // long-value page with room: its row pointer, or nothing when none has room.
+  Result<std::optional<std::uint32_t>> appendToLongValuePage(const std::vector<std::uint32_t>& pages,
+                                                             std::span<const std::byte> data);
+  // Resizes the long-value row at `pointer` to hold `data` when its page has
+  // room for that: true when it was resized.
+  Result<bool> growLongValueRow(std::uint32_t pointer, std::span<const std::byte> data);
   // Adds a long-value page for `maps`' column at the end of the file and
   // records it in the column's maps and the global map.
   Result<PageEdit*> allocateLongValuePage(const ColumnMaps& maps);
@@ -190,25 +221,53 @@ class LinkWriter {
   // `outOfRangeIsSet`: what the map says of pages outside its window (the
   // global map counts them as free, a table's or column's maps as not listed).
   Status setMapBit(std::uint32_t pointer, std::uint32_t page, bool value, bool outOfRangeIsSet);
-  Status putRow(const RowAddress& address, std::span<const std::byte> oldRow,
-                std::vector<std::byte> newRow);
-  Status deleteLongValueRow(std::uint32_t pointer);
   Status checkRebuiltRow(std::span<const std::byte> oldRow, std::span<const std::byte> newRow,
                          std::uint32_t page);
+  // Whether the rebuilt row's `stored` value of `edited` holds its new value.
+  Result<bool> holdsNewValue(const EditedColumn& edited, const std::optional<PageView>& stored);
+  // No room on its page: the row moves to another catalogue page as an overflow row.
+  Status moveRowToOverflow(const RowAddress& address, std::span<const std::byte> newRow);
+  // A catalogue page other than the row's own with room for `length` bytes.
+  Result<std::optional<std::uint32_t>> cataloguePageWithRoom(const RowAddress& address, std::size_t length);
+  Status deleteLongValueRow(std::uint32_t pointer);
   Result<std::span<const std::byte>> stagedRow(std::uint32_t pointer);
 
   JetFile& file_;
   Catalog& catalog_;
   Staging stage_;
   std::map<std::uint32_t, int> references_;
-  const ColumnDef* database_ = nullptr;
-  const ColumnDef* connect_ = nullptr;
-  std::vector<std::byte> newDatabase_;
-  std::optional<std::vector<std::byte>> newConnect_;
+  std::array<EditedColumn, 2> edited_;  // Database, then Connect
   bool allocated_ = false;
-  bool keptDatabase_ = false;
-  bool keptConnect_ = false;
 };
+
+Status LinkWriter::run(const LinkChange& change, const std::vector<std::shared_ptr<const CatalogTable>>& tables,
+                       const std::map<std::uint32_t, int>* references) {
+  if (Status s = findEditedColumns(); !s.ok()) return s;
+  auto table = findLinkedTable(change, tables);
+  if (!table) return table.status();
+  if (Status s = encodeNewValues(change, **table); !s.ok()) return s;
+  if (edited_[0].kept && edited_[1].kept) return Status::success();  // already stored; nothing to write
+  if (Status s = checkCatalogueMaps(); !s.ok()) return s;
+
+  const RowAddress address = (*table)->address;
+  auto page = stage_.page(address.dataPage);
+  if (!page) return page.status();
+  const std::span<const std::byte> stored = (*page)->row(address.dataRow);
+  const std::vector<std::byte> oldRow(stored.begin(), stored.end());
+  auto parts = unpackCatalogueRow(**table, oldRow);
+  if (!parts) return parts.status();
+  if (Status s = takeReferences(references); !s.ok()) return s;
+
+  if (Status s = placeNewValues(*parts); !s.ok()) return s;
+  auto newRow = rebuildRow(*parts, oldRow, address.dataPage);
+  if (!newRow) return newRow.status();
+  if (Status s = putRow(address, oldRow, std::move(*newRow)); !s.ok()) return s;
+  // The replaced out-of-line values go last: nothing points at them any more.
+  if (Status s = deleteReplacedValues(); !s.ok()) return s;
+  // After the deletions, which count this row's old values as still there.
+  updateReferenceCounts();
+  return stage_.verify();
+}
 
 Status LinkWriter::countLongValueReferences() {
   const TableDefinition& def = catalog_.definition();
@@ -223,8 +282,8 @@ Status LinkWriter::countLongValueReferences() {
         auto v = row->value(c);
         if (!v) return v.status();
         if (!*v) continue;
-        const auto ref = longValueRef((*v)->bytes());
-        if (ref && ref->outOfLine()) ++references_[ref->pointer];
+        const auto ref = LongValueHeader::parse((*v)->bytes());
+        if (ref && ref->outOfLine()) ++references_[ref->pointer()];
       }
       return Status::success();
     });
@@ -233,11 +292,10 @@ Status LinkWriter::countLongValueReferences() {
   return Status::success();
 }
 
-Result<std::vector<std::byte>> LinkWriter::placeLongValue(const ColumnDef& column,
-                                                          std::span<const std::byte> data,
-                                                          const std::optional<LongValueRef>& old,
-                                                          bool& reusedOld) {
-  reusedOld = false;
+Result<std::vector<std::byte>> LinkWriter::placeLongValue(EditedColumn& edited) {
+  const ColumnDef& column = *edited.column;
+  const std::span<const std::byte> data = *edited.value;
+  const std::optional<LongValueHeader>& old = edited.oldHeader;
   const Layout& layout = file_.layout();
   if (data.size() <= layout.longValueInlineLimit) return longValueSlice(LongValueKind::inlined, data, 0);
 
@@ -253,42 +311,18 @@ Result<std::vector<std::byte>> LinkWriter::placeLongValue(const ColumnDef& colum
     pages = *listed;
     columnMaps = m;
   }
-  for (std::uint32_t number : pages) {
-    auto raw = file_.page(number);
-    if (!raw) return raw.status();
-    if (raw->view().u8(kOffsetPageType) != kPageTypeData || raw->view().u32(kOffsetOwner) != kOwnerLval) {
-      continue;  // a leftover listed by the map; not a long-value page now
-    }
-    auto page = stage_.page(number);
-    if (!page) return page.status();
-    if (!(*page)->hasRoomFor(data.size())) continue;
-    auto slot = (*page)->append(data, 0);
-    if (!slot) return slot.status();
-    stage_.added(number);
-    stage_.write(number);
-    return longValueSlice(LongValueKind::single, data,
-                          makeRowPointer(number, static_cast<std::uint8_t>(*slot)));
-  }
+  auto appended = appendToLongValuePage(pages, data);
+  if (!appended) return appended.status();
+  if (*appended) return longValueSlice(LongValueKind::single, data, **appended);
 
   // No page with room for another row: the replaced value's own row may grow
   // in place, when nothing else points at it.
-  if (old && old->outOfLine() && longValueKind(old->header) == LongValueKind::single &&
-      references_[old->pointer] == 1) {
-    auto page = stage_.page(rowPointerPage(old->pointer));
-    if (!page) return page.status();
-    const std::size_t slot = rowPointerRow(old->pointer);
-    if (slot < (*page)->rowCount() && !isDeletedRow((*page)->word(slot))) {
-      const std::size_t oldLength = (*page)->row(slot).size();
-      if (data.size() <= oldLength + (*page)->freeSpace()) {
-        if (Status s = (*page)->resize(slot, data, static_cast<std::uint16_t>((*page)->word(slot) & ~kRowOffsetMask));
-            !s.ok()) {
-          return s;
-        }
-        stage_.changed(rowPointerPage(old->pointer), slot);
-        stage_.write(rowPointerPage(old->pointer));
-        reusedOld = true;
-        return longValueSlice(LongValueKind::single, data, old->pointer);
-      }
+  if (old && old->outOfLine() && old->kind() == LongValueKind::single && references_[old->pointer()] == 1) {
+    auto grown = growLongValueRow(old->pointer(), data);
+    if (!grown) return grown.status();
+    if (*grown) {
+      edited.reusedOldRow = true;
+      return longValueSlice(LongValueKind::single, data, old->pointer());
     }
   }
   if (!columnMaps || columnMaps->freeMap == 0) {
@@ -303,6 +337,41 @@ Result<std::vector<std::byte>> LinkWriter::placeLongValue(const ColumnDef& colum
   const std::uint32_t number = (*page)->number();
   return longValueSlice(LongValueKind::single, data,
                         makeRowPointer(number, static_cast<std::uint8_t>(*slot)));
+}
+
+Result<std::optional<std::uint32_t>> LinkWriter::appendToLongValuePage(const std::vector<std::uint32_t>& pages,
+                                                                       std::span<const std::byte> data) {
+  for (std::uint32_t number : pages) {
+    auto raw = file_.page(number);
+    if (!raw) return raw.status();
+    if (raw->view().u8(kOffsetPageType) != kPageTypeData || raw->view().u32(kOffsetOwner) != kOwnerLval) {
+      continue;  // a leftover listed by the map; not a long-value page now
+    }
+    auto page = stage_.page(number);
+    if (!page) return page.status();
+    if (!(*page)->hasRoomFor(data.size())) continue;
+    auto slot = (*page)->append(data, 0);
+    if (!slot) return slot.status();
+    stage_.added(number);
+    stage_.write(number);
+    return std::optional<std::uint32_t>(makeRowPointer(number, static_cast<std::uint8_t>(*slot)));
+  }
+  return std::optional<std::uint32_t>();
+}
+
+Result<bool> LinkWriter::growLongValueRow(std::uint32_t pointer, std::span<const std::byte> data) {
+  const std::uint32_t number = rowPointerPage(pointer);
+  auto page = stage_.page(number);
+  if (!page) return page.status();
+  const std::size_t slot = rowPointerRow(pointer);
+  if (slot >= (*page)->rowCount() || isDeletedRow((*page)->word(slot))) return false;
+  const std::size_t oldLength = (*page)->row(slot).size();
+  if (data.size() > oldLength + (*page)->freeSpace()) return false;
+  const auto flags = static_cast<std::uint16_t>((*page)->word(slot) & ~kRowOffsetMask);
+  if (Status s = (*page)->resize(slot, data, flags); !s.ok()) return s;
+  stage_.changed(number, slot);
+  stage_.write(number);
+  return true;
 }
 
 Result<PageEdit*> LinkWriter::allocateLongValuePage(const ColumnMaps& maps) {
@@ -336,29 +405,18 @@ Status LinkWriter::setMapBit(std::uint32_t pointer, std::uint32_t page, bool val
     return file_.corrupt(mapPage, "usage map row " + std::to_string(slot) + " is missing");
   }
   std::vector<std::byte> row((*edit)->row(slot).begin(), (*edit)->row(slot).end());
-  const PageView view(row);
   auto refuse = [&](const std::string& why) {
     return errors::recordTooLarge(file_.displayName(), "the usage map on page " + std::to_string(mapPage) +
                                                            " " + why + "; compact the database in Access");
   };
-  if (row.size() <= kUsageMapOffsetBitmap || view.u8(0) != kUsageMapInline) {
-    return refuse("is not an inline map");
-  }
-  std::uint32_t start = view.u32(kUsageMapOffsetStartPage).value_or(0);
-  const std::size_t bits = (row.size() - kUsageMapOffsetBitmap) * 8;
-  if (page < start || page - start >= bits) {
-    const bool empty = std::all_of(row.begin() + kUsageMapOffsetBitmap, row.end(),
-                                   [](std::byte b) { return b == std::byte{0}; });
+  auto map = InlineUsageMap::over(row);
+  if (!map) return refuse("is not an inline map");
+  if (!map->covers(page)) {
     if (value == outOfRangeIsSet) return Status::success();  // already so outside its window
-    if (!empty || outOfRangeIsSet) return refuse("cannot record page " + std::to_string(page));
-    // An empty map may start anywhere.
-    start = page;
-    putU32(row, kUsageMapOffsetStartPage, start);
+    if (!map->empty() || outOfRangeIsSet) return refuse("cannot record page " + std::to_string(page));
+    map->moveWindow(page);  // an empty map may start anywhere
   }
-  const std::size_t bit = page - start;
-  const auto mask = static_cast<std::byte>(1U << (bit % 8));
-  std::byte& b = row[kUsageMapOffsetBitmap + bit / 8];
-  b = value ? (b | mask) : (b & ~mask);
+  map->set(page, value);
   if (Status s = (*edit)->overwrite(slot, row); !s.ok()) return s;
   stage_.changed(mapPage, slot);
   stage_.write(mapPage);
@@ -393,7 +451,6 @@ Status LinkWriter::deleteLongValueRow(std::uint32_t pointer) {
   return Status::success();
 }
 
-// Puts the rebuilt catalogue row back (its slot page, or where it overflowed to).
 Status LinkWriter::putRow(const RowAddress& address, std::span<const std::byte> oldRow,
                           std::vector<std::byte> newRow) {
   const Layout& layout = file_.layout();
@@ -414,61 +471,70 @@ Status LinkWriter::putRow(const RowAddress& address, std::span<const std::byte> 
   } else if (newRow.size() <= oldRow.size() || newRow.size() - oldRow.size() <= (*page)->freeSpace()) {
     if (Status s = (*page)->resize(slot, newRow, flags); !s.ok()) return s;
   } else {
-    // No room: the row moves to another catalogue page with room, as an
-    // overflow row; its slot becomes (or stays) a pointer to it.
-    auto pages = readUsageMap(file_, catalog_.definition().ownedMap);
-    if (!pages) return pages.status();
-    std::optional<std::uint32_t> target;
-    for (std::uint32_t number : *pages) {
-      if (number == address.dataPage || number == address.slotPage) continue;
-      auto raw = file_.page(number);
-      if (!raw) return raw.status();
-      if (raw->view().u8(kOffsetPageType) != kPageTypeData ||
-          raw->view().u32(kOffsetOwner) != catalog_.definition().page) {
-        continue;
-      }
-      auto candidate = stage_.page(number);
-      if (!candidate) return candidate.status();
-      if ((*candidate)->hasRoomFor(newRow.size())) {
-        target = number;
-        break;
-      }
+    return moveRowToOverflow(address, newRow);
+  }
+  stage_.changed(address.dataPage, slot);
+  stage_.write(address.dataPage);
+  return Status::success();
+}
+
+Result<std::optional<std::uint32_t>> LinkWriter::cataloguePageWithRoom(const RowAddress& address,
+                                                                       std::size_t length) {
+  auto pages = readUsageMap(file_, catalog_.definition().ownedMap);
+  if (!pages) return pages.status();
+  for (std::uint32_t number : *pages) {
+    if (number == address.dataPage || number == address.slotPage) continue;
+    auto raw = file_.page(number);
+    if (!raw) return raw.status();
+    if (raw->view().u8(kOffsetPageType) != kPageTypeData ||
+        raw->view().u32(kOffsetOwner) != catalog_.definition().page) {
+      continue;
     }
-    if (!target) {
-      return errors::recordTooLarge(file_.displayName(),
-                                    "no catalogue page has room for the row of " +
-                                        std::to_string(newRow.size()) + " bytes");
-    }
-    auto targetPage = stage_.page(*target);
-    auto newSlot = (*targetPage)->append(newRow, kRowFlagDeleted);
-    if (!newSlot) return newSlot.status();
-    stage_.added(*target);
-    stage_.write(*target);
-    const auto pointer = pointerBytes(makeRowPointer(*target, static_cast<std::uint8_t>(*newSlot)));
-    if (address.slotPage == address.dataPage && address.slotRow == address.dataRow) {
-      if (Status s = (*page)->resize(slot, pointer, kRowFlagOverflow); !s.ok()) return s;
-      stage_.changed(address.dataPage, slot);
-      stage_.write(address.dataPage);
-      return Status::success();
-    }
-    // Already an overflow row: re-point the slot, then delete the old target.
-    auto slotPage = stage_.page(address.slotPage);
-    if (!slotPage) return slotPage.status();
-    std::vector<std::byte> pointerRow((*slotPage)->row(address.slotRow).begin(),
-                                      (*slotPage)->row(address.slotRow).end());
-    if (pointerRow.size() < pointer.size()) {
-      return file_.corrupt(address.slotPage, "overflow row shorter than a row pointer");
-    }
-    std::copy(pointer.begin(), pointer.end(), pointerRow.begin());
-    if (Status s = (*slotPage)->overwrite(address.slotRow, pointerRow); !s.ok()) return s;
-    stage_.changed(address.slotPage, address.slotRow);
-    stage_.write(address.slotPage);
-    auto oldTarget = stage_.page(address.dataPage);
-    if (Status s = (*oldTarget)->erase(slot); !s.ok()) return s;
+    auto candidate = stage_.page(number);
+    if (!candidate) return candidate.status();
+    if ((*candidate)->hasRoomFor(length)) return std::optional<std::uint32_t>(number);
+  }
+  return std::optional<std::uint32_t>();
+}
+
+Status LinkWriter::moveRowToOverflow(const RowAddress& address, std::span<const std::byte> newRow) {
+  // The row moves to another catalogue page with room, as an overflow row;
+  // its slot becomes (or stays) a pointer to it.
+  auto target = cataloguePageWithRoom(address, newRow.size());
+  if (!target) return target.status();
+  if (!*target) {
+    return errors::recordTooLarge(file_.displayName(), "no catalogue page has room for the row of " +
+                                                           std::to_string(newRow.size()) + " bytes");
+  }
+  const std::uint32_t targetNumber = **target;
+  auto targetPage = stage_.page(targetNumber);
+  auto newSlot = (*targetPage)->append(newRow, kRowFlagDeleted);
+  if (!newSlot) return newSlot.status();
+  stage_.added(targetNumber);
+  stage_.write(targetNumber);
+  const auto pointer = pointerBytes(makeRowPointer(targetNumber, static_cast<std::uint8_t>(*newSlot)));
+  auto page = stage_.page(address.dataPage);
+  if (!page) return page.status();
+  const std::size_t slot = address.dataRow;
+  if (address.slotPage == address.dataPage && address.slotRow == address.dataRow) {
+    if (Status s = (*page)->resize(slot, pointer, kRowFlagOverflow); !s.ok()) return s;
     stage_.changed(address.dataPage, slot);
     stage_.write(address.dataPage);
     return Status::success();
   }
+  // Already an overflow row: re-point the slot, then delete the old target.
+  auto slotPage = stage_.page(address.slotPage);
+  if (!slotPage) return slotPage.status();
+  std::vector<std::byte> pointerRow((*slotPage)->row(address.slotRow).begin(),
+                                    (*slotPage)->row(address.slotRow).end());
+  if (pointerRow.size() < pointer.size()) {
+    return file_.corrupt(address.slotPage, "overflow row shorter than a row pointer");
+  }
+  std::copy(pointer.begin(), pointer.end(), pointerRow.begin());
+  if (Status s = (*slotPage)->overwrite(address.slotRow, pointerRow); !s.ok()) return s;
+  stage_.changed(address.slotPage, address.slotRow);
+  stage_.write(address.slotPage);
+  if (Status s = (*page)->erase(slot); !s.ok()) return s;
   stage_.changed(address.dataPage, slot);
   stage_.write(address.dataPage);
   return Status::success();
@@ -483,42 +549,39 @@ Status LinkWriter::checkRebuiltRow(std::span<const std::byte> oldRow, std::span<
   if (!before) return before.status();
   auto after = Row::parse(PageView(newRow), def, file_.layout(), file_.displayName(), page);
   if (!after) return after.status();
-  auto differs = [&](const ColumnDef& c) {
-    return file_.corrupt(page, "rebuilt catalogue row differs in column " + narrow(c.name));
-  };
   for (const ColumnDef& c : def.columns) {
     auto a = before->value(c);
     auto b = after->value(c);
     if (!a) return a.status();
     if (!b) return b.status();
-    if ((&c == database_ && !keptDatabase_) || (&c == connect_ && !keptConnect_)) {
-      const std::vector<std::byte>* want = &c == database_ ? &newDatabase_
-                                           : newConnect_ ? &*newConnect_
-                                                         : nullptr;
-      if (!want) {
-        if (b->has_value()) return differs(c);
-        continue;
-      }
-      if (!b->has_value()) return differs(c);
-      const auto ref = longValueRef((*b)->bytes());
-      if (!ref || longValueLength(ref->header) != want->size()) return differs(c);
-      std::span<const std::byte> stored;
-      if (longValueKind(ref->header) == LongValueKind::inlined) {
-        stored = (*b)->bytes().subspan(kLongValueHeaderSize);
-      } else {
-        auto row = stagedRow(ref->pointer);
-        if (!row) return row.status();
-        stored = *row;
-      }
-      if (!std::ranges::equal(stored, *want)) return differs(c);
-      continue;
+    const auto edited = std::ranges::find_if(edited_, [&](const EditedColumn& e) { return e.column == &c; });
+    bool same = false;
+    if (edited != edited_.end() && !edited->kept) {
+      auto holds = holdsNewValue(*edited, *b);
+      if (!holds) return holds.status();
+      same = *holds;
+    } else {
+      same = a->has_value() == b->has_value() &&
+             (!a->has_value() || std::ranges::equal((*a)->bytes(), (*b)->bytes()));
     }
-    if (a->has_value() != b->has_value() ||
-        (a->has_value() && !std::ranges::equal((*a)->bytes(), (*b)->bytes()))) {
-      return differs(c);
-    }
+    if (!same) return file_.corrupt(page, "rebuilt catalogue row differs in column " + narrow(c.name));
   }
   return Status::success();
+}
+
+Result<bool> LinkWriter::holdsNewValue(const EditedColumn& edited, const std::optional<PageView>& stored) {
+  if (!edited.value || !stored) return !edited.value && !stored;
+  const auto header = LongValueHeader::parse(stored->bytes());
+  if (!header || header->length() != edited.value->size()) return false;
+  std::span<const std::byte> data;
+  if (header->kind() == LongValueKind::inlined) {
+    data = stored->bytes().subspan(kLongValueHeaderSize);
+  } else {
+    auto row = stagedRow(header->pointer());
+    if (!row) return row.status();
+    data = *row;
+  }
+  return std::ranges::equal(data, *edited.value);
 }
 
 Status LinkWriter::checkCatalogueMaps() {
@@ -547,7 +610,7 @@ Status LinkWriter::checkCatalogueMaps() {
   auto maps = readColumnMaps(file_, def);
   if (!maps) return maps.status();
   for (const ColumnMaps& m : *maps) {
-    if (m.column != database_->number && m.column != connect_->number) continue;
+    if (!isEdited(m.column)) continue;
     for (std::uint32_t pointer : {m.ownedMap, m.freeMap}) {
       if (pointer == 0) continue;
       if (auto pages = readUsageMap(file_, pointer); !pages) return pages.status();
@@ -556,17 +619,24 @@ Status LinkWriter::checkCatalogueMaps() {
   return Status::success();
 }
 
-Status LinkWriter::run(const LinkChange& change, const std::vector<std::shared_ptr<const CatalogTable>>& tables,
-                       const std::map<std::uint32_t, int>* references) {
-  const Layout& layout = file_.layout();
+Status LinkWriter::findEditedColumns() {
   const TableDefinition& def = catalog_.definition();
-  database_ = def.column(kCatalogColumnDatabase);
-  connect_ = def.column(kCatalogColumnConnect);
-  if (database_ == nullptr || connect_ == nullptr || !database_->isLongValue() ||
-      !connect_->isLongValue() || database_->isFixed() || connect_->isFixed()) {
-    return file_.corrupt(def.page, "the catalogue's Database and Connect columns are not as expected");
+  edited_[0].column = def.column(kCatalogColumnDatabase);
+  edited_[1].column = def.column(kCatalogColumnConnect);
+  for (const EditedColumn& e : edited_) {
+    if (e.column == nullptr || !e.column->isLongValue() || e.column->isFixed()) {
+      return file_.corrupt(def.page, "the catalogue's Database and Connect columns are not as expected");
+    }
   }
+  return Status::success();
+}
 
+bool LinkWriter::isEdited(std::uint16_t columnNumber) const {
+  return std::ranges::any_of(edited_, [&](const EditedColumn& e) { return e.column->number == columnNumber; });
+}
+
+Result<const CatalogTable*> LinkWriter::findLinkedTable(
+    const LinkChange& change, const std::vector<std::shared_ptr<const CatalogTable>>& tables) {
   const CatalogTable* table = nullptr;
   for (const auto& t : tables) {
     if (equalsIgnoringCase(t->name, change.table)) table = t.get();
@@ -575,98 +645,95 @@ Status LinkWriter::run(const LinkChange& change, const std::vector<std::shared_p
   if (table->type != kObjectTypeLinkedTable) {
     return errors::notSupported(narrow(table->name) + " is not linked to a file");
   }
+  return table;
+}
 
-  auto encodedDatabase = encodeText(layout, file_.header().codePage, change.database);
-  if (!encodedDatabase) return encodedDatabase.status();
-  newDatabase_ = std::move(*encodedDatabase);
-  if (change.connect) {
-    auto encodedConnect = encodeText(layout, file_.header().codePage, *change.connect);
-    if (!encodedConnect) return encodedConnect.status();
-    newConnect_ = std::move(*encodedConnect);
+Status LinkWriter::encodeNewValues(const LinkChange& change, const CatalogTable& table) {
+  const std::optional<std::u16string> values[] = {change.database, change.connect};
+  const std::optional<std::u16string> stored[] = {table.database, table.connect};
+  for (std::size_t i = 0; i < edited_.size(); ++i) {
+    EditedColumn& e = edited_[i];
+    if (values[i]) {
+      auto encoded = encodeText(file_.layout(), file_.header().codePage, *values[i]);
+      if (!encoded) return encoded.status();
+      e.value = std::move(*encoded);
+    }
+    e.kept = stored[i] == values[i];
   }
-  if (table->database == change.database && table->connect == change.connect) {
-    return Status::success();  // already stored; nothing to write
-  }
-  if (Status s = checkCatalogueMaps(); !s.ok()) return s;
+  return Status::success();
+}
 
-  const RowAddress address = table->address;
-  auto page = stage_.page(address.dataPage);
-  if (!page) return page.status();
-  const std::vector<std::byte> oldRow((*page)->row(address.dataRow).begin(),
-                                      (*page)->row(address.dataRow).end());
-  auto parts = unpackRow(layout, oldRow, true, file_.displayName(), address.dataPage);
+Result<RowParts> LinkWriter::unpackCatalogueRow(const CatalogTable& table, std::span<const std::byte> row) {
+  auto parts = unpackRow(file_.layout(), row, true, file_.displayName(), table.address.dataPage);
   if (!parts) return parts.status();
-  for (const ColumnDef* c : {database_, connect_}) {
-    if (c->number >= parts->columnCount || c->variableIndex >= parts->variable.size()) {
-      return errors::notSupported("the catalogue row of " + narrow(table->name) +
+  for (const EditedColumn& e : edited_) {
+    if (e.column->number >= parts->columnCount || e.column->variableIndex >= parts->variable.size()) {
+      return errors::notSupported("the catalogue row of " + narrow(table.name) +
                                   " was written with fewer columns");
     }
   }
-  if (references != nullptr) {
-    references_ = *references;
-  } else if (Status s = countLongValueReferences(); !s.ok()) {
-    return s;
-  }
+  return parts;
+}
 
-  const auto oldDatabase = longValueRef(parts->variable[database_->variableIndex]);
-  const auto oldConnect = longValueRef(parts->variable[connect_->variableIndex]);
-  // A value that stays the same keeps its bytes (and its long-value row).
-  keptDatabase_ = table->database == change.database;
-  keptConnect_ = table->connect == change.connect;
-  bool reusedDatabase = keptDatabase_;
-  bool reusedConnect = keptConnect_;
-  const auto oldDatabaseSlice = parts->variable[database_->variableIndex];
-  const auto oldConnectSlice = parts->variable[connect_->variableIndex];
-  std::vector<std::byte> databaseSlice(oldDatabaseSlice.begin(), oldDatabaseSlice.end());
-  if (!keptDatabase_) {
-    auto placed = placeLongValue(*database_, newDatabase_, oldDatabase, reusedDatabase);
-    if (!placed) return placed.status();
-    databaseSlice = std::move(*placed);
-  }
-  std::vector<std::byte> connectSlice(oldConnectSlice.begin(), oldConnectSlice.end());
-  if (!keptConnect_) {
-    connectSlice.clear();
-    if (newConnect_) {
-      auto placed = placeLongValue(*connect_, *newConnect_, oldConnect, reusedConnect);
+Status LinkWriter::takeReferences(const std::map<std::uint32_t, int>* references) {
+  if (references == nullptr) return countLongValueReferences();
+  references_ = *references;
+  return Status::success();
+}
+
+Status LinkWriter::placeNewValues(const RowParts& parts) {
+  for (EditedColumn& e : edited_) {
+    const auto old = parts.variable[e.column->variableIndex];
+    e.oldHeader = LongValueHeader::parse(old);
+    e.reusedOldRow = e.kept;
+    if (e.kept) {
+      e.slice.assign(old.begin(), old.end());
+    } else if (e.value) {
+      auto placed = placeLongValue(e);
       if (!placed) return placed.status();
-      connectSlice = std::move(*placed);
+      e.slice = std::move(*placed);
+    } else {
+      e.slice.clear();  // NULL
     }
   }
+  return Status::success();
+}
 
-  std::vector<std::byte> mask(parts->nullMask.begin(), parts->nullMask.end());
-  auto setBit = [&](const ColumnDef& c, bool notNull) {
-    const auto bit = static_cast<std::byte>(1U << (c.number % 8));
-    mask[c.number / 8] = notNull ? (mask[c.number / 8] | bit) : (mask[c.number / 8] & ~bit);
-  };
-  if (!keptDatabase_) setBit(*database_, true);
-  if (!keptConnect_) setBit(*connect_, newConnect_.has_value());
-  RowParts rebuilt = *parts;
-  rebuilt.variable[database_->variableIndex] = databaseSlice;
-  rebuilt.variable[connect_->variableIndex] = connectSlice;
+Result<std::vector<std::byte>> LinkWriter::rebuildRow(const RowParts& parts, std::span<const std::byte> oldRow,
+                                                      std::uint32_t page) {
+  std::vector<std::byte> mask(parts.nullMask.begin(), parts.nullMask.end());
+  RowParts rebuilt = parts;
+  for (const EditedColumn& e : edited_) {
+    rebuilt.variable[e.column->variableIndex] = e.slice;
+    if (e.kept) continue;
+    const auto bit = static_cast<std::byte>(1U << (e.column->number % 8));
+    std::byte& bits = mask[e.column->number / 8];
+    bits = e.value ? (bits | bit) : (bits & ~bit);
+  }
   rebuilt.nullMask = mask;
   std::vector<std::byte> newRow;
-  if (Status s = appendPackedRow(layout, rebuilt, newRow); !s.ok()) return s;
-  if (Status s = checkRebuiltRow(oldRow, newRow, address.dataPage); !s.ok()) return s;
+  if (Status s = appendPackedRow(file_.layout(), rebuilt, newRow); !s.ok()) return s;
+  if (Status s = checkRebuiltRow(oldRow, newRow, page); !s.ok()) return s;
+  return newRow;
+}
 
-  if (Status s = putRow(address, oldRow, newRow); !s.ok()) return s;
+Status LinkWriter::deleteReplacedValues() {
+  for (const EditedColumn& e : edited_) {
+    if (e.oldHeader && e.oldHeader->outOfLine() && !e.reusedOldRow &&
+        e.oldHeader->kind() == LongValueKind::single) {
+      if (Status s = deleteLongValueRow(e.oldHeader->pointer()); !s.ok()) return s;
+    }
+  }
+  return Status::success();
+}
 
-  // The replaced out-of-line values go last: nothing points at them any more.
-  if (oldDatabase && oldDatabase->outOfLine() && !reusedDatabase &&
-      longValueKind(oldDatabase->header) == LongValueKind::single) {
-    if (Status s = deleteLongValueRow(oldDatabase->pointer); !s.ok()) return s;
+void LinkWriter::updateReferenceCounts() {
+  for (const EditedColumn& e : edited_) {
+    const auto& was = e.oldHeader;
+    if (was && was->outOfLine() && --references_[was->pointer()] <= 0) references_.erase(was->pointer());
+    const auto now = LongValueHeader::parse(e.slice);
+    if (now && now->outOfLine()) ++references_[now->pointer()];
   }
-  if (oldConnect && oldConnect->outOfLine() && !reusedConnect &&
-      longValueKind(oldConnect->header) == LongValueKind::single) {
-    if (Status s = deleteLongValueRow(oldConnect->pointer); !s.ok()) return s;
-  }
-  // The counts as the new row leaves them (after the deletions above, which
-  // count this row's old values as still there).
-  for (const auto& [was, now] : {std::pair{oldDatabase, longValueRef(databaseSlice)},
-                                 std::pair{oldConnect, longValueRef(connectSlice)}}) {
-    if (was && was->outOfLine() && --references_[was->pointer] <= 0) references_.erase(was->pointer);
-    if (now && now->outOfLine()) ++references_[now->pointer];
-  }
-  return stage_.verify();
 }
 
 }  // namespace

@@ -4,15 +4,11 @@
 #include <cstring>
 
 #include "engine/errors.h"
+#include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/page_view.h"
 
 namespace povezava::engine::jet {
 namespace {
-
-void put16(std::vector<std::byte>& bytes, std::size_t offset, std::size_t value) {
-  bytes[offset] = static_cast<std::byte>(value & 0xFF);
-  bytes[offset + 1] = static_cast<std::byte>((value >> 8) & 0xFF);
-}
 
 std::uint16_t get16(const std::vector<std::byte>& bytes, std::size_t offset) {
   return PageView(bytes).u16(offset).value_or(0);
@@ -53,10 +49,14 @@ std::span<const std::byte> PageEdit::row(std::size_t slot) const {
 std::uint16_t PageEdit::freeSpace() const { return get16(bytes_, kOffsetFreeSpace); }
 
 void PageEdit::putWord(std::size_t slot, std::uint16_t w) {
-  put16(bytes_, layout_->dataHeaderLength + 2 * slot, w);
+  putU16(bytes_, layout_->dataHeaderLength + 2 * slot, w);
 }
-void PageEdit::setFreeSpace(std::size_t value) { put16(bytes_, kOffsetFreeSpace, value); }
-void PageEdit::setRowCount(std::size_t value) { put16(bytes_, layout_->dataOffsetRowCount, value); }
+void PageEdit::setFreeSpace(std::size_t value) {
+  putU16(bytes_, kOffsetFreeSpace, static_cast<std::uint16_t>(value));
+}
+void PageEdit::setRowCount(std::size_t value) {
+  putU16(bytes_, layout_->dataOffsetRowCount, static_cast<std::uint16_t>(value));
+}
 
 Status PageEdit::check() const {
   if (bytes_.size() != layout_->pageSize) return corrupt("page has the wrong size");

@@ -19,6 +19,7 @@ TEST(PageView, ReadsLittleEndianIntegersByteByByte) {
   EXPECT_EQ(view.u16(0), 0x0201);
   EXPECT_EQ(view.u24(1), 0x040302u);
   EXPECT_EQ(view.u32(4), 0x7F80FFFEu);
+  EXPECT_EQ(view.u64(0), 0x7F80FFFE04030201u);
 }
 
 TEST(PageView, ReadsEndingExactlyAtTheEndSucceedAndOnePastFail) {
@@ -29,14 +30,15 @@ TEST(PageView, ReadsEndingExactlyAtTheEndSucceedAndOnePastFail) {
     bool ok;
   } cases[] = {{7, 1, true}, {8, 1, false}, {6, 2, true}, {7, 2, false}, {5, 3, true},
                {6, 3, false}, {4, 4, true}, {5, 4, false}, {SIZE_MAX, 1, false},
-               {SIZE_MAX - 1, 4, false}};
+               {0, 8, true}, {1, 8, false}, {SIZE_MAX - 1, 4, false}, {SIZE_MAX - 7, 8, false}};
   for (const auto& c : cases) {
     bool ok = false;
     switch (c.width) {
       case 1: ok = view.u8(c.offset).has_value(); break;
       case 2: ok = view.u16(c.offset).has_value(); break;
       case 3: ok = view.u24(c.offset).has_value(); break;
-      default: ok = view.u32(c.offset).has_value(); break;
+      case 4: ok = view.u32(c.offset).has_value(); break;
+      default: ok = view.u64(c.offset).has_value(); break;
     }
     EXPECT_EQ(ok, c.ok) << "offset " << c.offset << " width " << c.width;
   }
