@@ -29,6 +29,7 @@ std::u16string decodeJet4Text(PageView view) {
                           std::to_integer<std::uint8_t>(bytes[1]) == kCompressedTextMarker[1];
   if (!compressed) {
     std::u16string out(bytes.size() / 2, u'\0');
+    if (out.empty()) return out;  // an empty view may have no bytes at all
     if constexpr (std::endian::native == std::endian::little) {
       std::memcpy(out.data(), bytes.data(), 2 * out.size());
     } else {

@@ -75,9 +75,9 @@ Result<std::optional<std::u16string>> textValue(JetFile& file, const TextDecoder
   if (length && *length > kMaxCatalogueText) {
     return file.corrupt(page, "a catalogue value is longer than Jet stores");
   }
-  auto bytes = readLongValue(file, **v, page, budget);
-  if (!bytes) return bytes.status();
-  return std::optional<std::u16string>(text.decode(PageView(*bytes)));
+  auto value = viewLongValue(file, **v, page, budget);
+  if (!value) return value.status();
+  return std::optional<std::u16string>(text.decode(value->bytes()));
 }
 
 bool isTableType(std::int16_t type) {
@@ -239,13 +239,45 @@ Result<std::vector<CatalogTable>> Catalog::scan(std::optional<std::u16string_vie
   return candidates;
 }
 
+LongValueReferences LongValueReferences::counted(std::vector<std::uint32_t> pointers) {
+  std::sort(pointers.begin(), pointers.end());
+  LongValueReferences references;
+  for (const std::uint32_t pointer : pointers) {
+    if (references.counts_.empty() || references.counts_.back().first != pointer) {
+      references.counts_.emplace_back(pointer, 0);
+    }
+    ++references.counts_.back().second;
+  }
+  return references;
+}
+
+int LongValueReferences::count(std::uint32_t pointer) const {
+  const auto at = std::lower_bound(counts_.begin(), counts_.end(), std::pair{pointer, 0});
+  return at != counts_.end() && at->first == pointer ? at->second : 0;
+}
+
+void LongValueReferences::add(std::uint32_t pointer) {
+  const auto at = std::lower_bound(counts_.begin(), counts_.end(), std::pair{pointer, 0});
+  if (at != counts_.end() && at->first == pointer) {
+    ++at->second;
+  } else {
+    counts_.insert(at, {pointer, 1});
+  }
+}
+
+void LongValueReferences::remove(std::uint32_t pointer) {
+  const auto at = std::lower_bound(counts_.begin(), counts_.end(), std::pair{pointer, 0});
+  if (at == counts_.end() || at->first != pointer) return;
+  if (--at->second <= 0) counts_.erase(at);
+}
+
 bool DecodedCatalog::stillHolds(JetFile& file) const {
   if (file.pageCount() != pageCount) return false;
   return std::all_of(pages.begin(), pages.end(), [&](const Page& was) { return file.holds(was); });
 }
 
 Result<DecodedCatalog> decodedAfterRelink(JetFile& file, const DecodedCatalog& before, std::u16string_view table,
-                                          std::shared_ptr<const std::map<std::uint32_t, int>> references,
+                                          std::shared_ptr<const LongValueReferences> references,
                                           std::span<const std::uint32_t> written) {
   const auto known = std::find_if(before.tables.begin(), before.tables.end(),
                                   [&](const auto& t) { return equalsIgnoringCase(t->name, table); });

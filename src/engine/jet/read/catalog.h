@@ -7,11 +7,11 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <span>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/engine.h"
@@ -76,6 +76,24 @@ class Catalog {
   TableDefinition definition_;
 };
 
+// How many live catalogue values point at each long-value row, by row
+// pointer: a sorted list, cheap to copy for every relink.
+class LongValueReferences {
+ public:
+  LongValueReferences() = default;
+  // The counts of `pointers`, one entry per value that points somewhere.
+  static LongValueReferences counted(std::vector<std::uint32_t> pointers);
+
+  int count(std::uint32_t pointer) const;
+  // One value more points at `pointer`.
+  void add(std::uint32_t pointer);
+  // One value fewer; the pointer is forgotten at zero.
+  void remove(std::uint32_t pointer);
+
+ private:
+  std::vector<std::pair<std::uint32_t, int>> counts_;  // ascending pointers
+};
+
 // A catalogue decoded once, with the pages it was decoded from. What was
 // decoded from them is still what the file says while they hold the same
 // bytes and the file the same number of pages: checking that costs a read and
@@ -88,7 +106,7 @@ struct DecodedCatalog {
   std::uint32_t pageCount = 0;
   // How many live catalogue values point at each long-value row (by row
   // pointer); counted by the first relink that needs it, null until then.
-  std::shared_ptr<const std::map<std::uint32_t, int>> references;
+  std::shared_ptr<const LongValueReferences> references;
 
   // The table of that name (ignoring case); null when there is none.
   const CatalogTable* find(std::u16string_view name) const;
@@ -107,7 +125,7 @@ struct DecodedCatalog {
 // `before` has just been found to hold: only the pages in `written` changed.
 [[nodiscard]] Result<DecodedCatalog> decodedAfterRelink(JetFile& file, const DecodedCatalog& before,
                                                         std::u16string_view table,
-                                                        std::shared_ptr<const std::map<std::uint32_t, int>> references,
+                                                        std::shared_ptr<const LongValueReferences> references,
                                                         std::span<const std::uint32_t> written);
 
 }  // namespace povezava::engine::jet

@@ -30,8 +30,14 @@ Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std:
 
 Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std::uint32_t page,
                                              std::uint64_t& budget) {
-  std::vector<std::byte> value;
-  if (slice.empty()) return value;
+  auto value = viewLongValue(file, slice, page, budget);
+  if (!value) return value.status();
+  const auto bytes = value->bytes().bytes();
+  return std::vector<std::byte>(bytes.begin(), bytes.end());
+}
+
+Result<LongValue> viewLongValue(JetFile& file, PageView slice, std::uint32_t page, std::uint64_t& budget) {
+  if (slice.empty()) return LongValue();
   const auto header = LongValueHeader::parse(slice.bytes());
   if (!header) return file.corrupt(page, "a long value's header is cut short");
   const std::uint32_t length = header->length();
@@ -49,15 +55,11 @@ Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std:
   // Built only when it happens: most reads succeed.
   const auto overdrawn = [&] { return file.corrupt(page, "long values reach more data than the file holds"); };
   if (!draw(length)) return overdrawn();
-  const auto append = [&value](PageView bytes) {
-    value.insert(value.end(), bytes.bytes().begin(), bytes.bytes().end());
-  };
   switch (*kind) {
     case LongValueKind::inlined: {
       const auto data = slice.sub(kLongValueHeaderSize, length);
       if (!data) return file.corrupt(page, "an inline long value is longer than its row");
-      append(*data);
-      return value;
+      return LongValue(Page(), *data);
     }
     case LongValueKind::single: {
       auto row = lvalRow(file, header->pointer());
@@ -66,10 +68,10 @@ Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std:
       if (!data) {
         return file.corrupt(row->address.dataPage, "a long value's row is shorter than its length");
       }
-      append(*data);
-      return value;
+      return LongValue(std::move(row->page), *data);
     }
     case LongValueKind::chain: {
+      std::vector<std::byte> value;
       value.reserve(length);
       std::uint32_t next = header->pointer();
       std::unordered_set<std::uint32_t> visited;
@@ -83,10 +85,11 @@ Result<std::vector<std::byte>> readLongValue(JetFile& file, PageView slice, std:
         if (!link) return file.corrupt(row->address.dataPage, "a long value segment is too short");
         const PageView data = *row->bytes.from(kRowPointerSize);
         const std::size_t take = std::min<std::size_t>(data.size(), length - value.size());
-        append(*data.sub(0, take));
+        const auto bytes = data.sub(0, take)->bytes();
+        value.insert(value.end(), bytes.begin(), bytes.end());
         next = *link;
       }
-      return value;
+      return LongValue(std::move(value));
     }
   }
   return file.corrupt(page, "a long value is of an unknown kind");

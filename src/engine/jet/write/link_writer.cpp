@@ -156,9 +156,9 @@ class LinkWriter {
   // `tables`: the catalogue's tables as the file holds them now;
   // `references`: its long-value references, when they were counted before.
   Status run(const LinkChange& change, const std::vector<std::shared_ptr<const CatalogTable>>& tables,
-             const std::map<std::uint32_t, int>* references);
+             const LongValueReferences* references);
   // After run(): how many live values point at each long-value row.
-  const std::map<std::uint32_t, int>& references() const { return references_; }
+  const LongValueReferences& references() const { return references_; }
   const std::vector<PageWrite>& writes() { return stage_.writes(); }
 
  private:
@@ -181,7 +181,7 @@ class LinkWriter {
   // when it was written with fewer columns than the two edited.
   Result<RowParts> unpackCatalogueRow(const CatalogTable& table, std::span<const std::byte> row);
   // The long-value references as given, or counted now.
-  Status takeReferences(const std::map<std::uint32_t, int>* references);
+  Status takeReferences(const LongValueReferences* references);
   // Gives each edited column its slice in the rebuilt row: the old one when
   // kept, else the new value inline or in a long-value row placed now.
   Status placeNewValues(const RowParts& parts);
@@ -235,13 +235,13 @@ class LinkWriter {
   JetFile& file_;
   Catalog& catalog_;
   Staging stage_;
-  std::map<std::uint32_t, int> references_;
+  LongValueReferences references_;
   std::array<EditedColumn, 2> edited_;  // Database, then Connect
   bool allocated_ = false;
 };
 
 Status LinkWriter::run(const LinkChange& change, const std::vector<std::shared_ptr<const CatalogTable>>& tables,
-                       const std::map<std::uint32_t, int>* references) {
+                       const LongValueReferences* references) {
   if (Status s = findEditedColumns(); !s.ok()) return s;
   auto table = findLinkedTable(change, tables);
   if (!table) return table.status();
@@ -273,6 +273,7 @@ Status LinkWriter::countLongValueReferences() {
   const TableDefinition& def = catalog_.definition();
   auto pages = readUsageMap(file_, def.ownedMap);
   if (!pages) return pages.status();
+  std::vector<std::uint32_t> pointers;
   for (std::uint32_t page : *pages) {
     Status s = forEachRow(file_, page, def.page, [&](const RowData& data) -> Status {
       auto row = Row::parse(data.bytes, def, file_.layout(), file_.displayName(), data.address.dataPage);
@@ -283,12 +284,13 @@ Status LinkWriter::countLongValueReferences() {
         if (!v) return v.status();
         if (!*v) continue;
         const auto ref = LongValueHeader::parse((*v)->bytes());
-        if (ref && ref->outOfLine()) ++references_[ref->pointer()];
+        if (ref && ref->outOfLine()) pointers.push_back(ref->pointer());
       }
       return Status::success();
     });
     if (!s.ok()) return s;
   }
+  references_ = LongValueReferences::counted(std::move(pointers));
   return Status::success();
 }
 
@@ -317,7 +319,7 @@ Result<std::vector<std::byte>> LinkWriter::placeLongValue(EditedColumn& edited) 
 
   // No page with room for another row: the replaced value's own row may grow
   // in place, when nothing else points at it.
-  if (old && old->outOfLine() && old->kind() == LongValueKind::single && references_[old->pointer()] == 1) {
+  if (old && old->outOfLine() && old->kind() == LongValueKind::single && references_.count(old->pointer()) == 1) {
     auto grown = growLongValueRow(old->pointer(), data);
     if (!grown) return grown.status();
     if (*grown) {
@@ -435,7 +437,7 @@ Result<std::span<const std::byte>> LinkWriter::stagedRow(std::uint32_t pointer) 
 
 Status LinkWriter::deleteLongValueRow(std::uint32_t pointer) {
   // Never a row that another catalogue row still points at.
-  if (references_[pointer] != 1) return Status::success();
+  if (references_.count(pointer) != 1) return Status::success();
   const std::uint32_t number = rowPointerPage(pointer);
   auto page = stage_.page(number);
   if (!page) return page.status();
@@ -675,7 +677,7 @@ Result<RowParts> LinkWriter::unpackCatalogueRow(const CatalogTable& table, std::
   return parts;
 }
 
-Status LinkWriter::takeReferences(const std::map<std::uint32_t, int>* references) {
+Status LinkWriter::takeReferences(const LongValueReferences* references) {
   if (references == nullptr) return countLongValueReferences();
   references_ = *references;
   return Status::success();
@@ -730,10 +732,27 @@ Status LinkWriter::deleteReplacedValues() {
 void LinkWriter::updateReferenceCounts() {
   for (const EditedColumn& e : edited_) {
     const auto& was = e.oldHeader;
-    if (was && was->outOfLine() && --references_[was->pointer()] <= 0) references_.erase(was->pointer());
+    if (was && was->outOfLine()) references_.remove(was->pointer());
     const auto now = LongValueHeader::parse(e.slice);
-    if (now && now->outOfLine()) ++references_[now->pointer()];
+    if (now && now->outOfLine()) references_.add(now->pointer());
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Whether Access's lock file for the name `given` is the one for the real
+// file `real`: the same stem in the same folder (a relative name, or one
+// through a linked folder). Then the folder need not be listed again, which
+// on a share full of front-ends is the slow part of the check.
+bool namesTheSameLockFile(FileSystem& fs, const std::string& given, const std::string& real) {
+  const std::filesystem::path name = pathFromUtf8(given);
+  const std::filesystem::path file = pathFromUtf8(real);
+  if (name.stem() != file.stem()) return false;
+  const std::string folder = utf8Of(name.parent_path());
+  auto realFolder = fs.realPath(folder.empty() ? "." : folder);
+  return realFolder && *realFolder == utf8Of(file.parent_path());
 }
 
 }  // namespace
@@ -758,7 +777,7 @@ Result<std::unique_ptr<File>> openForWriting(FileSystem& fs, const std::string& 
   // Access makes its lock file beside the name it opened: beside the real
   // file, and beside the name the user gave when that is a symbolic link.
   if (Status s = checkAccessLockFile(fs, path, displayName); !s.ok()) return s;
-  if (displayName != path) {
+  if (displayName != path && !namesTheSameLockFile(fs, displayName, path)) {
     auto given = fs.info(displayName);
     if (given && given->exists && given->inode == info->inode && given->device == info->device) {
       if (Status s = checkAccessLockFile(fs, displayName, displayName); !s.ok()) return s;
@@ -818,7 +837,7 @@ Status writeLink(FileSystem& fs, const std::string& path, const std::string& dis
   }
   if (after != nullptr) {
     // Still under the lock: nobody else has written since.
-    auto references = std::make_shared<const std::map<std::uint32_t, int>>(writer.references());
+    auto references = std::make_shared<const LongValueReferences>(writer.references());
     std::vector<std::uint32_t> written;
     for (const PageWrite& w : writer.writes()) written.push_back(w.page);
     auto decoded = writer.writes().empty()

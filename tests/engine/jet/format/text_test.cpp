@@ -42,12 +42,14 @@ TEST(Text, Jet4PlainAndCompressedForms) {
       // one byte per character, 00 switches to two bytes, 00 back again
       {bytesOf({0xFF, 0xFE, 'a', 0, 0x0D, 0x01, 0, 'b'}), u"ačb"},
       {bytesOf({0xFF, 0xFE}), u""},
+      {{}, u""},  // no bytes at all
       {bytesOf({'A', 0, 'B'}), u"A"},  // odd byte dropped
       {bytesOf({0xFF, 0xFE, 0, 0x0D}), u""},  // lone byte after a toggle
       {bytesOf({0xFF, 0xFE, 'a', 0}), u"a"},  // a toggle as the last byte
       {bytesOf({0xFF, 0xFE, 0, 0, 'x', 'y', 0, 0x0D, 0x01, 0x61, 0x01}), u"xyčš"},
   };
   for (const Case& c : cases) EXPECT_EQ(decodeJet4Text(PageView(c.bytes)), c.text);
+  EXPECT_EQ(decodeJet4Text(PageView()), u"");
   const TextDecoder jet4(kLayoutJet4, 1252);
   EXPECT_EQ(jet4.decode(PageView(cases[1].bytes)), u"čš");
 }
