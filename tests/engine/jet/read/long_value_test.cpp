@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/errors.h"
+#include "engine/jet/read/catalog.h"
 #include "engine/jet/jet_test_util.h"
 
 namespace povezava::engine::jet {
@@ -109,6 +110,18 @@ TEST_F(LongValue, DamagedValuesAreCorrupt) {
     EXPECT_NE(value.status().description().find(c.reason), std::string::npos)
         << c.name << ": " << value.status().description();
   }
+}
+
+TEST(LongValueReferences, CountsAddAndRemoveByPointer) {
+  auto references = LongValueReferences::counted({0x300, 0x101, 0x300, 0x2FF, 0x300});
+  const std::pair<std::uint32_t, int> expected[] = {{0x101, 1}, {0x2FF, 1}, {0x300, 3}, {0x200, 0}, {0, 0}};
+  for (const auto& [pointer, count] : expected) EXPECT_EQ(references.count(pointer), count) << pointer;
+  references.add(0x200);    // new, between others
+  references.add(0x101);    // one more
+  references.remove(0x2FF); // gone at zero
+  references.remove(0x400); // never there: nothing happens
+  const std::pair<std::uint32_t, int> after[] = {{0x101, 2}, {0x200, 1}, {0x2FF, 0}, {0x300, 3}, {0x400, 0}};
+  for (const auto& [pointer, count] : after) EXPECT_EQ(references.count(pointer), count) << pointer;
 }
 
 }  // namespace

@@ -341,6 +341,21 @@ TEST_F(JournalTrustTest, AFrontEndIsWrittenUnderItsRealName) {
   fs::remove(dir_.path() / "Link.ldb");
   EXPECT_EQ(readFile(path_), original_);
 
+  // A link of the same stem in another folder has a lock file of its own;
+  // a name through a linked folder shares the real file's.
+  fs::create_directory(dir_.path() / "other");
+  const std::string sameStem = (dir_.path() / "other" / fs::path(path_).filename()).string();
+  fs::create_symlink(path_, sameStem);
+  writeFile((dir_.path() / "other" / "TQ.ldb").string(), Bytes(64, std::byte{'A'}));
+  EXPECT_EQ(writeLink(posixFileSystem(), *real, sameStem, change).number(), kErrFileInUse);
+  fs::remove(dir_.path() / "other" / "TQ.ldb");
+  fs::create_directory_symlink(dir_.path(), dir_.path() / "alias");
+  const std::string throughFolder = (dir_.path() / "alias" / fs::path(path_).filename()).string();
+  writeFile((dir_.path() / "TQ.ldb").string(), Bytes(64, std::byte{'A'}));
+  EXPECT_EQ(writeLink(posixFileSystem(), *real, throughFolder, change).number(), kErrFileInUse);
+  fs::remove(dir_.path() / "TQ.ldb");
+  EXPECT_EQ(readFile(path_), original_);
+
   // A file with two names may have a lock file beside the other: refused.
   const std::string second = (dir_.path() / "Second.mdb").string();
   fs::create_hard_link(path_, second);
