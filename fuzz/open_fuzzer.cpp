@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/jet/jet_database.h"
-#include "engine/memory_file.h"
+#include "engine/jet_build/memory_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace povezava::engine;

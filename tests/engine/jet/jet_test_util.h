@@ -16,7 +16,7 @@
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/read/data_page.h"
 #include "engine/jet/read/row.h"
-#include "engine/memory_file.h"
+#include "engine/jet_build/memory_file.h"
 #include "engine/unicode.h"
 #include "support/databases.h"
 #include "support/test_support.h"

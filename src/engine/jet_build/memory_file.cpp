@@ -1,4 +1,4 @@
-#include "engine/memory_file.h"
+#include "engine/jet_build/memory_file.h"
 
 #include <algorithm>
 #include <cerrno>
