@@ -12,6 +12,7 @@
 #include "engine/io.h"
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/code_page.h"
+#include "engine/jet/format/empty_data_page.h"
 #include "engine/jet/format/long_value_header.h"
 #include "engine/jet/format/rc4.h"
 #include "engine/jet/format/usage_map_bits.h"
@@ -73,12 +74,7 @@ std::uint16_t fixedLength(ColumnType type) {
 class DataPage {
  public:
   DataPage(const Layout& layout, std::uint32_t number, std::uint32_t owner)
-      : layout_(&layout), number_(number), bytes_(layout.pageSize), lowest_(layout.pageSize) {
-    putU8(bytes_, kOffsetPageType, kPageTypeData);
-    putU8(bytes_, kOffsetPageMarker, kPageMarker);
-    putU32(bytes_, kOffsetOwner, owner);
-    updateHeader();
-  }
+      : layout_(&layout), number_(number), bytes_(emptyDataPage(layout, owner)), lowest_(layout.pageSize) {}
 
   std::uint32_t number() const { return number_; }
   std::size_t rowCount() const { return rows_; }

@@ -12,6 +12,7 @@
 #include "engine/errors.h"
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/code_page.h"
+#include "engine/jet/format/empty_data_page.h"
 #include "engine/jet/format/long_value_header.h"
 #include "engine/jet/format/page_view.h"
 #include "engine/jet/format/usage_map_bits.h"
@@ -81,11 +82,7 @@ class Staging {
   // A page added at the end of the file: an empty long-value page.
   PageEdit* createLongValuePage(std::uint32_t number) {
     const Layout& layout = file_.layout();
-    std::vector<std::byte> bytes(layout.pageSize, std::byte{0});
-    putU8(bytes, kOffsetPageType, kPageTypeData);
-    putU8(bytes, kOffsetPageMarker, kPageMarker);
-    putU16(bytes, kOffsetFreeSpace, static_cast<std::uint16_t>(layout.pageSize - layout.dataHeaderLength));
-    putU32(bytes, kOffsetOwner, kOwnerLval);
+    std::vector<std::byte> bytes = emptyDataPage(layout, kOwnerLval);
     created_.insert(number);
     return &current_.emplace(number, PageEdit(layout, file_.displayName(), number, std::move(bytes)))
                 .first->second;
