@@ -314,6 +314,24 @@ TEST(JetDatabase, TableDefsReadsTheCatalogueAnewEachTime) {
   EXPECT_EQ(*table2->connect(), u";DATABASE=Z:\\jackcess_test\\linkeeTest.accdb");
 }
 
+// While the file holds the pages it was decoded from, every reading of the
+// collection hands out the rows decoded at open, not a new decoding.
+TEST(JetDatabase, AnUnchangedCatalogueIsDecodedOnce) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  auto db = JetDatabase::open(std::make_unique<MemoryFile>("TQ.mdb", fixtureBytes("jet4-v2003/TQ.mdb")), u"TQ.mdb");
+  ASSERT_TRUE(db.ok());
+  const auto rowOf = [&](std::u16string_view name) -> const CatalogTable* {
+    auto tables = (*db)->tableDefs();
+    if (!tables) return nullptr;
+    auto table = (*tables)->item(name);
+    return table ? &static_cast<JetTableDef&>(**table).catalogRow() : nullptr;
+  };
+  const CatalogTable* first = rowOf(u"KONTI");
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(rowOf(u"konti"), first);
+  EXPECT_EQ(rowOf(u"KONTI"), first);
+}
+
 TEST(JetDatabase, OpeningReadsOnlyTheCataloguesPages) {
   POVEZAVA_REQUIRE_FIXTURES();
   auto bytes = fixtureBytes("access-made/V2003/testV2003.mdb");  // 3 MB
