@@ -706,8 +706,7 @@ std::vector<std::byte> Builder::headerPage() const {
   } else {
     putU16(page, kOffsetSortOrderJet3, kSortOrderGeneral);
   }
-  rc4Apply(std::as_bytes(std::span(kHeaderMaskKey)),
-           std::span<std::byte>(page).subspan(kOffsetMaskedBlock, layout_.maskedBlockLength));
+  applyHeaderMask(std::span<std::byte>(page).subspan(kOffsetMaskedBlock, layout_.maskedBlockLength));
   return page;
 }
 

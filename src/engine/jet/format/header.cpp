@@ -75,8 +75,7 @@ Result<HeaderInfo> parseHeader(std::span<const std::byte> probe, std::uint64_t f
 
   std::vector<std::byte> header(probe.begin(), probe.begin() + static_cast<std::ptrdiff_t>(
                                                                    kHeaderProbeLength));
-  rc4Apply(std::as_bytes(std::span(kHeaderMaskKey)),
-           std::span(header).subspan(kOffsetMaskedBlock, layout->maskedBlockLength));
+  applyHeaderMask(std::span(header).subspan(kOffsetMaskedBlock, layout->maskedBlockLength));
   const PageView unmasked(header);
 
   HeaderInfo info;

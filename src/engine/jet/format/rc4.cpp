@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/jet/format/byte_order.h"
+#include "engine/jet/format/layout.h"
 
 namespace povezava::engine::jet {
 
@@ -24,6 +25,19 @@ void rc4Apply(std::span<const std::byte> key, std::span<std::byte> data) {
     std::swap(s[x], s[y]);
     b ^= static_cast<std::byte>(s[static_cast<std::uint8_t>(s[x] + s[y])]);
   }
+}
+
+void applyHeaderMask(std::span<std::byte> block) {
+  static const std::array<std::byte, 128> stream = [] {
+    std::array<std::byte, 128> bytes{};
+    rc4Apply(std::as_bytes(std::span(kHeaderMaskKey)), bytes);
+    return bytes;
+  }();
+  if (block.size() > stream.size()) {
+    rc4Apply(std::as_bytes(std::span(kHeaderMaskKey)), block);  // no layout masks more
+    return;
+  }
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] ^= stream[i];
 }
 
 void rc4ApplyPage(std::uint32_t databaseKey, std::uint32_t page, std::span<std::byte> data) {

@@ -154,6 +154,16 @@ Result<std::size_t> PageEdit::append(std::span<const std::byte> row, std::uint16
 
 Status PageEdit::erase(std::size_t slot) { return resize(slot, {}, kRowFlagDeletedSlot); }
 
+namespace {
+
+// Byte-wise equality by memcmp: std::equal compares std::byte one at a time,
+// and a verification compares every row of every page a relink changes.
+bool sameBytes(std::span<const std::byte> a, std::span<const std::byte> b) {
+  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0);
+}
+
+}  // namespace
+
 Status verifyEdit(const PageEdit& before, const PageEdit& after, const EditScope& scope) {
   auto differs = [&](const std::string& what) {
     return errors::corrupt(after.path(), after.number(), "rebuilt page differs: " + what);
@@ -179,7 +189,7 @@ Status verifyEdit(const PageEdit& before, const PageEdit& after, const EditScope
     const auto ra = before.row(i);
     const auto rb = after.row(i);
     if ((before.word(i) & kFlagBits) != (after.word(i) & kFlagBits) ||
-        !std::equal(ra.begin(), ra.end(), rb.begin(), rb.end())) {
+        !sameBytes(ra, rb)) {
       return differs("row " + std::to_string(i));
     }
   }

@@ -24,6 +24,16 @@ void flipMasked(std::vector<std::byte>& bytes, std::size_t offset, std::uint8_t 
   bytes.at(offset) ^= static_cast<std::byte>(bits);
 }
 
+TEST(Header, TheMaskIsTheFixedKeysRc4StreamAtEveryLength) {
+  for (const std::size_t length : {0U, 1U, 126U, 128U, 200U}) {
+    std::vector<std::byte> masked(length), expected(length);
+    for (std::size_t i = 0; i < length; ++i) masked[i] = expected[i] = static_cast<std::byte>(i * 7);
+    applyHeaderMask(masked);
+    rc4Apply(std::as_bytes(std::span(kHeaderMaskKey)), expected);
+    EXPECT_EQ(masked, expected) << length << " bytes";
+  }
+}
+
 TEST(Header, DetectsEveryFixtureVersion) {
   POVEZAVA_REQUIRE_FIXTURES();
   struct Case {
