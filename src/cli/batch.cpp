@@ -58,26 +58,30 @@ bool hasControlByte(std::uint64_t bytes) {
   return (((bytes - kOnes * 0x20) & ~bytes) | ((del - kOnes) & ~del)) & kHigh;
 }
 
-}  // namespace
-
-void appendField(std::string& out, std::u16string_view text) {
-  std::size_t i = out.size();
-  engine::appendUtf8(out, text);
-  // Nearly every field has no control character: eight bytes at a time.
-  for (; i + 8 <= out.size(); i += 8) {
+// Replaces every control character of `text` from `from` on with '?'.
+// Nearly every field has none: eight bytes at a time until one turns up.
+void replaceControls(std::string& text, std::size_t from) {
+  std::size_t i = from;
+  for (; i + 8 <= text.size(); i += 8) {
     std::uint64_t bytes;
-    std::memcpy(&bytes, out.data() + i, sizeof bytes);
+    std::memcpy(&bytes, text.data() + i, sizeof bytes);
     if (hasControlByte(bytes)) break;
   }
-  for (; i < out.size(); ++i) {
-    if (static_cast<unsigned char>(out[i]) < 0x20 || out[i] == '\x7f') out[i] = '?';
+  for (; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) < 0x20 || text[i] == '\x7f') text[i] = '?';
   }
 }
 
+}  // namespace
+
+void appendField(std::string& out, std::u16string_view text) {
+  const std::size_t start = out.size();
+  engine::appendUtf8(out, text);
+  replaceControls(out, start);
+}
+
 std::string oneField(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == '\x7f') c = '?';
-  }
+  replaceControls(text, 0);
   return text;
 }
 

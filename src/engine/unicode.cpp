@@ -93,15 +93,6 @@ char* putUtf8(char* p, char32_t cp) {
   return p;
 }
 
-}  // namespace
-
-void appendUtf8(std::string& out, char32_t cp) {
-  char bytes[4];
-  out.append(bytes, static_cast<std::size_t>(putUtf8(bytes, cp) - bytes));
-}
-
-namespace {
-
 // Copies the run of ASCII units of `utf16` that starts at `i` to `p`, four
 // units at a time while it can; returns where the run ends.
 std::size_t copyAsciiRun(std::u16string_view utf16, std::size_t i, char*& p) {
@@ -124,6 +115,11 @@ std::size_t copyAsciiRun(std::u16string_view utf16, std::size_t i, char*& p) {
 }
 
 }  // namespace
+
+void appendUtf8(std::string& out, char32_t cp) {
+  char bytes[4];
+  out.append(bytes, static_cast<std::size_t>(putUtf8(bytes, cp) - bytes));
+}
 
 void appendUtf8(std::string& out, std::u16string_view utf16) {
   // Names and paths are converted by the hundred, nearly all of them mostly

@@ -141,9 +141,7 @@ std::shared_ptr<TableDef> JetTableDefs::at(std::size_t index) const {
 }
 
 Result<std::shared_ptr<TableDef>> JetTableDefs::item(std::u16string_view name) const {
-  for (std::size_t i = 0; i < catalog_->tables.size(); ++i) {
-    if (equalsIgnoringCase(catalog_->tables[i]->name, name)) return at(i);
-  }
+  if (const auto index = catalog_->indexOf(name)) return at(*index);
   return errors::itemNotFound(toUtf8(name));
 }
 

@@ -251,24 +251,34 @@ LongValueReferences LongValueReferences::counted(std::vector<std::uint32_t> poin
   return references;
 }
 
+namespace {
+
+// The first entry of `counts` (ascending pointers) not below `pointer`.
+template <typename Counts>
+auto positionOf(Counts& counts, std::uint32_t pointer) {
+  return std::lower_bound(counts.begin(), counts.end(), pointer,
+                          [](const auto& entry, std::uint32_t p) { return entry.first < p; });
+}
+
+}  // namespace
+
 int LongValueReferences::count(std::uint32_t pointer) const {
-  const auto at = std::lower_bound(counts_.begin(), counts_.end(), std::pair{pointer, 0});
-  return at != counts_.end() && at->first == pointer ? at->second : 0;
+  const auto found = positionOf(counts_, pointer);
+  return found != counts_.end() && found->first == pointer ? found->second : 0;
 }
 
 void LongValueReferences::add(std::uint32_t pointer) {
-  const auto at = std::lower_bound(counts_.begin(), counts_.end(), std::pair{pointer, 0});
-  if (at != counts_.end() && at->first == pointer) {
-    ++at->second;
+  const auto found = positionOf(counts_, pointer);
+  if (found != counts_.end() && found->first == pointer) {
+    ++found->second;
   } else {
-    counts_.insert(at, {pointer, 1});
+    counts_.insert(found, {pointer, 1});
   }
 }
 
 void LongValueReferences::remove(std::uint32_t pointer) {
-  const auto at = std::lower_bound(counts_.begin(), counts_.end(), std::pair{pointer, 0});
-  if (at == counts_.end() || at->first != pointer) return;
-  if (--at->second <= 0) counts_.erase(at);
+  const auto found = positionOf(counts_, pointer);
+  if (found != counts_.end() && found->first == pointer && --found->second <= 0) counts_.erase(found);
 }
 
 bool DecodedCatalog::stillHolds(JetFile& file) const {
@@ -279,13 +289,12 @@ bool DecodedCatalog::stillHolds(JetFile& file) const {
 Result<DecodedCatalog> decodedAfterRelink(JetFile& file, const DecodedCatalog& before, std::u16string_view table,
                                           std::shared_ptr<const LongValueReferences> references,
                                           std::span<const std::uint32_t> written) {
-  const auto known = std::find_if(before.tables.begin(), before.tables.end(),
-                                  [&](const auto& t) { return equalsIgnoringCase(t->name, table); });
-  if (known == before.tables.end()) return errors::itemNotFound(toUtf8(table));
+  const auto known = before.indexOf(table);
+  if (!known) return errors::itemNotFound(toUtf8(table));
   file.dropCache();
   file.startRecording();
   auto catalog = Catalog::open(file);
-  auto row = catalog ? catalog->reread(**known) : Result<CatalogTable>(catalog.status());
+  auto row = catalog ? catalog->reread(*before.tables[*known]) : Result<CatalogTable>(catalog.status());
   // Every other row reads as before. Its pages are as the writer found them
   // under the lock, but for those it wrote: those are taken as they are now.
   for (const Page& page : before.pages) {
@@ -299,16 +308,20 @@ Result<DecodedCatalog> decodedAfterRelink(JetFile& file, const DecodedCatalog& b
   }
   std::sort(pages.begin(), pages.end(), [](const Page& a, const Page& b) { return a.number() < b.number(); });
   DecodedCatalog after{before.tables, std::move(pages), file.pageCount(), std::move(references)};
-  after.tables[static_cast<std::size_t>(known - before.tables.begin())] =
-      std::make_shared<const CatalogTable>(std::move(*row));
+  after.tables[*known] = std::make_shared<const CatalogTable>(std::move(*row));
   return after;
 }
 
-const CatalogTable* DecodedCatalog::find(std::u16string_view name) const {
-  for (const auto& t : tables) {
-    if (equalsIgnoringCase(t->name, name)) return t.get();
+std::optional<std::size_t> DecodedCatalog::indexOf(std::u16string_view name) const {
+  for (std::size_t i = 0; i < tables.size(); ++i) {
+    if (equalsIgnoringCase(tables[i]->name, name)) return i;
   }
-  return nullptr;
+  return std::nullopt;
+}
+
+const CatalogTable* DecodedCatalog::find(std::u16string_view name) const {
+  const auto index = indexOf(name);
+  return index ? tables[*index].get() : nullptr;
 }
 
 Result<DecodedCatalog> decodeCatalog(JetFile& file) {

@@ -108,7 +108,10 @@ struct DecodedCatalog {
   // pointer); counted by the first relink that needs it, null until then.
   std::shared_ptr<const LongValueReferences> references;
 
-  // The table of that name (ignoring case); null when there is none.
+  // Where the table of that name (ignoring case) is in `tables`, the first
+  // of them should a damaged catalogue name one twice; nothing when none.
+  std::optional<std::size_t> indexOf(std::u16string_view name) const;
+  // The table of that name, as indexOf() finds it; null when there is none.
   const CatalogTable* find(std::u16string_view name) const;
 
   // Whether `file` (its cache dropped) still holds exactly those pages.

@@ -150,10 +150,9 @@ class LinkWriter {
  public:
   LinkWriter(JetFile& file, Catalog& catalog) : file_(file), catalog_(catalog), stage_(file) {}
 
-  // `tables`: the catalogue's tables as the file holds them now;
-  // `references`: its long-value references, when they were counted before.
-  Status run(const LinkChange& change, const std::vector<std::shared_ptr<const CatalogTable>>& tables,
-             const LongValueReferences* references);
+  // `catalog`: the catalogue as the file holds it now (its long-value
+  // references, when they were counted before).
+  Status run(const LinkChange& change, const DecodedCatalog& catalog);
   // After run(): how many live values point at each long-value row.
   const LongValueReferences& references() const { return references_; }
   const std::vector<PageWrite>& writes() { return stage_.writes(); }
@@ -166,8 +165,7 @@ class LinkWriter {
   Status findEditedColumns();
   // The linked table named by `change`: itemNotFound, or notSupported when it
   // is not linked to a file.
-  Result<const CatalogTable*> findLinkedTable(const LinkChange& change,
-                                              const std::vector<std::shared_ptr<const CatalogTable>>& tables);
+  Result<const CatalogTable*> findLinkedTable(const LinkChange& change, const DecodedCatalog& catalog);
   // Encodes the new values as the catalogue stores them, and notes which of
   // them are already stored in `table`.
   Status encodeNewValues(const LinkChange& change, const CatalogTable& table);
@@ -237,10 +235,9 @@ class LinkWriter {
   bool allocated_ = false;
 };
 
-Status LinkWriter::run(const LinkChange& change, const std::vector<std::shared_ptr<const CatalogTable>>& tables,
-                       const LongValueReferences* references) {
+Status LinkWriter::run(const LinkChange& change, const DecodedCatalog& catalog) {
   if (Status s = findEditedColumns(); !s.ok()) return s;
-  auto table = findLinkedTable(change, tables);
+  auto table = findLinkedTable(change, catalog);
   if (!table) return table.status();
   if (Status s = encodeNewValues(change, **table); !s.ok()) return s;
   if (edited_[0].kept && edited_[1].kept) return Status::success();  // already stored; nothing to write
@@ -253,7 +250,7 @@ Status LinkWriter::run(const LinkChange& change, const std::vector<std::shared_p
   const std::vector<std::byte> oldRow(stored.begin(), stored.end());
   auto parts = unpackCatalogueRow(**table, oldRow);
   if (!parts) return parts.status();
-  if (Status s = takeReferences(references); !s.ok()) return s;
+  if (Status s = takeReferences(catalog.references.get()); !s.ok()) return s;
 
   if (Status s = placeNewValues(*parts); !s.ok()) return s;
   auto newRow = rebuildRow(*parts, oldRow, address.dataPage);
@@ -634,12 +631,8 @@ bool LinkWriter::isEdited(std::uint16_t columnNumber) const {
   return std::ranges::any_of(edited_, [&](const EditedColumn& e) { return e.column->number == columnNumber; });
 }
 
-Result<const CatalogTable*> LinkWriter::findLinkedTable(
-    const LinkChange& change, const std::vector<std::shared_ptr<const CatalogTable>>& tables) {
-  const CatalogTable* table = nullptr;
-  for (const auto& t : tables) {
-    if (equalsIgnoringCase(t->name, change.table)) table = t.get();
-  }
+Result<const CatalogTable*> LinkWriter::findLinkedTable(const LinkChange& change, const DecodedCatalog& catalog) {
+  const CatalogTable* table = catalog.find(change.table);
   if (table == nullptr) return errors::itemNotFound(narrow(change.table));
   if (table->type != kObjectTypeLinkedTable) {
     return errors::notSupported(narrow(table->name) + " is not linked to a file");
@@ -828,7 +821,7 @@ Status writeLink(FileSystem& fs, const std::string& path, const std::string& dis
   auto catalog = Catalog::open(**jet);
   if (!catalog) return catalog.status();
   LinkWriter writer(**jet, *catalog);
-  if (Status s = writer.run(change, base->tables, base->references.get()); !s.ok()) return s;
+  if (Status s = writer.run(change, *base); !s.ok()) return s;
   if (!writer.writes().empty()) {
     if (Status s = commitPages(fs, **jet, writer.writes()); !s.ok()) return s;
   }
