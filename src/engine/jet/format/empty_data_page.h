@@ -15,7 +15,8 @@ namespace povezava::engine::jet {
 // definition page, or kOwnerLval), no rows; the rest zero.
 inline std::vector<std::byte> emptyDataPage(const Layout& layout, std::uint32_t owner) {
   std::vector<std::byte> bytes(layout.pageSize, std::byte{0});
-  if (bytes.size() < layout.dataHeaderLength) return bytes;  // no layout has such pages
+  // No layout has pages this small; the test tells the compiler the stores fit.
+  if (bytes.size() < layout.dataHeaderLength) return bytes;
   putU8(bytes, kOffsetPageType, kPageTypeData);
   putU8(bytes, kOffsetPageMarker, kPageMarker);
   putU16(bytes, kOffsetFreeSpace, static_cast<std::uint16_t>(layout.pageSize - layout.dataHeaderLength));

@@ -76,24 +76,19 @@ Result<Row> Row::parse(PageView bytes, const TableDefinition& def, const Layout&
   row.layout_ = &layout;
   row.path_ = path;
   row.page_ = page;
-  row.columnCount_ = trailer->columnCount;
-  row.nullMask_ = trailer->nullMask;
-  row.dataEnd_ = trailer->dataEnd;
-  row.variableCount_ = trailer->variableCount;
-  row.firstOffsetAt_ = trailer->firstOffsetAt;
-  row.offsets_ = std::move(trailer->offsets);
+  row.trailer_ = std::move(*trailer);
   return row;
 }
 
 std::size_t Row::offset(std::size_t i) const {
-  if (!offsets_.empty()) return offsets_[i];
+  if (!trailer_.offsets.empty()) return trailer_.offsets[i];
   // Inside the row: readRowTrailer() found room for all n + 1 entries.
-  return bytes_.u16(firstOffsetAt_ - 2 * i).value_or(0);
+  return bytes_.u16(trailer_.firstOffsetAt - 2 * i).value_or(0);
 }
 
 bool Row::isNull(const ColumnDef& column) const {
-  if (column.number >= columnCount_) return true;
-  const auto bits = nullMask_.u8(column.number / 8);
+  if (column.number >= trailer_.columnCount) return true;
+  const auto bits = trailer_.nullMask.u8(column.number / 8);
   return !bits || (*bits & (1U << (column.number % 8))) == 0;
 }
 
@@ -103,7 +98,7 @@ Result<std::optional<PageView>> Row::value(const ColumnDef& column) const {
   const std::size_t fixedStart = layout_->rowColumnCountSize;
   if (column.isFixed()) {
     const std::size_t start = fixedStart + column.fixedOffset;
-    if (start + column.length > dataEnd_) {
+    if (start + column.length > trailer_.dataEnd) {
       return errors::corrupt(path_, page_, "a fixed column lies outside its row");
     }
     return std::optional<PageView>(*bytes_.sub(start, column.length));
@@ -111,7 +106,7 @@ Result<std::optional<PageView>> Row::value(const ColumnDef& column) const {
   if (column.variableIndex >= variableCount()) return std::optional<PageView>();
   const std::size_t start = offset(column.variableIndex);
   const std::size_t end = offset(column.variableIndex + std::size_t{1});
-  if (start < fixedStart || start > end || end > dataEnd_) {
+  if (start < fixedStart || start > end || end > trailer_.dataEnd) {
     return errors::corrupt(path_, page_, "variable column " + std::to_string(column.variableIndex) +
                                      " spans " + std::to_string(start) + ".." + std::to_string(end) +
                                      ", outside its row");

@@ -92,8 +92,8 @@ class Row {
                                          const Layout& layout, std::string_view path,
                                          std::uint32_t page);
 
-  std::uint16_t columnCount() const { return columnCount_; }
-  std::size_t variableCount() const { return variableCount_; }
+  std::uint16_t columnCount() const { return trailer_.columnCount; }
+  std::size_t variableCount() const { return trailer_.variableCount; }
   bool isNull(const ColumnDef& column) const;
 
   // The column's bytes; nothing when NULL. Corrupt when a fixed value or a
@@ -105,16 +105,11 @@ class Row {
   const Layout* layout_ = nullptr;
   std::string_view path_;
   std::uint32_t page_ = 0;
-  std::uint16_t columnCount_ = 0;
-  PageView nullMask_;
-  std::size_t dataEnd_ = 0;  // where the trailer starts
+  // Jet 3's offsets filled in; Jet 4's read from the row when asked for.
+  RowTrailer trailer_;
+
   // Start of variable slot i (i == n: the end of the variable data).
   std::size_t offset(std::size_t i) const;
-
-  std::size_t variableCount_ = 0;
-  std::size_t firstOffsetAt_ = 0;
-  // Jet 3's offsets; Jet 4's are read from the row when asked for.
-  VariableOffsets offsets_;
 };
 
 }  // namespace povezava::engine::jet

@@ -20,6 +20,12 @@ std::uint16_t withStart(std::uint16_t word, std::size_t start) {
   return static_cast<std::uint16_t>((word & kFlagBits) | (start & kRowOffsetMask));
 }
 
+// Byte-wise equality by memcmp: std::equal compares std::byte one at a time,
+// and a verification compares every row of every page a relink changes.
+bool sameBytes(std::span<const std::byte> a, std::span<const std::byte> b) {
+  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0);
+}
+
 }  // namespace
 
 Status PageEdit::corrupt(const std::string& what) const {
@@ -153,16 +159,6 @@ Result<std::size_t> PageEdit::append(std::span<const std::byte> row, std::uint16
 }
 
 Status PageEdit::erase(std::size_t slot) { return resize(slot, {}, kRowFlagDeletedSlot); }
-
-namespace {
-
-// Byte-wise equality by memcmp: std::equal compares std::byte one at a time,
-// and a verification compares every row of every page a relink changes.
-bool sameBytes(std::span<const std::byte> a, std::span<const std::byte> b) {
-  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0);
-}
-
-}  // namespace
 
 Status verifyEdit(const PageEdit& before, const PageEdit& after, const EditScope& scope) {
   auto differs = [&](const std::string& what) {
