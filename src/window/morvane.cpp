@@ -20,11 +20,17 @@
 #include "links/startup.h"
 #include "window/file_dialog.h"
 #include "window/icon.h"
-#include "window/layout.h"
+#include "links/form_layout.h"
 #include "window/messages.h"
 
 namespace povezava::window {
 namespace {
+
+using links::ControlPlace;
+using links::kClientHeightTwips;
+using links::kClientWidthTwips;
+using links::kControls;
+using links::twipsToPixels;
 
 QString fromU16(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));

@@ -12,12 +12,13 @@
 
 #include "links/fake_engine.h"
 #include "window/icon.h"
-#include "window/layout.h"
+#include "links/form_layout.h"
 #include "window_harness.h"
 
 namespace povezava::window {
 namespace {
 
+using links::twipsToPixels;
 using testing::Harness;
 
 class LayoutTest : public ::testing::Test {
