@@ -8,6 +8,7 @@
 #include "engine/link_path.h"
 #include "engine/native_text.h"
 #include "engine/notices.h"
+#include "engine/path_map.h"
 #include "engine/unicode.h"
 #include "links/clerk_texts.h"
 #include "links/inspection.h"
@@ -152,10 +153,19 @@ std::u16string RelinkForm::browseFolder() const {
   if (!isSystemFolder(env_.programFolder)) return env_.programFolder;
   const std::u16string named = view_.text(Control::ImeBaze);
   const std::u16string_view folder = folderOf(named);
-  if (folder.empty() || engine::pathForm(folder) == engine::PathForm::windows) return currentFolder();
+  if (folder.empty()) return currentFolder();
+  std::string local = engine::toUtf8(folder);
+#ifndef _WIN32
+  // A drive or share is a folder of this computer only through the path map.
+  if (engine::pathForm(folder) == engine::PathForm::windows) {
+    const auto mapped = engine::processPathMap().toLocal(folder);
+    if (!mapped) return currentFolder();
+    local = *mapped;
+  }
+#endif
   std::error_code error;
   const std::filesystem::path absolute =
-      std::filesystem::absolute(engine::pathFromUtf8(engine::toUtf8(folder)), error).lexically_normal();
+      std::filesystem::absolute(engine::pathFromUtf8(local), error).lexically_normal();
   return error ? currentFolder() : engine::fromUtf8(engine::utf8Of(absolute));
 }
 

@@ -16,6 +16,7 @@
 #include "links/clerk_texts.h"
 #include "links/fake_engine.h"
 #include "links/link_location.h"
+#include "support/path_map_guard.h"
 #include "support/test_support.h"
 
 namespace povezava::links {
@@ -266,15 +267,18 @@ TEST(FormFolders, ProposalsAndBrowsingStartBesideTheFrontEndWhenInstalledInASyst
     std::u16string browse;    // where "Prebrskaj" starts
   };
   const Row rows[] = {
-      {"own application folder: the program's folder", u"/home/clerk/app", u"/srv/demo/TQ.mdb",
+      {"own application folder: the program's folder", u"/home/clerk/app", u"/home/demo/TQ.mdb",
        u";DATABASE=/home/clerk/app\\PARTNER.MDB", u"/home/clerk/app"},
-      {"/usr/bin, a front-end with its folder", u"/usr/bin", u"/srv/demo/TQ.mdb",
-       u";DATABASE=/srv/demo\\PARTNER.MDB", u"/srv/demo"},
+      {"/usr/bin, a front-end with its folder", u"/usr/bin", u"/home/demo/TQ.mdb",
+       u";DATABASE=/home/demo\\PARTNER.MDB", u"/home/demo"},
       {"/usr/bin, a bare name: the current folder", u"/usr/bin", u"TQ.mdB", u";DATABASE=" + here + u"\\PARTNER.MDB",
        here},
       {"/opt, a relative folder", u"/opt/povezava/bin", u"sub/TQ.mdb", u";DATABASE=" + here + u"/sub\\PARTNER.MDB",
        here + u"/sub"},
+      {"/usr, a mapped drive: browsing in its local folder", u"/usr/bin", u"S:\\DATA\\TQ.mdb",
+       u";DATABASE=S:\\DATA\\PARTNER.MDB", u"/srv/DATA"},
   };
+  const povezava::testing::ProcessPathMap map({"S: = /srv"});
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Rig rig({}, true, row.programFolder);
@@ -330,6 +334,23 @@ TEST(ClerkTexts, ErrorsInSlovenianWithTheirNumberAndTheirFile) {
     EXPECT_TRUE(has(text, u"(napaka " + engine::fromUtf8(std::to_string(status.number())) + u")")) << utf8(text);
     // None of the English wording reaches the clerk.
     EXPECT_FALSE(has(utf8(text), status.description().substr(0, 12))) << utf8(text);
+  }
+}
+
+TEST(ClerkTexts, NoticesSayWhatHappenedInSlovenianWithoutTheCommandLine) {
+  using engine::NoticeCase;
+  const std::pair<engine::Notice, const char16_t*> rows[] = {
+      {{NoticeCase::relinkPending, "/srv/TQ.mdb", "/srv/TQ.mdb.povezava-journal", "x"}, u"najprej vrne v prejšnje"},
+      {{NoticeCase::relinkUndone, "/srv/TQ.mdb", "", "x"}, u"spet takšna, kot je bila"},
+      {{NoticeCase::journalIgnored, "/srv/TQ.mdb", "/srv/TQ.mdb.povezava-journal", "x"},
+       u"»/srv/TQ.mdb.povezava-journal«, ki ne spada k njej"},
+      {{NoticeCase::journalSetAside, "/srv/TQ.mdb", "/srv/TQ.mdb.stale-1", "x"}, u"umaknjena v »/srv/TQ.mdb.stale-1«"},
+      {{NoticeCase::other, "/srv/TQ.mdb", "", "Something new."}, u"pri bazi »/srv/TQ.mdb« opazil"},
+  };
+  for (const auto& [notice, says] : rows) {
+    const std::u16string text = clerkNotice(notice);
+    EXPECT_TRUE(has(text, says)) << utf8(text);
+    EXPECT_FALSE(has(text, u"povezava-cli")) << utf8(text);
   }
 }
 
