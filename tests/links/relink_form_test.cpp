@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <string>
@@ -401,6 +402,53 @@ TEST(FrontEndFile, SameFileWhateverTheSpellingAndTheLockFileBesideIt) {
   EXPECT_EQ(locked.details().what, engine::ErrorCase::accessLockFile);
   EXPECT_EQ(locked.details().users, "PISARNA-2");
   EXPECT_TRUE(engine::accessLockFileBeside(u(folder + "/RZ.mdb")).ok());
+}
+
+// The situation a clerk met: a copy of the front-end named in Baza after the
+// original was inspected. Real files, the real engine: neither file changes
+// while Baza names the copy (or nothing); another spelling of the original is
+// the original, and only it is relinked.
+TEST(FormOnFiles, ACopyNamedInBazaIsNotWrittenAnotherSpellingOfTheInspectedFileIs) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  for (const povezava::testing::FixtureSet& set : povezava::testing::kFixtureSets) {
+    SCOPED_TRACE(set.folder);
+    povezava::testing::TempDir dir;
+    dir.copyFiles(povezava::testing::fixturesDir() / set.folder);
+    const std::filesystem::path tq = dir.path() / (std::string("TQ") + set.extension);
+    const std::filesystem::path rz = dir.path() / (std::string("RZ") + set.extension);
+    std::filesystem::copy_file(tq, rz);
+    const auto tqBefore = povezava::testing::readFile(tq);
+    const auto rzBefore = povezava::testing::readFile(rz);
+
+    FakeView view;
+    std::ostringstream errors;
+    FormEnvironment env;
+    env.engine = &engine::dbEngine();
+    env.programFolder = engine::fromUtf8(dir.path().string());
+    env.errors = &errors;
+    RelinkForm form(view, env);
+    view.texts[Control::ImeBaze] = engine::fromUtf8(tq.string());
+    form.command4Click();
+    ASSERT_TRUE(form.state().LinkDb) << errors.str();
+    const std::u16string partner = u";DATABASE=" + engine::fromUtf8((dir.path() / set.partner).string());
+    const std::u16string querno = u";DATABASE=" + engine::fromUtf8((dir.path() / set.querno).string());
+    view.texts[Control::Text2_0] = partner;
+    view.texts[Control::Text2_1] = querno;
+
+    for (const std::u16string& named : {engine::fromUtf8(rz.string()), std::u16string(u"NI.mdb")}) {
+      view.texts[Control::ImeBaze] = named;
+      form.command1Click();
+      EXPECT_EQ(povezava::testing::readFile(tq), tqBefore);
+      EXPECT_EQ(povezava::testing::readFile(rz), rzBefore);
+      EXPECT_EQ(view.closes, 0);
+    }
+    // Another spelling of the inspected file is that file.
+    view.texts[Control::ImeBaze] = engine::fromUtf8((dir.path() / "." / ("tq" + std::string(set.extension))).string());
+    form.command1Click();
+    EXPECT_EQ(view.closes, 1) << errors.str();
+    EXPECT_NE(povezava::testing::readFile(tq), tqBefore);
+    EXPECT_EQ(povezava::testing::readFile(rz), rzBefore);
+  }
 }
 
 }  // namespace
