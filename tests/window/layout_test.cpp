@@ -12,18 +12,19 @@
 
 #include "links/fake_engine.h"
 #include "window/icon.h"
-#include "window/layout.h"
+#include "links/form_layout.h"
 #include "window_harness.h"
 
 namespace povezava::window {
 namespace {
 
+using links::twipsToPixels;
 using testing::Harness;
 
 class LayoutTest : public ::testing::Test {
  protected:
   links::testing::FakeEngine engine;
-  Harness h{engine, QStringLiteral("/opt/povezava")};
+  Harness h{engine, QStringLiteral("/home/clerk/povezava")};
 
   int px(int twips, bool horizontal) const {
     const double dpi = horizontal ? h.window->logicalDpiX() : h.window->logicalDpiY();
