@@ -256,7 +256,7 @@ TEST_F(WriteBatchTest, AFileChangedBehindTheBatchIsLeftAsTheOtherProgramLeftIt) 
 // file the relink read, or stores nothing and says so.
 TEST_F(WriteBatchTest, AFrontEndReplacedOrChangedMeanwhileIsNotWritten) {
   const fs::path other = dir_.path() / "new version.mdb";
-  const auto renameOver = [&] { fs::rename(other, paths_[0]); };
+  [[maybe_unused]] const auto renameOver = [&] { fs::rename(other, paths_[0]); };
   const auto scribble = [&](std::size_t at) {
     Bytes now = readFile(paths_[0]);
     now.at(at) ^= std::byte{0x5A};
@@ -268,6 +268,8 @@ TEST_F(WriteBatchTest, AFrontEndReplacedOrChangedMeanwhileIsNotWritten) {
     std::function<void()> beforeCommit;
     int error;
   } cases[] = {
+  // Windows does not let another program rename over a file that is open.
+#ifndef _WIN32
       {"a new version renamed over it between the relink's read and its lock",
        [&](FaultFileSystem& f) {
          f.beforeOpen([&, done = false](const std::string& path, OpenMode mode) mutable {
@@ -279,6 +281,7 @@ TEST_F(WriteBatchTest, AFrontEndReplacedOrChangedMeanwhileIsNotWritten) {
        },
        [] {}, kErrFileInUse},
       {"a new version renamed over it before the commit", [](FaultFileSystem&) {}, renameOver, kErrFileInUse},
+#endif
       {"a new version copied over it (same inode) before the commit", [](FaultFileSystem&) {},
        [&] { scribble(2 * 4096 + 4000); }, kErrFileInUse},
       {"a second name made before the commit, Access's lock file beside it", [](FaultFileSystem&) {},
@@ -346,7 +349,11 @@ TEST_F(WriteBatchTest, SoakRenameRacesAndDoubleFaults) {
   std::mt19937 random(20261208);
   int renames = 0, renamesRefused = 0, doubleFaults = 0, reportedStored = 0;
   for (int round = 0; round < rounds; ++round) {
+#ifdef _WIN32
+    const bool race = false;  // Windows does not let another program rename over an open file
+#else
     const bool race = round % 2 == 0;
+#endif
     const int at = std::uniform_int_distribution<int>(1, changes)(random);
     SCOPED_TRACE("round " + std::to_string(round) + (race ? ": renamed over before change " : ": power lost after ") +
                  std::to_string(at));
@@ -357,13 +364,14 @@ TEST_F(WriteBatchTest, SoakRenameRacesAndDoubleFaults) {
       faulty.beforeChange(at, [&] { fs::rename(other, paths_[0]); });
     } else {
       // The first fault anywhere before the power goes: a write, a sync or a
-      // folder sync that fails.
-      const int first = std::uniform_int_distribution<int>(1, writes + syncs + 2)(random);
+      // folder sync that fails; in one round of three none (the power alone).
+      const int faults = writes + syncs + 2;
+      const int first = std::uniform_int_distribution<int>(1, faults + faults / 2)(random);
       if (first <= writes) {
         faulty.failWrite(first);
       } else if (first <= writes + syncs) {
         faulty.failSync(first - writes);
-      } else {
+      } else if (first <= faults) {
         faulty.failFolderSync(first - writes - syncs);
       }
       faulty.crashAfter(at);
@@ -401,6 +409,7 @@ TEST_F(WriteBatchTest, SoakRenameRacesAndDoubleFaults) {
 // The same without a batch, as the window relinks: the file opened for
 // writing must be the one the database was read from.
 TEST_F(WriteBatchTest, WithoutABatchTooOnlyTheFileReadIsWritten) {
+  POVEZAVA_REQUIRE_POSIX("renaming over an open file");
   const fs::path other = dir_.path() / "new version.mdb";
   povezava::testing::writeFile(other.string(), originals_[0]);
   FaultFileSystem faulty(posixFileSystem());
