@@ -98,6 +98,9 @@ class FileSystem {
   [[nodiscard]] virtual Result<std::string> realPath(const std::string& path) = 0;
   // Makes the creation or removal of entries in `folder` durable.
   [[nodiscard]] virtual Status syncFolder(const std::string& folder) = 0;
+  // Whether writes through this file system are held in memory and stored
+  // later by a commit of its own, which checks the files on disk then.
+  virtual bool holdsWrites() const { return false; }
 
   // Calls each(i) for every i below `count`, and returns when all are done.
   // A file system may run the calls side by side (a disk serves many syncs,

@@ -195,6 +195,7 @@ struct WriteBatch::State final : public FileSystem {
   }
   Result<std::string> realPath(const std::string& path) override { return disk.realPath(path); }
   Status syncFolder(const std::string&) override { return Status::success(); }
+  bool holdsWrites() const override { return true; }
 };
 
 namespace {
