@@ -6,9 +6,11 @@
 #include <filesystem>
 #include <vector>
 
+#include "engine/errors.h"
 #include "engine/local_time.h"
 #include "engine/native_text.h"
 #include "engine/path_resolver.h"
+#include "engine/recovery.h"
 
 namespace povezava::cli {
 namespace {
@@ -16,6 +18,8 @@ namespace {
 using engine::Status;
 
 constexpr std::uint64_t kChunkBytes = 1 << 20;
+// "-2" .. "-9" after the stamp when its name is taken.
+constexpr int kNamesPerStamp = 9;
 
 Status copyBytes(engine::File& from, engine::File& to) {
   auto size = from.size();
@@ -33,22 +37,35 @@ Status copyBytes(engine::File& from, engine::File& to) {
 
 std::string backupStamp(std::time_t when) { return engine::localTimeStamp(when); }
 
-engine::Result<std::string> backUp(engine::FileSystem& fs, std::u16string_view frontEnd, std::string_view stamp) {
+engine::Result<std::string> backUp(engine::FileSystem& fs, engine::FileSystem& disk, std::u16string_view frontEnd,
+                                   std::string_view stamp) {
   auto path = engine::resolveDatabasePath(fs, frontEnd);
   if (!path) return path.status();
+  // A copy of a front-end torn by an interrupted relink would undo nothing:
+  // its old pages go back first, or there is no copy.
+  if (auto recovered = engine::recoverInterruptedRelink(fs, frontEnd); !recovered) return recovered.status();
   auto source = fs.open(*path, engine::OpenMode::readOnly);
   if (!source) return source.status();
-  std::string copy = *path + '.' + std::string(stamp) + ".bak";
-  auto target = fs.open(copy, engine::OpenMode::createNew);
+  auto like = (*source)->info();
+  if (!like) return like.status();
+  std::string copy;
+  engine::Result<std::unique_ptr<engine::File>> target = engine::errors::databaseExists(*path);
+  for (int n = 1; n <= kNamesPerStamp; ++n) {
+    copy = *path + '.' + std::string(stamp) + (n > 1 ? "-" + std::to_string(n) : std::string()) + ".bak";
+    target = disk.open(copy, engine::OpenMode::createNew);
+    if (target || target.status().number() != engine::kErrDatabaseExists) break;
+  }
   if (!target) return target.status();
-  Status copied = copyBytes(**source, **target);
+  // The copy holds what the front-end holds: nobody else may read it either.
+  Status copied = (*target)->takePermissions(*like);
+  if (copied.ok()) copied = copyBytes(**source, **target);
   if (copied.ok()) {
     const std::string folder = engine::utf8Of(engine::pathFromUtf8(copy).parent_path());
-    copied = fs.syncFolder(folder.empty() ? "." : folder);
+    copied = disk.syncFolder(folder.empty() ? "." : folder);
   }
   if (!copied.ok()) {
     target->reset();
-    (void)fs.remove(copy);
+    (void)disk.remove(copy);
     return copied;
   }
   return copy;

@@ -4,7 +4,10 @@
 //   FILE.YYYYMMDD-HHMMSS.bak   (FILE with its extension: TQ.mdb.20261208-105400.bak)
 //
 // The copy holds the front-end as it was, so copying it back over FILE undoes
-// the relink. A front-end whose copy cannot be made is not relinked.
+// the relink: a relink that a crash interrupted is undone first (or the copy
+// refused), and the copy has the front-end's permissions (and owner, as
+// root). Two copies made in the same second get "-2", "-3", ... after the
+// stamp. A front-end whose copy cannot be made is not relinked.
 #pragma once
 
 #include <ctime>
@@ -19,11 +22,12 @@ namespace povezava::cli {
 // "YYYYMMDD-HHMMSS" of `when` in local time: the stamp of one run's copies.
 std::string backupStamp(std::time_t when);
 
-// Copies the front-end `frontEnd` (resolved as the engine opens it) to
-// "<its path>.<stamp>.bak" beside it, syncs the copy and its folder, and
-// returns the copy's path. Never overwrites: an existing copy of that name is
-// databaseExists. On failure a partial copy is removed and the error names
-// the file it concerns.
-engine::Result<std::string> backUp(engine::FileSystem& fs, std::u16string_view frontEnd, std::string_view stamp);
+// Copies the front-end `frontEnd` (resolved as the engine opens it, read
+// through `fs`) to "<its path>.<stamp>.bak" beside it (created through
+// `disk`), syncs the copy and its folder, and returns the copy's path. Never
+// overwrites: with every name up to "-9" taken, databaseExists. On failure a
+// partial copy is removed and the error names the file it concerns.
+engine::Result<std::string> backUp(engine::FileSystem& fs, engine::FileSystem& disk, std::u16string_view frontEnd,
+                                   std::string_view stamp);
 
 }  // namespace povezava::cli

@@ -17,6 +17,7 @@ std::string_view outcomeText(Recovery r) {
     case Recovery::none: return "nothing to recover";
     case Recovery::discarded: return "unfinished journal removed";
     case Recovery::replayed: return "undone";
+    case Recovery::finished: return "finished relink's journal removed";
     case Recovery::setAside: return "journal moved aside";
   }
   return "nothing to recover";
@@ -40,7 +41,8 @@ int runRecover(std::span<const std::string> args, Console& console) {
     auto recovered = engine::recoverInterruptedRelink(fs, engine::fromUtf8(file));
     console.out << oneField(file) << '\t'
                 << (recovered ? std::string(outcomeText(*recovered)) : recovered.status().toString()) << '\n';
-    return recovered.ok();
+    // A journal moved aside is for a person to look at.
+    return recovered.ok() && *recovered != Recovery::setAside;
   });
   return failed == 0 ? 0 : 1;
 }

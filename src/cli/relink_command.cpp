@@ -209,10 +209,12 @@ void settle(FileChanges& changes, const Status& stored) {
 // With --backup (and not a dry run), the front-end's copy first: without one
 // it is not relinked and the failure is the file's. The copy is announced on
 // stderr in text mode (stdout keeps one line per table).
+// The copy is read through `fs`, the batch the relink writes through: it
+// binds the name to the file copied until the commit.
 FileChanges relinkBackedUp(const Options& options, const std::string& file, Console& console,
-                           const std::function<FileChanges()>& relink) {
+                           engine::FileSystem& fs, const std::function<FileChanges()>& relink) {
   if (!options.backup || options.dryRun) return relink();
-  auto copy = backUp(engine::posixFileSystem(), engine::fromUtf8(file), options.stamp);
+  auto copy = backUp(fs, engine::posixFileSystem(), engine::fromUtf8(file), options.stamp);
   if (!copy) return FileChanges{copy.status(), {}, {}};
   if (!options.json) console.err << "povezava-cli: " << oneField(file) << ": backup " << oneField(*copy) << '\n';
   FileChanges changes = relink();
@@ -234,7 +236,7 @@ int runPairs(const Options& options, Console& console) {
   const std::string& file = options.positional[0];
   const auto batch = engine::makeWriteBatch(engine::posixFileSystem());
   batch->beginUnit();
-  FileChanges changes = relinkBackedUp(options, file, console, [&] {
+  FileChanges changes = relinkBackedUp(options, file, console, batch->fileSystem(), [&] {
     return relinkRequested(batch->engine(), engine::fromUtf8(file), requests, options.dryRun);
   });
   settle(changes, batch->commit().front());
@@ -320,7 +322,8 @@ int runRelink(std::span<const std::string> args, Console& console) {
     progress.show(reported + pending.size(), failedFiles);
     if (batch) batch->beginUnit();
     pending.push_back(
-        {&file, relinkBackedUp(options, file, console, [&] { return relinkOne(options, file, engine, folder); })});
+        {&file, relinkBackedUp(options, file, console, batch ? batch->fileSystem() : engine::posixFileSystem(),
+                               [&] { return relinkOne(options, file, engine, folder); })});
     if (pending.size() >= (batch ? kFilesPerCommit : 1)) report();
   }
   report();

@@ -172,6 +172,31 @@ Status fileInUse(std::string_view path, std::string_view why) {
           because(ErrorCase::fileInUse, path, why)};
 }
 
+Status changedMeanwhile(std::string_view path) {
+  return fileInUse(path, "another program changed it while povezava was relinking it; nothing was written");
+}
+
+Status replacedMeanwhile(std::string_view path) {
+  return fileInUse(path, "another file was put under its name (renamed or copied over it) while povezava was "
+                         "relinking it; nothing was written. Relink it again");
+}
+
+Status hardLinked(std::string_view path, std::uint64_t links) {
+  return {kErrNoPermission,
+          "The database engine will not write the file " + quoted(path) + ": it has " + std::to_string(links) +
+              " names (hard links). Access may have it open under another name, whose lock file povezava cannot "
+              "see. Relink it under a name of its own."};
+}
+
+Status journalNotCreated(std::string_view path, std::string_view journal, std::string_view why) {
+  return {kErrNoPermission,
+          withReason("The database engine cannot change the file " + quoted(path) +
+                         ": povezava writes its journal " + quoted(journal) +
+                         " beside it first, and its folder takes no new file. Relink it where you may create "
+                         "files, or ask for that right",
+                     why)};
+}
+
 Status objectNotFound(std::string_view object, std::string_view path) {
   return {kErrObjectNotFound,
           "The database engine could not find the object " + quoted(object) + " in " +

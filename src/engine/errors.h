@@ -55,6 +55,15 @@ Status passwordProtected(std::string_view path);
 Status itemNotFound(std::string_view name);
 // Another process holds the file (a lock, an Access lock file).
 Status fileInUse(std::string_view path, std::string_view why = {});
+// fileInUse: another program wrote the file while povezava was changing it.
+Status changedMeanwhile(std::string_view path);
+// fileInUse: the name now leads to another file (renamed or copied over it).
+Status replacedMeanwhile(std::string_view path);
+// cannotOpenFile's number: the file has `links` names (hard links).
+Status hardLinked(std::string_view path, std::uint64_t links);
+// cannotOpenFile's number: the folder of `path` takes no new file, and
+// povezava writes its journal `journal` there before changing the file.
+Status journalNotCreated(std::string_view path, std::string_view journal, std::string_view why);
 // The back-end has no table of that name.
 Status objectNotFound(std::string_view object, std::string_view path);
 // The file or its folder cannot be written.

@@ -31,6 +31,12 @@ struct FileInfo {
   std::uint32_t group = 0;
 };
 
+// Whether two infos describe the same file (device and inode; on Windows
+// volume serial number and file index).
+inline bool sameFile(const FileInfo& a, const FileInfo& b) {
+  return a.exists && b.exists && a.device == b.device && a.inode == b.inode;
+}
+
 class File {
  public:
   virtual ~File() = default;
@@ -57,6 +63,9 @@ class File {
   // process holds it. Released by unlock() or when the File is destroyed.
   [[nodiscard]] virtual Status tryLock(std::uint64_t offset) = 0;
   virtual void unlock(std::uint64_t offset) = 0;
+  // Whether another open file (of this process or another) holds the lock
+  // on the byte at `offset`; takes no lock. Files in memory answer false.
+  [[nodiscard]] virtual Result<bool> lockedElsewhere(std::uint64_t /*offset*/) { return false; }
 
  protected:
   File() = default;
@@ -76,6 +85,9 @@ class FileSystem {
   [[nodiscard]] virtual Result<std::unique_ptr<File>> open(const std::string& path, OpenMode mode) = 0;
   // Information about a path; exists == false when there is nothing there.
   [[nodiscard]] virtual Result<FileInfo> info(const std::string& path) = 0;
+  // Whether the folder has an entry of that name, even a symbolic link that
+  // leads nowhere (which info() reports as nothing).
+  [[nodiscard]] virtual Result<bool> hasEntry(const std::string& path);
   // The names in a folder (without "." and "..").
   [[nodiscard]] virtual Result<std::vector<std::string>> list(const std::string& folder) = 0;
   [[nodiscard]] virtual Status remove(const std::string& path) = 0;
@@ -86,6 +98,9 @@ class FileSystem {
   [[nodiscard]] virtual Result<std::string> realPath(const std::string& path) = 0;
   // Makes the creation or removal of entries in `folder` durable.
   [[nodiscard]] virtual Status syncFolder(const std::string& folder) = 0;
+  // Whether writes through this file system are held in memory and stored
+  // later by a commit of its own, which checks the files on disk then.
+  virtual bool holdsWrites() const { return false; }
 
   // Calls each(i) for every i below `count`, and returns when all are done.
   // A file system may run the calls side by side (a disk serves many syncs,

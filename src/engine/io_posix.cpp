@@ -141,6 +141,17 @@ class PosixFile final : public File {
     ::fcntl(fd_, F_OFD_SETLK, &fl);
   }
 
+  Result<bool> lockedElsewhere(std::uint64_t offset) override {
+    // Asking needs no write access: a file open for reading may ask.
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(offset);
+    fl.l_len = 1;
+    if (::fcntl(fd_, F_OFD_GETLK, &fl) != 0) return errors::fromErrno(path_, errno);
+    return fl.l_type != F_UNLCK;
+  }
+
  private:
   std::string path_;
   int fd_;
@@ -188,6 +199,13 @@ class PosixFileSystem final : public FileSystem {
       return errors::fromErrno(path, errno);
     }
     return infoOf(st);
+  }
+
+  Result<bool> hasEntry(const std::string& path) override {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) return true;
+    if (errno == ENOENT || errno == ENOTDIR) return false;
+    return errors::fromErrno(path, errno);
   }
 
   Result<std::vector<std::string>> list(const std::string& folder) override {

@@ -262,6 +262,19 @@ class WindowsFile final : public File {
     ::UnlockFileEx(handle_.get(), 0, 1, 0, &ov);
   }
 
+  // Windows cannot ask without locking: a lock taken at once is given back.
+  Result<bool> lockedElsewhere(std::uint64_t offset) override {
+    OVERLAPPED ov = at(offset);
+    if (::LockFileEx(handle_.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &ov)) {
+      OVERLAPPED again = at(offset);
+      ::UnlockFileEx(handle_.get(), 0, 1, 0, &again);
+      return false;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return true;
+    return fromWindowsError(path_, error);
+  }
+
  private:
   std::string path_;
   Handle handle_;
@@ -320,6 +333,18 @@ class WindowsFileSystem final : public FileSystem {
       return fromWindowsError(path, error);
     }
     return infoOfHandle(path, h.get());
+  }
+
+  // The attributes of the entry itself: a link that leads nowhere has them.
+  Result<bool> hasEntry(const std::string& path) override {
+    const std::wstring wide = longPath(path);
+    if (::GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
+        error == ERROR_BAD_PATHNAME || error == ERROR_DIRECTORY) {
+      return false;
+    }
+    return fromWindowsError(path, error);
   }
 
   Result<std::vector<std::string>> list(const std::string& folder) override {

@@ -15,6 +15,7 @@ namespace povezava::engine {
 enum class NoticeCase {
   other,            // only the English text is known
   relinkPending,    // a relink was cut short; the file is shown as it was before
+  relinkInProgress, // another povezava is relinking; the file is shown as it was before
   relinkUndone,     // a relink was cut short; its old pages were put back
   journalIgnored,   // a journal that does not belong to the file is left alone
   journalSetAside,  // such a journal was moved aside

@@ -19,6 +19,7 @@ enum class Recovery {
   none,       // no journal
   discarded,  // an incomplete journal; the database was not touched
   replayed,   // old pages written back and synced, journal removed
+  finished,   // the journal of a relink that had finished: removed, the database left as it is
   setAside,   // not this database's: left alone, the journal moved aside
 };
 

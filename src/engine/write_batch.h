@@ -36,6 +36,10 @@ class WriteBatch {
   // An engine whose databases are opened, read and relinked through the
   // batch. It lives as long as the batch.
   virtual DBEngine& engine() = 0;
+  // The batch's view of the file system: what is opened through it is bound
+  // to the file it first led to until the commit (a copy made through it is
+  // a copy of the file the batch writes).
+  virtual FileSystem& fileSystem() = 0;
   // Starts the next unit; writes from now on belong to it.
   virtual void beginUnit() = 0;
   // Stores every held write. One Status per unit begun since the last

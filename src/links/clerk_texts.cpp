@@ -101,6 +101,9 @@ std::u16string clerkNotice(const engine::Notice& notice) {
       return u"Prejšnje povezovanje baze " + file + u" je bilo prekinjeno. Okno kaže povezave, kakršne so bile "
              u"pred tem; nič ni izgubljeno. Ko pritisnete »Nova povezava«, program bazo najprej vrne v prejšnje "
              u"stanje in jo nato poveže na novo.";
+    case engine::NoticeCase::relinkInProgress:
+      return u"Bazo " + file + u" prav zdaj povezuje drug program povezava. Okno kaže povezave, kakršne so bile "
+             u"pred tem. Počakajte, da konča, in nato pritisnite »Osveži«.";
     case engine::NoticeCase::relinkUndone:
       return u"Prejšnje povezovanje baze " + file + u" je bilo prekinjeno. Baza je zdaj spet takšna, kot je bila "
              u"pred njim; nič ni izgubljeno.";

@@ -115,6 +115,57 @@ TEST_F(PendingJournalTest, RecoverUndoesItOnDiskOnce) {
   EXPECT_EQ(again.out.str(), fe() + "\tnothing to recover\n");
 }
 
+// The copy undoes the relink only if it holds a whole front-end: the
+// interrupted relink is undone first, and the copy keeps the file's mode.
+TEST_F(PendingJournalTest, ABackupIsMadeOfTheFileAsItWasWithItsMode) {
+#ifndef _WIN32
+  fs::permissions(frontEnd_, fs::perms(0600));
+#endif
+  testing::Captured io;
+  EXPECT_EQ(runRelink(std::vector<std::string>{fe(), "--backend", data_.string(), "--backup"}, io.console), 0)
+      << io.err.str();
+  std::vector<fs::path> copies;
+  for (const auto& entry : fs::directory_iterator(dir_.path())) {
+    if (entry.path().string().ends_with(".bak")) copies.push_back(entry.path());
+  }
+  ASSERT_EQ(copies.size(), 1U);
+  EXPECT_EQ(readFile(copies[0]), original_);
+#ifndef _WIN32
+  EXPECT_EQ(fs::status(copies[0]).permissions() & fs::perms::all, fs::perms(0600));
+#endif
+  EXPECT_FALSE(journalThere());
+}
+
+TEST_F(PendingJournalTest, RecoverExitsOneWhenItSetAJournalAside) {
+  std::ofstream(engine::jet::journalPath(fs::canonical(frontEnd_).string()), std::ios::binary | std::ios::trunc)
+      << "not a journal at all";
+  testing::Captured io;
+  EXPECT_EQ(runRecover(std::vector<std::string>{fe()}, io.console), 1);
+  EXPECT_EQ(io.out.str(), fe() + "\tjournal moved aside\n");
+  EXPECT_EQ(readFile(frontEnd_), interrupted_);
+}
+
+// A symbolic link that leads nowhere under the journal's name: the dry run,
+// the relink and recover all see it, and it is moved aside.
+TEST_F(PendingJournalTest, ADanglingLinkOnTheJournalsNameIsMovedAsideByRelinkAndRecoverAlike) {
+  POVEZAVA_REQUIRE_POSIX("symbolic links");
+  const std::string journal = engine::jet::journalPath(fs::canonical(frontEnd_).string());
+  testing::Captured undo;
+  ASSERT_EQ(runRecover(std::vector<std::string>{fe()}, undo.console), 0);
+  fs::create_symlink(dir_.path() / "nowhere", journal);
+  testing::Captured dry;
+  EXPECT_EQ(runRelink(std::vector<std::string>{fe(), "--backend", data_.string(), "--dry-run"}, dry.console), 0)
+      << dry.out.str() << dry.err.str();
+  testing::Captured recover;
+  EXPECT_EQ(runRecover(std::vector<std::string>{fe()}, recover.console), 1);
+  EXPECT_EQ(recover.out.str(), fe() + "\tjournal moved aside\n");
+  fs::create_symlink(dir_.path() / "nowhere", journal);
+  testing::Captured relink;
+  EXPECT_EQ(runRelink(std::vector<std::string>{fe(), "--backend", data_.string()}, relink.console), 0)
+      << relink.out.str() << relink.err.str();
+  EXPECT_EQ(testing::storedConnect(frontEnd_, u"PARTNER"), u";DATABASE=" + testing::u16(data_) + u"\\PARTNER.MDB");
+}
+
 TEST(RelinkCommand, AFrontEndIsCheckedForAccessUnderItsRealNameAndRefusedWithTwoNames) {
   POVEZAVA_REQUIRE_POSIX("symbolic links");
   povezava::testing::TempDir dir;

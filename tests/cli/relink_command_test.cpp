@@ -318,11 +318,13 @@ TEST_F(RelinkTest, BackupCopiesEachFrontEndBeforeItIsWrittenAndOneWithoutACopyIs
   buildFrontEnd(file("FH.mdb"), kOldPartner, kOldCodes);
   const auto tq = readFile(file("TQ.mdb"));
   const auto fh = readFile(file("FH.mdb"));
-  // FH's copy cannot be made: its name is taken (by a folder) for every
-  // second the run may start in.
+  // FH's copy cannot be made: every name it may take is taken (by a
+  // folder) for every second the run may start in.
   const std::time_t now = std::time(nullptr);
   for (std::time_t t = now; t < now + 5; ++t) {
-    std::filesystem::create_directory(s("FH.mdb") + "." + backupStamp(t) + ".bak");
+    for (const std::string n : {"", "-2", "-3", "-4", "-5", "-6", "-7", "-8", "-9"}) {
+      std::filesystem::create_directory(s("FH.mdb") + "." + backupStamp(t) + n + ".bak");
+    }
   }
   EXPECT_EQ(relink({s("TQ.mdb"), s("FH.mdb"), s("MV.mdb"), "--backend", data().string(), "--backup", "--json"}), 1);
   const auto out = lines(io_.out.str());
@@ -352,6 +354,29 @@ TEST_F(RelinkTest, BackupCopiesEachFrontEndBeforeItIsWrittenAndOneWithoutACopyIs
       << out[1];
   // MV still went on.
   EXPECT_EQ(storedConnect(file("MV.mdb"), u"NALOGI"), u";DATABASE=" + u16(data()) + u"\\querno.MDB");
+}
+
+// Two runs in the same second: each copy gets a name of its own, and the
+// mode of the front-end (it holds the same data).
+TEST_F(RelinkTest, BackupsInTheSameSecondGetDistinctNamesAndTheFrontEndsMode) {
+#ifndef _WIN32
+  std::filesystem::permissions(file("TQ.mdb"), std::filesystem::perms(0600));
+#endif
+  std::vector<std::string> copies;
+  for (int run = 0; run < 3; ++run) {
+    auto copy = backUp(engine::posixFileSystem(), engine::posixFileSystem(), engine::fromUtf8(s("TQ.mdb")),
+                       "20261208-105400");
+    ASSERT_TRUE(copy.ok()) << copy.status().toString();
+    copies.push_back(*copy);
+    EXPECT_EQ(readFile(std::filesystem::path(*copy)), readFile(file("TQ.mdb")));
+#ifndef _WIN32
+    EXPECT_EQ(std::filesystem::status(*copy).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms(0600));
+#endif
+  }
+  EXPECT_EQ(copies[0], s("TQ.mdb") + ".20261208-105400.bak");
+  EXPECT_EQ(copies[1], s("TQ.mdb") + ".20261208-105400-2.bak");
+  EXPECT_EQ(copies[2], s("TQ.mdb") + ".20261208-105400-3.bak");
 }
 
 TEST_F(RelinkTest, DryRunMakesNoBackup) {

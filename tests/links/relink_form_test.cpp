@@ -342,6 +342,8 @@ TEST(ClerkTexts, NoticesSayWhatHappenedInSlovenianWithoutTheCommandLine) {
   using engine::NoticeCase;
   const std::pair<engine::Notice, const char16_t*> rows[] = {
       {{NoticeCase::relinkPending, "/srv/TQ.mdb", "/srv/TQ.mdb.povezava-journal", "x"}, u"najprej vrne v prejšnje"},
+      {{NoticeCase::relinkInProgress, "/srv/TQ.mdb", "/srv/TQ.mdb.povezava-journal", "x"},
+       u"prav zdaj povezuje drug program"},
       {{NoticeCase::relinkUndone, "/srv/TQ.mdb", "", "x"}, u"spet takšna, kot je bila"},
       {{NoticeCase::journalIgnored, "/srv/TQ.mdb", "/srv/TQ.mdb.povezava-journal", "x"},
        u"»/srv/TQ.mdb.povezava-journal«, ki ne spada k njej"},

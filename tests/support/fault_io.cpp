@@ -70,6 +70,7 @@ class FaultFile final : public File {
     return real_->tryLock(offset);
   }
   void unlock(std::uint64_t offset) override { real_->unlock(offset); }
+  Result<bool> lockedElsewhere(std::uint64_t offset) override { return real_->lockedElsewhere(offset); }
 
  private:
   FaultFileSystem& fs_;
@@ -86,6 +87,11 @@ Status FaultFileSystem::powerLost(const std::string& path) const {
 bool FaultFileSystem::beginChange() {
   if (crashed_) return false;
   ++changes_;
+  if (auto hook = beforeChange_.find(changes_); hook != beforeChange_.end()) {
+    auto action = std::move(hook->second);
+    beforeChange_.erase(hook);
+    action();
+  }
   if (crashAfter_ > 0 && changes_ > crashAfter_) {
     crashed_ = true;
     return false;
@@ -164,6 +170,7 @@ Status FaultFileSystem::onSync(File& real) {
 
 Result<std::unique_ptr<File>> FaultFileSystem::open(const std::string& path, OpenMode mode) {
   if (crashed_) return powerLost(path);
+  if (beforeOpen_) beforeOpen_(path, mode);
   if (mode == OpenMode::createNew) {
     if (readOnlyFolders_) return engine::errors::fromErrno(path, EACCES);
     if (!beginChange()) return powerLost(path);
@@ -189,6 +196,11 @@ Result<std::unique_ptr<File>> FaultFileSystem::open(const std::string& path, Ope
 Result<FileInfo> FaultFileSystem::info(const std::string& path) {
   if (crashed_) return powerLost(path);
   return base_.info(path);
+}
+
+Result<bool> FaultFileSystem::hasEntry(const std::string& path) {
+  if (crashed_) return powerLost(path);
+  return base_.hasEntry(path);
 }
 
 Result<std::vector<std::string>> FaultFileSystem::list(const std::string& folder) {
@@ -227,6 +239,7 @@ Result<std::string> FaultFileSystem::realPath(const std::string& path) {
 
 Status FaultFileSystem::syncFolder(const std::string& folder) {
   if (!beginChange()) return powerLost(folder);
+  if (++folderSyncs_ == failFolderSync_) return engine::errors::diskOrNetwork(folder, EIO);
   const std::string dir = normal(folder.empty() ? "." : folder);
   for (auto& [path, t] : tracked_) {
     if (folderOf(path) == dir || (folderOf(path).empty() && dir == ".")) t.durableEntry = t.entryExists;
@@ -247,6 +260,9 @@ void FaultFileSystem::powerCycle() {
   failWrite_ = failSync_ = tearWrite_ = crashAfter_ = 0;
   appendBudget_.reset();
   readOnlyFiles_ = readOnlyFolders_ = failRemoves_ = false;
+  failFolderSync_ = folderSyncs_ = 0;
+  beforeChange_.clear();
+  beforeOpen_ = nullptr;
   writes_ = syncs_ = changes_ = 0;
   crashed_ = false;
 }

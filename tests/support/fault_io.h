@@ -14,6 +14,12 @@
 //   readOnlyFiles()   opening an existing file for writing fails (EACCES)
 //   readOnlyFolders() creating or removing a file fails (EACCES)
 //   failRemoves()     removing a file fails (EACCES); creating still works
+//   failFolderSync(n) the n-th folder sync fails (EIO)
+//
+// Hooks stand for another program acting at a chosen moment:
+//
+//   beforeChange(n, f)  f() runs just before the n-th changing call
+//   beforeOpen(f)       f(path, mode) runs before every open
 //
 // Durability is modelled per path, as a journaling file system gives it (the
 // double does not pass syncs on to the real file system):
@@ -25,6 +31,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -55,6 +62,11 @@ class FaultFileSystem final : public engine::FileSystem {
   void readOnlyFiles(bool on = true) { readOnlyFiles_ = on; }
   void readOnlyFolders(bool on = true) { readOnlyFolders_ = on; }
   void failRemoves(bool on = true) { failRemoves_ = on; }
+  void failFolderSync(int n) { failFolderSync_ = n; }
+  void beforeChange(int n, std::function<void()> action) { beforeChange_[n] = std::move(action); }
+  void beforeOpen(std::function<void(const std::string&, engine::OpenMode)> action) {
+    beforeOpen_ = std::move(action);
+  }
 
   // Calls counted so far.
   int writes() const { return writes_; }
@@ -74,6 +86,7 @@ class FaultFileSystem final : public engine::FileSystem {
   engine::Result<std::unique_ptr<engine::File>> open(const std::string& path,
                                                      engine::OpenMode mode) override;
   engine::Result<engine::FileInfo> info(const std::string& path) override;
+  engine::Result<bool> hasEntry(const std::string& path) override;
   engine::Result<std::vector<std::string>> list(const std::string& folder) override;
   engine::Status remove(const std::string& path) override;
   engine::Status rename(const std::string& from, const std::string& to) override;
@@ -113,6 +126,10 @@ class FaultFileSystem final : public engine::FileSystem {
   bool readOnlyFiles_ = false;
   bool readOnlyFolders_ = false;
   bool failRemoves_ = false;
+  int failFolderSync_ = 0;
+  int folderSyncs_ = 0;
+  std::map<int, std::function<void()>> beforeChange_;
+  std::function<void(const std::string&, engine::OpenMode)> beforeOpen_;
   int writes_ = 0;
   int syncs_ = 0;
   int changes_ = 0;

@@ -13,24 +13,28 @@
 namespace povezava::engine::jet {
 
 JetDatabase::JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path,
-                         std::string realPath, FileSystem& fs, bool journaled)
+                         std::string realPath, FileSystem& fs, bool journaled, FileInfo identity)
     : file_(std::move(file)),
       fs_(&fs),
       name_(std::move(name)),
       path_(std::move(path)),
       realPath_(std::move(realPath)),
-      journaled_(journaled) {}
+      journaled_(journaled),
+      identity_(identity) {}
 
 Result<std::shared_ptr<JetDatabase>> JetDatabase::open(std::unique_ptr<File> file,
                                                        std::u16string name, FileSystem* fs,
                                                        std::string realPath, bool journaled) {
   std::string path = file->path();
   if (realPath.empty()) realPath = path;
+  auto identity = file->info();
+  if (!identity) return identity.status();
   auto jet = JetFile::open(std::move(file), path);
   if (!jet) return jet.status();
   std::shared_ptr<JetDatabase> db(new JetDatabase(std::move(*jet), std::move(name), std::move(path),
                                                       std::move(realPath),
-                                                      fs != nullptr ? *fs : posixFileSystem(), journaled));
+                                                      fs != nullptr ? *fs : posixFileSystem(), journaled,
+                                                      *identity));
   // Reading the catalogue once at open makes a damaged file fail here, as the
   // Jet engine fails to open it; what is read is kept for the first lookups.
   if (auto decoded = db->decodedCatalog(); !decoded) return decoded.status();
@@ -43,6 +47,9 @@ Status JetDatabase::leaveJournaledView() {
   if (journal->exists) return Status::success();  // still pending
   auto file = fs_->open(path_, OpenMode::readOnly);
   if (!file) return file.status();
+  auto now = (*file)->info();
+  if (!now) return now.status();
+  if (!sameFile(*now, identity_)) return errors::replacedMeanwhile(path_);
   auto jet = JetFile::open(std::move(*file), path_);
   if (!jet) return jet.status();
   file_ = std::move(*jet);
@@ -159,9 +166,15 @@ Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view na
   bool journaled = false;
   switch (finding->state) {
     case JournalFinding::State::pending:
-      notice({NoticeCase::relinkPending, *path, finding->journal,
-              "A relink of '" + *path + "' was interrupted: povezava shows the file as it was before; the next "
-              "relink (or 'povezava-cli recover') puts its old pages back on disk."});
+      if (finding->inProgress) {
+        notice({NoticeCase::relinkInProgress, *path, finding->journal,
+                "A relink of '" + *path + "' is in progress in another povezava: povezava shows the file as it "
+                "was before; look again when that relink has finished."});
+      } else {
+        notice({NoticeCase::relinkPending, *path, finding->journal,
+                "A relink of '" + *path + "' was interrupted: povezava shows the file as it was before; the "
+                "next relink (or 'povezava-cli recover') puts its old pages back on disk."});
+      }
       *file = journaledView(std::move(*file), std::move(*finding));
       journaled = true;
       break;
@@ -172,6 +185,7 @@ Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view na
       break;
     case JournalFinding::State::none:
     case JournalFinding::State::incomplete:
+    case JournalFinding::State::committed:
       break;
   }
   auto db = JetDatabase::open(std::move(*file), std::u16string(name), fs_, std::move(*real), journaled);

@@ -47,6 +47,9 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   const std::string& path() const { return path_; }
   // Where the file itself lies (symbolic links resolved).
   const std::string& realPath() const { return realPath_; }
+  // The identity (device, inode) of the file read: whatever writes the
+  // database on its behalf writes this file or nothing.
+  const FileInfo& identity() const { return identity_; }
   // REQUIRES: isOpen()
   JetFile& file() { return *file_; }
   FileSystem& fileSystem() { return *fs_; }
@@ -62,7 +65,7 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
 
  private:
   JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path, std::string realPath,
-              FileSystem& fs, bool journaled);
+              FileSystem& fs, bool journaled, FileInfo identity);
 
   // Once the pending journal the file was read through is gone (a relink
   // recovered it), reads the file itself again.
@@ -74,6 +77,7 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   std::string path_;
   std::string realPath_;
   bool journaled_;
+  FileInfo identity_;
   // The catalogue as last decoded; reused while its pages are unchanged.
   std::shared_ptr<const DecodedCatalog> decoded_;
 };

@@ -399,7 +399,9 @@ TEST_P(BuilderFormats, EncodedDatabasesReadLikeOthers) {
   ASSERT_GT(raw.size(), 3 * pageSize);
   EXPECT_NE(std::to_integer<int>(raw[2 * pageSize]), kPageTypeTdef);
 
-  EXPECT_EQ(listingLines(path)[4], "KONTI|linked|;DATABASE=" + utf8(links.longPath));
+  const auto lines = listingLines(path);
+  ASSERT_GT(lines.size(), 4U);
+  EXPECT_EQ(lines[4], "KONTI|linked|;DATABASE=" + utf8(links.longPath));
   if (!povezava::testing::haveProgram("mdb-export")) return;
   const auto catalogue = catalogueByName(mdb("mdb-export", path, "MSysObjects"));
   ASSERT_TRUE(catalogue.count("KONTI"));

@@ -748,7 +748,7 @@ bool namesTheSameLockFile(FileSystem& fs, const std::string& given, const std::s
 }  // namespace
 
 Result<std::unique_ptr<File>> openForWriting(FileSystem& fs, const std::string& path,
-                                             const std::string& displayName) {
+                                             const std::string& displayName, const FileInfo* expected) {
   auto file = fs.open(path, OpenMode::readWrite);
   if (!file) {
     if (file.status().number() == kErrNoPermission || file.status().number() == kErrReadOnly) {
@@ -758,12 +758,12 @@ Result<std::unique_ptr<File>> openForWriting(FileSystem& fs, const std::string& 
   }
   auto info = (*file)->info();
   if (!info) return info.status();
-  if (info->links > 1) {
-    return errors::cannotOpenFile(
-        displayName, "it has " + std::to_string(info->links) +
-                         " names (hard links); Access may have it open under another name, whose lock file "
-                         "povezava cannot see. Relink it under a name of its own");
+  // The file read is the file written: a name that now leads to another file
+  // (renamed or copied over it since) writes nothing.
+  if (expected != nullptr && (expected->device != 0 || expected->inode != 0) && !sameFile(*expected, *info)) {
+    return errors::replacedMeanwhile(displayName);
   }
+  if (info->links > 1) return errors::hardLinked(displayName, info->links);
   // Access makes its lock file beside the name it opened: beside the real
   // file, and beside the name the user gave when that is a symbolic link.
   if (Status s = checkAccessLockFile(fs, path, displayName); !s.ok()) return s;
@@ -784,9 +784,9 @@ Result<Recovery> recoverInterruptedRelink(FileSystem& fs, const std::string& pat
   auto real = fs.realPath(path);
   if (!real) return real.status();
   // Without a journal there is nothing to lock the file for.
-  auto journal = fs.info(journalPath(*real));
+  auto journal = fs.hasEntry(journalPath(*real));
   if (!journal) return journal.status();
-  if (!journal->exists) return Recovery::none;
+  if (!*journal) return Recovery::none;
   auto file = openForWriting(fs, *real, path);
   if (!file) return file.status();
   return recoverJournal(fs, **file);
@@ -794,14 +794,17 @@ Result<Recovery> recoverInterruptedRelink(FileSystem& fs, const std::string& pat
 
 Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
                  const LinkChange& change, const DecodedCatalog* known,
-                 std::shared_ptr<const DecodedCatalog>* after) {
-  auto file = openForWriting(fs, path, displayName);
+                 std::shared_ptr<const DecodedCatalog>* after, const FileInfo* expected) {
+  auto file = openForWriting(fs, path, displayName, expected);
   if (!file) return file.status();
   // What an interrupted relink left is undone first: under the lock, and
   // only when no Access lock file lies beside the file.
   if (auto recovered = recoverJournal(fs, **file); !recovered) return recovered.status();
 
-  auto jet = JetFile::open(std::move(*file), displayName);
+  // Every page the relink reads is noted: the commit writes nothing if one
+  // of them has changed by then.
+  auto read = std::make_shared<PageSums>();
+  auto jet = JetFile::open(noteReads(std::move(*file), read), displayName);
   if (!jet) return jet.status();
   auto size = (*jet)->file().size();
   if (!size) return size.status();
@@ -823,7 +826,7 @@ Status writeLink(FileSystem& fs, const std::string& path, const std::string& dis
   LinkWriter writer(**jet, *catalog);
   if (Status s = writer.run(change, *base); !s.ok()) return s;
   if (!writer.writes().empty()) {
-    if (Status s = commitPages(fs, **jet, writer.writes()); !s.ok()) return s;
+    if (Status s = commitPages(fs, **jet, writer.writes(), read.get()); !s.ok()) return s;
   }
   if (after != nullptr) {
     // Still under the lock: nobody else has written since.

@@ -63,10 +63,6 @@
 
 namespace povezava::engine::jet {
 
-// The byte locked by writers (1 TiB + "POV"): past the largest Jet file and
-// Jet's 0x10000000.. user and page locks, so no reader is ever blocked.
-inline constexpr std::uint64_t kWriteLockOffset = 0x100'0050'4F56ULL;
-
 struct LinkChange {
   std::u16string table;                    // the table's name, matched ignoring case
   std::u16string database;                 // new value of the Database column
@@ -86,17 +82,22 @@ struct LinkChange {
 // holds the pages it came from (else the catalogue is decoded again). When
 // `after` is given and the change is stored, it gets the catalogue as the
 // file now holds it (left empty when that cannot be told without decoding).
+//
+// `expected`: the identity of the file the change was read from (device and
+// inode, FileInfo); when the file at `path` is another one now, nothing is
+// written (fileInUse).
 Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
                  const LinkChange& change, const DecodedCatalog* known = nullptr,
-                 std::shared_ptr<const DecodedCatalog>* after = nullptr);
+                 std::shared_ptr<const DecodedCatalog>* after = nullptr, const FileInfo* expected = nullptr);
 
 // Opens the real file `path` for writing and takes the writer's lock, as
 // writeLink() does first: readOnly when the file cannot be written, fileInUse
 // when another writer holds the lock or an Access lock file lies beside it
-// (or beside `displayName`, a symbolic link to it), cannotOpenFile when it
-// has more than one name. Undoes nothing; the lock lasts as long as the File.
+// (or beside `displayName`, a symbolic link to it) or when the file is not
+// the one `expected` describes (when given), cannotOpenFile when it has more
+// than one name. Undoes nothing; the lock lasts as long as the File.
 Result<std::unique_ptr<File>> openForWriting(FileSystem& fs, const std::string& path,
-                                             const std::string& displayName);
+                                             const std::string& displayName, const FileInfo* expected = nullptr);
 
 // Undoes a relink that a crash interrupted, if a journal lies beside the real
 // file of `path`: under the writer's lock (fileInUse while another writer

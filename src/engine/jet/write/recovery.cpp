@@ -40,11 +40,15 @@ Status checkFrontEndWritable(FileSystem& fs, std::u16string_view name) {
 #ifdef _WIN32
   // Windows knows no search permission; a folder marked read-only is what refuses.
   if (::_waccess(wideFromUtf8(folder.empty() ? "." : folder).c_str(), 2) != 0) {
-    return errors::fromErrno(journal, errno);
+    const Status s = errors::fromErrno(journal, errno);
+    if (s.number() != kErrNoPermission) return s;
+    return errors::journalNotCreated(*path, journal, "no permission to create a file in its folder");
   }
 #else
   if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0) {
-    return errors::fromErrno(journal, errno);
+    const Status s = errors::fromErrno(journal, errno);
+    if (s.number() != kErrNoPermission) return s;
+    return errors::journalNotCreated(*path, journal, "no permission to create a file in its folder");
   }
 #endif
   return Status::success();

@@ -85,7 +85,7 @@ Status refreshLink(JetDatabase& database, JetTableDef& table) {
   }
   std::shared_ptr<const DecodedCatalog> after;
   if (Status s = writeLink(database.fileSystem(), database.realPath(), database.path(), change,
-                           database.cachedCatalog().get(), &after);
+                           database.cachedCatalog().get(), &after, &database.identity());
       !s.ok()) {
     return s;
   }

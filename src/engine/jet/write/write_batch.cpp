@@ -17,9 +17,6 @@
 namespace povezava::engine::jet {
 namespace {
 
-constexpr std::string_view kChangedMeanwhile =
-    "another program changed it while povezava was relinking it; nothing was written";
-
 struct Extent {
   std::uint64_t offset = 0;
   std::vector<std::byte> bytes;
@@ -30,13 +27,37 @@ struct Extent {
 // over them.
 struct Held {
   std::string path;                      // as first opened
+  FileInfo identity;                     // of the file first opened
   std::unique_ptr<File> writer;          // read-write, locked; set by the first lock
   std::vector<std::uint64_t> locks;      // offsets locked on `writer`
-  std::uint32_t pageSize = 0;            // set by the first write
-  std::uint64_t diskSize = 0;            // the file's size at the first write
+  std::uint32_t pageSize = 0;            // set by the first page read or write
+  std::uint64_t diskSize = 0;            // the file's size then
   std::vector<Extent> extents;           // in the order written
-  std::map<std::uint32_t, std::uint64_t> diskSums;  // pages written: checksum of the disk's page
+  PageSums seen;                         // pages read or written: the disk's page as first seen
   std::set<std::size_t> units;
+
+  // Takes the page size and the size of the file (through `disk`) once.
+  Status shape(File& disk) {
+    if (pageSize != 0) return Status::success();
+    const std::uint32_t size = databasePageSize(disk);
+    if (size == 0) return errors::unrecognizedFormat(path, "unknown version");
+    auto now = disk.size();
+    if (!now) return now.status();
+    pageSize = size;
+    diskSize = *now;
+    return Status::success();
+  }
+
+  // Notes the whole pages of a read at `offset` that came from the disk
+  // (none of the held writes lie over them).
+  void noteRead(File& disk, std::uint64_t offset, std::span<const std::byte> bytes) {
+    const std::uint64_t end = offset + bytes.size();
+    if (std::any_of(extents.begin(), extents.end(), [&](const Extent& x) { return x.offset < end && offset < x.end(); })) {
+      return;
+    }
+    if (!shape(disk).ok()) return;
+    notePagesRead(seen, pageSize, offset, bytes);
+  }
 
   std::uint64_t end() const {
     std::uint64_t e = 0;
@@ -56,7 +77,7 @@ struct Held {
     writer.reset();  // closing it drops the locks
     locks.clear();
     extents.clear();
-    diskSums.clear();
+    seen.clear();
     units.clear();
   }
 };
@@ -140,6 +161,8 @@ struct WriteBatch::State final : public FileSystem {
   std::map<std::pair<std::uint64_t, std::uint64_t>, std::shared_ptr<Held>> files;  // by device, inode
   std::vector<std::shared_ptr<Held>> written;  // files with writes held, in order
   std::map<std::string, std::shared_ptr<std::vector<std::byte>>> created;
+  // Each name opened since the last commit, and the file it led to.
+  std::map<std::string, FileInfo> boundNames;
   // Folder listings, read once per commit: the Access lock-file check of each
   // relink reads one, and a folder may hold hundreds of front-ends.
   std::map<std::string, std::vector<std::string>> listings;
@@ -152,6 +175,10 @@ struct WriteBatch::State final : public FileSystem {
   // FileSystem: the batch's view.
   Result<std::unique_ptr<File>> open(const std::string& path, OpenMode mode) override;
   Result<FileInfo> info(const std::string& path) override;
+  Result<bool> hasEntry(const std::string& path) override {
+    if (created.contains(path)) return true;
+    return disk.hasEntry(path);
+  }
   // Read once until the next commit (which checks for Access lock files anew).
   Result<std::vector<std::string>> list(const std::string& folder) override {
     if (auto it = listings.find(folder); it != listings.end()) return it->second;
@@ -168,6 +195,7 @@ struct WriteBatch::State final : public FileSystem {
   }
   Result<std::string> realPath(const std::string& path) override { return disk.realPath(path); }
   Status syncFolder(const std::string&) override { return Status::success(); }
+  bool holdsWrites() const override { return true; }
 };
 
 namespace {
@@ -190,7 +218,9 @@ class HeldFile final : public File {
     return std::max(*size, held_->end());
   }
   Status readAt(std::uint64_t offset, std::span<std::byte> out) override {
-    return readThrough(*held_, *disk_, offset, out);
+    if (Status s = readThrough(*held_, *disk_, offset, out); !s.ok()) return s;
+    held_->noteRead(*disk_, offset, out);
+    return Status::success();
   }
   Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
     if (!writable_) return errors::fromErrno(path(), EBADF);
@@ -209,6 +239,7 @@ class HeldFile final : public File {
   Status tryLock(std::uint64_t offset) override { return state_->lock(*held_, path(), offset); }
   // The batch keeps its locks until commit().
   void unlock(std::uint64_t) override {}
+  Result<bool> lockedElsewhere(std::uint64_t offset) override { return disk_->lockedElsewhere(offset); }
 
  private:
   WriteBatch::State* state_;
@@ -234,12 +265,17 @@ Result<std::unique_ptr<File>> WriteBatch::State::open(const std::string& path, O
   }
   auto file = disk.open(path, mode);
   if (!file) return file.status();
-  auto identity = disk.info(path);
+  auto identity = (*file)->info();
   if (!identity) return identity.status();
+  // A name stays bound to the file it first led to.
+  if (auto [bound, first] = boundNames.emplace(path, *identity); !first && !sameFile(bound->second, *identity)) {
+    return errors::replacedMeanwhile(path);
+  }
   auto& held = files[{identity->device, identity->inode}];
   if (!held) {
     held = std::make_shared<Held>();
     held->path = path;
+    held->identity = *identity;
   }
   return std::unique_ptr<File>(
       std::make_unique<HeldFile>(*this, std::move(*file), held, mode == OpenMode::readWrite));
@@ -265,6 +301,10 @@ Status WriteBatch::State::lock(Held& held, const std::string& path, std::uint64_
   if (!held.writer) {
     auto writer = disk.open(path, OpenMode::readWrite);
     if (!writer) return writer.status();
+    // The file locked is the file read.
+    auto identity = (*writer)->info();
+    if (!identity) return identity.status();
+    if (!sameFile(*identity, held.identity)) return errors::replacedMeanwhile(path);
     held.writer = std::move(*writer);
     // Writers lock the file under its real path; its journal goes there.
     held.path = path;
@@ -277,10 +317,16 @@ Status WriteBatch::State::lock(Held& held, const std::string& path, std::uint64_
     // What an interrupted relink left is undone on the disk now, before
     // anything is read for the new one. (The writer asking for this lock has
     // just found no Access lock file: openForWriting(), link_writer.h.)
-    if (auto recovered = recoverJournal(disk, *held.writer); !recovered) {
+    auto recovered = recoverJournal(disk, *held.writer);
+    if (!recovered) {
       held.writer->unlock(offset);
       if (held.locks.empty()) held.writer.reset();
       return recovered.status();
+    }
+    if (*recovered == Recovery::replayed) {
+      // Pages read before were the interrupted relink's: read again.
+      held.seen.clear();
+      held.pageSize = 0;
     }
   }
   held.locks.push_back(offset);
@@ -292,26 +338,17 @@ Status WriteBatch::State::hold(const std::shared_ptr<Held>& file, std::uint64_t 
   Held& held = *file;
   if (!held.writer) return errors::notSupported("writing " + held.path + " without its lock");
   File& onDisk = *held.writer;
-  if (held.pageSize == 0) {
-    std::vector<std::byte> version(1);
-    if (Status s = onDisk.readAt(kOffsetVersion, version); !s.ok()) return s;
-    const Layout* layout = layoutForVersion(std::to_integer<std::uint8_t>(version[0]));
-    if (layout == nullptr) return errors::unrecognizedFormat(held.path, "unknown version");
-    auto size = onDisk.size();
-    if (!size) return size.status();
-    held.pageSize = layout->pageSize;
-    held.diskSize = *size;
-  }
-  // Remember what each page to change holds on the disk now: commit() stores
-  // nothing if it differs by then.
+  if (Status s = held.shape(onDisk); !s.ok()) return s;
+  // Remember what each page to change holds on the disk (as the relink first
+  // read it, else now): commit() stores nothing if it differs by then.
   const std::uint64_t end = offset + data.size();
   std::vector<std::byte> page(held.pageSize);
   for (std::uint64_t p = offset / held.pageSize; p * held.pageSize < end; ++p) {
     if ((p + 1) * held.pageSize > held.diskSize) break;
     const auto number = static_cast<std::uint32_t>(p);
-    if (held.diskSums.contains(number)) continue;
+    if (held.seen.contains(number)) continue;
     if (Status s = onDisk.readAt(p * held.pageSize, page); !s.ok()) return s;
-    held.diskSums.emplace(number, journalChecksum(page));
+    held.seen.emplace(number, journalChecksum(page));
   }
   auto same = std::find_if(held.extents.begin(), held.extents.end(), [&](const Extent& x) {
     return x.offset == offset && x.bytes.size() == data.size();
@@ -354,16 +391,31 @@ std::vector<std::uint32_t> touchedPages(const Held& held) {
   return pages;
 }
 
+// The file's name still leads to it, it has one name and no Access lock file
+// beside it, its size is as first seen, and every page the relinks read
+// holds what it held then. `folderNames`: what the file's folder holds now.
+Status checkUnchanged(FileSystem& fs, Held& held, const std::vector<std::string>& folderNames) {
+  File& disk = *held.writer;
+  if (Status s = checkStillTheFile(fs, disk, &folderNames); !s.ok()) return s;
+  auto size = disk.size();
+  if (!size) return size.status();
+  if (*size != held.diskSize) return errors::changedMeanwhile(held.path);
+  std::vector<std::byte> page(held.pageSize);
+  for (const auto& [number, sum] : held.seen) {
+    const std::uint64_t at = std::uint64_t{number} * held.pageSize;
+    if (at + held.pageSize > held.diskSize) return errors::changedMeanwhile(held.path);
+    if (Status s = disk.readAt(at, page); !s.ok()) return s;
+    if (journalChecksum(page) != sum) return errors::changedMeanwhile(held.path);
+  }
+  return Status::success();
+}
+
 // Step 1 for one file: the checks, the page images, the journal's bytes.
-// `folderNames`: what the file's folder holds now.
 Status prepare(FileSystem& fs, Commit& c, const Result<std::vector<std::string>>& folderNames) {
   Held& held = *c.held;
   File& disk = *held.writer;
   if (!folderNames) return folderNames.status();
-  if (Status s = checkAccessLockFileAmong(fs, held.path, held.path, *folderNames); !s.ok()) return s;
-  auto size = disk.size();
-  if (!size) return size.status();
-  if (*size != held.diskSize) return errors::fileInUse(held.path, kChangedMeanwhile);
+  if (Status s = checkUnchanged(fs, held, *folderNames); !s.ok()) return s;
 
   const std::uint64_t diskPages = held.diskSize / held.pageSize;
   std::vector<std::uint32_t> added;
@@ -378,9 +430,9 @@ Status prepare(FileSystem& fs, Commit& c, const Result<std::vector<std::string>>
     }
     PageImage old{page, std::vector<std::byte>(held.pageSize)};
     if (Status s = disk.readAt(std::uint64_t{page} * held.pageSize, old.bytes); !s.ok()) return s;
-    auto sum = held.diskSums.find(page);
-    if (sum == held.diskSums.end() || sum->second != journalChecksum(old.bytes)) {
-      return errors::fileInUse(held.path, kChangedMeanwhile);
+    auto sum = held.seen.find(page);
+    if (sum == held.seen.end() || sum->second != journalChecksum(old.bytes)) {
+      return errors::changedMeanwhile(held.path);
     }
     c.oldImages.push_back(std::move(old));
   }
@@ -395,7 +447,9 @@ Status prepare(FileSystem& fs, Commit& c, const Result<std::vector<std::string>>
       return errors::invalidArgument("page " + std::to_string(added[i]) + " lies past the end of " + held.path);
     }
   }
-  auto bytes = encodeJournal(disk, held.pageSize, c.oldImages, c.newImages);
+  std::vector<PageSum> context;
+  for (const auto& [page, sum] : held.seen) context.push_back({page, sum});
+  auto bytes = encodeJournal(disk, held.pageSize, c.oldImages, c.newImages, context);
   if (!bytes) return bytes.status();
   c.journalBytes = std::move(*bytes);
   return Status::success();
@@ -409,7 +463,7 @@ Status createJournal(FileSystem& fs, Commit& c) {
   return c.journal->writeAt(0, c.journalBytes);
 }
 
-// Drops a journal that was never made durable: nothing in its file changed.
+// Drops a journal whose file's pages were never written.
 void dropJournal(FileSystem& fs, Commit& c) {
   if (!c.journal) return;
   c.journal.reset();
@@ -427,9 +481,9 @@ void eachGoing(FileSystem& fs, std::vector<Commit>& commits, const Step& step) {
   fs.sideBySide(going.size(), [&](std::size_t i) { going[i]->status = step(*going[i]); });
 }
 
-// Syncs the journal folders of the commits still going, each folder once; a
-// failed folder fails its commits.
-void syncJournalFolders(FileSystem& fs, std::vector<Commit>& commits) {
+// Syncs the journal folders of the commits still going, each folder once;
+// the result for each of them.
+std::vector<Status> syncJournalFolders(FileSystem& fs, const std::vector<Commit>& commits) {
   std::vector<std::string> folders;
   for (const Commit& c : commits) {
     if (c.status.ok() && std::find(folders.begin(), folders.end(), c.folder()) == folders.end()) {
@@ -438,11 +492,13 @@ void syncJournalFolders(FileSystem& fs, std::vector<Commit>& commits) {
   }
   std::vector<Status> results(folders.size());
   fs.sideBySide(folders.size(), [&](std::size_t i) { results[i] = fs.syncFolder(folders[i]); });
-  for (Commit& c : commits) {
-    if (!c.status.ok()) continue;
-    const auto at = std::find(folders.begin(), folders.end(), c.folder());
-    if (const Status& s = results[static_cast<std::size_t>(at - folders.begin())]; !s.ok()) c.status = s;
+  std::vector<Status> each(commits.size());
+  for (std::size_t i = 0; i < commits.size(); ++i) {
+    if (!commits[i].status.ok()) continue;
+    const auto at = std::find(folders.begin(), folders.end(), commits[i].folder());
+    each[i] = results[static_cast<std::size_t>(at - folders.begin())];
   }
+  return each;
 }
 
 }  // namespace
@@ -453,24 +509,32 @@ std::vector<Status> WriteBatch::State::commit() {
 
   // 1. Journals written, each folder listed once for the lock-file check.
   std::map<std::string, Result<std::vector<std::string>>> folders;
-  for (Commit& c : commits) {
+  const auto listing = [&](const Commit& c) -> const Result<std::vector<std::string>>& {
     std::string folder = folderOf(c.held->path);
     if (folder.empty()) folder = ".";
     auto listed = folders.find(folder);
     if (listed == folders.end()) listed = folders.emplace(folder, disk.list(folder)).first;
-    c.status = prepare(disk, c, listed->second);
-  }
+    return listed->second;
+  };
+  for (Commit& c : commits) c.status = prepare(disk, c, listing(c));
   eachGoing(disk, commits, [&](Commit& c) { return createJournal(disk, c); });
   // 2. Journals durable: the files, then their folders.
   eachGoing(disk, commits, [](Commit& c) { return c.journal->sync(); });
-  syncJournalFolders(disk, commits);
+  const std::vector<Status> journalFolders = syncJournalFolders(disk, commits);
+  for (std::size_t i = 0; i < commits.size(); ++i) {
+    if (commits[i].status.ok()) commits[i].status = journalFolders[i];
+  }
+  // Checked again now that the journals are durable: a file that another
+  // program wrote or replaced meanwhile is not written. (Only Access's page
+  // locks could close the gap; this narrows it to the page writes.)
+  folders.clear();
   for (Commit& c : commits) {
     c.journalBytes = {};
-    if (!c.status.ok()) {
-      dropJournal(disk, c);
-    } else {
-      c.journal.reset();
+    if (c.status.ok()) {
+      const auto& names = listing(c);
+      c.status = names ? checkUnchanged(disk, *c.held, *names) : names.status();
     }
+    if (!c.status.ok()) dropJournal(disk, c);
   }
   // 3. New pages written.
   for (Commit& c : commits) {
@@ -483,16 +547,28 @@ std::vector<Status> WriteBatch::State::commit() {
   }
   // 4. New pages durable.
   eachGoing(disk, commits, [](Commit& c) { return c.held->writer->sync(); });
-  // 5. Journals gone, durably.
-  eachGoing(disk, commits, [&](Commit& c) { return disk.remove(c.journalPath()); });
-  syncJournalFolders(disk, commits);
+  // 5. The commit point.
+  eachGoing(disk, commits, [](Commit& c) { return markJournalCommitted(*c.journal); });
 
-  // A file that failed after its journal became durable gets its old pages
-  // back; failing that, its journal stays and the next open replays it.
+  // A file that failed before its commit point gets its old pages back while
+  // its journal is on disk; failing that, the journal stays and the next
+  // open replays it.
   for (Commit& c : commits) {
+    c.journal.reset();
     if (!c.status.ok() && c.pagesWritten) {
       (void)rollBackPages(disk, *c.held->writer, c.held->pageSize, c.oldImages, c.held->diskSize);
     }
+  }
+  // 6. Journals gone, durably: the files are stored whatever comes of it.
+  std::vector<Status> removed(commits.size());
+  eachGoing(disk, commits, [&](Commit& c) {
+    removed[static_cast<std::size_t>(&c - commits.data())] = disk.remove(c.journalPath());
+    return Status::success();
+  });
+  const std::vector<Status> synced = syncJournalFolders(disk, commits);
+  for (std::size_t i = 0; i < commits.size(); ++i) {
+    const Status& s = !removed[i].ok() ? removed[i] : synced[i];
+    if (commits[i].status.ok() && !s.ok()) noticeFinishedJournalLeft(commits[i].held->path, s);
   }
 
   std::vector<Status> results(units);
@@ -506,6 +582,7 @@ std::vector<Status> WriteBatch::State::commit() {
   written.clear();
   created.clear();
   listings.clear();
+  boundNames.clear();
   units = 0;
   return results;
 }

@@ -10,23 +10,35 @@
 // each file atomically, with the rollback journal a single relink uses
 // (journal.h):
 //
-//   1. per file: the Access lock-file check again; the pages to change read
-//      from the disk and checked against what the relinks read; the journal
-//      of their old images written;
-//   2. all journals synced, side by side, then their folders;
+//   1. per file: the name still leads to the file the relinks read (same
+//      device and inode), which has one name and no Access lock file beside
+//      it; every page the relinks read (whole pages, as the Jet reader reads
+//      them) checked against what they read; the journal of the old images
+//      written, with the checksums of the pages only read;
+//   2. all journals synced, side by side, then their folders; the checks of
+//      step 1 again (the name, the pages);
 //   3. the new pages written into each file;
 //   4. all files synced, side by side;
-//   5. the journals removed and their folders synced.
+//   5. the commit point: each journal marked committed and synced;
+//   6. the journals removed and their folders synced (a failure here is a
+//      notice: the files are stored).
 //
-// Three rounds of syncs for the whole batch instead of four syncs per table.
-// A file that fails at a step is put back from its old images (failing that,
-// its journal stays and the next open replays it); the other files go on.
-// A crash at any moment leaves every file as it was or as it should be.
+// Four rounds of syncs for the whole batch instead of four syncs per table.
+// A file that fails before its commit point is put back from its old images
+// while its journal is on disk (failing that, the journal stays and the next
+// open replays it); the other files go on. A crash at any moment leaves
+// every file as it was or as it should be.
 //
 // Locks: a file's write lock is taken (and a journal an interrupted relink
 // left is replayed) when a relink through the batch first locks it, on the
 // real file, and held until commit() or the batch's end, so no other writer
 // comes between the relink and its commit.
+//
+// One file from start to commit: a name opened through the batch stays bound
+// to the file it first led to (device and inode) until the commit; opening it
+// again when it leads to another file (renamed or copied over it meanwhile)
+// fails with fileInUse, and so does the commit of a file whose name has
+// moved on.
 //
 // Units: beginUnit() starts a unit of work (the command line: one
 // front-end); commit() answers for each unit begun since the last commit
@@ -61,7 +73,7 @@ class WriteBatch final : public engine::WriteBatch {
   // An engine whose databases are opened, read and relinked through the batch.
   DBEngine& engine() override;
   // The batch's view of the file system.
-  FileSystem& fileSystem();
+  FileSystem& fileSystem() override;
 
   // Starts the next unit; writes from now on belong to it.
   void beginUnit() override;

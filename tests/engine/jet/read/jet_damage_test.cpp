@@ -175,6 +175,17 @@ TEST_P(Damage, OverflowPointerPastTheEndIsCorrupt) {
   expectError(kErrCannotOpen, "lies past the end of the file");
 }
 
+// The row just past the last: the bound is "below the count", not "up to it".
+TEST_P(Damage, OverflowPointerToTheRowAfterTheLastIsCorrupt) {
+  const auto row = firstTable();
+  const std::uint32_t page = row.table.address.slotPage;
+  const auto count = static_cast<std::uint16_t>(getU16(bytes_, at(page, layout_->dataOffsetRowCount)));
+  putU16(bytes_, row.slotWordAt, getU16(bytes_, row.slotWordAt) | kRowFlagOverflow);
+  putU32(bytes_, row.rowAt, makeRowPointer(page, static_cast<std::uint8_t>(count)));
+  expectError(kErrCannotOpen, "row " + std::to_string(count) + " does not exist (the page has " +
+                                  std::to_string(count) + " rows)");
+}
+
 TEST_P(Damage, OverflowPointerToTheHeaderPageIsCorrupt) {
   const auto row = firstTable();
   putU16(bytes_, row.slotWordAt, getU16(bytes_, row.slotWordAt) | kRowFlagOverflow);

@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "engine/errors.h"
+#include "engine/jet/format/page_view.h"
 #include "engine/jet/jet_database.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet/write/page_commit.h"
@@ -37,7 +38,23 @@ constexpr std::uint32_t kPageSize = 4096;
 constexpr std::size_t kVersionAt = 16;
 constexpr std::size_t kOldSizeAt = 24;
 constexpr std::size_t kNewSizeAt = 32;
-constexpr std::size_t kFirstPageAt = 64;
+constexpr std::size_t kContextCountAt = 60;
+constexpr std::size_t kContextAt = 80;
+constexpr std::size_t kFirstPageAt = 80;  // with no context pages
+
+// Flips one bit of the journal, leaving its checksums as they are: damage.
+void flipJournalBit(const std::string& journal, std::size_t at) {
+  Bytes bytes = readFile(journal);
+  bytes.at(at) ^= std::byte{0x10};
+  writeFile(journal, bytes);
+}
+
+// Overwrites one byte of the database in place.
+void scribble(const std::string& path, std::size_t at) {
+  Bytes now = readFile(path);
+  now.at(at) ^= std::byte{0x5A};
+  povezava::testing::restoreFile(path, now);
+}
 
 void putU64(Bytes& bytes, std::size_t at, std::uint64_t value) {
   for (std::size_t i = 0; i < 8; ++i) bytes[at + i] = static_cast<std::byte>(value >> (8 * i));
@@ -195,11 +212,25 @@ TEST_F(JournalTrustTest, AJournalThatDoesNotFitTheFileIsSetAsideAndTheFileLeftAl
          povezava::testing::restoreFile(t.path_, now);
        }},
       {"another program wrote a page the relink had written", 8,
-       [](JournalTrustTest& t) {
-         Bytes now = readFile(t.path_);
-         now[5 * kPageSize + 100] ^= std::byte{0x5A};
-         povezava::testing::restoreFile(t.path_, now);
-       }},
+       [](JournalTrustTest& t) { scribble(t.path_, 5 * kPageSize + 100); }},
+      // Every 512-byte sector of a page is checked, the first and last byte too.
+      {"another program wrote the first byte of a written page", 8,
+       [](JournalTrustTest& t) { scribble(t.path_, 5 * kPageSize); }},
+      {"another program wrote a middle sector of a written page", 8,
+       [](JournalTrustTest& t) { scribble(t.path_, 5 * kPageSize + 2048 + 7); }},
+      {"another program wrote the last sector of a written page", 8,
+       [](JournalTrustTest& t) { scribble(t.path_, 9 * kPageSize + kPageSize - 512); }},
+      {"another program wrote the last byte of a written page", 8,
+       [](JournalTrustTest& t) { scribble(t.path_, 9 * kPageSize + kPageSize - 1); }},
+      {"another program wrote the last byte of a page half written", 6,
+       [](JournalTrustTest& t) { scribble(t.path_, 9 * kPageSize + kPageSize - 1); }},
+      {"a bit of the journal's old image flipped after a page was written", 6,
+       [](JournalTrustTest& t) { flipJournalBit(t.journal_, kFirstPageAt + 8 + 8 * 8 + 1000); }},
+      {"a bit of the journal's header flipped", 6, [](JournalTrustTest& t) { flipJournalBit(t.journal_, 50); }},
+#ifndef _WIN32
+      {"the journal's name is a symbolic link that leads nowhere", 0,
+       [](JournalTrustTest& t) { fs::create_symlink(t.path_ + ".nowhere", t.journal_); }},
+#endif
       {"a new version of the front-end was copied over it", 4,
        [](JournalTrustTest& t) {
          Bytes other = t.original_;
@@ -253,7 +284,9 @@ TEST_F(JournalTrustTest, AJournalThatDoesNotFitTheFileIsSetAsideAndTheFileLeftAl
     EXPECT_EQ(readFile(path_), state) << "the database was written";
     EXPECT_FALSE(fs::exists(journal_));
     EXPECT_EQ(staleJournals(dir_.path()), 1U) << "the journal is kept for a person to look at";
-    EXPECT_NE(takeNotices().back().find(".stale-"), std::string::npos);
+    const auto moved = takeNotices();
+    ASSERT_FALSE(moved.empty());
+    EXPECT_NE(moved.back().find(".stale-"), std::string::npos);
     // And the next relink goes ahead on the file as it is.
     EXPECT_TRUE(writeLink(posixFileSystem(), path_, path_, LinkChange{u"LOCAL1", u"X", std::nullopt}).number() !=
                 kErrFileInUse);
@@ -275,6 +308,83 @@ TEST_F(JournalTrustTest, AJournalCutShortIsRemovedAndTheFileLeftAlone) {
     EXPECT_EQ(readFile(path_), original_);
     EXPECT_FALSE(fs::exists(journal_));
   }
+}
+
+// Damaged before a page of the database was written: the database holds
+// every old page the journal names, and the journal goes.
+TEST_F(JournalTrustTest, ADamagedJournalOverAnUntouchedFileIsRemoved) {
+  crash(4);
+  // In a checksum of the new image: the old images still match the file.
+  flipJournalBit(journal_, kFirstPageAt + 8 + 5);
+  auto recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+  ASSERT_TRUE(recovered.ok()) << recovered.status().toString();
+  EXPECT_EQ(*recovered, Recovery::discarded);
+  EXPECT_EQ(readFile(path_), original_);
+  EXPECT_FALSE(fs::exists(journal_));
+  EXPECT_EQ(staleJournals(dir_.path()), 0U);
+}
+
+// A new version copied over the front-end (same inode) after the relink's
+// pages were written: the pages the relink wrote hold their new bytes, but a
+// page it only read differs. The journal is not this file's any more.
+TEST_F(JournalTrustTest, ANewVersionCopiedOverThePendingFileIsLeftAsItIs) {
+  // A real relink, so that the journal knows the pages it read; the power
+  // goes once its pages are synced, before the commit mark.
+  FaultFileSystem probe(posixFileSystem());
+  ASSERT_TRUE(writeLink(probe, path_, path_, LinkChange{u"PARTNER", u"X:\\NEW.MDB", std::nullopt}).ok());
+  const int changes = probe.changes();
+  povezava::testing::restoreFile(path_, original_);
+  FaultFileSystem faulty(posixFileSystem());
+  faulty.crashAfter(changes - 4);  // the commit mark (write, sync) and the removal (remove, folder) never come
+  EXPECT_FALSE(writeLink(faulty, path_, path_, LinkChange{u"PARTNER", u"X:\\NEW.MDB", std::nullopt}).ok());
+  faulty.powerCycle();
+  ASSERT_TRUE(fs::exists(journal_));
+  const Bytes journal = readFile(journal_);
+  const PageView view(journal);
+  ASSERT_GT(view.u32(kContextCountAt).value_or(0), 0U) << "the journal names no page the relink read";
+  const std::uint32_t readOnly = view.u32(kContextAt).value_or(0);
+
+  // The other version: the relinked pages, and its own change in a page the
+  // relink only read.
+  scribble(path_, std::size_t{readOnly} * kPageSize + 123);
+  const Bytes copied = readFile(path_);
+  auto recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+  ASSERT_TRUE(recovered.ok()) << recovered.status().toString();
+  EXPECT_EQ(*recovered, Recovery::setAside);
+  EXPECT_EQ(readFile(path_), copied) << "the copied version was written";
+
+  // Without the other version's change the same journal is replayed.
+  const Bytes newOnly = [&] {
+    Bytes b = copied;
+    b[std::size_t{readOnly} * kPageSize + 123] ^= std::byte{0x5A};
+    return b;
+  }();
+  povezava::testing::restoreFile(path_, newOnly);
+  writeFile(journal_, journal);
+  recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+  ASSERT_TRUE(recovered.ok());
+  EXPECT_EQ(*recovered, Recovery::replayed);
+  EXPECT_EQ(readFile(path_), original_);
+}
+
+// While the writer that made the journal still holds the write lock, the
+// relink is going on: readers say so, and recovery waits for it.
+TEST_F(JournalTrustTest, AJournalWhoseWriterStillHoldsTheLockIsInProgress) {
+  crash(6);
+  auto writer = posixFileSystem().open(path_, OpenMode::readWrite);
+  ASSERT_TRUE(writer.ok());
+  ASSERT_TRUE((*writer)->tryLock(kWriteLockOffset).ok());
+  (void)takeNotices();
+  (void)readWithoutWriting();
+  auto notices = takeNotices();
+  ASSERT_EQ(notices.size(), 1U);
+  EXPECT_NE(notices[0].find("in progress"), std::string::npos) << notices[0];
+  EXPECT_EQ(recoverInterruptedRelink(posixFileSystem(), path_).status().number(), kErrFileInUse);
+  writer->reset();
+  (void)readWithoutWriting();
+  notices = takeNotices();
+  ASSERT_EQ(notices.size(), 1U);
+  EXPECT_NE(notices[0].find("interrupted"), std::string::npos) << notices[0];
 }
 
 TEST_F(JournalTrustTest, AJournalIsNeverReplayedWhileAccessHasTheFileOpen) {

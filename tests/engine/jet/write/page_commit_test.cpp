@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "engine/errors.h"
 #include "engine/jet/write/journal.h"
+#include "engine/notices.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"
 
@@ -146,13 +149,50 @@ TEST_F(PageCommitTest, AReadOnlyFolderRefusesBeforeTheDatabaseChanges) {
 // The new pages are on disk but the journal cannot be removed: success cannot
 // be reported (the next open would roll back), so the commit puts the old
 // pages back itself; the journal that stays undoes nothing new.
-TEST_F(PageCommitTest, AJournalThatCannotBeRemovedTurnsTheCommitIntoARollBack) {
-  FaultFileSystem fs(posixFileSystem());
-  fs.failRemoves();
-  EXPECT_EQ(commitThrough(fs).number(), kErrNoPermission);
-  EXPECT_EQ(povezava::testing::readFile(path_), original_);
-  EXPECT_TRUE(std::filesystem::exists(journalPath(path_)));
-  EXPECT_EQ(recovered(), original_);
+// The commit point is the journal's commit mark, synced: before it a failure
+// is rolled back while the journal is on disk; after it the change is done,
+// and a journal that stays, or comes back after a power loss, never undoes it.
+TEST_F(PageCommitTest, TheCommitMarkDecidesWhatAFailureOrAPowerLossLeaves) {
+  // Changing calls: journal created 1, written 2, synced 3, folder 4; pages
+  // 5, 6; file synced 7; mark written 8, synced 9; journal removed 10,
+  // folder 11. Writes: journal 1, pages 2 3, mark 4. Syncs: journal 1,
+  // file 2, mark 3. Folder syncs: 1 after the journal, 2 after its removal.
+  struct Case {
+    const char* what;
+    std::function<void(FaultFileSystem&)> plan;
+    bool reported;      // commitPages() succeeds
+    bool powerLoss;     // the power goes after the commit
+    bool changed;       // what the next writer finds
+  } cases[] = {
+      {"the journal cannot be removed", [](FaultFileSystem& f) { f.failRemoves(); }, true, false, true},
+      {"the folder sync after the removal fails, then the power goes",
+       [](FaultFileSystem& f) { f.failFolderSync(2); }, true, true, true},
+      {"the power goes as the journal is removed", [](FaultFileSystem& f) { f.crashAfter(9); }, true, true, true},
+      {"the file's sync fails, and the power goes during the rollback",
+       [](FaultFileSystem& f) { f.failSync(2); f.crashAfter(7); }, false, true, false},
+      {"the file's sync fails, and so does the rollback's first write",
+       [](FaultFileSystem& f) { f.failSync(2); f.failWrite(4); }, false, false, false},
+      {"the commit mark cannot be written", [](FaultFileSystem& f) { f.failWrite(4); }, false, false, false},
+      {"the commit mark cannot be synced", [](FaultFileSystem& f) { f.failSync(3); }, false, false, false},
+      {"the commit mark is torn", [](FaultFileSystem& f) { f.tearWrite(4); }, false, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    povezava::testing::restoreFile(path_, original_);
+    std::filesystem::remove(journalPath(path_));
+    (void)takeNotices();
+    FaultFileSystem fs(posixFileSystem());
+    c.plan(fs);
+    const Status s = commitThrough(fs);
+    EXPECT_EQ(s.ok(), c.reported) << s.toString();
+    if (s.ok()) {
+      const auto notices = takeNotices();
+      ASSERT_FALSE(notices.empty());
+      EXPECT_NE(notices.back().find("is relinked"), std::string::npos) << notices.back();
+    }
+    if (c.powerLoss) fs.powerCycle();
+    EXPECT_EQ(recovered(), c.changed ? changed_ : original_);
+  }
 }
 
 }  // namespace
