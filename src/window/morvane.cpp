@@ -224,7 +224,11 @@ void morvane::command1Click() {
       notices << QString::fromStdString(*notice);
     }
   }
-  const std::vector<links::RelinkFailure> failures = links::relinkTables(state_, t);
+  // The refusal of local paths for Windows links (RelinkOptions::localPaths)
+  // reaches this window with its Slovenian message; until then it links as
+  // it always has.
+  const std::vector<links::RelinkFailure> failures =
+      links::relinkTables(state_, t, links::RelinkOptions{.localPaths = true});
   QStringList lines;
   for (const links::RelinkFailure& failure : failures) {
     const std::string line = links::describeFailure(failure);
