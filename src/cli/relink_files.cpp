@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <utility>
 
 #include "engine/case_fold.h"
@@ -70,6 +71,31 @@ void relinkPlans(engine::Database& db, std::span<const links::LinkPlan> plans, s
     }
     changes.tables[at[i]] = std::move(change);
   }
+}
+
+bool isSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+// `text` without its final separators ("S:\DATA\" -> "S:\DATA"); a text of
+// separators only stays as it is.
+std::u16string_view withoutFinalSeparators(std::u16string_view text) {
+  std::size_t end = text.size();
+  while (end > 0 && isSeparator(text[end - 1])) --end;
+  return end == 0 ? text : text.substr(0, end);
+}
+
+// Where the rest of `path` begins when `folders` names its leading path
+// components whole: "\" and "/" alike, letters compared without regard to
+// case ("S:\DATA" covers "s:/data/P.MDB" but not "S:\DATA2\P.MDB"). Nothing
+// when it does not.
+std::optional<std::size_t> afterLeadingFolders(std::u16string_view path, std::u16string_view folders) {
+  const std::u16string_view old = withoutFinalSeparators(folders);
+  if (path.size() < old.size()) return std::nullopt;
+  for (std::size_t i = 0; i < old.size(); ++i) {
+    const bool bothSeparators = isSeparator(path[i]) && isSeparator(old[i]);
+    if (!bothSeparators && engine::foldCase(path[i]) != engine::foldCase(old[i])) return std::nullopt;
+  }
+  if (path.size() > old.size() && !isSeparator(path[old.size()]) && !isSeparator(old.back())) return std::nullopt;
+  return old.size();
 }
 
 // What becomes of one table linked to a file.
@@ -211,9 +237,10 @@ FileChanges relinkReplacing(engine::DBEngine& engine, std::u16string_view frontE
                             std::u16string_view oldPrefix, std::u16string_view newPrefix,
                             const links::RelinkOptions& options) {
   const auto repoint = [&](const engine::TableDef&, const std::u16string& path) {
-    if (!engine::startsWithIgnoringCase(path, oldPrefix)) return Repoint{};
-    std::u16string moved(newPrefix);
-    moved += std::u16string_view(path).substr(oldPrefix.size());
+    const auto rest = afterLeadingFolders(path, oldPrefix);
+    if (!rest) return Repoint{Repoint::Kind::leaveAlone, {}, {}};
+    std::u16string moved(withoutFinalSeparators(newPrefix));
+    moved += std::u16string_view(path).substr(*rest);
     return Repoint{Repoint::Kind::to, std::move(moved), {}};
   };
   return relinkEachLinked(engine, frontEnd, options, repoint);

@@ -213,8 +213,41 @@ TEST_F(RelinkTest, ReplaceChangesTheMatchingBeginningOfEveryLinkedTable) {
   EXPECT_EQ(storedConnect(file("XAN.mdb"), u"ARHIV"), u";DATABASE=" + u16(data()) + u"\\QUERNO.MDB");
   EXPECT_EQ(storedConnect(file("XAN.mdb"), u"OTHER"), u";DATABASE=Y:\\x:\\shared\\OTHER.MDB");
   EXPECT_EQ(storedConnect(file("XAN.mdb"), u"SALES"), u"ODBC;DSN=x:\\shared;");
-  EXPECT_EQ(lines(io_.out.str()).size(), 3u) << io_.out.str();
+  // The link that OLD does not cover is listed as left alone.
+  EXPECT_EQ(lines(io_.out.str()).size(), 4u) << io_.out.str();
+  EXPECT_NE(io_.out.str().find("\tOTHER\tleft alone\t"), std::string::npos) << io_.out.str();
   EXPECT_EQ(io_.err.str(), "povezava-cli: 1 file, 1 changed, 3 tables relinked, 0 failures\n");
+}
+
+// OLD names whole folders: "S:\DATA" is not the beginning of "S:\DATA2".
+TEST_F(RelinkTest, ReplaceMatchesWholeFoldersEitherSeparatorAnyCase) {
+  build(file("ZZ.mdb"), spec(jet::Version::jet4, {jet::LinkedTableSpec{u"PARTNER", u"S:\\DATA2\\PARTNER.MDB"},
+                                                  jet::LinkedTableSpec{u"KONTI", u"s:/data/QUERNO.MDB"}}));
+  struct Case {
+    const char* replace;
+    const char16_t* partner;  // the link asked for; empty: left alone
+    const char16_t* konti;
+  };
+  const Case cases[] = {
+      {"S:\\DATA=S:\\DATA2X", u"", u"S:\\DATA2X/QUERNO.MDB"},
+      {"S:\\DATA\\=T:\\", u"", u"T:/QUERNO.MDB"},
+      {"s:/DATA2=T:\\NEW\\", u"T:\\NEW\\PARTNER.MDB", u""},
+      {"S:=T:", u"T:\\DATA2\\PARTNER.MDB", u"T:/data/QUERNO.MDB"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.replace);
+    Captured io;
+    runRelink(testing::withLocalPaths({s("ZZ.mdb"), std::string("--replace=") + c.replace, "--dry-run"}), io.console);
+    const std::string out = io.out.str();
+    for (const auto& [table, to] : {std::pair{"PARTNER", c.partner}, std::pair{"KONTI", c.konti}}) {
+      const std::u16string want(to);
+      if (want.empty()) {
+        EXPECT_NE(out.find(std::string("\t") + table + "\tleft alone\t"), std::string::npos) << out;
+      } else {
+        EXPECT_NE(out.find("\t;DATABASE=" + engine::toUtf8(want) + "\n"), std::string::npos) << out;
+      }
+    }
+  }
 }
 
 TEST_F(RelinkTest, ReplaceKeepsTheConnectPrefixOfOtherFileTypes) {
