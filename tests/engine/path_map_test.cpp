@@ -107,6 +107,10 @@ TEST(PathMapForward, LongestPrefixIgnoringCaseAndSeparatorKind) {
       {u"\\\\SERVER\\other\\P.MDB", nullptr},
       {u"\\\\SERVER\\shared\\P.MDB", nullptr},
       {u"/srv/s/P.MDB", nullptr},  // not in Windows form
+      // "." and ".." are taken out; one that climbs out of the folder is refused.
+      {u"S:\\DATA\\.\\x\\..\\P.MDB", "/srv/s/DATA/P.MDB"},
+      {u"S:\\..\\..\\etc\\passwd", nullptr},
+      {u"S:\\APPS\\..\\P.MDB", nullptr},  // climbs out of S:\APPS, the pair that covers it
   };
   for (const Case& c : cases) {
     const std::optional<std::string> local = map.toLocal(c.windows);
@@ -116,6 +120,14 @@ TEST(PathMapForward, LongestPrefixIgnoringCaseAndSeparatorKind) {
       EXPECT_EQ(local.value_or("<none>"), c.local) << toUtf8(c.windows);
     }
   }
+}
+
+TEST(PathMapForward, ClimbingOutOfTheMappedFolderIsItsOwnError) {
+  const PathMap map = mapOf({"P: = /srv/share"});
+  const auto local = map.localOf(u"P:\\..\\..\\etc\\passwd");
+  ASSERT_FALSE(local);
+  EXPECT_EQ(local.status().number(), kErrOutsideMappedFolder);
+  EXPECT_EQ(map.localOf(u"Q:\\x").status().number(), kErrNotValidPath);
 }
 
 TEST(PathMapReverse, LongestFolderThenFirstPair) {
@@ -135,6 +147,8 @@ TEST(PathMapReverse, LongestFolderThenFirstPair) {
       {u"/srv", nullptr},
       {u"srv/samba/data", nullptr},  // relative: the caller makes it absolute first
       {u"S:\\data", nullptr},
+      {u"/srv/samba/../other/DATA", nullptr},  // ".." taken out first: not in /srv/samba
+      {u"/srv/x/../samba/data", u"S:\\data"},
   };
   for (const Case& c : cases) {
     const auto windows = map.toWindows(c.local);
