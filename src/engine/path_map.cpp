@@ -7,6 +7,7 @@
 
 #include "engine/case_fold.h"
 #include "engine/errors.h"
+#include "engine/path_map_sources.h"
 #include "engine/unicode.h"
 
 namespace povezava::engine {
@@ -230,15 +231,27 @@ Result<PathMapping> parseMapping(std::string_view text, std::string origin) {
   return PathMapping{windowsSpelling(windows), std::move(folder), std::move(origin)};
 }
 
+namespace {
+
+// "the paths file (A or B)", as this process reads them.
+std::string pathsFilesNamed() {
+  const std::vector<std::string> files = programPathsFiles();
+  if (files.empty()) return "a paths file (POVEZAVA_PATHS names none)";
+  std::string named = "the paths file (";
+  for (std::size_t i = 0; i < files.size(); ++i) named += (i == 0 ? "" : " or ") + files[i];
+  return named + ")";
+}
+
+}  // namespace
+
 Status notMapped(std::u16string_view path) {
   const std::string root = toUtf8(windowsRoot(path));
   const bool drive = isDrivePath(path);
   return Status{kErrNotValidPath,
                 "'" + toUtf8(path) + "' is not a valid path here: povezava does not know which folder of "
                 "this computer the " + (drive ? "drive " : "share ") + root +
-                " is. Add a line '" + root + " = /local/folder' to the paths file "
-                "(~/.config/povezava/paths or /etc/povezava/paths), or give povezava-cli "
-                "--map '" + root + "=/local/folder'."};
+                " is. Add a line '" + root + " = /local/folder' to " + pathsFilesNamed() +
+                ", or give povezava-cli --map '" + root + "=/local/folder'."};
 }
 
 namespace {

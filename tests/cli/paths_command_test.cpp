@@ -45,7 +45,12 @@ TEST_F(PathsCommand, PrintsTheMergedMapWithWhereEachPairComesFrom) {
   EXPECT_EQ(io_.out.str(), "S:\t/opt/s\t--map\n"
                            "\\\\SERVER\\share\t/mnt/my share\t" + sources.files[0] + ":2\n"
                            "\\\\nas\\data\t/mnt/nas\tmount\n");
-  EXPECT_EQ(io_.err.str(), "");
+  // The pair --map overrides and the folders missing here are said on stderr.
+  const std::string file = sources.files[0];
+  EXPECT_EQ(io_.err.str(), "povezava-cli: " + file + ", line 1: the folder '/ignored' does not exist here.\n"
+                           "povezava-cli: " + file + ", line 1: S: is mapped already, by a line or option "
+                           "before it; '/ignored' is not used.\n"
+                           "povezava-cli: " + file + ", line 2: the folder '/mnt/my share' does not exist here.\n");
 }
 
 TEST_F(PathsCommand, AnEmptyMapAndAWrongLineAreReported) {
