@@ -31,6 +31,8 @@
 #include "cli/paths_command.h"
 #include "cli/recover_command.h"
 #include "cli/relink_command.h"
+#include "engine/errors.h"
+#include "engine/unicode.h"
 
 namespace {
 
@@ -165,6 +167,16 @@ int run(const std::vector<std::string>& argv) {
     return 0;
   }
   std::vector<std::string> args(argv.begin() + 1, argv.end());
+  // Names are kept as UTF-16 text: one of other bytes would be turned into
+  // another name (and written so into a link).
+  for (const std::string& arg : args) {
+    if (povezava::engine::isValidUtf8(arg)) continue;
+    std::cerr << "povezava-cli: error " << povezava::engine::kErrNotRepresentable << ": '"
+              << povezava::engine::shownBytes(arg)
+              << "' is not valid UTF-8 text: povezava cannot name that file or folder, nor write it into a "
+                 "link. Rename it, or give another name for it (a symbolic link).\n";
+    return 2;
+  }
   for (const Command& c : kCommands) {
     if (c.name != name) continue;
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {

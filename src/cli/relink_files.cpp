@@ -230,7 +230,13 @@ engine::Result<std::u16string> besideLocation(std::u16string_view frontEnd) {
   std::error_code error;
   std::filesystem::path absolute = std::filesystem::absolute(engine::pathFromUtf8(*path), error);
   if (error) return engine::errors::fromErrorCode(*path, error);
-  return engine::fromUtf8(engine::utf8Of(absolute.lexically_normal().parent_path()));
+  const std::string folder = engine::utf8Of(absolute.lexically_normal().parent_path());
+  if (!engine::isValidUtf8(folder)) {
+    return Status{engine::kErrNotRepresentable, "The folder '" + engine::shownBytes(folder) +
+                                                    "' is not named in valid UTF-8 text: povezava cannot write it "
+                                                    "into a link."};
+  }
+  return engine::fromUtf8(folder);
 }
 
 FileChanges relinkReplacing(engine::DBEngine& engine, std::u16string_view frontEnd,

@@ -73,6 +73,38 @@ INSTANTIATE_TEST_SUITE_P(
                       ArgsCase{"RelinkWithoutForm", "relink a.mdb b.mdb", 2, ""}),
     povezava::testing::RowName());
 
+// A name that is not valid UTF-8 would become another name (U+FFFD) in a
+// link: it is refused, whichever way it comes, and nothing is written.
+TEST(ProgramTest, ANameThatIsNotValidUtf8IsRefused) {
+  TempDir dir;
+  const auto data = dir.path() / "data";
+  buildBackEnds(data);
+  const auto odd = dir.path() / std::string("\xff\xfe");
+  std::filesystem::create_directories(odd);
+  const auto fe = odd / "TQ.mdb";
+  buildFrontEnd(fe, u"C:\\OLD\\PARTNER.MDB", u"C:\\OLD\\QUERNO.MDB");
+  // The back-ends beside it too, so only the name can stand in the way.
+  for (const char* name : {"PARTNER.MDB", "QUERNO.MDB"}) std::filesystem::copy_file(data / name, odd / name);
+  const auto before = povezava::testing::readFile(fe);
+  const auto errFile = dir.path() / "err";
+  for (const std::string& args : {"relink --local-paths " + shellQuote(fe.string()) + " --backend " + shellQuote(odd.string()),
+                                  "list " + shellQuote(fe.string())}) {
+    int status = -1;
+    cli(args, &status, errFile);
+    EXPECT_EQ(status, 2) << args;
+    EXPECT_NE(slurp(errFile).find("error 9005: '"), std::string::npos) << slurp(errFile);
+    EXPECT_NE(slurp(errFile).find("\\xff\\xfe"), std::string::npos) << slurp(errFile);
+  }
+  // Reached through the current folder (--beside): refused as the file's error.
+  int status = -1;
+  const std::string out =
+      runCommand("cd " + shellQuote(odd.string()) + " && " + shellQuote(POVEZAVA_CLI_PATH) +
+                     " relink --local-paths TQ.mdb --beside 2>/dev/null", &status);
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("error 9005"), std::string::npos) << out;
+  EXPECT_EQ(povezava::testing::readFile(fe), before);
+}
+
 TEST(ProgramTest, ManyFilesOneProcessJsonForScripts) {
   TempDir dir;
   const auto data = dir.path() / "data";
