@@ -73,6 +73,31 @@ INSTANTIATE_TEST_SUITE_P(
                       ArgsCase{"RelinkWithoutForm", "relink a.mdb b.mdb", 2, ""}),
     povezava::testing::RowName());
 
+// The manual (man page, and the Windows zip's text manual made from it)
+// keeps up with --help: every option and command --help names is in it.
+TEST(ProgramTest, TheManualNamesEveryOptionAndCommandOfHelp) {
+  TempDir dir;
+  int status = -1;
+  std::string help = cli("--help", &status, dir.path() / "err");
+  for (const char* command : {"list", "check", "relink", "recover", "paths", "make-demo"}) {
+    help += cli(std::string(command) + " --help", &status, dir.path() / "err");
+  }
+  std::string manual = slurp(std::filesystem::path(POVEZAVA_SOURCE_DIR) / "packaging" / "povezava-cli.1");
+  for (std::size_t at = manual.find("\\-"); at != std::string::npos; at = manual.find("\\-", at)) {
+    manual.erase(at, 1);
+  }
+  static const std::regex kOption("--[a-z][a-z0-9-]*");
+  std::size_t options = 0;
+  for (auto it = std::sregex_iterator(help.begin(), help.end(), kOption); it != std::sregex_iterator(); ++it) {
+    ++options;
+    EXPECT_NE(manual.find(it->str()), std::string::npos) << it->str() << " is missing from the manual";
+  }
+  EXPECT_GT(options, 15u) << help;
+  for (const char* word : {"make-demo", "paths", "POVEZAVA_PATHS", "recover"}) {
+    EXPECT_NE(manual.find(word), std::string::npos) << word;
+  }
+}
+
 // A name that is not valid UTF-8 would become another name (U+FFFD) in a
 // link: it is refused, whichever way it comes, and nothing is written.
 TEST(ProgramTest, ANameThatIsNotValidUtf8IsRefused) {
