@@ -60,21 +60,7 @@ Status inOrigin(const Status& status, const std::string& origin) {
 
 // A line of a paths file as it may be shown: control characters (which could
 // move the cursor or retitle the terminal) as \xNN.
-std::string shownLine(std::string_view line) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (const char c : line) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7f) {
-      out += "\\x";
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xf];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
+std::string shownLine(std::string_view line) { return shownBytes(line); }
 
 // Reads a whole paths file: a regular file of at most kMaxPathsFileBytes. A
 // missing file is empty.
