@@ -99,7 +99,7 @@ Status addPathsFile(const std::string& file, PathMap& map) {
   for (int number = 1; std::getline(in, line); ++number) {
     const std::size_t first = line.find_first_not_of(" \t\r");
     if (first == std::string::npos || line[first] == '#') continue;
-    if (line.back() == '\r') line.pop_back();
+    while (line.back() == '\r') line.pop_back();  // CRLF, as Windows editors write
     const std::string where = shownLine(file) + ", line " + std::to_string(number);
     const std::string origin = file + ":" + std::to_string(number);
     auto mapping = parseMapping(line, origin);
