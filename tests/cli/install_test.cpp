@@ -118,6 +118,11 @@ TEST(InstallTest, DebianPackageUnpacksAndRuns) {
   EXPECT_NE(info.find("Package: povezava\n"), std::string::npos) << info;
   EXPECT_NE(info.find("Version: " POVEZAVA_VERSION), std::string::npos) << info;
   EXPECT_NE(info.find("libc6"), std::string::npos) << info;
+  // Continuation lines of the description start with one blank: two would
+  // be shown as verbatim text.
+  const std::string description = runCommand("dpkg-deb -f " + shellQuote(package.string()) + " Description");
+  EXPECT_NE(description.find("\n databases"), std::string::npos) << description;
+  EXPECT_EQ(description.find("\n  "), std::string::npos) << description;
 
   const fs::path root = work.path() / "root";
   runCommand("dpkg-deb -x " + shellQuote(package.string()) + ' ' + shellQuote(root.string()), &status);

@@ -83,13 +83,13 @@ TEST_F(PendingJournalTest, ReadingCommandsShowTheOldFileWriteNothingAndSaySo) {
     EXPECT_NE(check.err.str().find("interrupted"), std::string::npos) << check.err.str();
 
     testing::Captured dry;
-    (void)runRelink(std::vector<std::string>{fe(), "--backend", data_.string(), "--dry-run"}, dry.console);
+    (void)runRelink(testing::withLocalPaths({fe(), "--backend", data_.string(), "--dry-run"}), dry.console);
     EXPECT_EQ(readFile(frontEnd_), interrupted_);
     EXPECT_TRUE(journalThere());
 
     // A relink under Access's feet is refused before anything is undone.
     testing::Captured relink;
-    const int status = runRelink(std::vector<std::string>{fe(), "--backend", data_.string()}, relink.console);
+    const int status = runRelink(testing::withLocalPaths({fe(), "--backend", data_.string()}), relink.console);
     if (accessOpen) {
       EXPECT_EQ(status, 1);
       EXPECT_NE((relink.out.str() + relink.err.str()).find("3045"), std::string::npos);
@@ -178,7 +178,7 @@ TEST(RelinkCommand, AFrontEndIsCheckedForAccessUnderItsRealNameAndRefusedWithTwo
   const Bytes before = readFile(real);
   auto relink = [&] {
     testing::Captured io;
-    const int status = runRelink(std::vector<std::string>{link.string(), "--backend", (dir.path() / "data").string()},
+    const int status = runRelink(testing::withLocalPaths({link.string(), "--backend", (dir.path() / "data").string()}),
                                  io.console);
     return std::make_pair(status, io.out.str() + io.err.str());
   };
