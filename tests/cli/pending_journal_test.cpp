@@ -122,7 +122,7 @@ TEST_F(PendingJournalTest, ABackupIsMadeOfTheFileAsItWasWithItsMode) {
   fs::permissions(frontEnd_, fs::perms(0600));
 #endif
   testing::Captured io;
-  EXPECT_EQ(runRelink(std::vector<std::string>{fe(), "--backend", data_.string(), "--backup"}, io.console), 0)
+  EXPECT_EQ(runRelink(testing::withLocalPaths({fe(), "--backend", data_.string(), "--backup"}), io.console), 0)
       << io.err.str();
   std::vector<fs::path> copies;
   for (const auto& entry : fs::directory_iterator(dir_.path())) {
@@ -154,14 +154,14 @@ TEST_F(PendingJournalTest, ADanglingLinkOnTheJournalsNameIsMovedAsideByRelinkAnd
   ASSERT_EQ(runRecover(std::vector<std::string>{fe()}, undo.console), 0);
   fs::create_symlink(dir_.path() / "nowhere", journal);
   testing::Captured dry;
-  EXPECT_EQ(runRelink(std::vector<std::string>{fe(), "--backend", data_.string(), "--dry-run"}, dry.console), 0)
+  EXPECT_EQ(runRelink(testing::withLocalPaths({fe(), "--backend", data_.string(), "--dry-run"}), dry.console), 0)
       << dry.out.str() << dry.err.str();
   testing::Captured recover;
   EXPECT_EQ(runRecover(std::vector<std::string>{fe()}, recover.console), 1);
   EXPECT_EQ(recover.out.str(), fe() + "\tjournal moved aside\n");
   fs::create_symlink(dir_.path() / "nowhere", journal);
   testing::Captured relink;
-  EXPECT_EQ(runRelink(std::vector<std::string>{fe(), "--backend", data_.string()}, relink.console), 0)
+  EXPECT_EQ(runRelink(testing::withLocalPaths({fe(), "--backend", data_.string()}), relink.console), 0)
       << relink.out.str() << relink.err.str();
   EXPECT_EQ(testing::storedConnect(frontEnd_, u"PARTNER"), u";DATABASE=" + testing::u16(data_) + u"\\PARTNER.MDB");
 }
