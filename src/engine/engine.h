@@ -126,6 +126,14 @@ class DBEngine {
   // case, as on the file systems the databases come from.
   [[nodiscard]] virtual Result<std::shared_ptr<Database>> openDatabase(std::u16string_view name) = 0;
 
+  // Whether `a` and `b`, resolved as openDatabase resolves names, are one
+  // file, whatever their spelling (engine/front_end_file.h: sameFile).
+  [[nodiscard]] virtual Result<bool> sameFile(std::u16string_view a, std::u16string_view b);
+  // Access's lock file beside the database `name`: fileInUse naming it and
+  // who has the database open; success when there is none
+  // (engine/front_end_file.h: accessLockFileBeside).
+  [[nodiscard]] virtual Status accessLockFile(std::u16string_view name);
+
  protected:
   DBEngine() = default;
   DBEngine(const DBEngine&) = default;

@@ -36,8 +36,23 @@ std::string withReason(std::string text, std::string_view why) {
   return text;
 }
 
+ErrorDetails about(ErrorCase what, std::string_view path = {}, std::string_view name = {}) {
+  ErrorDetails details;
+  details.what = what;
+  details.path = path;
+  details.name = name;
+  return details;
+}
+
+ErrorDetails because(ErrorCase what, std::string_view path, std::string_view why) {
+  ErrorDetails details = about(what, path);
+  details.reason = why;
+  return details;
+}
+
 Status diskOrNetworkBecause(std::string_view path, std::string_view why) {
-  return {kErrDiskOrNetwork, "Disk or network error on " + quoted(path) + " (" + std::string(why) + ")."};
+  return {kErrDiskOrNetwork, "Disk or network error on " + quoted(path) + " (" + std::string(why) + ").",
+          because(ErrorCase::diskOrNetwork, path, why)};
 }
 
 #ifdef _WIN32
@@ -90,20 +105,26 @@ Status fromWindowsError(std::string_view path, DWORD code) {
 }  // namespace
 
 Status fileNotFound(std::string_view path) {
-  return {kErrFileNotFound, "Could not find file " + quoted(path) + "."};
+  return {kErrFileNotFound, "Could not find file " + quoted(path) + ".", about(ErrorCase::fileNotFound, path)};
 }
 
 Status notValidPath(std::string_view path) {
   return {kErrNotValidPath,
           quoted(path) + " is not a valid path. Make sure that the path name is spelled "
                          "correctly and that you are connected to the server on which the file "
-                         "resides."};
+                         "resides.",
+          about(ErrorCase::notValidPath, path)};
 }
 
 Status ambiguousPath(std::string_view path, std::string_view first, std::string_view second) {
   return {kErrNotValidPath,
           quoted(path) + " is not a valid path: it matches both " + quoted(first) + " and " +
-              quoted(second) + ", which differ only in case."};
+              quoted(second) + ", which differ only in case.",
+          [&] {
+            ErrorDetails details = about(ErrorCase::ambiguousPath, path, first);
+            details.other = second;
+            return details;
+          }()};
 }
 
 Status cannotOpenFile(std::string_view path, std::string_view why) {
@@ -111,12 +132,14 @@ Status cannotOpenFile(std::string_view path, std::string_view why) {
           withReason("The database engine cannot open the file " + quoted(path) +
                          ". It is already opened exclusively by another user, or you need "
                          "permission to view its data.",
-                     why)};
+                     why),
+          because(ErrorCase::cannotOpenFile, path, why)};
 }
 
 Status unrecognizedFormat(std::string_view path, std::string_view why) {
   return {kErrUnrecognizedFormat,
-          withReason("Unrecognized database format " + quoted(path) + ".", why)};
+          withReason("Unrecognized database format " + quoted(path) + ".", why),
+          because(ErrorCase::unrecognizedFormat, path, why)};
 }
 
 Status corrupt(std::string_view path, std::uint32_t page, std::string_view what) {
@@ -124,37 +147,48 @@ Status corrupt(std::string_view path, std::uint32_t page, std::string_view what)
           "Cannot open database " + quoted(path) +
               ". It may not be a database that your application recognizes, or the file may "
               "be corrupt (page " +
-              std::to_string(page) + ": " + std::string(what) + ")."};
+              std::to_string(page) + ": " + std::string(what) + ").",
+          [&] {
+            ErrorDetails details = because(ErrorCase::corrupt, path, what);
+            details.page = page;
+            return details;
+          }()};
 }
 
 Status passwordProtected(std::string_view path) {
   return {kErrNotValidPassword,
           "Not a valid password: " + quoted(path) +
-              " is protected by a password or encrypted, and povezava cannot open it."};
+              " is protected by a password or encrypted, and povezava cannot open it.",
+          about(ErrorCase::passwordProtected, path)};
 }
 
 Status itemNotFound(std::string_view name) {
-  return {kErrItemNotFound, "Item not found in this collection: " + quoted(name) + "."};
+  return {kErrItemNotFound, "Item not found in this collection: " + quoted(name) + ".",
+          about(ErrorCase::itemNotFound, {}, name)};
 }
 
 Status fileInUse(std::string_view path, std::string_view why) {
-  return {kErrFileInUse, withReason("Could not use " + quoted(path) + "; file already in use.", why)};
+  return {kErrFileInUse, withReason("Could not use " + quoted(path) + "; file already in use.", why),
+          because(ErrorCase::fileInUse, path, why)};
 }
 
 Status objectNotFound(std::string_view object, std::string_view path) {
   return {kErrObjectNotFound,
           "The database engine could not find the object " + quoted(object) + " in " +
               quoted(path) + ". Make sure the object exists and that you spell its name and the "
-                             "path name correctly."};
+                             "path name correctly.",
+          about(ErrorCase::objectNotFound, path, object)};
 }
 
 Status readOnly(std::string_view path) {
   return {kErrReadOnly,
-          "Cannot update. Database or object is read-only: " + quoted(path) + "."};
+          "Cannot update. Database or object is read-only: " + quoted(path) + ".",
+          about(ErrorCase::readOnly, path)};
 }
 
 Status notEnoughSpace(std::string_view path) {
-  return {kErrNotEnoughSpace, "Not enough space on disk to update " + quoted(path) + "."};
+  return {kErrNotEnoughSpace, "Not enough space on disk to update " + quoted(path) + ".",
+          about(ErrorCase::notEnoughSpace, path)};
 }
 
 Status diskOrNetwork(std::string_view path, int errnoValue) {
@@ -163,37 +197,44 @@ Status diskOrNetwork(std::string_view path, int errnoValue) {
 
 Status noInstallableIsam(std::string_view connect) {
   return {kErrNoInstallableIsam,
-          "Could not find installable ISAM for the link string " + quoted(connect) + "."};
+          "Could not find installable ISAM for the link string " + quoted(connect) + ".",
+          about(ErrorCase::noInstallableIsam, {}, connect)};
 }
 
 Status notSupported(std::string_view what) {
   return {kErrNotSupported,
-          withReason("Operation is not supported for this type of object.", what)};
+          withReason("Operation is not supported for this type of object.", what),
+          because(ErrorCase::notSupported, {}, what)};
 }
 
-Status objectInvalid() { return {kErrObjectInvalid, "Object invalid or no longer set."}; }
+Status objectInvalid() {
+  return {kErrObjectInvalid, "Object invalid or no longer set.", about(ErrorCase::objectInvalid)};
+}
 
 Status recordTooLarge(std::string_view path, std::string_view what) {
   return {kErrRecordTooLarge,
           withReason("Record is too large in " + quoted(path) +
                          "; compact the database in Access and try again.",
-                     what)};
+                     what),
+          because(ErrorCase::recordTooLarge, path, what)};
 }
 
 Status invalidArgument(std::string_view what) {
-  return {kErrInvalidArgument, withReason("Invalid argument.", what)};
+  return {kErrInvalidArgument, withReason("Invalid argument.", what), because(ErrorCase::invalidArgument, {}, what)};
 }
 
 Status databaseExists(std::string_view path) {
-  return {kErrDatabaseExists, "Database already exists: " + quoted(path) + "."};
+  return {kErrDatabaseExists, "Database already exists: " + quoted(path) + ".", about(ErrorCase::databaseExists, path)};
 }
 
 Status isAFolder(std::string_view path) {
-  return {kErrNotValidPath, quoted(path) + " is a folder, not a database file."};
+  return {kErrNotValidPath, quoted(path) + " is a folder, not a database file.", about(ErrorCase::isAFolder, path)};
 }
 
 Status notAFile(std::string_view path, std::string_view kind) {
-  return {kErrNotValidPath, quoted(path) + " is " + std::string(kind) + ", not a regular file; povezava reads and writes only regular files."};
+  return {kErrNotValidPath,
+          quoted(path) + " is " + std::string(kind) + ", not a regular file; povezava reads and writes only regular files.",
+          because(ErrorCase::notAFile, path, kind)};
 }
 
 Status fromErrno(std::string_view path, int errnoValue) {

@@ -10,23 +10,31 @@ std::mutex& guard() {
   return m;
 }
 
-std::vector<std::string>& pending() {
-  static std::vector<std::string> notices;
+std::vector<Notice>& pending() {
+  static std::vector<Notice> notices;
   return notices;
 }
 
 }  // namespace
 
-void notice(std::string text) {
+void notice(std::string text) { notice(Notice{NoticeCase::other, {}, {}, std::move(text)}); }
+
+void notice(Notice notice) {
   const std::lock_guard lock(guard());
-  pending().push_back(std::move(text));
+  pending().push_back(std::move(notice));
+}
+
+std::vector<Notice> takeNoticeRecords() {
+  const std::lock_guard lock(guard());
+  std::vector<Notice> out;
+  out.swap(pending());
+  return out;
 }
 
 std::vector<std::string> takeNotices() {
-  const std::lock_guard lock(guard());
-  std::vector<std::string> out;
-  out.swap(pending());
-  return out;
+  std::vector<std::string> texts;
+  for (Notice& n : takeNoticeRecords()) texts.push_back(std::move(n.text));
+  return texts;
 }
 
 }  // namespace povezava::engine

@@ -181,7 +181,8 @@ Status notMapped(std::u16string_view path) {
                 "this computer the " + (drive ? "drive " : "share ") + root +
                 " is. Add a line '" + root + " = /local/folder' to the paths file "
                 "(~/.config/povezava/paths or /etc/povezava/paths), or give povezava-cli "
-                "--map '" + root + "=/local/folder'."};
+                "--map '" + root + "=/local/folder'.",
+                ErrorDetails{ErrorCase::notMapped, toUtf8(path), root, {}, {}, 0, {}}};
 }
 
 namespace {

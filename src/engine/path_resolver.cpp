@@ -122,7 +122,7 @@ Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name
   if (resolved) return resolved;
   // Say where the name led, as the map may be what is wrong.
   const Status& failed = resolved.status();
-  return Status{failed.number(), failed.description() + " (the path map puts it at '" + *local + "')"};
+  return failed.withDescription(failed.description() + " (the path map puts it at '" + *local + "')");
 #endif
 }
 

@@ -149,12 +149,21 @@ class RelinkForm {
   const WindowState& state() const { return state_; }
 
  private:
-  void inspect(bool loading, engine::Status* failure);
+  // Inspection of the front-end named in ImeBaze, as Osveži, a list entry
+  // and Load run it; the failure unreported.
+  engine::Status inspect();
+  // English on `errors` (when given) and, interactively, a box in Slovenian.
+  void say(MessageKind kind, std::u16string_view slovenian, std::string_view english);
   void reportFailure(const engine::Status& status);
   void reportNotices();
-  void say(MessageKind kind, std::u16string_view slovenian, std::string_view english);
+  // Nothing was written: says why; a command-line run ends.
+  void refuse(MessageKind kind, std::u16string_view slovenian, std::string_view english);
+  void closeAfterRelink();
+  WindowTexts readTexts() const;
+  void writeTexts(const WindowTexts& before, const WindowTexts& after);
+  // Where proposals and browsing start.
+  std::u16string proposalFolder(std::u16string_view frontEnd) const;
   std::u16string browseFolder() const;
-  std::u16string proposalFolder() const;
 
   FormView& view_;
   FormEnvironment env_;

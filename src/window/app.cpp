@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/path_map_sources.h"
+#include "links/relink_form.h"
 #include "links/startup.h"
 #include "window/file_dialog.h"
 #include "window/messages.h"
@@ -44,30 +45,7 @@ void keepQtNotesOffStderr(QtMsgType type, const QMessageLogContext& context, con
   std::cerr << qFormatLogMessage(type, context, message).toStdString() << '\n';
 }
 
-constexpr char kNoDisplay[] =
-    "povezava: there is no display to show the window on.\n"
-    "To relink without a window, name the front-end database and the back-end location:\n"
-    "    povezava /path/to/TQ.mdb,/path/to/backends\n";
-
-constexpr char kUsage[] =
-    "usage: povezava                               the window, on TQ.mdB in the current folder\n"
-    "       povezava FRONT-END[,BACK-END LOCATION]   relink at once and end\n"
-    "       povezava --help | --version\n"
-    "\n"
-    "Re-points the linked tables PARTNER, KONTI and NALOGI of an Access front-end\n"
-    "database. BACK-END LOCATION is the folder holding PARTNER.MDB and querno.MDB, or\n"
-    "the path of the partner database itself; without it, povezava's own folder.\n"
-    "A relink from the command line asks nothing: failures go to stderr, and the exit\n"
-    "status is 0 when every table was relinked, 1 otherwise.\n";
-
 }  // namespace
-
-engine::Status usePathMap(const engine::PathMapSources& sources) {
-  auto map = engine::loadPathMap(sources);
-  if (!map) return map.status();
-  engine::setProcessPathMap(std::move(*map));
-  return engine::Status::success();
-}
 
 std::string platformChoice(bool platformArgument, std::string_view qpaPlatform,
                            std::string_view display, std::string_view waylandDisplay) {
@@ -101,29 +79,8 @@ bool installQtTranslations(QTranslator& translator, const QLocale& locale) {
   return false;
 }
 
-std::optional<int> afterLoad(morvane& window, const engine::Status& loaded, std::ostream& errors) {
-  if (loaded.ok()) return std::nullopt;
-  if (!window.commandLineRun()) {
-    window.reportError(loaded);
-    return std::nullopt;
-  }
-  // Nobody may be asked anything: an install script waits for this process.
-  writeErrorLine(errors, loaded.toString());
-  return 1;
-}
-
 std::optional<int> answerRequest(const QStringList& arguments, std::ostream& out) {
-  switch (links::programRequest(commandTextOf(arguments).toStdU16String())) {
-    case links::ProgramRequest::help:
-      out << kUsage;
-      return 0;
-    case links::ProgramRequest::version:
-      out << "povezava " POVEZAVA_VERSION "\n";
-      return 0;
-    case links::ProgramRequest::run:
-      break;
-  }
-  return std::nullopt;
+  return links::answerProgramRequest(commandTextOf(arguments).toStdU16String(), POVEZAVA_VERSION, out);
 }
 
 int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
@@ -139,35 +96,22 @@ int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
   QTranslator qtTexts;
   (void)installQtTranslations(qtTexts, QLocale::system());
   const bool display = !isHeadlessPlatform(QGuiApplication::platformName());
-  const QString commandText = commandTextOf(QCoreApplication::arguments());
-  const bool arguments = links::parseCommandLine(commandText.toStdU16String()).present;
-  if (!display && !arguments) {
-    std::cerr << kNoDisplay;
-    return 2;
-  }
 
   QtFileDialog dialog;
   QtMessageBoxes boxes;
-  // A wrong paths file stops the run before anything is opened or written.
-  if (const engine::Status mapped = usePathMap(engine::programPathMapSources({})); !mapped.ok()) {
-    writeErrorLine(std::cerr, mapped.toString());
-    if (display && !arguments) {
-      boxes.showError(nullptr, QStringLiteral("POVEZAVA"), QString::fromStdString(mapped.toString()));
-    }
-    return 2;
-  }
+  const engine::PathMapSources pathMap = engine::programPathMapSources({});
   Environment env;
   env.engine = &engine;
   env.appPath = QCoreApplication::applicationDirPath();
-  env.commandText = commandText;
+  env.commandText = commandTextOf(QCoreApplication::arguments());
   env.dialog = &dialog;
   env.boxes = display ? &boxes : nullptr;
   env.errors = &std::cerr;
+  env.pathMapSources = &pathMap;
   morvane window(env);
 
-  if (const std::optional<int> status = afterLoad(window, window.formLoad(), std::cerr)) {
-    return *status;
-  }
+  // Load decides whether the window shows at all.
+  if (const std::optional<int> status = window.formLoad()) return *status;
   window.show();
   // Some platforms never activate the window (offscreen, an X server without a
   // window manager); the automatic relink then starts from the event loop.

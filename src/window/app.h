@@ -34,11 +34,6 @@ bool isHeadlessPlatform(const QString& platformName);
 // already taken its own options (-platform, -style, ...).
 QString commandTextOf(const QStringList& arguments);
 
-// Loads the Windows path map from `sources` and makes it the one the engine
-// resolves links with and the window writes them with. On failure (a wrong
-// paths-file line) the Status names the file and line and the map stays as it was.
-[[nodiscard]] engine::Status usePathMap(const engine::PathMapSources& sources);
-
 class morvane;
 
 // Installs the translation of Qt's own texts (the file dialog's buttons and
@@ -47,23 +42,15 @@ class morvane;
 // use. True when one was found and installed.
 bool installQtTranslations(QTranslator& translator, const QLocale& locale);
 
-// What follows the window's Load. Returns nothing when the window is to show:
-// Load succeeded, or it failed without arguments (reported; the user can still
-// browse for or type another front-end). Returns the exit status 1 when a
-// command-line run failed to start: the failure is on `errors` only (no box
-// waits for an answer, display or not); the window never shows and nothing
-// was written.
-std::optional<int> afterLoad(morvane& window, const engine::Status& loaded, std::ostream& errors);
-
 // "povezava --help" and "povezava --version": the usage or the version on
 // `out` and the exit status 0. Nothing (a run) for any other command line.
 // `arguments` start with the program's name.
 std::optional<int> answerRequest(const QStringList& arguments, std::ostream& out);
 
-// The program: exit status 0 when it did what it was asked; 1 when start-up
-// failed on a command-line run or a bound table was not relinked; 2 when it
-// was started without arguments and there is no display, or when the paths
-// file has a wrong line.
+// The program: the exit status of the form (links/relink_form.h): 0 when it
+// did what it was asked; 1 when start-up failed on a command-line run or the
+// relink was refused or failed; 2 when it was started without arguments and
+// there is no display, or when the paths file has a wrong line.
 int runPovezava(int argc, char** argv, engine::DBEngine& engine);
 
 }  // namespace povezava::window

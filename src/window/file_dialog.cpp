@@ -3,14 +3,24 @@
 #include <QFileDialog>
 #include <QStringList>
 
+#include "links/form_layout.h"
+
 namespace povezava::window {
 
 QString databaseFilter() {
   // Patterns in every letter case: Qt's dialog matches case-sensitively on
-  // Linux file systems.
-  return QString::fromLatin1(kDatabaseFilterDescription) + QStringLiteral("(*.[mM][dD][bB])") +
-         QStringLiteral(";;Podatkovna baza Access 2007 (*.[aA][cC][cC][dD][bB])") +
-         QStringLiteral(";;Vse datoteke (*)");
+  // Linux file systems ("*.mdb" becomes "*.[mM][dD][bB]").
+  QStringList filters;
+  for (const links::FileFilter& filter : links::kDatabaseFilters) {
+    QString pattern;
+    for (const char16_t c : filter.patterns) {
+      const QChar ch(c);
+      pattern += ch.isLetter() ? QStringLiteral("[%1%2]").arg(ch.toLower()).arg(ch.toUpper()) : QString(ch);
+    }
+    filters << QString::fromUtf16(filter.description.data(), static_cast<qsizetype>(filter.description.size())) +
+                   QLatin1Char('(') + pattern + QLatin1Char(')');
+  }
+  return filters.join(QStringLiteral(";;"));
 }
 
 std::optional<QString> QtFileDialog::openFile(QWidget* parent, const QString& folder,

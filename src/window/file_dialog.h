@@ -9,11 +9,8 @@ class QWidget;
 
 namespace povezava::window {
 
-// The filters of the browse buttons, separated by ";;": first (and chosen at
-// the start) database files .mdb, whatever the letter case of their extension
-// (users' back-ends are named PARTNER.MDB); then .accdb files, which povezava
-// relinks as well; then all files.
-inline constexpr char kDatabaseFilterDescription[] = "Podatkovna baza ";
+// The filters of the browse buttons (links::kDatabaseFilters) in Qt's form,
+// separated by ";;", each pattern in every letter case.
 QString databaseFilter();
 
 class FileDialog {

@@ -10,8 +10,12 @@ void writeErrorLine(std::ostream& errors, std::string_view line) {
   errors.flush();
 }
 
-void QtMessageBoxes::showError(QWidget* parent, const QString& title, const QString& text) {
-  QMessageBox::critical(parent, title, text);
+void QtMessageBoxes::show(QWidget* parent, links::MessageKind kind, const QString& title, const QString& text) {
+  switch (kind) {
+    case links::MessageKind::information: QMessageBox::information(parent, title, text); return;
+    case links::MessageKind::warning: QMessageBox::warning(parent, title, text); return;
+    case links::MessageKind::error: QMessageBox::critical(parent, title, text); return;
+  }
 }
 
 }  // namespace povezava::window

@@ -7,6 +7,8 @@
 #include <iosfwd>
 #include <string_view>
 
+#include "links/relink_form.h"
+
 class QWidget;
 
 namespace povezava::window {
@@ -19,8 +21,8 @@ class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;
 
-  // A modal box saying that something failed; returns when the user closed it.
-  virtual void showError(QWidget* parent, const QString& title, const QString& text) = 0;
+  // A modal box with the icon of `kind`; returns when the user closed it.
+  virtual void show(QWidget* parent, links::MessageKind kind, const QString& title, const QString& text) = 0;
 
  protected:
   MessageBoxes() = default;
@@ -31,7 +33,7 @@ class MessageBoxes {
 // QMessageBox.
 class QtMessageBoxes final : public MessageBoxes {
  public:
-  void showError(QWidget* parent, const QString& title, const QString& text) override;
+  void show(QWidget* parent, links::MessageKind kind, const QString& title, const QString& text) override;
 };
 
 }  // namespace povezava::window

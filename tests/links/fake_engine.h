@@ -185,6 +185,8 @@ class FakeEngine final : public engine::DBEngine {
   int closes = 0;
   // The databases handed out, to check what was released.
   std::vector<std::weak_ptr<FakeDatabase>> opened;
+  // Front-ends (by name) that Access has open: a lock file lies beside them.
+  std::set<std::u16string> openInAccess;
 
   // A front-end with PARTNER, KONTI and NALOGI linked into C:\APP.
   std::shared_ptr<FakeFile> addFrontEnd(const std::u16string& name) {
@@ -206,6 +208,26 @@ class FakeEngine final : public engine::DBEngine {
     auto db = std::make_shared<FakeDatabase>(std::u16string(name), found->second, log, backends, closes);
     opened.push_back(db);
     return std::shared_ptr<engine::Database>(db);
+  }
+
+  // Two names are one file when they lead to the same FakeFile (register a
+  // second spelling with files[alias] = files[name]).
+  engine::Result<bool> sameFile(std::u16string_view a, std::u16string_view b) override {
+    const auto first = files.find(std::u16string(a));
+    if (first == files.end()) return engine::errors::fileNotFound(utf8(a));
+    const auto second = files.find(std::u16string(b));
+    if (second == files.end()) return engine::errors::fileNotFound(utf8(b));
+    return first->second == second->second;
+  }
+
+  engine::Status accessLockFile(std::u16string_view name) override {
+    if (openInAccess.count(std::u16string(name)) == 0) return engine::Status::success();
+    const engine::Status inUse = engine::errors::fileInUse(utf8(name), "Access has it open");
+    engine::ErrorDetails details = inUse.details();
+    details.what = engine::ErrorCase::accessLockFile;
+    details.other = "TQ.ldb";
+    details.users = "PISARNA-2";
+    return {inUse.number(), inUse.description(), std::move(details)};
   }
 };
 

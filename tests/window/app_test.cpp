@@ -96,38 +96,6 @@ TEST(QtTranslations, SlovenianDialogTextsWhenTheTranslationsAreInstalled) {
 
 // ---- after Load: show the window or end --------------------------------------------
 
-TEST(AfterLoad, WhatAFailedStartUpLeadsTo) {
-  struct Row {
-    const char* name;
-    const char* commandText;
-    bool display;
-    std::optional<int> status;  // nothing: the window shows
-    int boxes;
-  };
-  const Row rows[] = {
-      {"no arguments: reported, then the window shows", "", true, std::nullopt, 1},
-      // An install script run from a desktop must not wait for an OK.
-      {"arguments with a display: stderr only, exit 1", "missing.mdb,/data", true, 1, 0},
-      {"arguments, no display: stderr only, exit 1", "missing.mdb,/data", false, 1, 0},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    links::testing::FakeEngine engine;  // knows no database: every open fails
-    testing::Harness h(engine, QStringLiteral("/opt/app"), QString::fromLatin1(row.commandText), row.display);
-    std::ostringstream errors;
-    const engine::Status loaded = h.window->formLoad();
-    ASSERT_EQ(loaded.number(), engine::kErrFileNotFound);
-    EXPECT_EQ(afterLoad(*h.window, loaded, errors), row.status);
-    EXPECT_EQ(h.boxes.texts.size(), row.boxes);
-    const std::string written = errors.str() + h.errors.str();
-    EXPECT_EQ(written, "povezava: " + loaded.toString() + "\n");
-    if (row.boxes > 0) {
-      EXPECT_EQ(h.boxes.texts[0].toStdString(), loaded.toString());
-    }
-    EXPECT_EQ(engine.log.size(), 1u);  // the one open; nothing written
-  }
-}
-
 TEST(ProgramRequest, HelpAndVersionAnswerAtOnceAnythingElseRuns) {
   struct Row {
     QStringList arguments;
@@ -151,16 +119,6 @@ TEST(ProgramRequest, HelpAndVersionAnswerAtOnceAnythingElseRuns) {
       EXPECT_TRUE(out.str().empty());
     }
   }
-}
-
-TEST(AfterLoad, ASuccessfulLoadShowsTheWindowAndSaysNothing) {
-  links::testing::FakeEngine engine;
-  engine.addFrontEnd(u"TQ.mdB");
-  testing::Harness h(engine, QStringLiteral("/opt/app"));
-  std::ostringstream errors;
-  EXPECT_EQ(afterLoad(*h.window, h.window->formLoad(), errors), std::nullopt);
-  EXPECT_TRUE(errors.str().empty());
-  EXPECT_TRUE(h.boxes.texts.isEmpty());
 }
 
 // ---- end to end -------------------------------------------------------------------

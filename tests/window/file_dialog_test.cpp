@@ -28,11 +28,11 @@ class Browsing : public ::testing::Test {
  protected:
   void SetUp() override {
     engine_.addFrontEnd(u"TQ.mdB");
-    ASSERT_TRUE(h_.window->formLoad().ok());
+    ASSERT_EQ(h_.window->formLoad(), std::nullopt);
     engine_.log.clear();
   }
   links::testing::FakeEngine engine_;
-  Harness h_{engine_, QStringLiteral("/opt/app")};
+  Harness h_{engine_, QStringLiteral("/home/clerk/app")};
 };
 
 TEST_F(Browsing, Command3PutsTheChosenFrontEndIntoImeBazeAndOpensNothing) {
@@ -40,7 +40,7 @@ TEST_F(Browsing, Command3PutsTheChosenFrontEndIntoImeBazeAndOpensNothing) {
   h_.dialog.answers.push_back(QStringLiteral("/data/My Files/MV.mdb"));
   h_.click("Command3");
   EXPECT_EQ(h_.imeBaze()->currentText(), QStringLiteral("/data/My Files/MV.mdb"));
-  EXPECT_EQ(h_.dialog.folders, QStringList{QStringLiteral("/opt/app")});
+  EXPECT_EQ(h_.dialog.folders, QStringList{QStringLiteral("/home/clerk/app")});
   EXPECT_EQ(h_.dialog.filters, QStringList{databaseFilter()});
   // Still the links of the database inspected before.
   EXPECT_EQ(h_.text("Text1(0)"), text1);
@@ -60,7 +60,7 @@ TEST_F(Browsing, Command2PutsALinkStringIntoItsOwnText2Only) {
   EXPECT_EQ(h_.text("Text2(0)"), QStringLiteral(";DATABASE=/srv/PARTNER.MDB"));
   EXPECT_EQ(h_.text("Text2(1)"), QStringLiteral(";DATABASE=/srv/code tables/QUERNO.MDB"));
   EXPECT_EQ(h_.dialog.opened, 2);
-  EXPECT_EQ(h_.dialog.folders, (QStringList{"/opt/app", "/opt/app"}));
+  EXPECT_EQ(h_.dialog.folders, (QStringList{"/home/clerk/app", "/home/clerk/app"}));
   EXPECT_TRUE(engine_.log.empty());
 }
 

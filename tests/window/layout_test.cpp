@@ -24,7 +24,7 @@ using testing::Harness;
 class LayoutTest : public ::testing::Test {
  protected:
   links::testing::FakeEngine engine;
-  Harness h{engine, QStringLiteral("/opt/povezava")};
+  Harness h{engine, QStringLiteral("/home/clerk/povezava")};
 
   int px(int twips, bool horizontal) const {
     const double dpi = horizontal ? h.window->logicalDpiX() : h.window->logicalDpiY();

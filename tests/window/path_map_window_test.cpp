@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 #include "links/fake_engine.h"
 #include "support/path_map_guard.h"
@@ -25,14 +26,14 @@ class MappedWindow : public ::testing::Test {
   }
   FakeEngine engine_;
   std::shared_ptr<links::testing::FakeFile> tq_;
-  povezava::testing::ProcessPathMap map_{{"S: = /srv", "\\\\SERVER\\apps = /opt"}};
+  povezava::testing::ProcessPathMap map_{{"S: = /srv", "\\\\SERVER\\apps = /opt", "\\\\SERVER\\clerk = /home/clerk"}};
 };
 
 TEST_F(MappedWindow, ProposalsFromTheProgramFolderAreInWindowsForm) {
-  Harness h(engine_, QStringLiteral("/opt/povezava"));
-  ASSERT_TRUE(h.window->formLoad().ok());
-  EXPECT_EQ(h.text("Text2(0)"), QStringLiteral(";DATABASE=\\\\SERVER\\apps\\povezava\\PARTNER.MDB"));
-  EXPECT_EQ(h.text("Text2(1)"), QStringLiteral(";DATABASE=\\\\SERVER\\apps\\povezava\\QUERNO.MDB"));
+  Harness h(engine_, QStringLiteral("/home/clerk/povezava"));
+  ASSERT_EQ(h.window->formLoad(), std::nullopt);
+  EXPECT_EQ(h.text("Text2(0)"), QStringLiteral(";DATABASE=\\\\SERVER\\clerk\\povezava\\PARTNER.MDB"));
+  EXPECT_EQ(h.text("Text2(1)"), QStringLiteral(";DATABASE=\\\\SERVER\\clerk\\povezava\\QUERNO.MDB"));
 }
 
 TEST_F(MappedWindow, TheCommandLineLocationIsWrittenInWindowsForm) {
@@ -51,8 +52,8 @@ TEST_F(MappedWindow, TheCommandLineLocationIsWrittenInWindowsForm) {
        QStringLiteral(";DATABASE=T:\\DATA\\querno.MDB")},
   };
   for (const Row& row : rows) {
-    Harness h(engine_, QStringLiteral("/opt/povezava"), row.commandText, false);
-    ASSERT_TRUE(h.window->formLoad().ok()) << row.commandText.toStdString();
+    Harness h(engine_, QStringLiteral("/home/clerk/povezava"), row.commandText, false);
+    ASSERT_EQ(h.window->formLoad(), std::nullopt) << row.commandText.toStdString();
     EXPECT_EQ(h.text("Text2(0)"), row.partner);
     EXPECT_EQ(h.text("Text2(1)"), row.codes);
   }
@@ -60,14 +61,14 @@ TEST_F(MappedWindow, TheCommandLineLocationIsWrittenInWindowsForm) {
   povezava::testing::TempDir folder;
   povezava::testing::ProcessPathMap there({"S: = " + folder.path().string()});
   const povezava::testing::CurrentFolder here(folder.path());
-  Harness h(engine_, QStringLiteral("/opt/povezava"), QStringLiteral("/srv/app/TQ.mdb,data"), false);
-  ASSERT_TRUE(h.window->formLoad().ok());
+  Harness h(engine_, QStringLiteral("/home/clerk/povezava"), QStringLiteral("/srv/app/TQ.mdb,data"), false);
+  ASSERT_EQ(h.window->formLoad(), std::nullopt);
   EXPECT_EQ(h.text("Text2(0)"), QStringLiteral(";DATABASE=S:\\data\\PARTNER.MDB"));
 }
 
 TEST_F(MappedWindow, ABrowsedFileIsWrittenInWindowsForm) {
-  Harness h(engine_, QStringLiteral("/opt/povezava"));
-  ASSERT_TRUE(h.window->formLoad().ok());
+  Harness h(engine_, QStringLiteral("/home/clerk/povezava"));
+  ASSERT_EQ(h.window->formLoad(), std::nullopt);
   h.dialog.answers = {QStringLiteral("/srv/data/PARTNER.MDB"), QStringLiteral("/home/u/QUERNO.MDB")};
   h.click("Command2(0)");
   h.click("Command2(1)");
@@ -77,14 +78,14 @@ TEST_F(MappedWindow, ABrowsedFileIsWrittenInWindowsForm) {
 
 TEST_F(MappedWindow, ATypedRelativeLinkIsStoredAsGivenAndSaidSo) {
   engine_.backends = {u"data\\PARTNER.MDB", u"S:\\data\\QUERNO.MDB"};
-  Harness h(engine_, QStringLiteral("/opt/povezava"));
-  ASSERT_TRUE(h.window->formLoad().ok());
+  Harness h(engine_, QStringLiteral("/home/clerk/povezava"));
+  ASSERT_EQ(h.window->formLoad(), std::nullopt);
   h.setText("Text2(0)", QStringLiteral(";DATABASE=data\\PARTNER.MDB"));
   h.setText("Text2(1)", QStringLiteral(";DATABASE=S:\\data\\QUERNO.MDB"));
   h.click("Command1");
   EXPECT_EQ(h.window->state().LinkDb->name(), u"TQ.mdB");
   ASSERT_EQ(h.boxes.texts.size(), 1);
-  EXPECT_TRUE(h.boxes.texts[0].contains(QStringLiteral("'data\\PARTNER.MDB' is relative")))
+  EXPECT_TRUE(h.boxes.texts[0].contains(QStringLiteral("Pot »data\\PARTNER.MDB« v povezavi ni popolna")))
       << h.boxes.texts[0].toStdString();
   EXPECT_FALSE(h.boxes.texts[0].contains(QStringLiteral("QUERNO"))) << h.boxes.texts[0].toStdString();
   EXPECT_NE(h.errors.str().find("is relative"), std::string::npos) << h.errors.str();
@@ -97,13 +98,29 @@ TEST(WindowPathMap, AWrongPathsFileStopsTheRunNamingFileAndLine) {
   std::ofstream(paths) << "S: = /srv\nT = /x\n";
   engine::PathMapSources sources;
   sources.files = {paths};
-  const engine::Status wrong = usePathMap(sources);
-  EXPECT_EQ(wrong.number(), engine::kErrInvalidArgument);
-  EXPECT_NE(wrong.description().find(paths + ", line 2:"), std::string::npos) << wrong.description();
+  links::testing::FakeEngine engine;
+  engine.addFrontEnd(u"TQ.mdB");
+  const auto load = [&](std::ostream& errors) {
+    testing::ScriptedDialog dialog;
+    testing::RecordingBoxes boxes;
+    Environment env;
+    env.engine = &engine;
+    env.appPath = QStringLiteral("/home/clerk/povezava");
+    env.dialog = &dialog;
+    env.boxes = &boxes;
+    env.errors = &errors;
+    env.pathMapSources = &sources;
+    return morvane(env).formLoad();
+  };
+  std::ostringstream errors;
+  EXPECT_EQ(load(errors), 2);
+  EXPECT_NE(errors.str().find("error 3001"), std::string::npos) << errors.str();
+  EXPECT_NE(errors.str().find(paths + ", line 2:"), std::string::npos) << errors.str();
+  EXPECT_TRUE(engine.log.empty());
   EXPECT_EQ(engine::processPathMap().toLocal(u"S:\\x"), "/kept/x");  // the map stays as it was
 
   std::ofstream(paths) << "S: = /srv\n";
-  ASSERT_TRUE(usePathMap(sources).ok());
+  EXPECT_EQ(load(errors), std::nullopt);
   EXPECT_EQ(engine::processPathMap().toLocal(u"S:\\x"), "/srv/x");
 }
 

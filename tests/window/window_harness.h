@@ -16,6 +16,7 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "engine/engine.h"
 #include "window/file_dialog.h"
@@ -50,7 +51,11 @@ class ScriptedDialog final : public FileDialog {
 class RecordingBoxes final : public MessageBoxes {
  public:
   QStringList texts;
-  void showError(QWidget*, const QString&, const QString& text) override { texts << text; }
+  std::vector<links::MessageKind> kinds;
+  void show(QWidget*, links::MessageKind kind, const QString&, const QString& text) override {
+    texts << text;
+    kinds.push_back(kind);
+  }
 };
 
 // A window with its surroundings. `display` false: no message boxes.

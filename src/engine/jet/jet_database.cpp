@@ -159,14 +159,16 @@ Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view na
   bool journaled = false;
   switch (finding->state) {
     case JournalFinding::State::pending:
-      notice("A relink of '" + *path + "' was interrupted: povezava shows the file as it was before; the next "
-             "relink (or 'povezava-cli recover') puts its old pages back on disk.");
+      notice({NoticeCase::relinkPending, *path, finding->journal,
+              "A relink of '" + *path + "' was interrupted: povezava shows the file as it was before; the next "
+              "relink (or 'povezava-cli recover') puts its old pages back on disk."});
       *file = journaledView(std::move(*file), std::move(*finding));
       journaled = true;
       break;
     case JournalFinding::State::foreign:
-      notice("'" + finding->journal + "' does not belong to '" + *path + "' as it is now (" + finding->reason +
-             "); povezava ignores it, and the next relink moves it aside.");
+      notice({NoticeCase::journalIgnored, *path, finding->journal,
+              "'" + finding->journal + "' does not belong to '" + *path + "' as it is now (" + finding->reason +
+              "); povezava ignores it, and the next relink moves it aside."});
       break;
     case JournalFinding::State::none:
     case JournalFinding::State::incomplete:

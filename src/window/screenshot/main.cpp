@@ -13,6 +13,7 @@
 
 #include "engine/engine.h"
 #include "window/file_dialog.h"
+#include "window/messages.h"
 #include "window/morvane.h"
 
 namespace {
@@ -42,14 +43,21 @@ int main(int argc, char** argv) {
   }
 
   povezava::window::QtFileDialog dialog;
+  // A picture of the window as the clerk first sees it: any message of Load
+  // (its failure is on stderr) spoils it.
+  struct CountingBoxes final : povezava::window::MessageBoxes {
+    int shown = 0;
+    void show(QWidget*, povezava::links::MessageKind, const QString&, const QString&) override { ++shown; }
+  } boxes;
   povezava::window::Environment env;
   env.engine = &povezava::engine::dbEngine();
   env.appPath = folder;
   env.dialog = &dialog;
+  env.boxes = &boxes;
   env.errors = &std::cerr;
   povezava::window::morvane window(env);
-  if (const povezava::engine::Status loaded = window.formLoad(); !loaded.ok()) {
-    std::cerr << "povezava-screenshot: " << loaded.toString() << '\n';
+  if (window.formLoad() || boxes.shown > 0) {
+    std::cerr << "povezava-screenshot: the window did not load cleanly\n";
     return 1;
   }
   window.show();

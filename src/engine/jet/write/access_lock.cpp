@@ -66,9 +66,14 @@ Status checkAccessLockFileAmong(FileSystem& fs, const std::string& path, const s
         }
       }
     }
-    return errors::fileInUse(displayName, "Access has it open: " + lockPath +
-                                              (users.empty() ? std::string() : " lists " + users) +
-                                              "; close it there, or delete the lock file if it is stale");
+    const Status inUse = errors::fileInUse(displayName, "Access has it open: " + lockPath +
+                                                            (users.empty() ? std::string() : " lists " + users) +
+                                                            "; close it there, or delete the lock file if it is stale");
+    ErrorDetails details = inUse.details();
+    details.what = ErrorCase::accessLockFile;
+    details.other = lockPath;
+    details.users = users;
+    return {inUse.number(), inUse.description(), std::move(details)};
   }
   return Status::success();
 }

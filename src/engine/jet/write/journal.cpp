@@ -373,8 +373,9 @@ Result<Recovery> recoverJournal(FileSystem& fs, File& database) {
         return errors::fileInUse(database.path(), finding->journal + " does not belong to it (" + finding->reason +
                                                        ") and cannot be moved aside: " + moved.status().description());
       }
-      notice("'" + finding->journal + "' does not belong to '" + database.path() + "' as it is now (" +
-             finding->reason + "); the database was left alone and the journal moved to '" + *moved + "'.");
+      notice({NoticeCase::journalSetAside, database.path(), *moved,
+              "'" + finding->journal + "' does not belong to '" + database.path() + "' as it is now (" +
+                  finding->reason + "); the database was left alone and the journal moved to '" + *moved + "'."});
       return Recovery::setAside;
     }
     case JournalFinding::State::pending:
@@ -404,7 +405,8 @@ Result<Recovery> recoverJournal(FileSystem& fs, File& database) {
   }
   if (Status s = removeJournal(fs, database.path()); !s.ok()) return s;
   if (changed) {
-    notice("A relink of '" + database.path() + "' was interrupted; its old pages were put back.");
+    notice({NoticeCase::relinkUndone, database.path(), {},
+            "A relink of '" + database.path() + "' was interrupted; its old pages were put back."});
   }
   return Recovery::replayed;
 }

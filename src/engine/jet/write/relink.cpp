@@ -24,7 +24,7 @@ Status namingTheLink(const Status& status, const std::string& path, const std::s
   if (const std::size_t at = text.find(quotedPath); at != std::string::npos && path != shown) {
     text.replace(at, quotedPath.size(), "'" + shown + "' ('" + path + "' here)");
   }
-  return Status{status.number(), std::move(text)};
+  return status.withDescription(std::move(text));
 }
 
 // Opens the back-end read-only and finds the table in it: the same checks,
