@@ -12,9 +12,26 @@ namespace {
 
 bool isSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
-// `folder` + "/" + `relative`, with "." and ".." taken out (by the text: the
-// folder need not exist).
+// The root a folder in Windows form keeps whatever ".." says: "D:" or
+// "\\server\share"; empty for a folder in POSIX form.
+std::u16string_view windowsRoot(std::u16string_view folder) {
+  if (engine::pathForm(folder) != engine::PathForm::windows) return {};
+  if (folder.size() >= 2 && folder[1] == u':') return folder.substr(0, 2);
+  std::size_t end = 2;  // "\\server\share": past the server's name and the share's
+  for (int part = 0; part < 2; ++part) {
+    while (end < folder.size() && isSeparator(folder[end])) ++end;
+    while (end < folder.size() && !isSeparator(folder[end])) ++end;
+  }
+  return folder.substr(0, end);
+}
+
+// `folder` + `relative`, with "." and ".." taken out (by the text: the
+// folder need not exist), in the folder's form: "/a/b" under a POSIX folder,
+// "D:\a\b" or "\\server\share\a\b" under a Windows one (the current
+// folder of a Windows program).
 std::u16string absoluteIn(std::u16string_view folder, std::u16string_view relative) {
+  const std::u16string_view root = windowsRoot(folder);
+  const char16_t separator = root.empty() ? u'/' : u'\\';
   std::vector<std::u16string> parts;
   const auto addComponents = [&parts](std::u16string_view text) {
     std::size_t at = 0;
@@ -30,14 +47,14 @@ std::u16string absoluteIn(std::u16string_view folder, std::u16string_view relati
       at = end + 1;
     }
   };
-  addComponents(folder);
+  addComponents(folder.substr(root.size()));
   addComponents(relative);
-  std::u16string out;
+  std::u16string out(root);
   for (const std::u16string& part : parts) {
-    out += u'/';
+    out += separator;
     out += part;
   }
-  return out.empty() ? u"/" : out;
+  return parts.empty() ? out + separator : out;
 }
 
 }  // namespace

@@ -19,6 +19,9 @@ TEST(LinkLocation, RelativeBecomesAbsoluteThenTheMapGivesTheWindowsForm) {
   const engine::PathMap map = mapOf({"S: = /srv/samba", "\\\\SERVER\\apps = /srv/samba/apps"});
   const LinkPlace mapped{&map, u"/srv/samba/work"};
   const LinkPlace unmapped{nullptr, u"/home/u"};
+  // A Windows program's current folder: on a drive, on a share.
+  const LinkPlace drive{nullptr, u"Z:\\tmp\\Računi šž"};
+  const LinkPlace share{nullptr, u"\\\\SERVER\\share š\\app"};
   struct Case {
     const char16_t* location;
     const LinkPlace* place;
@@ -40,6 +43,13 @@ TEST(LinkLocation, RelativeBecomesAbsoluteThenTheMapGivesTheWindowsForm) {
       {u"../apps", &mapped, u"\\\\SERVER\\apps"},
       {u"PARTNER.MDB", &mapped, u"S:\\work\\PARTNER.MDB"},
       {u"", &mapped, u""},
+      // Relative under a Windows current folder: in Windows form; ".." stops
+      // at the drive or the share.
+      {u"data", &drive, u"Z:\\tmp\\Računi šž\\data"},
+      {u"..\\..\\..\\x/y\\", &drive, u"Z:\\x\\y"},
+      {u"..\\..", &drive, u"Z:\\"},
+      {u"../../../data", &share, u"\\\\SERVER\\share š\\data"},
+      {u"zaledje č", &share, u"\\\\SERVER\\share š\\app\\zaledje č"},
   };
   for (const Case& c : cases) {
     const std::u16string location = linkLocation(c.location, *c.place);

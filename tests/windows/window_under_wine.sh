@@ -119,6 +119,15 @@ check "wine povezava.exe WORDS: exit 0, nothing on stderr" bash -c '[ "$1" -eq 0
 check "... relinked to the folder named with blanks" \
   bash -c '[[ "$1" == *"bližnjica šž\\zaledje č\\querno.MDB "* ]]' _ "$(links "$set3/TQ.mdb")"
 
+# Relative names, from the folder the run starts in: the link strings name
+# the back-ends by their full Windows path.
+fresh "$set3"
+drive "$set3" "\"$wexe\" TQ.mdb,zaledje č" exit
+check "a relative front-end and back-end location: exit 0, no box" \
+  bash -c 'grep -qx "exit 0" <<<"$1" && grep -qx "boxes 0" <<<"$1"' _ "$out"
+check "... the links name the back-ends' full path" \
+  test "$(links "$set3/TQ.mdb")" = "PARTNER=;DATABASE=$(winpath "$set3")\zaledje č\PARTNER.MDB KONTI=;DATABASE=$(winpath "$set3")\zaledje č\querno.MDB NALOGI=;DATABASE=$(winpath "$set3")\zaledje č\querno.MDB "
+
 # A front-end that does not exist: exit 1 at once, no box, the reason on stderr.
 drive "$root" "\"$wexe\" $(winpath "$root/ni tu")\\TQ.mdb,$(winpath "$root")" exit
 check "command line with a missing front-end: exit 1, no box, the file named on stderr" \
