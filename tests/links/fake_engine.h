@@ -228,13 +228,16 @@ class FakeEngine final : public engine::DBEngine {
   // Front-ends (by name) that Access has open: a lock file lies beside them.
   std::set<std::u16string> openInAccess;
 
-  // A front-end with PARTNER, KONTI and NALOGI linked into C:\APP.
-  std::shared_ptr<FakeFile> addFrontEnd(const std::u16string& name) {
+  // A front-end with PARTNER, KONTI and NALOGI linked into `folder` (with
+  // its final separator): C:\APP, or a Linux folder such as /app/, whose
+  // links a relink to a local path may replace without a path map.
+  std::shared_ptr<FakeFile> addFrontEnd(const std::u16string& name, std::u16string_view folder = u"C:\\APP\\") {
+    const std::u16string at = u";DATABASE=" + std::u16string(folder);
     auto file = std::make_shared<FakeFile>();
     file->tables = {
-        {u"PARTNER", engine::TableKind::linked, u";DATABASE=C:\\APP\\PARTNER.MDB"},
-        {u"KONTI", engine::TableKind::linked, u";DATABASE=C:\\APP\\QUERNO.MDB"},
-        {u"NALOGI", engine::TableKind::linked, u";DATABASE=C:\\APP\\QUERNO.MDB"},
+        {u"PARTNER", engine::TableKind::linked, at + u"PARTNER.MDB"},
+        {u"KONTI", engine::TableKind::linked, at + u"QUERNO.MDB"},
+        {u"NALOGI", engine::TableKind::linked, at + u"QUERNO.MDB"},
         {u"LOCAL1", engine::TableKind::local, u""},
     };
     files[name] = file;

@@ -59,6 +59,10 @@ bool has(const std::string& text, const std::string& part) { return text.find(pa
 std::string utf8(std::u16string_view text) { return engine::toUtf8(text); }
 
 // A form over a fake engine and view.
+// Where the fake front-ends' links lead when a test is about the relink, not
+// the form of its paths: a Linux folder, which a local path may replace.
+constexpr std::u16string_view kLinuxApp = u"/app/";
+
 struct Rig {
   FakeEngine engine;
   FakeView view;
@@ -161,7 +165,9 @@ TEST(FormLoad, AWrongPathsFileEndsTheRunBeforeAnythingIsOpened) {
 // ---- Nova povezava ----------------------------------------------------------------
 
 TEST(FormRelink, WritesOnlyTheFrontEndItNamesAndSaysWhyWhenItWritesNothing) {
-  enum class Then { nothing, retype, loseTables, missingBackEnd, skipInspection };
+  // windowsLinks: TQ.mdB's links say C:\APP and the new ones are folders of
+  // this computer, with no path map; every other row's links are Linux paths.
+  enum class Then { nothing, retype, loseTables, missingBackEnd, skipInspection, windowsLinks };
   struct Row {
     const char* name;
     const char16_t* commandText;  // "" interactive
@@ -190,13 +196,18 @@ TEST(FormRelink, WritesOnlyTheFrontEndItNamesAndSaysWhyWhenItWritesNothing) {
       {"command line: relinked and closed", u"TQ.mdB,/data", Then::nothing, u"", 3, 1, 0, {}, u""},
       {"command line, a back-end missing: stderr, closed, exit 1", u"TQ.mdB,/nowhere", Then::nothing, u"", 3, 1,
        1, {}, u""},
+      {"C: links to local folders without a map: refused naming the drive, the window stays", u"",
+       Then::windowsLinks, u"", 3, 0, 1, MessageKind::error,
+       u"PARTNER (;DATABASE=/home/clerk/app\\PARTNER.MDB): Povezava kaže na pogon »C:« sistema Windows"},
+      {"command line, C: links to local folders without a map: stderr, closed, exit 1", u"TQ.mdB,/data",
+       Then::windowsLinks, u"", 3, 1, 1, {}, u""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Rig rig(row.commandText);
-    rig.engine.addFrontEnd(u"TQ.mdB");
+    rig.engine.addFrontEnd(u"TQ.mdB", row.then == Then::windowsLinks ? u"C:\\APP\\" : kLinuxApp);
     rig.engine.files[u"./tq.mdb"] = rig.engine.files[u"TQ.mdB"];
-    rig.engine.addFrontEnd(u"RZ.mdb");
+    rig.engine.addFrontEnd(u"RZ.mdb", kLinuxApp);
     if (row.then == Then::loseTables) rig.engine.files[u"TQ.mdB"]->tables.resize(0);
     if (row.then != Then::skipInspection) {
       ASSERT_EQ(rig.form->formLoad(), std::nullopt);
@@ -225,13 +236,23 @@ TEST(FormRelink, WritesOnlyTheFrontEndItNamesAndSaysWhyWhenItWritesNothing) {
     }
     // RZ.mdb is never written: only TQ.mdB was inspected.
     for (const std::string& call : rig.engine.log) EXPECT_EQ(call.find("RZ"), std::string::npos) << call;
+    // A refused front-end keeps every link; a written one has none left in /app.
+    const bool written = row.writes > 0 && row.exit == 0;
+    for (const testing::FakeTable& table : rig.engine.files[u"TQ.mdB"]->tables) {
+      if (table.kind != engine::TableKind::linked) continue;
+      EXPECT_EQ(table.connect.starts_with(u";DATABASE=/app/"), !written && row.then != Then::windowsLinks)
+          << utf8(table.connect);
+    }
+    if (row.then == Then::windowsLinks) {
+      EXPECT_TRUE(has(rig.errors.str(), "error 9003: PARTNER is linked through C:")) << rig.errors.str();
+    }
   }
 }
 
 TEST(FormRelink, ARefusedPressCanBePutRightWithOsveziAndThenWrites) {
   Rig rig;
-  rig.engine.addFrontEnd(u"TQ.mdB");
-  rig.engine.addFrontEnd(u"RZ.mdb");
+  rig.engine.addFrontEnd(u"TQ.mdB", kLinuxApp);
+  rig.engine.addFrontEnd(u"RZ.mdb", kLinuxApp);
   rig.engine.backends.insert(u"/home/clerk/app\\PARTNER.MDB");
   ASSERT_EQ(rig.form->formLoad(), std::nullopt);
   rig.view.texts[Control::ImeBaze] = u"RZ.mdb";
@@ -341,6 +362,22 @@ TEST(ClerkTexts, ErrorsInSlovenianWithTheirNumberAndTheirFile) {
     // None of the English wording reaches the clerk.
     EXPECT_FALSE(has(utf8(text), status.description().substr(0, 12))) << utf8(text);
   }
+#ifndef _WIN32
+  // A Windows link that would become a path of this computer: the drive or
+  // share it goes through, and the line the paths file needs.
+  const std::pair<const char16_t*, const char16_t*> windowsLinks[] = {
+      {u";DATABASE=C:\\APP\\PARTNER.MDB", u"pogon »C:« sistema Windows"},
+      {u";DATABASE=\\\\S\\x\\PARTNER.MDB", u"vrstico »\\\\S\\x = MAPA«"},
+  };
+  for (const auto& [from, says] : windowsLinks) {
+    SCOPED_TRACE(utf8(from));
+    const auto refusal = windowsLinkToLocalPath(u"PARTNER", from, u";DATABASE=/data/PARTNER.MDB");
+    ASSERT_TRUE(refusal.has_value());
+    const std::u16string text = clerkError(*refusal);
+    EXPECT_TRUE(has(text, says)) << utf8(text);
+    EXPECT_TRUE(has(text, u"(napaka 9003)")) << utf8(text);
+  }
+#endif
 }
 
 TEST(ClerkTexts, NoticesSayWhatHappenedInSlovenianWithoutTheCommandLine) {
@@ -433,12 +470,15 @@ TEST(FormOnFiles, ACopyNamedInBazaIsNotWrittenAnotherSpellingOfTheInspectedFileI
     env.engine = &engine::dbEngine();
     env.programFolder = engine::fromUtf8(dir.path().string());
     env.errors = &errors;
+    // The fixtures link through C:\APP: C: is this folder here, and the new
+    // links are typed in Windows form (C:\PARTNER.MDB), as the PCs see them.
+    const povezava::testing::ProcessPathMap map({"C: = " + dir.path().string()});
     RelinkForm form(view, env);
     view.texts[Control::ImeBaze] = engine::fromUtf8(tq.string());
     form.command4Click();
     ASSERT_TRUE(form.state().LinkDb) << errors.str();
-    const std::u16string partner = u";DATABASE=" + engine::fromUtf8((dir.path() / set.partner).string());
-    const std::u16string querno = u";DATABASE=" + engine::fromUtf8((dir.path() / set.querno).string());
+    const std::u16string partner = u";DATABASE=C:\\" + engine::fromUtf8(set.partner);
+    const std::u16string querno = u";DATABASE=C:\\" + engine::fromUtf8(set.querno);
     view.texts[Control::Text2_0] = partner;
     view.texts[Control::Text2_1] = querno;
 
@@ -452,7 +492,7 @@ TEST(FormOnFiles, ACopyNamedInBazaIsNotWrittenAnotherSpellingOfTheInspectedFileI
     // Another spelling of the inspected file is that file.
     view.texts[Control::ImeBaze] = engine::fromUtf8((dir.path() / "." / ("tq" + std::string(set.extension))).string());
     form.command1Click();
-    EXPECT_EQ(view.closes, 1) << errors.str();
+    EXPECT_EQ(view.closes, 1) << errors.str() << (view.messages.empty() ? "" : utf8(view.messages.back().text));
     EXPECT_NE(povezava::testing::readFile(tq), tqBefore);
     EXPECT_EQ(povezava::testing::readFile(rz), rzBefore);
   }

@@ -12,6 +12,7 @@
 #include <QTranslator>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -184,8 +185,11 @@ struct EndToEndRow {
 
 void PrintTo(const EndToEndRow& row, std::ostream* out) { *out << row.name; }
 
-constexpr char kOld[] = "C:\\OLD\\PARTNER.MDB";
-constexpr char kOldCode[] = "C:\\OLD\\QUERNO.MDB";
+// The builder's front-ends are linked into a Linux folder, which the local
+// paths these rows relink to may replace (a C: link needs a path map: see
+// EndToEndFormats.AWindowsLinkNeedsAPathMapForCToBeRelinkedHere).
+constexpr char kOld[] = "/old/PARTNER.MDB";
+constexpr char kOldCode[] = "/old/QUERNO.MDB";
 
 const EndToEndRow kEndToEndRows[] = {
     {"Folder", "fe", {"@/fe/TQ.mdb,@/data"}, "", 0, "@/data\\PARTNER.MDB", "@/data\\querno.MDB", ""},
@@ -247,11 +251,20 @@ class EndToEnd : public ::testing::TestWithParam<EndToEndRow> {
     povezava::testing::buildBackEnds(folder, version, codePage(version));
   }
 
-  // A front-end TQ.mdb in `folder`, linked to C:\OLD.
-  static fs::path buildFrontEnd(const fs::path& folder, engine::jet::Version version) {
-    povezava::testing::buildFrontEnd(folder / "TQ.mdb", u"C:\\OLD\\PARTNER.MDB", u"C:\\OLD\\QUERNO.MDB", {}, version,
+  // A front-end TQ.mdb in `folder`, linked into `old` (/old or C:\OLD).
+  static fs::path buildFrontEnd(const fs::path& folder, engine::jet::Version version,
+                                const std::u16string& old = u"/old/") {
+    povezava::testing::buildFrontEnd(folder / "TQ.mdb", old + u"PARTNER.MDB", old + u"QUERNO.MDB", {}, version,
                                      codePage(version));
     return folder / "TQ.mdb";
+  }
+
+  // The prefix of runBinary() with POVEZAVA_PATHS naming a paths file that
+  // says "C: = <the test's folder>".
+  std::string withDriveC() const {
+    const fs::path paths = dir_.path() / "paths";
+    std::ofstream(paths) << "C: = " << dir_.path().string() << '\n';
+    return "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM POVEZAVA_PATHS=" + shellQuote(paths.string());
   }
 
   void expectLinks(const fs::path& frontEnd, const std::string& partner, const std::string& codeTables) {
@@ -310,18 +323,45 @@ TEST_F(EndToEndFormats, FixtureFrontEndsRelinkOnlyWhatTheyHave) {
   const fs::path tq = dir_.copy(fixturesDir() / "jet4-v2000" / "TQ.mdb");
   const fs::path nonalogi = dir_.copy(fixturesDir() / "jet4-v2000" / "NONALOGI.mdb");
   const std::string data = (dir / "data").string();
+  // The fixtures link through C:\APP: C: is the test's folder, and the new
+  // links are written as the PCs see them.
+  const std::string driveC = withDriveC();
 
-  RunResult run = runBinary(binary_.string(), {tq.string() + "," + data}, dir);
+  RunResult run = runBinary(binary_.string(), {tq.string() + "," + data}, dir, driveC);
   EXPECT_EQ(run.status, 0) << run.output;
-  expectLinksInto(tq, data);
+  expectLinksInto(tq, "C:\\data");
 
   // Without NALOGI: two tables relinked, nothing reported, success.
-  run = runBinary(binary_.string(), {nonalogi.string() + "," + data}, dir);
+  run = runBinary(binary_.string(), {nonalogi.string() + "," + data}, dir, driveC);
   EXPECT_EQ(run.status, 0) << run.output;
-  const std::map<std::string, std::string> expected{{"PARTNER", data + "\\PARTNER.MDB"},
-                                                    {"KONTI", data + "\\querno.MDB"}};
+  const std::map<std::string, std::string> expected{{"PARTNER", "C:\\data\\PARTNER.MDB"},
+                                                    {"KONTI", "C:\\data\\querno.MDB"}};
   EXPECT_EQ(engineLinks(nonalogi), expected);
   EXPECT_EQ(mdbtoolsLinks(nonalogi), expected);
+}
+
+// A front-end linked through C: is relinked to a folder of this computer only
+// when a paths file says where C: is, and then in Windows form; without one
+// the run refuses (9003 on stderr, exit status 1) and the file is untouched.
+TEST_F(EndToEndFormats, AWindowsLinkNeedsAPathMapForCToBeRelinkedHere) {
+  const fs::path dir = dir_.path();
+  const fs::path frontEnd = buildFrontEnd(dir / "fe", engine::jet::Version::jet4, u"C:\\OLD\\");
+  const std::vector<std::string> arguments{frontEnd.string() + "," + (dir / "data").string()};
+  const auto before = readFile(frontEnd);
+
+  const RunResult refused = runBinary(binary_.string(), arguments, dir);
+  EXPECT_EQ(refused.status, 1) << refused.output;
+  EXPECT_NE(refused.output.find("povezava: PARTNER: refreshing ;DATABASE=" + (dir / "data").string() +
+                                "\\PARTNER.MDB: error 9003: PARTNER is linked through C:"),
+            std::string::npos)
+      << refused.output;
+  EXPECT_EQ(readFile(frontEnd), before) << "the front-end was written";
+  expectLinks(frontEnd, "C:\\OLD\\PARTNER.MDB", "C:\\OLD\\QUERNO.MDB");
+
+  const RunResult mapped = runBinary(binary_.string(), arguments, dir, withDriveC());
+  EXPECT_EQ(mapped.status, 0) << mapped.output;
+  EXPECT_EQ(mapped.output, "");
+  expectLinksInto(frontEnd, "C:\\data");
 }
 
 TEST_F(EndToEndFormats, ADisplayThatCannotBeReachedIsNoDisplay) {

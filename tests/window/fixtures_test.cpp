@@ -8,6 +8,7 @@
 
 #include "engine/engine.h"
 #include "support/databases.h"
+#include "support/path_map_guard.h"
 #include "support/test_support.h"
 #include "window_harness.h"
 
@@ -34,6 +35,13 @@ class Fixtures : public ::testing::TestWithParam<povezava::testing::FixtureSet> 
   QString storedLink(const char* backEnd) const {
     return QStringLiteral(";DATABASE=C:\\APP\\") + QString::fromLatin1(backEnd);
   }
+
+  // A new link as the Windows PCs see it while C: is mapped to the copies'
+  // folder: ";DATABASE=C:\<file>".
+  QString mappedLink(const char* backEnd) const {
+    return QStringLiteral(";DATABASE=C:\\") + QString::fromLatin1(backEnd);
+  }
+  std::string driveC() const { return "C: = " + dir_.path().string(); }
 
   // Types the front-end's path into ImeBaze and inspects it ("Osveži").
   static ::testing::AssertionResult inspect(const Harness& h, const std::filesystem::path& frontEnd) {
@@ -118,13 +126,14 @@ TEST_P(Fixtures, TheDefaultNameIsLookedUpInTheCurrentFolderWithoutRegardToCase) 
 }
 
 TEST_P(Fixtures, RelinkingPointsTheThreeTablesAtTheBackEndsBesideTheFrontEnd) {
+  // The stored links go through C:, which is the copies' folder here; the
+  // new links are typed in Windows form and checked through the map.
+  const povezava::testing::ProcessPathMap map({driveC()});
   const auto tq = frontEnd("TQ");
   Harness h(engine::dbEngine(), appPath_);
   ASSERT_TRUE(inspect(h, tq));
-  const auto partner = dir_.path() / GetParam().partner;
-  const auto querno = dir_.path() / GetParam().querno;
-  h.setText("Text2(0)", QStringLiteral(";DATABASE=") + qpath(partner));
-  h.setText("Text2(1)", QStringLiteral(";DATABASE=") + qpath(querno));
+  h.setText("Text2(0)", mappedLink(GetParam().partner));
+  h.setText("Text2(1)", mappedLink(GetParam().querno));
   const auto before = readFile(tq);
   h.window->show();
   h.click("Command1");
@@ -134,9 +143,9 @@ TEST_P(Fixtures, RelinkingPointsTheThreeTablesAtTheBackEndsBesideTheFrontEnd) {
   EXPECT_EQ(h.window->exitStatus(), 0);
   EXPECT_TRUE(h.boxes.texts.isEmpty()) << h.boxes.texts.join('\n').toStdString();
   EXPECT_TRUE(h.errors.str().empty()) << h.errors.str();
-  EXPECT_EQ(linkOf(u"PARTNER"), u";DATABASE=" + partner.u16string());
-  EXPECT_EQ(linkOf(u"KONTI"), u";DATABASE=" + querno.u16string());
-  EXPECT_EQ(linkOf(u"NALOGI"), u";DATABASE=" + querno.u16string());
+  EXPECT_EQ(QString::fromStdU16String(linkOf(u"PARTNER")), mappedLink(GetParam().partner));
+  EXPECT_EQ(QString::fromStdU16String(linkOf(u"KONTI")), mappedLink(GetParam().querno));
+  EXPECT_EQ(QString::fromStdU16String(linkOf(u"NALOGI")), mappedLink(GetParam().querno));
   // The other link of the front-end is left alone.
   EXPECT_NE(before, readFile(tq));
   EXPECT_TRUE(QString::fromStdU16String(linkOf(u"OTHER")).startsWith(QStringLiteral(";DATABASE=C:\\ELSEWHERE\\OTHER.")));
@@ -183,13 +192,14 @@ TEST_P(Fixtures, AfterAFailedOpenNovaPovezavaWritesNothingAndTheWindowStays) {
        }},
   };
   const povezava::testing::CurrentFolder here(dir_.path());  // holds no MV.MDB
+  const povezava::testing::ProcessPathMap map({driveC()});
   for (const Way& way : ways) {
     SCOPED_TRACE(way.name);
     Harness h(engine::dbEngine(), appPath_);
     ASSERT_TRUE(inspect(h, tq));
-    const QString typed = QStringLiteral(";DATABASE=") + qpath(dir_.path() / GetParam().partner);
+    const QString typed = mappedLink(GetParam().partner);
     h.setText("Text2(0)", typed);
-    h.setText("Text2(1)", QStringLiteral(";DATABASE=") + qpath(dir_.path() / GetParam().querno));
+    h.setText("Text2(1)", mappedLink(GetParam().querno));
     h.window->show();
     const auto before = readFile(tq);
 
@@ -214,12 +224,37 @@ TEST_P(Fixtures, AfterAFailedOpenNovaPovezavaWritesNothingAndTheWindowStays) {
     // Opened again, it relinks as usual.
     ASSERT_TRUE(inspect(h, tq));
     h.setText("Text2(0)", typed);
-    h.setText("Text2(1)", QStringLiteral(";DATABASE=") + qpath(dir_.path() / GetParam().querno));
+    h.setText("Text2(1)", mappedLink(GetParam().querno));
     h.click("Command1");
     EXPECT_FALSE(h.window->isVisible());
     EXPECT_EQ(h.window->exitStatus(), 0);
     EXPECT_EQ(QString::fromStdU16String(povezava::testing::storedConnect(tq, u"PARTNER")), typed);
   }
+}
+
+// Links through C: with no path map for C:, and back-ends of this computer
+// typed: the window refuses (the PCs could not follow such links), leaves
+// the file byte for byte as it was, stays open, and says in Slovenian which
+// drive the paths file lacks.
+TEST_P(Fixtures, AWindowsLinkIsNotReplacedByALocalPathWithoutAMap) {
+  const auto tq = frontEnd("TQ");
+  Harness h(engine::dbEngine(), appPath_);
+  ASSERT_TRUE(inspect(h, tq));
+  h.setText("Text2(0)", QStringLiteral(";DATABASE=") + qpath(dir_.path() / GetParam().partner));
+  h.setText("Text2(1)", QStringLiteral(";DATABASE=") + qpath(dir_.path() / GetParam().querno));
+  const auto before = readFile(tq);
+  h.window->show();
+  h.click("Command1");
+  EXPECT_EQ(readFile(tq), before);
+  EXPECT_TRUE(h.window->isVisible());
+  EXPECT_EQ(h.window->exitStatus(), 1);
+  ASSERT_EQ(h.boxes.texts.size(), 1);
+  const QString& text = h.boxes.texts[0];
+  EXPECT_TRUE(text.contains(QStringLiteral("pogon »C:« sistema Windows"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("vrstico »C: = MAPA«"))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("(napaka 9003)"))) << text.toStdString();
+  EXPECT_NE(h.errors.str().find("error 9003"), std::string::npos) << h.errors.str();
+  EXPECT_EQ(QString::fromStdU16String(povezava::testing::storedConnect(tq, u"PARTNER")), storedLink(GetParam().partner));
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, Fixtures, ::testing::ValuesIn(povezava::testing::kFixtureSets),

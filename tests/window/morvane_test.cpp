@@ -138,8 +138,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, Startup, ::testing::ValuesIn(kStartupRows), povez
 class Handlers : public ::testing::Test {
  protected:
   void SetUp() override {
-    tq_ = engine_.addFrontEnd(u"TQ.mdB");
-    other_ = engine_.addFrontEnd(u"MV.MDB");
+    // Linked into a Linux folder: these tests are about the handlers, and a
+    // local path may replace such a link (C:\APP links are WIN.mdb's).
+    tq_ = engine_.addFrontEnd(u"TQ.mdB", u"/app/");
+    other_ = engine_.addFrontEnd(u"MV.MDB", u"/app/");
+    windows_ = engine_.addFrontEnd(u"WIN.mdb");
     engine_.backends = {u"/data/PARTNER.MDB", u"/data\\querno.MDB", u"/home/clerk/app\\PARTNER.MDB",
                         u"/home/clerk/app\\QUERNO.MDB"};
   }
@@ -159,6 +162,7 @@ class Handlers : public ::testing::Test {
   FakeEngine engine_;
   std::shared_ptr<FakeFile> tq_;
   std::shared_ptr<FakeFile> other_;
+  std::shared_ptr<FakeFile> windows_;
   std::unique_ptr<Harness> harness_;
 };
 
@@ -171,8 +175,8 @@ TEST_F(Handlers, Command4InspectsTheNameTypedInImeBaze) {
   EXPECT_EQ(engine_.log.front(), "open MV.MDB");
   EXPECT_EQ(h.window->state().LinkDb->name(), u"MV.MDB");
   EXPECT_EQ(h.imetab(), QStringLiteral("PARTNER, KONTI, NALOGI"));
-  EXPECT_EQ(h.text("Text1(0)"), QStringLiteral(";DATABASE=C:\\APP\\PARTNER.MDB"));
-  EXPECT_EQ(h.text("Text1(1)"), QStringLiteral(";DATABASE=C:\\APP\\QUERNO.MDB"));
+  EXPECT_EQ(h.text("Text1(0)"), QStringLiteral(";DATABASE=/app/PARTNER.MDB"));
+  EXPECT_EQ(h.text("Text1(1)"), QStringLiteral(";DATABASE=/app/QUERNO.MDB"));
   EXPECT_TRUE(h.errors.str().empty());
 }
 
@@ -299,8 +303,8 @@ TEST_F(Handlers, InteractiveRelinkFailuresAreListedAndTheWindowStays) {
   h.setText("Text2(1)", QStringLiteral(";DATABASE=/data\\querno.MDB"));
   h.click("Command1");
   // PARTNER failed; KONTI and NALOGI were held back with it.
-  EXPECT_EQ(stored(*tq_, u"PARTNER"), u";DATABASE=C:\\APP\\PARTNER.MDB");
-  EXPECT_EQ(stored(*tq_, u"KONTI"), u";DATABASE=C:\\APP\\QUERNO.MDB");
+  EXPECT_EQ(stored(*tq_, u"PARTNER"), u";DATABASE=/app/PARTNER.MDB");
+  EXPECT_EQ(stored(*tq_, u"KONTI"), u";DATABASE=/app/QUERNO.MDB");
   ASSERT_EQ(h.boxes.texts.size(), 1);
   EXPECT_TRUE(h.boxes.texts[0].contains(QStringLiteral(
       "PARTNER (;DATABASE=/nowhere/PARTNER.MDB): Datoteke »/nowhere/PARTNER.MDB« ni mogoče najti.")))
@@ -359,6 +363,46 @@ TEST_F(Handlers, TheAutomaticRelinkRunsOnceHoweverOftenTheWindowIsActivated) {
   EXPECT_EQ(h.window->exitStatus(), 0);
 }
 
+// Links through C: are not replaced by folders of this computer when no path
+// map says where C: is: nothing is stored, and the clerk is told which drive
+// and what to ask for; a command-line run ends with exit status 1.
+TEST_F(Handlers, AWindowsLinkIsNotReplacedByALocalPathWithoutAMap) {
+  for (const bool commandLine : {false, true}) {
+    SCOPED_TRACE(commandLine ? "command line" : "interactive");
+    engine_.log.clear();
+    Harness& h = make(commandLine ? QStringLiteral("WIN.mdb,/data") : QString());
+    ASSERT_EQ(h.window->formLoad(), std::nullopt);
+    h.window->show();
+    if (commandLine) {
+      h.window->formActivate();
+    } else {
+      h.imeBaze()->setEditText(QStringLiteral("WIN.mdb"));
+      h.click("Command4");
+      h.setText("Text2(0)", QStringLiteral(";DATABASE=/data/PARTNER.MDB"));
+      h.setText("Text2(1)", QStringLiteral(";DATABASE=/data\\querno.MDB"));
+      h.click("Command1");
+    }
+    EXPECT_EQ(countOf(engine_.log, "store"), 0u);
+    EXPECT_EQ(stored(*windows_, u"PARTNER"), u";DATABASE=C:\\APP\\PARTNER.MDB");
+    EXPECT_EQ(stored(*windows_, u"KONTI"), u";DATABASE=C:\\APP\\QUERNO.MDB");
+    EXPECT_EQ(stored(*windows_, u"NALOGI"), u";DATABASE=C:\\APP\\QUERNO.MDB");
+    EXPECT_NE(h.errors.str().find("error 9003: PARTNER is linked through C:"), std::string::npos) << h.errors.str();
+    EXPECT_EQ(h.window->exitStatus(), 1);
+    if (commandLine) {
+      EXPECT_TRUE(h.boxes.texts.isEmpty());
+      EXPECT_FALSE(h.window->isVisible());
+    } else {
+      ASSERT_EQ(h.boxes.texts.size(), 1);
+      EXPECT_EQ(h.boxes.kinds[0], links::MessageKind::error);
+      EXPECT_TRUE(h.boxes.texts[0].contains(QStringLiteral("pogon »C:« sistema Windows"))) << h.boxes.texts[0].toStdString();
+      EXPECT_TRUE(h.boxes.texts[0].contains(QStringLiteral("vrstico »C: = MAPA«"))) << h.boxes.texts[0].toStdString();
+      EXPECT_TRUE(h.boxes.texts[0].contains(QStringLiteral("(napaka 9003)"))) << h.boxes.texts[0].toStdString();
+      EXPECT_TRUE(h.window->isVisible());
+      EXPECT_EQ(engine_.closes, 0);
+    }
+  }
+}
+
 TEST_F(Handlers, WithoutArgumentsActivationRunsNothing) {
   Harness& h = make();
   ASSERT_EQ(h.window->formLoad(), std::nullopt);
@@ -379,7 +423,7 @@ TEST_F(Handlers, ANewInspectionLeavesNoTableOfTheEarlierDatabaseToRelink) {
   h.imeBaze()->setEditText(QStringLiteral("MV.MDB"));
   h.click("Command4");
   h.click("Command1");
-  EXPECT_EQ(stored(*tq_, u"NALOGI"), u";DATABASE=C:\\APP\\QUERNO.MDB");  // TQ untouched
+  EXPECT_EQ(stored(*tq_, u"NALOGI"), u";DATABASE=/app/QUERNO.MDB");  // TQ untouched
   EXPECT_EQ(countOf(engine_.log, "set NALOGI"), 0u);
   EXPECT_EQ(stored(*other_, u"PARTNER"), u";DATABASE=/home/clerk/app\\PARTNER.MDB");
 }
