@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/errors.h"
 #include "engine/unicode.h"
 
 namespace povezava::links {
@@ -14,21 +15,6 @@ std::u16string u16(std::string_view utf8) { return engine::fromUtf8(utf8); }
 // »text«: how Slovenian quotes a name.
 std::u16string q(std::u16string_view text) { return u"»" + std::u16string(text) + u"«"; }
 std::u16string q(std::string_view utf8) { return q(u16(utf8)); }
-
-// The drive or share a 9003 refusal is about: the error's name when it
-// carries one, else the one its description names ("... is linked through
-// C: ('C:\APP\...')"); empty when neither says.
-std::string windowsRoot(const engine::Status& status) {
-  if (!status.details().name.empty()) return status.details().name;
-  const std::string& text = status.description();
-  constexpr std::string_view kBefore = " is linked through ";
-  const std::size_t start = text.find(kBefore);
-  if (start == std::string::npos) return {};
-  const std::size_t from = start + kBefore.size();
-  const std::size_t end = text.find(" ('", from);
-  if (end == std::string::npos) return {};
-  return text.substr(from, end - from);
-}
 
 // The error's own sentences, without its number.
 std::u16string sentences(const engine::Status& status) {
@@ -88,11 +74,11 @@ std::u16string sentences(const engine::Status& status) {
   }
   // Errors of povezava's own rules, known by number only.
   switch (status.number()) {
-    case 9001:
+    case engine::kErrHeldBack:
       return u"Ta tabela je v redu, a ni bila zapisana, ker druge ni bilo mogoče povezati. Nič ni bilo spremenjeno.";
-    case 9002: return u"Baza nima nobene od tabel PARTNER, KONTI in NALOGI kot povezane tabele.";
-    case 9003: {
-      const std::string root = windowsRoot(status);
+    case engine::kErrNoLinkedTables: return u"Baza nima nobene od tabel PARTNER, KONTI in NALOGI kot povezane tabele.";
+    case engine::kErrWindowsLinkToLocalPath: {
+      const std::string& root = d.name;  // the drive or share
       if (root.empty()) {
         return u"Povezava kaže na pogon ali skupno mapo sistema Windows in bi postala pot tega računalnika, ki je "
                u"drugi računalniki ne poznajo. Prosite skrbnika, naj pogon doda v datoteko s potmi "
@@ -103,8 +89,8 @@ std::u16string sentences(const engine::Status& status) {
              u"doda vrstico " + q(root + " = MAPA") + u", kjer je MAPA mapa tega računalnika, ki jo kaže " + q(root) +
              u".";
     }
-    case 9004: return u"Pot sega iz mape, ki jo določa datoteka s potmi.";
-    case 9005: return u"Ime datoteke ni veljavno besedilo.";
+    case engine::kErrOutsideMappedFolder: return u"Pot sega iz mape, ki jo določa datoteka s potmi.";
+    case engine::kErrNotRepresentable: return u"Ime datoteke ni veljavno besedilo.";
     default: break;
   }
   if (!d.path.empty()) return u"Pri delu z datoteko " + path + u" je prišlo do napake.";

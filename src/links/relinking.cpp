@@ -93,7 +93,9 @@ std::optional<engine::Status> windowsLinkToLocalPath(std::u16string_view table, 
           " lies here and relink again: add the line '" + root +
           " = FOLDER' to a paths file (or give --map '" + root +
           "=FOLDER'), with FOLDER the folder of this computer that " + root +
-          " shows. To link to paths of this computer on purpose, povezava-cli takes --local-paths."};
+          " shows. To link to paths of this computer on purpose, povezava-cli takes --local-paths.",
+      engine::ErrorDetails{engine::ErrorCase::unspecified, engine::toUtf8(*after), root, engine::toUtf8(*before), {}, 0,
+                           {}}};
 #endif
 }
 
