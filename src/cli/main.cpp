@@ -31,6 +31,7 @@
 #include "cli/paths_command.h"
 #include "cli/recover_command.h"
 #include "cli/relink_command.h"
+#include "engine/readings.h"
 
 namespace {
 
@@ -175,6 +176,9 @@ int run(const std::vector<std::string>& argv) {
     if (c.pathMap) {
       if (const std::optional<int> failed = loadPathMap(c.name, args, console)) return *failed;
     }
+    // One run: a file read once is not read again while it is unchanged
+    // (on a share every read is a round trip).
+    const povezava::engine::KeepReadings keep;
     return c.run(args, console);
   }
   std::cerr << "povezava-cli: unknown command '" << name << "'\n";

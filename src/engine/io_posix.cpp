@@ -14,6 +14,7 @@
 
 #include "engine/errors.h"
 #include "engine/io.h"
+#include "engine/readings.h"
 
 namespace povezava::engine {
 namespace {
@@ -35,6 +36,8 @@ FileInfo infoOf(const struct stat& st) {
   fi.permissions = static_cast<std::uint32_t>(st.st_mode & 07777);
   fi.owner = static_cast<std::uint32_t>(st.st_uid);
   fi.group = static_cast<std::uint32_t>(st.st_gid);
+  fi.modified = static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 1000000000u +
+                static_cast<std::uint64_t>(st.st_mtim.tv_nsec);
   return fi;
 }
 
@@ -93,6 +96,7 @@ class PosixFile final : public File {
   }
 
   Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
+    noteChangeMadeHere();
     std::size_t done = 0;
     while (done < data.size()) {
       const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done,
@@ -107,6 +111,7 @@ class PosixFile final : public File {
   }
 
   Status truncate(std::uint64_t size) override {
+    noteChangeMadeHere();
     auto now = this->size();
     if (!now) return now.status();
     if (*now <= size) return Status::success();
@@ -182,12 +187,8 @@ class PosixFileSystem final : public FileSystem {
       ::close(fd);
       return S_ISDIR(st.st_mode) ? errors::isAFolder(path) : errors::notAFile(path, kindOf(st.st_mode));
     }
-    const int status = ::fcntl(fd, F_GETFL);
-    if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
-      const int e = errno;
-      ::close(fd);
-      return errors::fromErrno(path, e);
-    }
+    // O_NONBLOCK stays: it means nothing for a regular file's reads, writes
+    // and locks, and clearing it would cost two more calls on a share.
     return std::unique_ptr<File>(std::make_unique<PosixFile>(path, fd));
   }
 
@@ -221,11 +222,13 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status remove(const std::string& path) override {
+    noteChangeMadeHere();
     if (::unlink(path.c_str()) != 0) return errors::fromErrno(path, errno);
     return Status::success();
   }
 
   Status rename(const std::string& from, const std::string& to) override {
+    noteChangeMadeHere();
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
       return Status::success();
     }

@@ -8,6 +8,7 @@
 #include "engine/link_path.h"
 #include "engine/notices.h"
 #include "engine/path_resolver.h"
+#include "engine/readings.h"
 #include "engine/unicode.h"
 
 namespace povezava::engine::jet {
@@ -63,11 +64,20 @@ Result<std::shared_ptr<const DecodedCatalog>> JetDatabase::decodedCatalog() {
   if (journaled_) {
     if (Status s = leaveJournaledView(); !s.ok()) return s;
   }
-  file_->dropCache();  // the file may have changed since the last reading
-  if (decoded_ && decoded_->stillHolds(*file_)) return decoded_;
+  // What the file is now, before anything is read from it: one question to
+  // the file system instead of the catalogue's pages, where that may stand.
+  auto now = file_->file().info();
+  if (!now) return now.status();
+  if (decoded_ && stillStands(stamp_, *now)) return decoded_;
+  file_->dropCache(*now);  // the file may have changed since the last reading
+  if (decoded_ && decoded_->stillHolds(*file_)) {
+    stamp_ = stampOf(*now);
+    return decoded_;
+  }
   auto decoded = decodeCatalog(*file_);
   if (!decoded) return decoded.status();
   decoded_ = std::make_shared<const DecodedCatalog>(std::move(*decoded));
+  stamp_ = stampOf(*now);
   return decoded_;
 }
 

@@ -103,6 +103,11 @@ void JetFile::dropCache() {
   }
 }
 
+void JetFile::dropCache(const FileInfo& now) {
+  cache_.clear();
+  pageCount_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(now.size / layout().pageSize, 0xFFFFFF + 1));
+}
+
 Status JetFile::corrupt(std::uint32_t page, std::string_view what) const {
   return errors::corrupt(displayName_, page, what);
 }

@@ -59,6 +59,8 @@ class JetFile {
   // Forgets cached pages and takes the file's size again (after the file was
   // written, perhaps grown by a page).
   void dropCache();
+  // The same, with the file's size as `now` gives it (already asked).
+  void dropCache(const FileInfo& now);
 
   // Whether page `was.number()` holds exactly the bytes of `was` now (read
   // without the cache, into a buffer of the file's own).

@@ -34,6 +34,10 @@ struct Held {
   std::uint64_t diskSize = 0;            // the file's size then
   std::vector<Extent> extents;           // in the order written
   PageSums seen;                         // pages read or written: the disk's page as first seen
+  // Whole pages as first read from the disk: later reads (the next relink of
+  // the same file) take them from here, not from the share. commit() finds
+  // any change on the disk since: it checks every page in `seen` and the size.
+  std::map<std::uint32_t, std::vector<std::byte>> diskPages;
   std::set<std::size_t> units;
 
   // Takes the page size and the size of the file (through `disk`) once.
@@ -59,6 +63,41 @@ struct Held {
     notePagesRead(seen, pageSize, offset, bytes);
   }
 
+  // Reads [offset, offset + out.size()) from the disk, or from the pages
+  // first read there when the span is whole pages all read before.
+  Status readDisk(File& disk, std::uint64_t offset, std::span<std::byte> out) {
+    const bool wholePages = pageSize != 0 && offset % pageSize == 0 && out.size() % pageSize == 0 && !out.empty();
+    if (wholePages) {
+      const auto first = static_cast<std::uint32_t>(offset / pageSize);
+      const auto count = static_cast<std::uint32_t>(out.size() / pageSize);
+      bool all = true;
+      for (std::uint32_t i = 0; i < count && all; ++i) all = diskPages.contains(first + i);
+      if (all) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+          const std::vector<std::byte>& page = diskPages.at(first + i);
+          std::copy(page.begin(), page.end(), out.begin() + static_cast<std::ptrdiff_t>(std::size_t{i} * pageSize));
+        }
+        return Status::success();
+      }
+    }
+    if (Status s = disk.readAt(offset, out); !s.ok()) return s;
+    if (wholePages) {
+      for (std::size_t at = 0; at < out.size(); at += pageSize) {
+        const auto number = static_cast<std::uint32_t>((offset + at) / pageSize);
+        diskPages.try_emplace(number, out.begin() + static_cast<std::ptrdiff_t>(at),
+                              out.begin() + static_cast<std::ptrdiff_t>(at + pageSize));
+      }
+    }
+    return Status::success();
+  }
+
+  // Forgets what was read from the disk (it was changed under the lock).
+  void forgetReads() {
+    seen.clear();
+    diskPages.clear();
+    pageSize = 0;
+  }
+
   std::uint64_t end() const {
     std::uint64_t e = 0;
     for (const Extent& x : extents) e = std::max(e, x.end());
@@ -78,6 +117,7 @@ struct Held {
     locks.clear();
     extents.clear();
     seen.clear();
+    diskPages.clear();
     units.clear();
   }
 };
@@ -85,15 +125,20 @@ struct Held {
 // Reads [offset, offset + out.size()) of `held`'s file: the disk's bytes
 // (through `disk`), then the held writes over them. Bytes past the disk's end
 // must all be held.
-Status readThrough(const Held& held, File& disk, std::uint64_t offset, std::span<std::byte> out) {
-  if (held.extents.empty()) return disk.readAt(offset, out);
-  auto diskSize = disk.size();
-  if (!diskSize) return diskSize.status();
+Status readThrough(Held& held, File& disk, std::uint64_t offset, std::span<std::byte> out) {
+  if (held.extents.empty()) return held.readDisk(disk, offset, out);
+  // The size as first seen: commit() writes nothing if it has changed since.
+  std::uint64_t diskSize = held.diskSize;
+  if (held.pageSize == 0) {
+    auto now = disk.size();
+    if (!now) return now.status();
+    diskSize = *now;
+  }
   const std::uint64_t end = offset + out.size();
   if (end < offset) return errors::diskOrNetwork(disk.path(), EINVAL);
-  const std::uint64_t fromDisk = offset < *diskSize ? std::min(end, *diskSize) - offset : 0;
+  const std::uint64_t fromDisk = offset < diskSize ? std::min(end, diskSize) - offset : 0;
   if (fromDisk > 0) {
-    if (Status s = disk.readAt(offset, out.first(static_cast<std::size_t>(fromDisk))); !s.ok()) return s;
+    if (Status s = held.readDisk(disk, offset, out.first(static_cast<std::size_t>(fromDisk))); !s.ok()) return s;
   }
   std::vector<bool> covered(out.size() - static_cast<std::size_t>(fromDisk), false);
   for (const Extent& x : held.extents) {
@@ -213,6 +258,8 @@ class HeldFile final : public File {
     return fi;
   }
   Result<std::uint64_t> size() override {
+    // Once known, the size as first seen (commit() checks it again).
+    if (held_->pageSize != 0) return std::max(held_->diskSize, held_->end());
     auto size = disk_->size();
     if (!size) return size;
     return std::max(*size, held_->end());
@@ -325,8 +372,7 @@ Status WriteBatch::State::lock(Held& held, const std::string& path, std::uint64_
     }
     if (*recovered == Recovery::replayed) {
       // Pages read before were the interrupted relink's: read again.
-      held.seen.clear();
-      held.pageSize = 0;
+      held.forgetReads();
     }
   }
   held.locks.push_back(offset);
@@ -347,7 +393,7 @@ Status WriteBatch::State::hold(const std::shared_ptr<Held>& file, std::uint64_t 
     if ((p + 1) * held.pageSize > held.diskSize) break;
     const auto number = static_cast<std::uint32_t>(p);
     if (held.seen.contains(number)) continue;
-    if (Status s = onDisk.readAt(p * held.pageSize, page); !s.ok()) return s;
+    if (Status s = held.readDisk(onDisk, p * held.pageSize, page); !s.ok()) return s;
     held.seen.emplace(number, journalChecksum(page));
   }
   auto same = std::find_if(held.extents.begin(), held.extents.end(), [&](const Extent& x) {
