@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "engine/errors.h"
 #include "engine/io.h"
@@ -51,7 +53,10 @@ std::string_view kindOf(mode_t mode) {
 
 class PosixFile final : public File {
  public:
-  PosixFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  // `opened`: what fstat said as the file was opened; the first question
+  // about the file takes it instead of asking again.
+  PosixFile(std::string path, int fd, const struct stat& opened)
+      : path_(std::move(path)), fd_(fd), opened_(infoOf(opened)) {}
   ~PosixFile() override { ::close(fd_); }
   PosixFile(const PosixFile&) = delete;
   PosixFile& operator=(const PosixFile&) = delete;
@@ -59,12 +64,14 @@ class PosixFile final : public File {
   const std::string& path() const override { return path_; }
 
   Result<FileInfo> info() override {
+    if (opened_) return *std::exchange(opened_, std::nullopt);
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return errors::fromErrno(path_, errno);
     return infoOf(st);
   }
 
   Status takePermissions(const FileInfo& like) override {
+    opened_.reset();
     if (::geteuid() == 0 && ::fchown(fd_, like.owner, like.group) != 0) {
       return errors::fromErrno(path_, errno);
     }
@@ -75,6 +82,7 @@ class PosixFile final : public File {
   }
 
   Result<std::uint64_t> size() override {
+    if (opened_) return std::exchange(opened_, std::nullopt)->size;
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return errors::fromErrno(path_, errno);
     return static_cast<std::uint64_t>(st.st_size);
@@ -97,6 +105,7 @@ class PosixFile final : public File {
 
   Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
     noteChangeMadeHere();
+    opened_.reset();
     std::size_t done = 0;
     while (done < data.size()) {
       const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done,
@@ -112,6 +121,7 @@ class PosixFile final : public File {
 
   Status truncate(std::uint64_t size) override {
     noteChangeMadeHere();
+    opened_.reset();
     auto now = this->size();
     if (!now) return now.status();
     if (*now <= size) return Status::success();
@@ -160,6 +170,7 @@ class PosixFile final : public File {
  private:
   std::string path_;
   int fd_;
+  std::optional<FileInfo> opened_;
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -189,7 +200,7 @@ class PosixFileSystem final : public FileSystem {
     }
     // O_NONBLOCK stays: it means nothing for a regular file's reads, writes
     // and locks, and clearing it would cost two more calls on a share.
-    return std::unique_ptr<File>(std::make_unique<PosixFile>(path, fd));
+    return std::unique_ptr<File>(std::make_unique<PosixFile>(path, fd, st));
   }
 
   Result<FileInfo> info(const std::string& path) override {

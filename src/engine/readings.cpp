@@ -18,8 +18,10 @@ bool keepingReadings() { return currentRun != 0; }
 
 ReadingStamp stampOf(const FileInfo& info) { return ReadingStamp{info, currentRun, changes}; }
 
+bool takenThisRun(const ReadingStamp& was) { return was.run != 0 && was.run == currentRun && was.changes == changes; }
+
 bool stillStands(const ReadingStamp& was, const FileInfo& now) {
-  return was.run != 0 && was.run == currentRun && was.changes == changes && unchangedSince(was.info, now);
+  return takenThisRun(was) && unchangedSince(was.info, now);
 }
 
 std::uint64_t changesMadeHere() { return changes; }

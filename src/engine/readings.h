@@ -39,6 +39,10 @@ ReadingStamp stampOf(const FileInfo& info);
 // the same KeepReadings still lives, nothing was changed by this process
 // since, and the file looks unchanged.
 bool stillStands(const ReadingStamp& was, const FileInfo& now);
+// Whether the reading stamped `was` was taken under the KeepReadings that
+// still lives, and this process has changed no file since: within one run,
+// a reading the writer checks again anyway needs no new question.
+bool takenThisRun(const ReadingStamp& was);
 // Whether a KeepReadings lives.
 bool keepingReadings();
 

@@ -30,7 +30,7 @@ Result<std::shared_ptr<JetDatabase>> JetDatabase::open(std::unique_ptr<File> fil
   if (realPath.empty()) realPath = path;
   auto identity = file->info();
   if (!identity) return identity.status();
-  auto jet = JetFile::open(std::move(file), path);
+  auto jet = JetFile::open(std::move(file), path, identity->size);
   if (!jet) return jet.status();
   std::shared_ptr<JetDatabase> db(new JetDatabase(std::move(*jet), std::move(name), std::move(path),
                                                       std::move(realPath),
@@ -64,11 +64,21 @@ Result<std::shared_ptr<const DecodedCatalog>> JetDatabase::decodedCatalog() {
   if (journaled_) {
     if (Status s = leaveJournaledView(); !s.ok()) return s;
   }
-  // What the file is now, before anything is read from it: one question to
-  // the file system instead of the catalogue's pages, where that may stand.
+  // Within one run the catalogue is read once: what a relink writes it reads
+  // again under its lock, and checks again before writing.
+  if (decoded_ && takenThisRun(stamp_)) return decoded_;
+  if (!decoded_ && !stamp_.info.exists) {
+    // The first reading, just after the file was opened and asked about:
+    // the pages read since are as good as any read now.
+    auto decoded = decodeCatalog(*file_);
+    if (!decoded) return decoded.status();
+    decoded_ = std::make_shared<const DecodedCatalog>(std::move(*decoded));
+    stamp_ = stampOf(identity_);
+    return decoded_;
+  }
+  // What the file is now, before anything is read from it.
   auto now = file_->file().info();
   if (!now) return now.status();
-  if (decoded_ && stillStands(stamp_, *now)) return decoded_;
   file_->dropCache(*now);  // the file may have changed since the last reading
   if (decoded_ && decoded_->stillHolds(*file_)) {
     stamp_ = stampOf(*now);

@@ -43,6 +43,9 @@ class JetFile {
   // definition). The description of every error names `displayName`.
   [[nodiscard]] static Result<std::unique_ptr<JetFile>> open(std::unique_ptr<File> file,
                                                              std::string displayName);
+  // The same, with the file's size as the caller has just asked it.
+  [[nodiscard]] static Result<std::unique_ptr<JetFile>> open(std::unique_ptr<File> file, std::string displayName,
+                                                             std::uint64_t size);
 
   const Layout& layout() const { return *header_.layout; }
   const HeaderInfo& header() const { return header_; }

@@ -29,6 +29,9 @@ struct Held {
   std::string path;                      // as first opened
   FileInfo identity;                     // of the file first opened
   std::unique_ptr<File> writer;          // read-write, locked; set by the first lock
+  // The file as first opened through the batch: later opens of a name bound
+  // to it read through it (one open per file on a share).
+  std::shared_ptr<File> reader;
   std::vector<std::uint64_t> locks;      // offsets locked on `writer`
   std::uint32_t pageSize = 0;            // set by the first page read or write
   std::uint64_t diskSize = 0;            // the file's size then
@@ -114,6 +117,7 @@ struct Held {
 
   void release() {
     writer.reset();  // closing it drops the locks
+    reader.reset();
     locks.clear();
     extents.clear();
     seen.clear();
@@ -214,6 +218,16 @@ struct WriteBatch::State final : public FileSystem {
   std::size_t units = 0;
 
   Status lock(Held& held, const std::string& path, std::uint64_t offset);
+  // Whether `path` names the journal of a file whose write lock the batch
+  // holds: none lies there, since taking the lock recovered any and only the
+  // lock's holder makes one (commit() creates it exclusively all the same).
+  bool journalOfLocked(const std::string& path) const {
+    return std::any_of(files.begin(), files.end(), [&](const auto& entry) {
+      const Held& held = *entry.second;
+      return held.writer && std::find(held.locks.begin(), held.locks.end(), kWriteLockOffset) != held.locks.end() &&
+             jet::journalPath(held.path) == path;
+    });
+  }
   Status hold(const std::shared_ptr<Held>& held, std::uint64_t offset, std::span<const std::byte> data);
   std::vector<Status> commit();
 
@@ -222,6 +236,7 @@ struct WriteBatch::State final : public FileSystem {
   Result<FileInfo> info(const std::string& path) override;
   Result<bool> hasEntry(const std::string& path) override {
     if (created.contains(path)) return true;
+    if (journalOfLocked(path)) return false;
     return disk.hasEntry(path);
   }
   // Read once until the next commit (which checks for Access lock files anew).
@@ -248,10 +263,11 @@ namespace {
 // A database file opened through the batch.
 class HeldFile final : public File {
  public:
-  HeldFile(WriteBatch::State& state, std::unique_ptr<File> disk, std::shared_ptr<Held> held, bool writable)
-      : state_(&state), disk_(std::move(disk)), held_(std::move(held)), writable_(writable) {}
+  HeldFile(WriteBatch::State& state, std::string path, std::shared_ptr<File> disk, std::shared_ptr<Held> held,
+           bool writable)
+      : state_(&state), path_(std::move(path)), disk_(std::move(disk)), held_(std::move(held)), writable_(writable) {}
 
-  const std::string& path() const override { return disk_->path(); }
+  const std::string& path() const override { return path_; }
   Result<FileInfo> info() override {
     auto fi = disk_->info();
     if (fi) fi->size = std::max(fi->size, held_->end());
@@ -290,7 +306,8 @@ class HeldFile final : public File {
 
  private:
   WriteBatch::State* state_;
-  std::unique_ptr<File> disk_;
+  std::string path_;
+  std::shared_ptr<File> disk_;
   std::shared_ptr<Held> held_;
   bool writable_;
 };
@@ -303,12 +320,28 @@ Result<std::unique_ptr<File>> WriteBatch::State::open(const std::string& path, O
     return std::unique_ptr<File>(std::make_unique<HeldJournal>(path, it->second));
   }
   if (mode == OpenMode::createNew) {
-    auto there = disk.info(path);
-    if (!there) return there.status();
-    if (there->exists) return errors::fromErrno(path, EEXIST);
+    if (!journalOfLocked(path)) {
+      auto there = disk.info(path);
+      if (!there) return there.status();
+      if (there->exists) return errors::fromErrno(path, EEXIST);
+    }
     auto bytes = std::make_shared<std::vector<std::byte>>();
     created.emplace(path, bytes);
     return std::unique_ptr<File>(std::make_unique<HeldJournal>(path, std::move(bytes)));
+  }
+  if (auto bound = boundNames.find(path); bound != boundNames.end()) {
+    // A name opened before: asking where it leads now is enough to read
+    // through the file already open. Opening it for writing before its
+    // writer is open goes to the disk (which says whether it may be written).
+    auto known = files.find({bound->second.device, bound->second.inode});
+    if (known != files.end() && known->second->reader && (mode == OpenMode::readOnly || known->second->writer)) {
+      auto now = disk.info(path);
+      if (!now) return now.status();
+      if (now->exists && now->isRegular && sameFile(*now, bound->second)) {
+        return std::unique_ptr<File>(std::make_unique<HeldFile>(*this, path, known->second->reader, known->second,
+                                                                mode == OpenMode::readWrite));
+      }
+    }
   }
   auto file = disk.open(path, mode);
   if (!file) return file.status();
@@ -324,8 +357,9 @@ Result<std::unique_ptr<File>> WriteBatch::State::open(const std::string& path, O
     held->path = path;
     held->identity = *identity;
   }
-  return std::unique_ptr<File>(
-      std::make_unique<HeldFile>(*this, std::move(*file), held, mode == OpenMode::readWrite));
+  std::shared_ptr<File> reader = std::move(*file);
+  if (!held->reader) held->reader = reader;
+  return std::unique_ptr<File>(std::make_unique<HeldFile>(*this, path, std::move(reader), held, mode == OpenMode::readWrite));
 }
 
 Result<FileInfo> WriteBatch::State::info(const std::string& path) {
@@ -335,6 +369,7 @@ Result<FileInfo> WriteBatch::State::info(const std::string& path) {
     fi.size = it->second->size();
     return fi;
   }
+  if (journalOfLocked(path)) return FileInfo{};
   auto fi = disk.info(path);
   if (!fi || !fi->exists || fi->isFolder) return fi;
   if (auto it = files.find({fi->device, fi->inode}); it != files.end()) {
