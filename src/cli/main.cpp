@@ -31,7 +31,9 @@
 #include "cli/paths_command.h"
 #include "cli/recover_command.h"
 #include "cli/relink_command.h"
+#include "engine/errors.h"
 #include "engine/readings.h"
+#include "engine/unicode.h"
 
 namespace {
 
@@ -45,12 +47,23 @@ int makeDemo(std::span<const std::string> args, Console& console) {
   return povezava::cli::runMakeDemo(args, console.out, console.err);
 }
 
+// On Windows the path map has nothing to do: drives and shares are the
+// system's own.
+constexpr char kNoMapOnWindows[] =
+    "Windows resolves drives and shares itself: the path map (paths, --map, the paths files) is for "
+    "povezava-cli on Linux and means nothing here.";
+
 int paths(std::span<const std::string> args, Console& console) {
   povezava::cli::MapOptions options;
   if (auto why = povezava::cli::takeMapOptions(args, options)) {
     console.err << "povezava-cli paths: " << *why << '\n';
     return 2;
   }
+#ifdef _WIN32
+  (void)options;
+  console.err << "povezava-cli paths: " << kNoMapOnWindows << '\n';
+  return 0;
+#endif
   return povezava::cli::runPaths(options.rest, povezava::engine::programPathMapSources(options.maps),
                                  console);
 }
@@ -70,6 +83,12 @@ std::optional<int> loadPathMap(std::string_view command, std::vector<std::string
     console.err << "povezava-cli " << command << ": " << *why << '\n';
     return 2;
   }
+#ifdef _WIN32
+  if (!options.maps.empty()) {
+    console.err << "povezava-cli " << command << ": --map: " << kNoMapOnWindows << '\n';
+    return 2;
+  }
+#endif
   args = std::move(options.rest);
   return povezava::cli::usePathMap(povezava::engine::programPathMapSources(std::move(options.maps)), console);
 }
@@ -97,8 +116,9 @@ constexpr Command kCommands[] = {
      "  relink FILE... --beside\n"
      "      The same, with each front-end's own folder as the location.\n"
      "  relink FILE... --replace OLD=NEW\n"
-     "      Every linked table whose back-end path begins with OLD (ignoring case)\n"
-     "      gets that beginning replaced by NEW.\n"
+     "      Every linked table whose back-end path begins with the folders OLD (whole\n"
+     "      names, \\ and / alike, ignoring case) gets that beginning replaced by NEW;\n"
+     "      the other linked tables are left alone.\n"
      "  relink FILE... --folder NEW\n"
      "      Every linked (Jet/ACE) table whose back-end file name is in the folder\n"
      "      NEW (letter case ignored) is re-pointed to NEW and that file name; the\n"
@@ -108,7 +128,12 @@ constexpr Command kCommands[] = {
      "      (first a synced copy FILE.YYYYMMDD-HHMMSS.bak beside each front-end; one\n"
      "      whose copy cannot be made is not relinked). A relative LOCATION or NEW\n"
      "      is made absolute; inside a folder of the path map it is written in its\n"
-     "      Windows form.\n",
+     "      Windows form.\n"
+     "      A front-end's tables are relinked all together or not at all: every\n"
+     "      back-end and the front-end are checked first, and one failure holds the\n"
+     "      others back (\"held back\"); --each-table relinks table by table instead.\n"
+     "      A link into a Windows drive or share is not replaced by a path of this\n"
+     "      computer (other PCs could not follow it) unless --local-paths is given.\n",
      &povezava::cli::runRelink, true},
     {"recover",
      "  recover FILE...\n"
@@ -122,8 +147,9 @@ constexpr Command kCommands[] = {
      "      The Windows path map: Windows prefix, local folder, and where the pair\n"
      "      comes from. list, check and relink take --map 'WINDOWS=LOCAL' (repeatable)\n"
      "      before the paths files $XDG_CONFIG_HOME/povezava/paths (~/.config/...)\n"
-     "      and /etc/povezava/paths (one WINDOWS = LOCAL a line, # comments) and the\n"
-     "      SMB/CIFS mounts of this computer.\n",
+     "      and /etc/povezava/paths (one WINDOWS = LOCAL a line, # comments on lines\n"
+     "      of their own) and the SMB/CIFS mounts of this computer. POVEZAVA_PATHS,\n"
+     "      when set, names the paths files to read instead (\":\" between them).\n",
      &paths},
     {"make-demo",
      "  make-demo FOLDER [--jet3] [--queries N] [--data-bytes N]\n"
@@ -166,6 +192,16 @@ int run(const std::vector<std::string>& argv) {
     return 0;
   }
   std::vector<std::string> args(argv.begin() + 1, argv.end());
+  // Names are kept as UTF-16 text: one of other bytes would be turned into
+  // another name (and written so into a link).
+  for (const std::string& arg : args) {
+    if (povezava::engine::isValidUtf8(arg)) continue;
+    std::cerr << "povezava-cli: error " << povezava::engine::kErrNotRepresentable << ": '"
+              << povezava::engine::shownBytes(arg)
+              << "' is not valid UTF-8 text: povezava cannot name that file or folder, nor write it into a "
+                 "link. Rename it, or give another name for it (a symbolic link).\n";
+    return 2;
+  }
   for (const Command& c : kCommands) {
     if (c.name != name) continue;
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/case_fold.h"
+#include "engine/link_path.h"
 
 namespace povezava::cli {
 namespace {
@@ -71,14 +72,24 @@ std::vector<Span> passwordValues(std::u16string_view text) {
   return found;
 }
 
+// The part of a connect text that may hold passwords: a link to a file
+// ("MS Access;PWD=x;DATABASE=C:\\a;PWD=b\\P.MDB") holds its path from
+// "DATABASE=" to the end, and a folder name is no attribute; an ODBC text is
+// attributes throughout.
+std::u16string_view attributesOf(std::u16string_view connect) {
+  if (engine::startsWithIgnoringCase(connect, u"ODBC;")) return connect;
+  if (const auto parts = engine::splitLink(connect)) return parts->prefix;
+  return connect;
+}
+
 }  // namespace
 
-bool holdsPlainPassword(std::u16string_view connect) { return !passwordValues(connect).empty(); }
+bool holdsPlainPassword(std::u16string_view connect) { return !passwordValues(attributesOf(connect)).empty(); }
 
 std::u16string maskPasswords(std::u16string_view connect) {
   std::u16string masked;
   std::size_t copied = 0;
-  for (const Span& value : passwordValues(connect)) {
+  for (const Span& value : passwordValues(attributesOf(connect))) {
     masked += connect.substr(copied, value.begin - copied);
     masked += kMask;
     copied = value.end;

@@ -3,7 +3,8 @@
 // The connect text is a list of KEY=VALUE attributes separated by ";"; keys
 // ignore case and surrounding spaces; a value in braces ("{a;b}") may hold
 // ";", and "}}" inside braces stands for "}". The password keys are PWD and
-// PASSWORD.
+// PASSWORD. A link to a file keeps its path after "DATABASE=", to the end:
+// a folder named "PWD=x" there is part of the path, not a password.
 #pragma once
 
 #include <string>

@@ -32,6 +32,7 @@ std::optional<int> usePathMap(const engine::PathMapSources& sources, Console& co
     console.err << "povezava-cli: " << map.status().toString() << "\npovezava-cli: nothing was done\n";
     return 2;
   }
+  printNotices(console.err);
   engine::setProcessPathMap(std::move(*map));
   return std::nullopt;
 }
@@ -46,6 +47,7 @@ int runPaths(std::span<const std::string> args, const engine::PathMapSources& so
     console.err << "povezava-cli: " << map.status().toString() << '\n';
     return 2;
   }
+  printNotices(console.err);
   std::string text;
   for (const engine::PathMapping& pair : map->mappings()) {
     text += oneField(engine::toUtf8(pair.windows)) + '\t' + oneField(pair.local) + '\t' +

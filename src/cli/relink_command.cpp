@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "cli/backup.h"
@@ -28,7 +29,7 @@ constexpr char kUsage[] =
     "       povezava-cli relink FILE... --beside [--dry-run] [--json] [--backup]\n"
     "       povezava-cli relink FILE... --replace OLD=NEW [--dry-run] [--json] [--backup]\n"
     "       povezava-cli relink FILE... --folder NEW [--dry-run] [--json] [--backup]\n"
-    "       (each takes --map WINDOWS=LOCAL, repeatable)\n";
+    "       (each takes --map WINDOWS=LOCAL, repeatable, --each-table and --local-paths)\n";
 
 // Front-ends relinked before their writes are stored together; their results
 // wait for that. Bounds the memory and the files kept open.
@@ -45,6 +46,7 @@ struct Options {
   bool dryRun = false;
   bool json = false;
   bool backup = false;
+  links::RelinkOptions relink;  // --each-table, --local-paths; dryRun mirrors --dry-run
   std::string stamp;  // of this run's backup copies
   std::vector<std::string> positional;
 };
@@ -85,6 +87,10 @@ std::optional<std::string> parse(std::span<const std::string> args, Options& opt
       options.json = true;
     } else if (arg == "--backup") {
       options.backup = true;
+    } else if (arg == "--each-table") {
+      options.relink.eachTable = true;
+    } else if (arg == "--local-paths") {
+      options.relink.localPaths = true;
     } else if (arg == "--beside") {
       options.mode = Mode::beside;
       ++modes;
@@ -115,6 +121,12 @@ std::optional<std::string> parse(std::span<const std::string> args, Options& opt
     }
   }
   if (modes > 1) return "give only one of --backend, --beside, --replace and --folder";
+  options.relink.dryRun = options.dryRun;
+  // "S:\DATA2\" and "/x/DATA2/" name the folder as "S:\DATA2" does: the file
+  // name comes with its own "\", so a final separator would double.
+  while (options.backend.size() > 1 && (options.backend.back() == '\\' || options.backend.back() == '/')) {
+    options.backend.pop_back();
+  }
   if (options.mode == Mode::backend &&
       !links::sortsAfterSpace(engine::fromUtf8(options.backend))) {
     return "the back-end location is empty";
@@ -237,7 +249,7 @@ int runPairs(const Options& options, Console& console) {
   const auto batch = engine::makeWriteBatch(engine::posixFileSystem());
   batch->beginUnit();
   FileChanges changes = relinkBackedUp(options, file, console, batch->fileSystem(), [&] {
-    return relinkRequested(batch->engine(), engine::fromUtf8(file), requests, options.dryRun);
+    return relinkRequested(batch->engine(), engine::fromUtf8(file), requests, options.relink);
   });
   settle(changes, batch->commit().front());
   if (options.json) {
@@ -255,16 +267,16 @@ FileChanges relinkOne(const Options& options, const std::string& file, engine::D
   const std::u16string frontEnd = engine::fromUtf8(file);
   switch (options.mode) {
     case Mode::backend:
-      return relinkToLocation(engine, frontEnd, engine::fromUtf8(options.backend), options.dryRun);
+      return relinkToLocation(engine, frontEnd, engine::fromUtf8(options.backend), options.relink);
     case Mode::beside: {
       auto location = besideLocation(frontEnd);
       if (!location) return FileChanges{location.status(), {}, {}};
-      return relinkToLocation(engine, frontEnd, *location, options.dryRun);
+      return relinkToLocation(engine, frontEnd, *location, options.relink);
     }
     case Mode::replace:
       return relinkReplacing(engine, frontEnd, engine::fromUtf8(options.oldPrefix),
-                             engine::fromUtf8(options.newPrefix), options.dryRun);
-    case Mode::folder: return relinkToFolder(engine, frontEnd, *folder, options.dryRun);
+                             engine::fromUtf8(options.newPrefix), options.relink);
+    case Mode::folder: return relinkToFolder(engine, frontEnd, *folder, options.relink);
     case Mode::pairs: break;
   }
   return {};
@@ -298,6 +310,7 @@ int runRelink(std::span<const std::string> args, Console& console) {
   std::size_t changedFiles = 0;
   std::size_t done = 0;
   std::size_t failures = 0;
+  std::size_t heldBack = 0;
   std::size_t failedFiles = 0;
   std::size_t reported = 0;
   Progress progress(console, options.positional.size());
@@ -310,6 +323,7 @@ int runRelink(std::span<const std::string> args, Console& console) {
       if (changes.changed()) ++changedFiles;
       done += changes.done();
       failures += changes.failures();
+      heldBack += changes.count(Outcome::heldBack);
       if (changes.failures() > 0) ++failedFiles;
       console.out << (options.json ? jsonReport(*pending[i].file, changes, options.dryRun)
                                    : textReport(*pending[i].file, changes));
@@ -334,6 +348,7 @@ int runRelink(std::span<const std::string> args, Console& console) {
               << (files == 1 ? " file, " : " files, ") << changedFiles
               << (options.dryRun ? " would change, " : " changed, ") << done
               << (done == 1 ? " table" : " tables") << (options.dryRun ? " would be relinked, " : " relinked, ")
+              << (heldBack > 0 ? std::to_string(heldBack) + " held back, " : std::string())
               << failures << (failures == 1 ? " failure\n" : " failures\n");
   return failures == 0 ? 0 : 1;
 }

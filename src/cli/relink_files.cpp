@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <utility>
 
 #include "engine/case_fold.h"
@@ -27,34 +28,74 @@ std::u16string currentLink(const engine::TableDef& table) {
   return link ? std::move(*link) : std::u16string();
 }
 
-// One table, outside the linked-table set: write the link string, then store
-// it (or, in a dry run, only check the back-end it names). A refused link
-// string is not followed by a refresh: that would re-store the old link, which
-// nobody asked for.
-TableChange applyLink(engine::TableDef& table, std::u16string link, bool dryRun) {
-  TableChange change{table.name(), currentLink(table), std::move(link), Outcome::failed, {}};
-  change.status = table.setConnect(change.to);
-  if (change.status.ok()) change.status = dryRun ? table.checkLink() : table.refreshLink();
-  if (change.status.ok()) change.outcome = dryRun ? Outcome::wouldRelink : Outcome::relinked;
-  return change;
-}
-
 // Ends the use of the front-end; a failing close is the file's failure.
 void closeDatabase(engine::Database& db, FileChanges& changes) {
   if (Status closed = db.close(); !closed.ok() && changes.status.ok()) changes.status = closed;
 }
 
-// A dry run's "would relink" holds only if the real run could write the file
-// now: otherwise each such table gets the error the real run would report.
-void checkWritable(std::u16string_view frontEnd, FileChanges& changes) {
-  if (changes.count(Outcome::wouldRelink) == 0) return;
-  const Status writable = engine::checkFrontEndWritable(engine::posixFileSystem(), frontEnd);
-  if (writable.ok()) return;
-  for (TableChange& table : changes.tables) {
-    if (table.outcome != Outcome::wouldRelink) continue;
-    table.outcome = Outcome::failed;
-    table.status = writable;
+TableChange changeOf(const links::PlanResult& result) {
+  TableChange change{result.table, result.from, result.to, Outcome::failed, result.status};
+  switch (result.outcome) {
+    case links::PlanOutcome::relinked: change.outcome = Outcome::relinked; break;
+    case links::PlanOutcome::wouldRelink: change.outcome = Outcome::wouldRelink; break;
+    case links::PlanOutcome::heldBack: change.outcome = Outcome::heldBack; break;
+    case links::PlanOutcome::failed: break;
   }
+  return change;
+}
+
+// The planned tables of one front-end, relinked by the shared rule
+// (links/relinking.h); their results go to the entries `at` of `changes`,
+// which hold the other tables already. A table that failed before it could be
+// planned (`changes` has it as failed) holds the planned ones back too,
+// unless each table goes on its own.
+void relinkPlans(engine::Database& db, std::span<const links::LinkPlan> plans, std::span<const std::size_t> at,
+                 const links::RelinkOptions& options, FileChanges& changes) {
+  std::string failed;
+  for (std::size_t i = 0; i < changes.tables.size(); ++i) {
+    const TableChange& change = changes.tables[i];
+    if (change.outcome != Outcome::failed || std::find(at.begin(), at.end(), i) != at.end()) continue;
+    if (!failed.empty()) failed += ", ";
+    failed += engine::toUtf8(change.table);
+  }
+  links::RelinkOptions asked = options;
+  const bool holdBack = !failed.empty() && !options.eachTable;
+  if (holdBack) asked.dryRun = true;  // checked and listed, but not written
+  links::PlanResults results = links::relinkPlanned(db, plans, asked);
+  if (changes.status.ok()) changes.status = results.frontEnd;
+  for (std::size_t i = 0; i < results.tables.size(); ++i) {
+    TableChange change = changeOf(results.tables[i]);
+    if (holdBack && change.outcome == Outcome::wouldRelink) {
+      change.outcome = Outcome::heldBack;
+      change.status = links::heldBack(failed);
+    }
+    changes.tables[at[i]] = std::move(change);
+  }
+}
+
+bool isSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+// `text` without its final separators ("S:\DATA\" -> "S:\DATA"); a text of
+// separators only stays as it is.
+std::u16string_view withoutFinalSeparators(std::u16string_view text) {
+  std::size_t end = text.size();
+  while (end > 0 && isSeparator(text[end - 1])) --end;
+  return end == 0 ? text : text.substr(0, end);
+}
+
+// Where the rest of `path` begins when `folders` names its leading path
+// components whole: "\" and "/" alike, letters compared without regard to
+// case ("S:\DATA" covers "s:/data/P.MDB" but not "S:\DATA2\P.MDB"). Nothing
+// when it does not.
+std::optional<std::size_t> afterLeadingFolders(std::u16string_view path, std::u16string_view folders) {
+  const std::u16string_view old = withoutFinalSeparators(folders);
+  if (path.size() < old.size()) return std::nullopt;
+  for (std::size_t i = 0; i < old.size(); ++i) {
+    const bool bothSeparators = isSeparator(path[i]) && isSeparator(old[i]);
+    if (!bothSeparators && engine::foldCase(path[i]) != engine::foldCase(old[i])) return std::nullopt;
+  }
+  if (path.size() > old.size() && !isSeparator(path[old.size()]) && !isSeparator(old.back())) return std::nullopt;
+  return old.size();
 }
 
 // What becomes of one table linked to a file.
@@ -73,7 +114,7 @@ struct Repoint {
 // Every table of the front-end that is linked to a file, as `repoint` says
 // (given the table and its stored back-end path).
 FileChanges relinkEachLinked(
-    engine::DBEngine& engine, std::u16string_view frontEnd, bool dryRun,
+    engine::DBEngine& engine, std::u16string_view frontEnd, const links::RelinkOptions& options,
     const std::function<Repoint(const engine::TableDef&, const std::u16string&)>& repoint) {
   FileChanges changes;
   auto db = engine.openDatabase(frontEnd);
@@ -83,6 +124,8 @@ FileChanges relinkEachLinked(
   }
   auto tables = (*db)->tableDefs();
   if (!tables) changes.status = tables.status();
+  std::vector<links::LinkPlan> plans;
+  std::vector<std::size_t> at;
   for (std::size_t i = 0; tables && i < (*tables)->count(); ++i) {
     const auto table = (*tables)->at(i);
     const auto path = table->backendPath();
@@ -101,14 +144,16 @@ FileChanges relinkEachLinked(
         if (!link) {
           changes.tables.push_back({table->name(), currentLink(*table), {}, Outcome::failed, link.status()});
         } else {
-          changes.tables.push_back(applyLink(*table, std::move(*link), dryRun));
+          at.push_back(changes.tables.size());
+          changes.tables.push_back({table->name(), currentLink(*table), *link, Outcome::failed, {}});
+          plans.push_back({table, std::move(*link)});
         }
         break;
       }
     }
   }
+  if (!plans.empty()) relinkPlans(**db, plans, at, options, changes);
   closeDatabase(**db, changes);
-  if (dryRun) checkWritable(frontEnd, changes);
   return changes;
 }
 
@@ -120,6 +165,7 @@ std::string_view outcomeName(Outcome outcome) {
     case Outcome::wouldRelink: return "would relink";
     case Outcome::absent: return "absent";
     case Outcome::leftAlone: return "left alone";
+    case Outcome::heldBack: return "held back";
     case Outcome::failed: return "error";
   }
   return "error";
@@ -137,7 +183,7 @@ bool FileChanges::changed() const {
 }
 
 FileChanges relinkToLocation(engine::DBEngine& engine, std::u16string_view frontEnd,
-                             std::u16string_view location, bool dryRun) {
+                             std::u16string_view location, const links::RelinkOptions& options) {
   FileChanges changes;
   links::WindowState state;
   links::WindowTexts texts;
@@ -148,6 +194,9 @@ FileChanges relinkToLocation(engine::DBEngine& engine, std::u16string_view front
   if (!changes.status.ok()) return changes;
   links::applyBackendLocation(location, texts);
 
+  std::vector<links::LinkPlan> plans;
+  std::vector<std::size_t> at;
+  bool linked = false;
   for (links::Slot slot : {links::kSlotPartner, links::kSlotKonti, links::kSlotNalogi}) {
     const auto& table = state.LinkedTables[slot];
     const std::u16string& link = texts.Text2[links::linkBoxOf(slot)];
@@ -158,28 +207,20 @@ FileChanges relinkToLocation(engine::DBEngine& engine, std::u16string_view front
                                 missing ? Outcome::absent : Outcome::failed, missing ? Status() : why});
       continue;
     }
-    if (dryRun) {
-      changes.tables.push_back(applyLink(*table, link, true));
-    } else {
-      changes.tables.push_back({table->name(), currentLink(*table), link, Outcome::relinked, {}});
-    }
+    linked = linked || table->kind() != engine::TableKind::local;
+    at.push_back(changes.tables.size());
+    changes.tables.push_back({table->name(), currentLink(*table), link, Outcome::failed, {}});
+    plans.push_back({table, link});
   }
-  if (!dryRun) {
-    // The window's relinking, as it is: every bound slot written and refreshed.
-    const auto failures = links::relinkTables(state, texts);
-    for (const links::RelinkFailure& failure : failures) {
-      for (TableChange& change : changes.tables) {
-        if (change.outcome == Outcome::relinked && change.table == failure.table) {
-          change.outcome = Outcome::failed;
-          change.status = failure.status;  // the first failure of that table
-        }
-      }
-    }
+  if (!plans.empty()) relinkPlans(*state.LinkDb, plans, at, options, changes);
+  if (!linked && changes.status.ok()) {
+    changes.status = Status{engine::kErrNoLinkedTables,
+                            "'" + engine::toUtf8(frontEnd) +
+                                "' has none of PARTNER, KONTI and NALOGI as a linked table: nothing to relink."};
   }
   if (Status closed = links::unloadLinks(state); !closed.ok() && changes.status.ok()) {
     changes.status = closed;
   }
-  if (dryRun) checkWritable(frontEnd, changes);
   return changes;
 }
 
@@ -189,19 +230,26 @@ engine::Result<std::u16string> besideLocation(std::u16string_view frontEnd) {
   std::error_code error;
   std::filesystem::path absolute = std::filesystem::absolute(engine::pathFromUtf8(*path), error);
   if (error) return engine::errors::fromErrorCode(*path, error);
-  return engine::fromUtf8(engine::utf8Of(absolute.lexically_normal().parent_path()));
+  const std::string folder = engine::utf8Of(absolute.lexically_normal().parent_path());
+  if (!engine::isValidUtf8(folder)) {
+    return Status{engine::kErrNotRepresentable, "The folder '" + engine::shownBytes(folder) +
+                                                    "' is not named in valid UTF-8 text: povezava cannot write it "
+                                                    "into a link."};
+  }
+  return engine::fromUtf8(folder);
 }
 
 FileChanges relinkReplacing(engine::DBEngine& engine, std::u16string_view frontEnd,
                             std::u16string_view oldPrefix, std::u16string_view newPrefix,
-                            bool dryRun) {
+                            const links::RelinkOptions& options) {
   const auto repoint = [&](const engine::TableDef&, const std::u16string& path) {
-    if (!engine::startsWithIgnoringCase(path, oldPrefix)) return Repoint{};
-    std::u16string moved(newPrefix);
-    moved += std::u16string_view(path).substr(oldPrefix.size());
+    const auto rest = afterLeadingFolders(path, oldPrefix);
+    if (!rest) return Repoint{Repoint::Kind::leaveAlone, {}, {}};
+    std::u16string moved(withoutFinalSeparators(newPrefix));
+    moved += std::u16string_view(path).substr(*rest);
     return Repoint{Repoint::Kind::to, std::move(moved), {}};
   };
-  return relinkEachLinked(engine, frontEnd, dryRun, repoint);
+  return relinkEachLinked(engine, frontEnd, options, repoint);
 }
 
 engine::Result<FolderTarget> folderTarget(std::u16string_view folder) {
@@ -221,7 +269,7 @@ engine::Result<FolderTarget> folderTarget(std::u16string_view folder) {
 }
 
 FileChanges relinkToFolder(engine::DBEngine& engine, std::u16string_view frontEnd,
-                           const FolderTarget& folder, bool dryRun) {
+                           const FolderTarget& folder, const links::RelinkOptions& options) {
   const auto repoint = [&](const engine::TableDef& table, const std::u16string& path) {
     const Repoint leaveAlone{Repoint::Kind::leaveAlone, {}, {}};
     auto link = table.connect();
@@ -238,30 +286,32 @@ FileChanges relinkToFolder(engine::DBEngine& engine, std::u16string_view frontEn
     }
     return Repoint{Repoint::Kind::to, folder.location + u"\\" + name, {}};
   };
-  return relinkEachLinked(engine, frontEnd, dryRun, repoint);
+  return relinkEachLinked(engine, frontEnd, options, repoint);
 }
 
 FileChanges relinkRequested(engine::DBEngine& engine, std::u16string_view frontEnd,
-                            std::span<const LinkRequest> requests, bool dryRun) {
+                            std::span<const LinkRequest> requests, const links::RelinkOptions& options) {
   FileChanges changes;
   auto db = engine.openDatabase(frontEnd);
   if (!db) {
     changes.status = db.status();
     return changes;
   }
+  std::vector<links::LinkPlan> plans;
+  std::vector<std::size_t> at;
+  auto tables = (*db)->tableDefs();
   for (const LinkRequest& request : requests) {
-    // The collection is read anew for each table, so each sees the file as
-    // the relinks before it left it.
-    auto tables = (*db)->tableDefs();
     auto table = tables ? (*tables)->item(request.table) : tables.status();
     if (!table) {
       changes.tables.push_back({request.table, {}, request.link, Outcome::failed, table.status()});
       continue;
     }
-    changes.tables.push_back(applyLink(**table, request.link, dryRun));
+    at.push_back(changes.tables.size());
+    changes.tables.push_back({(*table)->name(), currentLink(**table), request.link, Outcome::failed, {}});
+    plans.push_back({*table, request.link});
   }
+  if (!plans.empty()) relinkPlans(**db, plans, at, options, changes);
   closeDatabase(**db, changes);
-  if (dryRun) checkWritable(frontEnd, changes);
   return changes;
 }
 

@@ -12,11 +12,11 @@
 //                     in a folder: to that folder (the data folder moved);
 //   relinkRequested   the TABLE=LINK pairs given, in order.
 //
-// With dryRun nothing is written: each new link string is taken up in memory
-// only (setConnect) and its back-end checked as a relink would check it
-// (checkLink), and the front-end is checked as the writer checks it (writable,
-// not locked by another povezava, no Access lock file, a folder that takes the
-// journal), so the outcome says whether the relink would succeed.
+// Each front-end's tables are relinked by the shared rule (links/relinking.h):
+// all of them or none; a table that checked out but was not written because
+// another failed is "held back". options.eachTable relinks table by table.
+// With options.dryRun nothing is written: the checks run as for a real run,
+// so the outcome says whether the relink would succeed.
 #pragma once
 
 #include <cstddef>
@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "links/relinking.h"
 
 namespace povezava::cli {
 
@@ -34,10 +35,11 @@ enum class Outcome {
   wouldRelink,  // dry run: the back-end checks out, nothing written
   absent,       // the front-end has no such table (PARTNER, KONTI, NALOGI only)
   leftAlone,    // --folder: the back-end's file name is not in the new folder
+  heldBack,     // checked out, not written: another table of the file failed (status says which)
   failed,       // see status
 };
 
-// "relinked", "would relink", "absent", "left alone", "error".
+// "relinked", "would relink", "absent", "left alone", "held back", "error".
 std::string_view outcomeName(Outcome outcome);
 
 struct TableChange {
@@ -45,11 +47,11 @@ struct TableChange {
   std::u16string from;   // the link string before
   std::u16string to;     // the link string asked for
   Outcome outcome = Outcome::failed;
-  engine::Status status;  // failed: the first failure
+  engine::Status status;  // failed: the first failure; heldBack: why
 };
 
 struct FileChanges {
-  engine::Status status;  // opening the front-end; no tables when it failed
+  engine::Status status;  // opening the front-end (no tables then), or the front-end cannot be written
   std::vector<TableChange> tables;
   std::string backup;     // relink --backup: the copy made before relinking
 
@@ -66,7 +68,7 @@ struct FileChanges {
 // PRECONDITION: links::backendLinkStrings(location) gives link strings (the
 // location sorts after " ").
 FileChanges relinkToLocation(engine::DBEngine& engine, std::u16string_view frontEnd,
-                             std::u16string_view location, bool dryRun);
+                             std::u16string_view location, const links::RelinkOptions& options);
 
 // The absolute folder of the file the engine opens for `frontEnd` (names
 // resolved as the engine resolves them), without a final separator: the
@@ -76,7 +78,7 @@ engine::Result<std::u16string> besideLocation(std::u16string_view frontEnd);
 // PRECONDITION: oldPrefix is not empty.
 FileChanges relinkReplacing(engine::DBEngine& engine, std::u16string_view frontEnd,
                             std::u16string_view oldPrefix, std::u16string_view newPrefix,
-                            bool dryRun);
+                            const links::RelinkOptions& options);
 
 // The folder of `relink --folder NEW`.
 struct FolderTarget {
@@ -89,7 +91,7 @@ struct FolderTarget {
 engine::Result<FolderTarget> folderTarget(std::u16string_view folder);
 
 FileChanges relinkToFolder(engine::DBEngine& engine, std::u16string_view frontEnd,
-                           const FolderTarget& folder, bool dryRun);
+                           const FolderTarget& folder, const links::RelinkOptions& options);
 
 struct LinkRequest {
   std::u16string table;
@@ -97,6 +99,6 @@ struct LinkRequest {
 };
 
 FileChanges relinkRequested(engine::DBEngine& engine, std::u16string_view frontEnd,
-                            std::span<const LinkRequest> requests, bool dryRun);
+                            std::span<const LinkRequest> requests, const links::RelinkOptions& options);
 
 }  // namespace povezava::cli

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -109,6 +110,19 @@ class Database {
   [[nodiscard]] virtual Result<std::shared_ptr<TableDefs>> tableDefs() = 0;
   // Ends the use of the database; later calls on it or its tables fail.
   [[nodiscard]] virtual Status close() = 0;
+
+  // Stores the link strings given to setConnect() of several of this
+  // database's tables together: each is checked and written as refreshLink()
+  // would, and the file takes all of them in one atomic write or none of them.
+  // On failure the file is unchanged, the first failure is returned and the
+  // table definitions keep their pending link strings.
+  [[nodiscard]] virtual Status refreshLinks(std::span<const std::shared_ptr<TableDef>> /*tables*/) {
+    return errors::notSupported("storing links together");
+  }
+
+  // Whether a relink could write the file now, checked as the writer checks it
+  // and without writing (recovery.h, checkFrontEndWritable()).
+  [[nodiscard]] virtual Status checkWritable() { return Status::success(); }
 
  protected:
   Database() = default;

@@ -33,6 +33,13 @@ enum ErrorNumber : int {
   kErrItemNotFound = 3265,          // Item not found in this collection.
   kErrUnrecognizedFormat = 3343,    // Unrecognized database format
   kErrObjectInvalid = 3420,         // Object invalid or no longer set.
+
+  // povezava's own, for what its relinking rules refuse (no Jet number fits):
+  kErrHeldBack = 9001,              // not written because another table of the front-end failed
+  kErrNoLinkedTables = 9002,        // the front-end has none of the tables as a linked table
+  kErrWindowsLinkToLocalPath = 9003,  // a link in Windows form would become a local (Linux) path
+  kErrOutsideMappedFolder = 9004,   // a path climbs out of the folder it is mapped through
+  kErrNotRepresentable = 9005,      // a file name that is not valid text (UTF-8)
 };
 
 namespace errors {

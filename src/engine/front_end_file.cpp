@@ -36,7 +36,7 @@ Result<bool> sameFile(std::u16string_view a, std::u16string_view b) {
   if (!first) return first.status();
   auto second = identityOf(fs, b);
   if (!second) return second.status();
-  return first->device == second->device && first->inode == second->inode;
+  return sameFile(*first, *second);
 }
 
 Result<bool> DBEngine::sameFile(std::u16string_view a, std::u16string_view b) { return engine::sameFile(a, b); }

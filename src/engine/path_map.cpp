@@ -1,13 +1,52 @@
 #include "engine/path_map.h"
 
+#include <optional>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "engine/case_fold.h"
 #include "engine/errors.h"
+#include "engine/path_map_sources.h"
 #include "engine/unicode.h"
 
 namespace povezava::engine {
 namespace {
+
+bool isSeparatorByte(char c) { return c == '/' || c == '\\'; }
+
+// The names of a relative path, "." and ".." taken out; nothing when a ".."
+// climbs above its start.
+std::optional<std::vector<std::string>> inside(std::string_view rest) {
+  std::vector<std::string> parts;
+  std::size_t at = 0;
+  while (at <= rest.size()) {
+    std::size_t end = at;
+    while (end < rest.size() && !isSeparatorByte(rest[end])) ++end;
+    const std::string_view part = rest.substr(at, end - at);
+    if (part == "..") {
+      if (parts.empty()) return std::nullopt;
+      parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.emplace_back(part);
+    }
+    at = end + 1;
+  }
+  return parts;
+}
+
+// Whether a path has a "." or ".." component.
+bool hasDots(std::string_view path) {
+  std::size_t at = 0;
+  while (at <= path.size()) {
+    std::size_t end = at;
+    while (end < path.size() && !isSeparatorByte(path[end])) ++end;
+    const std::string_view part = path.substr(at, end - at);
+    if (part == "." || part == "..") return true;
+    at = end + 1;
+  }
+  return false;
+}
 
 bool isSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 bool isAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
@@ -99,8 +138,8 @@ bool PathMap::add(PathMapping mapping) {
   return true;
 }
 
-std::optional<std::string> PathMap::toLocal(std::u16string_view windowsPath) const {
-  if (pathForm(windowsPath) != PathForm::windows) return std::nullopt;
+Result<std::string> PathMap::localOf(std::u16string_view windowsPath) const {
+  if (pathForm(windowsPath) != PathForm::windows) return notMapped(windowsPath);
   const std::u16string path = comparable(windowsPath);
   const PathMapping* best = nullptr;
   std::size_t bestLength = 0;
@@ -111,14 +150,26 @@ std::optional<std::string> PathMap::toLocal(std::u16string_view windowsPath) con
       bestLength = prefix.size();
     }
   }
-  if (best == nullptr) return std::nullopt;
-  std::string rest = toUtf8(windowsPath.substr(bestLength));
-  for (char& c : rest) {
-    if (c == '\\') c = '/';
+  if (best == nullptr) return notMapped(windowsPath);
+  // The rest, "." and ".." taken out: it stays inside the mapped folder.
+  const auto parts = inside(toUtf8(windowsPath.substr(bestLength)));
+  if (!parts) {
+    return Status{kErrOutsideMappedFolder, "'" + toUtf8(windowsPath) + "' climbs out of " + toUtf8(best->windows) +
+                                               " with '..'; povezava follows links only inside the folders of "
+                                               "the path map."};
   }
-  const std::size_t start = rest.find_first_not_of('/');
-  if (start == std::string::npos) return best->local;
-  return (best->local == "/" ? "" : best->local) + "/" + rest.substr(start);
+  std::string local = best->local;
+  for (const std::string& part : *parts) {
+    if (local != "/") local += '/';
+    local += part;
+  }
+  return local;
+}
+
+std::optional<std::string> PathMap::toLocal(std::u16string_view windowsPath) const {
+  auto local = localOf(windowsPath);
+  if (!local) return std::nullopt;
+  return std::move(*local);
 }
 
 std::optional<std::u16string> PathMap::toWindows(std::u16string_view localPath) const {
@@ -126,6 +177,13 @@ std::optional<std::u16string> PathMap::toWindows(std::u16string_view localPath) 
   std::string path = toUtf8(localPath);
   for (char& c : path) {
     if (c == '\\') c = '/';
+  }
+  if (hasDots(path)) {
+    // "." and ".." taken out first: "/srv/share/../other" is not in /srv/share.
+    const auto parts = inside(path);
+    path.clear();
+    for (const std::string& part : parts.value_or(std::vector<std::string>{})) path += "/" + part;
+    if (path.empty()) path = "/";
   }
   const PathMapping* best = nullptr;
   for (const PathMapping& mapping : mappings_) {
@@ -173,15 +231,27 @@ Result<PathMapping> parseMapping(std::string_view text, std::string origin) {
   return PathMapping{windowsSpelling(windows), std::move(folder), std::move(origin)};
 }
 
+namespace {
+
+// "the paths file (A or B)", as this process reads them.
+std::string pathsFilesNamed() {
+  const std::vector<std::string> files = programPathsFiles();
+  if (files.empty()) return "a paths file (POVEZAVA_PATHS names none)";
+  std::string named = "the paths file (";
+  for (std::size_t i = 0; i < files.size(); ++i) named += (i == 0 ? "" : " or ") + files[i];
+  return named + ")";
+}
+
+}  // namespace
+
 Status notMapped(std::u16string_view path) {
   const std::string root = toUtf8(windowsRoot(path));
   const bool drive = isDrivePath(path);
   return Status{kErrNotValidPath,
                 "'" + toUtf8(path) + "' is not a valid path here: povezava does not know which folder of "
                 "this computer the " + (drive ? "drive " : "share ") + root +
-                " is. Add a line '" + root + " = /local/folder' to the paths file "
-                "(~/.config/povezava/paths or /etc/povezava/paths), or give povezava-cli "
-                "--map '" + root + "=/local/folder'.",
+                " is. Add a line '" + root + " = /local/folder' to " + pathsFilesNamed() +
+                ", or give povezava-cli --map '" + root + "=/local/folder'.",
                 ErrorDetails{ErrorCase::notMapped, toUtf8(path), root, {}, {}, 0, {}}};
 }
 

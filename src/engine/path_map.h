@@ -55,9 +55,14 @@ class PathMap {
   // replaced by its folder, the rest's separators as "/". Nothing when no pair
   // covers it (or the path is not in Windows form).
   std::optional<std::string> toLocal(std::u16string_view windowsPath) const;
+  // The same, with what is wrong: notMapped() when no pair covers the path,
+  // kErrOutsideMappedFolder when its ".." climbs out of the mapped folder
+  // ("P:\..\..\etc"). "." and ".." are taken out of the local path.
+  [[nodiscard]] Result<std::string> localOf(std::u16string_view windowsPath) const;
 
   // The Windows form of an absolute local path ("\" and "/" alike) that lies
-  // in a mapped folder; nothing when it lies in none.
+  // in a mapped folder ("." and ".." taken out first); nothing when it lies in
+  // none.
   std::optional<std::u16string> toWindows(std::u16string_view localPath) const;
 
  private:

@@ -1,6 +1,8 @@
 #include "engine/path_map_sources.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <span>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +11,9 @@
 #include <utility>
 
 #include "engine/errors.h"
+#include "engine/io.h"
+#include "engine/native_text.h"
+#include "engine/notices.h"
 #include "engine/unicode.h"
 
 namespace povezava::engine {
@@ -16,6 +21,8 @@ namespace {
 
 constexpr char kSystemPathsFile[] = "/etc/povezava/paths";
 constexpr char kMountTable[] = "/proc/self/mountinfo";
+constexpr char kPathsVariable[] = "POVEZAVA_PATHS";
+constexpr std::uint64_t kMaxPathsFileBytes = 1 << 20;
 
 // A mountinfo field with its octal escapes ("\040", "\011", "\012", "\134") decoded.
 std::string unescapeMountField(std::string_view field) {
@@ -51,23 +58,72 @@ Status inOrigin(const Status& status, const std::string& origin) {
   return Status{status.number(), origin + ": " + status.description()};
 }
 
-// Adds the pairs of one paths file; a missing file adds none.
+// A line of a paths file as it may be shown: control characters (which could
+// move the cursor or retitle the terminal) as \xNN.
+std::string shownLine(std::string_view line) { return shownBytes(line); }
+
+// Reads a whole paths file: a regular file of at most kMaxPathsFileBytes. A
+// missing file is empty.
+Result<std::string> readPathsFile(const std::string& file) {
+  FileSystem& fs = posixFileSystem();
+  auto info = fs.info(file);
+  if (!info) {
+    // A folder on the way that may not be looked into (another user's home)
+    // hides the file: it is not read, as a missing one.
+    notice("The paths file '" + shownLine(file) + "' is not read: " + shownLine(info.status().description()));
+    return std::string();
+  }
+  if (!info->exists) return std::string();
+  // Opened without waiting (a FIFO gets no reader) and checked to be a file.
+  auto opened = fs.open(file, OpenMode::readOnly);
+  if (!opened) return inOrigin(opened.status(), "the paths file '" + shownLine(file) + "'");
+  auto size = (*opened)->size();
+  if (!size) return size.status();
+  if (*size > kMaxPathsFileBytes) {
+    return Status{kErrInvalidArgument, "The paths file '" + shownLine(file) + "' is " + std::to_string(*size) +
+                                           " bytes long; a paths file holds a few lines (at most " +
+                                           std::to_string(kMaxPathsFileBytes) + " bytes)."};
+  }
+  std::string text(static_cast<std::size_t>(*size), '\0');
+  if (Status s = (*opened)->readAt(0, std::as_writable_bytes(std::span<char>(text))); !s.ok()) return s;
+  return text;
+}
+
+// Adds the pairs of one paths file; a missing file adds none. What is
+// accepted but likely meant otherwise is said through notice().
 Status addPathsFile(const std::string& file, PathMap& map) {
-  std::error_code error;
-  if (!std::filesystem::exists(file, error)) return Status::success();
-  std::ifstream in(file);
-  if (!in) return Status{kErrNoPermission, "Cannot read the paths file '" + file + "'."};
+  auto text = readPathsFile(file);
+  if (!text) return text.status();
+  std::istringstream in(*text);
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
     const std::size_t first = line.find_first_not_of(" \t\r");
     if (first == std::string::npos || line[first] == '#') continue;
-    if (line.back() == '\r') line.pop_back();
+    while (line.back() == '\r') line.pop_back();  // CRLF, as Windows editors write
+    const std::string where = shownLine(file) + ", line " + std::to_string(number);
     const std::string origin = file + ":" + std::to_string(number);
     auto mapping = parseMapping(line, origin);
-    if (!mapping) return inOrigin(mapping.status(), file + ", line " + std::to_string(number));
-    map.add(std::move(*mapping));
+    if (!mapping) {
+      return Status{mapping.status().number(), where + ": " + shownLine(mapping.status().description())};
+    }
+    // "#" may stand in a folder's name, so it is kept; a blank before it
+    // looks like a comment that was meant to go on its own line.
+    if (const std::size_t hash = mapping->local.find(" #"); hash != std::string::npos) {
+      notice(where + ": '" + shownLine(mapping->local.substr(hash + 1)) +
+             "' is taken as part of the folder '" + shownLine(mapping->local) +
+             "'; comments go on lines of their own.");
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(pathFromUtf8(mapping->local), error)) {
+      notice(where + ": the folder '" + shownLine(mapping->local) + "' does not exist here.");
+    }
+    const std::u16string windows = mapping->windows;
+    const std::string local = mapping->local;
+    if (!map.add(std::move(*mapping))) {
+      notice(where + ": " + toUtf8(windows) + " is mapped already, by a line or option before it; '" +
+             shownLine(local) + "' is not used.");
+    }
   }
-  if (in.bad()) return errors::diskOrNetwork(file, EIO);
   return Status::success();
 }
 
@@ -96,23 +152,45 @@ std::vector<PathMapping> smbMounts(std::string_view mountinfo) {
   return mounts;
 }
 
+std::vector<std::string> pathsFiles(const char* chosen, const char* xdgConfigHome, const char* home) {
+  std::vector<std::string> files;
+  if (chosen != nullptr) {
+    // The files named, ":" between them; none when empty.
+    std::string_view list(chosen);
+    while (!list.empty()) {
+      const std::size_t colon = std::min(list.find(':'), list.size());
+      if (colon > 0) files.emplace_back(list.substr(0, colon));
+      list.remove_prefix(std::min(colon + 1, list.size()));
+    }
+    return files;
+  }
+  // A relative XDG_CONFIG_HOME is invalid and is ignored, as the XDG rules say.
+  if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
+    files.push_back(std::string(xdgConfigHome) + "/povezava/paths");
+  } else if (home != nullptr && home[0] == '/') {
+    files.push_back(std::string(home) + "/.config/povezava/paths");
+  }
+  files.emplace_back(kSystemPathsFile);
+  return files;
+}
+
+std::vector<std::string> programPathsFiles() {
+  return pathsFiles(std::getenv(kPathsVariable), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
+
 PathMapSources programPathMapSources(std::vector<std::string> options, const char* xdgConfigHome,
                                      const char* home) {
   PathMapSources sources;
   sources.options = std::move(options);
-  // A relative XDG_CONFIG_HOME is invalid and is ignored, as the XDG rules say.
-  if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
-    sources.files.push_back(std::string(xdgConfigHome) + "/povezava/paths");
-  } else if (home != nullptr && home[0] == '/') {
-    sources.files.push_back(std::string(home) + "/.config/povezava/paths");
-  }
-  sources.files.emplace_back(kSystemPathsFile);
+  sources.files = pathsFiles(nullptr, xdgConfigHome, home);
   sources.mountTable = kMountTable;
   return sources;
 }
 
 PathMapSources programPathMapSources(std::vector<std::string> options) {
-  return programPathMapSources(std::move(options), std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+  PathMapSources sources = programPathMapSources(std::move(options), nullptr, nullptr);
+  sources.files = programPathsFiles();
+  return sources;
 }
 
 Result<PathMap> loadPathMap(const PathMapSources& sources) {

@@ -2,10 +2,15 @@
 //
 //   1. the pairs given on the command line (povezava-cli --map 'S:=/srv/data');
 //   2. the paths files: $XDG_CONFIG_HOME/povezava/paths (~/.config/... when
-//      XDG_CONFIG_HOME is not set), then /etc/povezava/paths. One
-//      "WINDOWS = LOCAL" per line; blank lines and lines starting with "#"
-//      are skipped. A missing file is no error; a wrong line is, naming the
-//      file and the line;
+//      XDG_CONFIG_HOME is not set), then /etc/povezava/paths; or, when the
+//      environment variable POVEZAVA_PATHS is set, the files it names
+//      instead (":" between them; empty: none). One "WINDOWS = LOCAL" per
+//      line; blank lines and lines starting with "#" are skipped. A missing
+//      file is no error; a wrong line is, naming the file and the line (its
+//      control characters shown as \xNN). Only a regular file of at most
+//      1 MiB is read. A second pair for the same Windows prefix, a folder
+//      that does not exist here and a " #" inside the folder are taken, and
+//      said through notice() (notices.h);
 //   3. the SMB/CIFS mounts of this computer (/proc/self/mountinfo, file system
 //      cifs or smb3): "//server/share/sub" mounted at /mnt/x gives
 //      \\server\share\sub = /mnt/x.
@@ -34,8 +39,12 @@ struct PathMapSources {
 PathMapSources programPathMapSources(std::vector<std::string> options, const char* xdgConfigHome,
                                      const char* home);
 
-// The same, with the values of this process's environment.
+// The same, with the values of this process's environment (POVEZAVA_PATHS
+// first).
 PathMapSources programPathMapSources(std::vector<std::string> options);
+
+// The paths files this process reads, in order.
+std::vector<std::string> programPathsFiles();
 
 // The merged map. A wrong option or paths-file line fails the whole load
 // (kErrInvalidArgument, naming the option or the file and line); an

@@ -116,8 +116,8 @@ Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name
   return resolveLocal(fs, shown, shown);
 #else
   if (pathForm(name) != PathForm::windows) return resolveLocal(fs, shown, shown);
-  const auto local = map.toLocal(name);
-  if (!local) return notMapped(name);
+  const auto local = map.localOf(name);
+  if (!local) return local.status();
   auto resolved = resolveLocal(fs, *local, shown);
   if (resolved) return resolved;
   // Say where the name led, as the map may be what is wrong.

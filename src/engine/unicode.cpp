@@ -149,4 +149,34 @@ std::string toUtf8(std::u16string_view utf16) {
   return out;
 }
 
+bool isValidUtf8(std::string_view text) { return toUtf8(fromUtf8(text)) == text; }
+
+std::string shownBytes(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    // The longest valid sequence from here: 1 to 4 bytes.
+    std::size_t length = 0;
+    for (std::size_t n = 1; n <= 4 && i + n <= text.size(); ++n) {
+      const std::string_view piece = text.substr(i, n);
+      if (isValidUtf8(piece)) {
+        length = n;
+        break;
+      }
+    }
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (length == 0 || byte < 0x20 || byte == 0x7f) {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xf];
+      ++i;
+    } else {
+      out += text.substr(i, length);
+      i += length;
+    }
+  }
+  return out;
+}
+
 }  // namespace povezava::engine

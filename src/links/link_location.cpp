@@ -1,5 +1,6 @@
 #include "links/link_location.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -12,9 +13,19 @@ namespace {
 
 bool isSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
-// `folder` + "/" + `relative`, with "." and ".." taken out (by the text: the
-// folder need not exist).
+// `relative` made absolute in `folder`, with "." and ".." taken out (by the
+// text: the folder need not exist; ".." stops at the root), in the form of
+// `folder`: "/" between names under a folder of this system's form
+// ("/home/x"), "\" under a drive or share ("S:\APL", "\\SERVER\share"), as
+// Windows writes it.
 std::u16string absoluteIn(std::u16string_view folder, std::u16string_view relative) {
+  std::u16string root;
+  char16_t separator = u'/';
+  if (engine::pathForm(folder) == engine::PathForm::windows) {
+    root = engine::windowsRoot(folder);
+    folder.remove_prefix(std::min(root.size(), folder.size()));
+    separator = u'\\';
+  }
   std::vector<std::u16string> parts;
   const auto addComponents = [&parts](std::u16string_view text) {
     std::size_t at = 0;
@@ -32,12 +43,24 @@ std::u16string absoluteIn(std::u16string_view folder, std::u16string_view relati
   };
   addComponents(folder);
   addComponents(relative);
-  std::u16string out;
+  std::u16string out = root;
   for (const std::u16string& part : parts) {
-    out += u'/';
+    out += separator;
     out += part;
   }
-  return out.empty() ? u"/" : out;
+  return parts.empty() ? out + separator : out;
+}
+
+bool hasDots(std::u16string_view path) {
+  std::size_t at = 0;
+  while (at <= path.size()) {
+    std::size_t end = at;
+    while (end < path.size() && !isSeparator(path[end])) ++end;
+    const std::u16string_view part = path.substr(at, end - at);
+    if (part == u"." || part == u"..") return true;
+    at = end + 1;
+  }
+  return false;
 }
 
 }  // namespace
@@ -56,7 +79,11 @@ std::u16string linkLocation(std::u16string_view location, const LinkPlace& place
       if (location.empty()) return {};
       local = absoluteIn(place.currentFolder, location);
       break;
-    case engine::PathForm::absolute: local = location; break;
+    case engine::PathForm::absolute:
+      // "." and ".." taken out before the map is asked: "/srv/share/../x"
+      // does not lie in /srv/share.
+      local = hasDots(location) ? absoluteIn({}, location) : std::u16string(location);
+      break;
   }
   if (place.map != nullptr) {
     if (auto windows = place.map->toWindows(local)) return std::move(*windows);

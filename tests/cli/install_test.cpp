@@ -78,13 +78,21 @@ void expectWorkingInstallation(const fs::path& root) {
 
   if (kWindowBuilt) {
     // The window program started with arguments relinks by itself and ends.
+    // Its links say C:, so it needs to know where C: lies here; it then
+    // writes the new links in the same form.
     buildBackEnds(work.path() / "data");
-    runCommand("QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 " + shellQuote((usr / "bin/povezava").string()) +
-                   ' ' + shellQuote(front.string() + ',' + (work.path() / "data").string()) + " 2>&1",
+    const std::filesystem::path paths = work.path() / "paths";
+    std::ofstream(paths) << "C: = " << work.path().string() << '\n';
+    const std::string map = "POVEZAVA_PATHS=" + shellQuote(paths.string()) + ' ';
+    runCommand(map + "QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 " +
+                   shellQuote((usr / "bin/povezava").string()) + ' ' +
+                   shellQuote(front.string() + ',' + (work.path() / "data").string()) + " 2>&1",
                &status);
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(runCommand(cli + " check " + shellQuote(front.string()) + " 2>/dev/null | grep -c '\tok$'"),
+    EXPECT_EQ(runCommand(map + cli + " check " + shellQuote(front.string()) + " 2>/dev/null | grep -c '\tok$'"),
               "3\n");
+    EXPECT_NE(runCommand(cli + " list " + shellQuote(front.string())).find(";DATABASE=C:\\data\\PARTNER.MDB"),
+              std::string::npos);
   }
 }
 
@@ -118,6 +126,11 @@ TEST(InstallTest, DebianPackageUnpacksAndRuns) {
   EXPECT_NE(info.find("Package: povezava\n"), std::string::npos) << info;
   EXPECT_NE(info.find("Version: " POVEZAVA_VERSION), std::string::npos) << info;
   EXPECT_NE(info.find("libc6"), std::string::npos) << info;
+  // Continuation lines of the description start with one blank: two would
+  // be shown as verbatim text.
+  const std::string description = runCommand("dpkg-deb -f " + shellQuote(package.string()) + " Description");
+  EXPECT_NE(description.find("\n databases"), std::string::npos) << description;
+  EXPECT_EQ(description.find("\n  "), std::string::npos) << description;
 
   const fs::path root = work.path() / "root";
   runCommand("dpkg-deb -x " + shellQuote(package.string()) + ' ' + shellQuote(root.string()), &status);

@@ -39,7 +39,13 @@ INSTANTIATE_TEST_SUITE_P(
         PasswordCase{"KeyOnlyLooksLikePwd", u"ODBC;XPWD=1;PWDX=2;DSN=PWD=3", false,
                      u"ODBC;XPWD=1;PWDX=2;DSN=PWD=3"},
         PasswordCase{"TwoPasswords", u"PWD=a;DSN=s;PWD=b", true, u"PWD=***;DSN=s;PWD=***"},
-        PasswordCase{"UnclosedBrace", u"ODBC;PWD={abc", true, u"ODBC;PWD=***"}),
+        PasswordCase{"UnclosedBrace", u"ODBC;PWD={abc", true, u"ODBC;PWD=***"},
+        // In a link to a file the path runs from "DATABASE=" to the end: a
+        // folder named so is shown as it is stored.
+        PasswordCase{"FolderNamedLikeAPassword", u";DATABASE=C:\\a;PWD=b\\PARTNER.MDB", false,
+                     u";DATABASE=C:\\a;PWD=b\\PARTNER.MDB"},
+        PasswordCase{"IsamPasswordBeforeThePath", u"MS Access;PWD=x;DATABASE=C:\\PWD=y\\P.MDB", true,
+                     u"MS Access;PWD=***;DATABASE=C:\\PWD=y\\P.MDB"}),
     povezava::testing::RowName());
 
 }  // namespace

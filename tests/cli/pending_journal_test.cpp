@@ -83,13 +83,13 @@ TEST_F(PendingJournalTest, ReadingCommandsShowTheOldFileWriteNothingAndSaySo) {
     EXPECT_NE(check.err.str().find("interrupted"), std::string::npos) << check.err.str();
 
     testing::Captured dry;
-    (void)runRelink(std::vector<std::string>{fe(), "--backend", data_.string(), "--dry-run"}, dry.console);
+    (void)runRelink(testing::withLocalPaths({fe(), "--backend", data_.string(), "--dry-run"}), dry.console);
     EXPECT_EQ(readFile(frontEnd_), interrupted_);
     EXPECT_TRUE(journalThere());
 
     // A relink under Access's feet is refused before anything is undone.
     testing::Captured relink;
-    const int status = runRelink(std::vector<std::string>{fe(), "--backend", data_.string()}, relink.console);
+    const int status = runRelink(testing::withLocalPaths({fe(), "--backend", data_.string()}), relink.console);
     if (accessOpen) {
       EXPECT_EQ(status, 1);
       EXPECT_NE((relink.out.str() + relink.err.str()).find("3045"), std::string::npos);
@@ -122,7 +122,7 @@ TEST_F(PendingJournalTest, ABackupIsMadeOfTheFileAsItWasWithItsMode) {
   fs::permissions(frontEnd_, fs::perms(0600));
 #endif
   testing::Captured io;
-  EXPECT_EQ(runRelink(std::vector<std::string>{fe(), "--backend", data_.string(), "--backup"}, io.console), 0)
+  EXPECT_EQ(runRelink(testing::withLocalPaths({fe(), "--backend", data_.string(), "--backup"}), io.console), 0)
       << io.err.str();
   std::vector<fs::path> copies;
   for (const auto& entry : fs::directory_iterator(dir_.path())) {
@@ -154,14 +154,14 @@ TEST_F(PendingJournalTest, ADanglingLinkOnTheJournalsNameIsMovedAsideByRelinkAnd
   ASSERT_EQ(runRecover(std::vector<std::string>{fe()}, undo.console), 0);
   fs::create_symlink(dir_.path() / "nowhere", journal);
   testing::Captured dry;
-  EXPECT_EQ(runRelink(std::vector<std::string>{fe(), "--backend", data_.string(), "--dry-run"}, dry.console), 0)
+  EXPECT_EQ(runRelink(testing::withLocalPaths({fe(), "--backend", data_.string(), "--dry-run"}), dry.console), 0)
       << dry.out.str() << dry.err.str();
   testing::Captured recover;
   EXPECT_EQ(runRecover(std::vector<std::string>{fe()}, recover.console), 1);
   EXPECT_EQ(recover.out.str(), fe() + "\tjournal moved aside\n");
   fs::create_symlink(dir_.path() / "nowhere", journal);
   testing::Captured relink;
-  EXPECT_EQ(runRelink(std::vector<std::string>{fe(), "--backend", data_.string()}, relink.console), 0)
+  EXPECT_EQ(runRelink(testing::withLocalPaths({fe(), "--backend", data_.string()}), relink.console), 0)
       << relink.out.str() << relink.err.str();
   EXPECT_EQ(testing::storedConnect(frontEnd_, u"PARTNER"), u";DATABASE=" + testing::u16(data_) + u"\\PARTNER.MDB");
 }
@@ -178,7 +178,7 @@ TEST(RelinkCommand, AFrontEndIsCheckedForAccessUnderItsRealNameAndRefusedWithTwo
   const Bytes before = readFile(real);
   auto relink = [&] {
     testing::Captured io;
-    const int status = runRelink(std::vector<std::string>{link.string(), "--backend", (dir.path() / "data").string()},
+    const int status = runRelink(testing::withLocalPaths({link.string(), "--backend", (dir.path() / "data").string()}),
                                  io.console);
     return std::make_pair(status, io.out.str() + io.err.str());
   };

@@ -36,7 +36,7 @@ Outcome relink(std::vector<std::string> args) {
   std::ostringstream out;
   std::ostringstream err;
   Console console{out, err, false};
-  const int status = runRelink(args, console);
+  const int status = runRelink(testing::withLocalPaths(std::move(args)), console);
   return {status, out.str(), err.str()};
 }
 
@@ -55,12 +55,22 @@ TEST_F(RelinkCommandTest, EveryPairIsTriedInOrderAndEachGetsItsLine) {
                               "NALOGI=;DATABASE=" + at("NOSUCH.MDB"), "konti=;DATABASE=" + at("querno.mdb"),
                               "LOCAL1=;DATABASE=" + at("QUERNO.MDB")});
   EXPECT_EQ(run.status, 1);
+  // All or none: NALOGI's missing back-end holds PARTNER and KONTI back.
   EXPECT_EQ(run.out,
-            "PARTNER: relinked\n"
+            "PARTNER: held back\n"
             "NALOGI: error 3024: Could not find file '" + at("NOSUCH.MDB") + "'.\n"
-            "KONTI: relinked\n"  // the table's own spelling
+            "KONTI: held back\n"  // the table's own spelling
             "LOCAL1: error 3251: Operation is not supported for this type of object. (the local table "
             "'LOCAL1' has no link string)\n");
+  EXPECT_NE(testing::storedConnect(at("TQ.mdb"), u"PARTNER"), engine::fromUtf8(";DATABASE=" + at("PARTNER.MDB")));
+  // Table by table, as asked: each pair is tried on its own.
+  const Outcome each = relink({at("TQ.mdb"), "--each-table", "PARTNER=;DATABASE=" + at("PARTNER.MDB"),
+                               "NALOGI=;DATABASE=" + at("NOSUCH.MDB"), "konti=;DATABASE=" + at("querno.mdb")});
+  EXPECT_EQ(each.status, 1);
+  EXPECT_EQ(each.out,
+            "PARTNER: relinked\n"
+            "NALOGI: error 3024: Could not find file '" + at("NOSUCH.MDB") + "'.\n"
+            "KONTI: relinked\n");
   const Outcome list = relink({at("TQ.mdb"), "PARTNER=;DATABASE=" + at("PARTNER.MDB")});
   EXPECT_EQ(list.status, 0) << list.err;
   EXPECT_EQ(list.out, "PARTNER: relinked\n");
@@ -119,7 +129,7 @@ class RelinkTest : public ::testing::Test {
   std::filesystem::path file(const std::string& name) const { return dir_.path() / name; }
   std::string s(const std::string& name) const { return file(name).string(); }
 
-  int relink(std::vector<std::string> args) { return runRelink(args, io_.console); }
+  int relink(std::vector<std::string> args) { return runRelink(withLocalPaths(std::move(args)), io_.console); }
 
   TempDir dir_;
   Captured io_;
@@ -161,7 +171,7 @@ TEST_F(RelinkTest, RunningTheSameRelinkAgainChangesNoFile) {
   ASSERT_EQ(relink({s("TQ.mdb"), s("MV.mdb"), "--backend", data().string()}), 0) << io_.out.str();
   const auto tq = readFile(file("TQ.mdb"));
   Captured again;
-  EXPECT_EQ(runRelink(std::vector<std::string>{s("TQ.mdb"), s("MV.mdb"), "--backend", data().string(), "--json"},
+  EXPECT_EQ(runRelink(withLocalPaths({s("TQ.mdb"), s("MV.mdb"), "--backend", data().string(), "--json"}),
                       again.console),
             0);
   EXPECT_EQ(readFile(file("TQ.mdb")), tq);
@@ -203,8 +213,41 @@ TEST_F(RelinkTest, ReplaceChangesTheMatchingBeginningOfEveryLinkedTable) {
   EXPECT_EQ(storedConnect(file("XAN.mdb"), u"ARHIV"), u";DATABASE=" + u16(data()) + u"\\QUERNO.MDB");
   EXPECT_EQ(storedConnect(file("XAN.mdb"), u"OTHER"), u";DATABASE=Y:\\x:\\shared\\OTHER.MDB");
   EXPECT_EQ(storedConnect(file("XAN.mdb"), u"SALES"), u"ODBC;DSN=x:\\shared;");
-  EXPECT_EQ(lines(io_.out.str()).size(), 3u) << io_.out.str();
+  // The link that OLD does not cover is listed as left alone.
+  EXPECT_EQ(lines(io_.out.str()).size(), 4u) << io_.out.str();
+  EXPECT_NE(io_.out.str().find("\tOTHER\tleft alone\t"), std::string::npos) << io_.out.str();
   EXPECT_EQ(io_.err.str(), "povezava-cli: 1 file, 1 changed, 3 tables relinked, 0 failures\n");
+}
+
+// OLD names whole folders: "S:\DATA" is not the beginning of "S:\DATA2".
+TEST_F(RelinkTest, ReplaceMatchesWholeFoldersEitherSeparatorAnyCase) {
+  build(file("ZZ.mdb"), spec(jet::Version::jet4, {jet::LinkedTableSpec{u"PARTNER", u"S:\\DATA2\\PARTNER.MDB"},
+                                                  jet::LinkedTableSpec{u"KONTI", u"s:/data/QUERNO.MDB"}}));
+  struct Case {
+    const char* replace;
+    const char16_t* partner;  // the link asked for; empty: left alone
+    const char16_t* konti;
+  };
+  const Case cases[] = {
+      {"S:\\DATA=S:\\DATA2X", u"", u"S:\\DATA2X/QUERNO.MDB"},
+      {"S:\\DATA\\=T:\\", u"", u"T:/QUERNO.MDB"},
+      {"s:/DATA2=T:\\NEW\\", u"T:\\NEW\\PARTNER.MDB", u""},
+      {"S:=T:", u"T:\\DATA2\\PARTNER.MDB", u"T:/data/QUERNO.MDB"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.replace);
+    Captured io;
+    runRelink(testing::withLocalPaths({s("ZZ.mdb"), std::string("--replace=") + c.replace, "--dry-run"}), io.console);
+    const std::string out = io.out.str();
+    for (const auto& [table, to] : {std::pair{"PARTNER", c.partner}, std::pair{"KONTI", c.konti}}) {
+      const std::u16string want(to);
+      if (want.empty()) {
+        EXPECT_NE(out.find(std::string("\t") + table + "\tleft alone\t"), std::string::npos) << out;
+      } else {
+        EXPECT_NE(out.find("\t;DATABASE=" + engine::toUtf8(want) + "\n"), std::string::npos) << out;
+      }
+    }
+  }
 }
 
 TEST_F(RelinkTest, ReplaceKeepsTheConnectPrefixOfOtherFileTypes) {
@@ -223,7 +266,7 @@ TEST_F(RelinkTest, APasswordInALinkIsNeverPrinted) {
                                                                        u"PARTNER", u"MS Access;PWD=skrivnost;"}}));
   for (const char* format : {"--dry-run", "--json"}) {
     Captured io;
-    runRelink(std::vector<std::string>{s("YU.mdb"), "--replace=X:\\=Y:\\", "--dry-run", format}, io.console);
+    runRelink(withLocalPaths({s("YU.mdb"), "--replace=X:\\=Y:\\", "--dry-run", format}), io.console);
     EXPECT_EQ(io.out.str().find("skrivnost"), std::string::npos) << io.out.str();
     EXPECT_NE(io.out.str().find("MS Access;PWD=***;DATABASE=Y:"), std::string::npos) << io.out.str();
   }
@@ -239,11 +282,12 @@ TEST_F(RelinkTest, DryRunWritesNothingAndTellsWhatWouldFail) {
   EXPECT_EQ(readFile(file("FH.mdb")), fh);
   const auto out = lines(io_.out.str());
   ASSERT_EQ(out.size(), 6u);
-  EXPECT_TRUE(out[0].starts_with(s("TQ.mdb") + "\tPARTNER\twould relink\t")) << out[0];
+  // PARTNER would relink on its own, and is held back as the real run would.
+  EXPECT_TRUE(out[0].starts_with(s("TQ.mdb") + "\tPARTNER\theld back\t")) << out[0];
   EXPECT_TRUE(out[1].starts_with(s("TQ.mdb") + "\tKONTI\terror 3024: ")) << out[1];
   EXPECT_EQ(io_.err.str(),
-            "povezava-cli: dry run, nothing written: 2 files, 2 would change, 2 tables would be relinked, "
-            "4 failures\n");
+            "povezava-cli: dry run, nothing written: 2 files, 0 would change, 0 tables would be relinked, "
+            "2 held back, 4 failures\n");
 }
 
 // What keeps a real run from writing, and the error a dry run must report
@@ -283,14 +327,14 @@ TEST_F(RelinkTest, DryRunReportsWhatKeepsTheRealRunFromWriting) {
     for (const bool dryRun : {true, false}) {
       SCOPED_TRACE(dryRun ? "dry run" : "real run");
       Captured io;
-      std::vector<std::string> args{fe.string(), "--backend", data().string()};
+      std::vector<std::string> args{fe.string(), "--backend", data().string(), "--local-paths"};
       if (dryRun) args.push_back("--dry-run");
       EXPECT_EQ(runRelink(args, io.console), 1);
       const std::string out = io.out.str();
+      // The front-end's failure once, and every table held back by it.
+      EXPECT_NE(out.find(fe.string() + "\t\terror " + std::to_string(obstacle.number)), std::string::npos) << out;
       for (const char* table : {"PARTNER", "KONTI", "NALOGI"}) {
-        EXPECT_NE(out.find(fe.string() + "\t" + table + "\terror " + std::to_string(obstacle.number)),
-                  std::string::npos)
-            << out;
+        EXPECT_NE(out.find(fe.string() + "\t" + table + "\theld back\t"), std::string::npos) << out;
       }
       EXPECT_EQ(readFile(fe), before);
     }
@@ -302,7 +346,7 @@ TEST_F(RelinkTest, DryRunJsonSaysWhatWouldChangeAndClaimsNoChange) {
   ASSERT_EQ(relink({s("TQ.mdb"), "PARTNER=;DATABASE=" + data().string() + "\\PARTNER.MDB"}), 0);
   const auto before = readFile(file("TQ.mdb"));
   Captured io;
-  EXPECT_EQ(runRelink(std::vector<std::string>{s("TQ.mdb"), "--backend", data().string(), "--dry-run", "--json"},
+  EXPECT_EQ(runRelink(withLocalPaths({s("TQ.mdb"), "--backend", data().string(), "--dry-run", "--json"}),
                       io.console),
             0);
   const std::string out = io.out.str();
@@ -393,10 +437,12 @@ TEST_F(RelinkTest, AFileInUseFailsAloneAndIsLeftAsItWas) {
   EXPECT_EQ(relink({s("TQ.mdb"), s("FH.mdb"), s("MV.mdb"), "--backend", data().string()}), 1);
   EXPECT_EQ(readFile(file("FH.mdb")), before);
   const auto out = lines(io_.out.str());
-  ASSERT_EQ(out.size(), 9u);
-  EXPECT_TRUE(out[3].starts_with(s("FH.mdb") + "\tPARTNER\terror 3045: ")) << out[3];
+  // The front-end's failure is listed once; its tables are held back.
+  ASSERT_EQ(out.size(), 10u);
+  EXPECT_TRUE(out[3].starts_with(s("FH.mdb") + "\tPARTNER\theld back\t")) << out[3];
+  EXPECT_TRUE(out[6].starts_with(s("FH.mdb") + "\t\terror 3045: ")) << out[6];
   EXPECT_EQ(storedConnect(file("MV.mdb"), u"NALOGI"), u";DATABASE=" + u16(data()) + u"\\querno.MDB");
-  EXPECT_EQ(io_.err.str(), "povezava-cli: 3 files, 2 changed, 6 tables relinked, 3 failures\n");
+  EXPECT_EQ(io_.err.str(), "povezava-cli: 3 files, 2 changed, 6 tables relinked, 3 held back, 1 failure\n");
 }
 
 // Front-ends are stored in groups; results come in the order of the files
@@ -446,14 +492,56 @@ TEST_F(RelinkTest, JsonEscapesEveryPathAndName) {
       << out[0];
 }
 
+// Linux: a front-end linked through a Windows drive is not relinked to paths
+// of this computer unless asked for; every form reports it as the real run does.
+TEST_F(RelinkTest, AWindowsLinkIsNotReplacedByALocalPathWithoutLocalPaths) {
+  POVEZAVA_REQUIRE_POSIX("paths of this computer in Linux form");
+  const auto before = readFile(file("TQ.mdb"));
+  for (const char* form : {"--json", "--dry-run"}) {
+    SCOPED_TRACE(form);
+    Captured io;
+    EXPECT_EQ(runRelink(std::vector<std::string>{s("TQ.mdb"), "--backend", data().string(), form}, io.console), 1);
+    const std::string out = io.out.str();
+    std::size_t refusals = 0;
+    for (std::size_t at = out.find("9003"); at != std::string::npos; at = out.find("9003", at + 1)) ++refusals;
+    EXPECT_EQ(refusals, 3u) << out;
+    EXPECT_NE(out.find("'C: = FOLDER'"), std::string::npos) << out;
+  }
+  EXPECT_EQ(readFile(file("TQ.mdb")), before);
+}
+
+// A final separator on the location is not doubled before the file name.
+TEST_F(RelinkTest, AFinalSeparatorOnTheLocationIsNotDoubled) {
+  ASSERT_EQ(relink({s("TQ.mdb"), "--backend", data().string() + "/"}), 0) << io_.err.str();
+  EXPECT_EQ(testing::storedConnect(file("TQ.mdb"), u"PARTNER"), u";DATABASE=" + u16(data()) + u"\\PARTNER.MDB");
+  ASSERT_EQ(relink({s("MV.mdb"), "--backend", data().string() + "\\", "--dry-run"}), 0) << io_.out.str();
+  EXPECT_NE(io_.out.str().find(";DATABASE=" + data().string() + "\\querno.MDB"), std::string::npos) << io_.out.str();
+}
+
+// The JSON report gives a table held back its own status and the reason.
+TEST_F(RelinkTest, JsonGivesAHeldBackTableItsStatusAndReason) {
+  std::filesystem::remove(data() / "QUERNO.MDB");
+  for (const bool dryRun : {true, false}) {
+    Captured io;
+    std::vector<std::string> args{s("TQ.mdb"), "--backend", data().string(), "--json", "--local-paths"};
+    if (dryRun) args.push_back("--dry-run");
+    EXPECT_EQ(runRelink(args, io.console), 1);
+    EXPECT_NE(io.out.str().find(R"("table":"PARTNER",)"), std::string::npos) << io.out.str();
+    EXPECT_NE(io.out.str().find(R"("status":"held back",)"), std::string::npos) << io.out.str();
+    EXPECT_NE(io.out.str().find(R"("error":{"number":9001,"description":"Held back: not written because KONTI, NALOGI failed)"),
+              std::string::npos)
+        << io.out.str();
+  }
+}
+
 TEST_F(RelinkTest, PairsFormRelinksTheNamedTablesInOrder) {
   const std::string partner = ";DATABASE=" + (data() / "PARTNER.MDB").string();
   EXPECT_EQ(relink({s("TQ.mdb"), "partner=" + partner, "NOSUCH=" + partner, "KONTI=;DATABASE=" + s("nope.mdb")}), 1);
   EXPECT_EQ(lines(io_.out.str()),
-            (std::vector<std::string>{"PARTNER: relinked", "NOSUCH: error 3265: Item not found in this collection: 'NOSUCH'.",
+            (std::vector<std::string>{"PARTNER: held back", "NOSUCH: error 3265: Item not found in this collection: 'NOSUCH'.",
                                       "KONTI: error 3024: Could not find file '" + s("nope.mdb") + "'."}))
       << io_.out.str();
-  EXPECT_EQ(storedConnect(file("TQ.mdb"), u"PARTNER"), engine::fromUtf8(partner));
+  EXPECT_EQ(storedConnect(file("TQ.mdb"), u"PARTNER"), std::u16string(u";DATABASE=") + kOldPartner);
   EXPECT_EQ(storedConnect(file("TQ.mdb"), u"KONTI"), std::u16string(u";DATABASE=") + kOldCodes);
 }
 
@@ -464,7 +552,7 @@ TEST_F(RelinkTest, PairsFormDryRunAndJson) {
   EXPECT_EQ(io_.out.str(), "PARTNER: would relink\n");
   EXPECT_EQ(readFile(file("TQ.mdb")), before);
   Captured json;
-  EXPECT_EQ(runRelink(std::vector<std::string>{s("NOPE.mdb"), "PARTNER=" + partner, "--json"}, json.console), 1);
+  EXPECT_EQ(runRelink(withLocalPaths({s("NOPE.mdb"), "PARTNER=" + partner, "--json"}), json.console), 1);
   EXPECT_TRUE(json.out.str().starts_with(R"({"file":")" + inJson(s("NOPE.mdb")) +
                                          R"(","dryRun":false,"error":{"number":3024,)"))
       << json.out.str();

@@ -47,7 +47,7 @@ class RelinkKillTest : public ::testing::Test {
     const std::string location = (dir_.path() / (to == 0 ? "A" : "B")).string();
     const pid_t child = ::fork();
     if (child != 0) return child;
-    std::vector<std::string> args = {POVEZAVA_CLI_PATH, "relink"};
+    std::vector<std::string> args = {POVEZAVA_CLI_PATH, "relink", "--local-paths"};
     args.insert(args.end(), files_.begin(), files_.end());
     args.insert(args.end(), {"--backend", location});
     std::vector<char*> argv;

@@ -54,6 +54,13 @@ inline std::string inJson(const std::string& text) {
   return quoted.substr(1, quoted.size() - 2);
 }
 
+// The suite's front-ends link into Windows folders ("C:\..."); relinking them
+// to the temporary folders of this computer is asked for with --local-paths.
+inline std::vector<std::string> withLocalPaths(std::vector<std::string> args) {
+  args.push_back("--local-paths");
+  return args;
+}
+
 // What a command run in-process printed, and its exit status.
 struct CommandResult {
   int status;

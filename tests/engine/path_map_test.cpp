@@ -2,12 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include <cstdlib>
+
 #include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/errors.h"
+#include "engine/notices.h"
 #include "engine/path_map_sources.h"
 #include "engine/unicode.h"
 #include "support/test_support.h"
@@ -107,6 +114,10 @@ TEST(PathMapForward, LongestPrefixIgnoringCaseAndSeparatorKind) {
       {u"\\\\SERVER\\other\\P.MDB", nullptr},
       {u"\\\\SERVER\\shared\\P.MDB", nullptr},
       {u"/srv/s/P.MDB", nullptr},  // not in Windows form
+      // "." and ".." are taken out; one that climbs out of the folder is refused.
+      {u"S:\\DATA\\.\\x\\..\\P.MDB", "/srv/s/DATA/P.MDB"},
+      {u"S:\\..\\..\\etc\\passwd", nullptr},
+      {u"S:\\APPS\\..\\P.MDB", nullptr},  // climbs out of S:\APPS, the pair that covers it
   };
   for (const Case& c : cases) {
     const std::optional<std::string> local = map.toLocal(c.windows);
@@ -116,6 +127,14 @@ TEST(PathMapForward, LongestPrefixIgnoringCaseAndSeparatorKind) {
       EXPECT_EQ(local.value_or("<none>"), c.local) << toUtf8(c.windows);
     }
   }
+}
+
+TEST(PathMapForward, ClimbingOutOfTheMappedFolderIsItsOwnError) {
+  const PathMap map = mapOf({"P: = /srv/share"});
+  const auto local = map.localOf(u"P:\\..\\..\\etc\\passwd");
+  ASSERT_FALSE(local);
+  EXPECT_EQ(local.status().number(), kErrOutsideMappedFolder);
+  EXPECT_EQ(map.localOf(u"Q:\\x").status().number(), kErrNotValidPath);
 }
 
 TEST(PathMapReverse, LongestFolderThenFirstPair) {
@@ -135,6 +154,8 @@ TEST(PathMapReverse, LongestFolderThenFirstPair) {
       {u"/srv", nullptr},
       {u"srv/samba/data", nullptr},  // relative: the caller makes it absolute first
       {u"S:\\data", nullptr},
+      {u"/srv/samba/../other/DATA", nullptr},  // ".." taken out first: not in /srv/samba
+      {u"/srv/x/../samba/data", u"S:\\data"},
   };
   for (const Case& c : cases) {
     const auto windows = map.toWindows(c.local);
@@ -166,7 +187,7 @@ TEST(PathMapNotMapped, NamesTheDriveOrShareAndHowToAddIt) {
     EXPECT_NE(s.description().find("'" + toUtf8(path) + "'"), std::string::npos) << s.description();
     EXPECT_NE(s.description().find(root), std::string::npos) << s.description();
     EXPECT_NE(s.description().find("--map"), std::string::npos) << s.description();
-    EXPECT_NE(s.description().find("povezava/paths"), std::string::npos) << s.description();
+    EXPECT_NE(s.description().find("paths file"), std::string::npos) << s.description();
   }
 }
 
@@ -248,6 +269,81 @@ TEST_F(PathMapSourcesTest, AWrongLineFailsTheLoadNamingFileAndLine) {
   auto map = loadPathMap(option);
   ASSERT_FALSE(map.ok());
   EXPECT_NE(map.status().description().find("--map 'S:/srv'"), std::string::npos) << map.status().description();
+}
+
+// Taken, but likely meant otherwise: each said with its file and line.
+TEST_F(PathMapSourcesTest, WhatIsTakenButLikelyMeantOtherwiseIsSaid) {
+  POVEZAVA_REQUIRE_POSIX("folders of this computer in Linux form");
+  (void)takeNotices();
+  const std::string folder = dir_.path().string();
+  PathMapSources sources;
+  sources.files = {write("paths", "S: = " + folder + " # the share\nS: = " + folder + "\nT: = /nowhere/at/all\n")};
+  auto map = loadPathMap(sources);
+  ASSERT_TRUE(map.ok()) << map.status().toString();
+  std::string said;
+  for (const std::string& text : takeNotices()) said += text + "\n";
+  const std::string file = sources.files[0];
+  EXPECT_NE(said.find(file + ", line 1: '# the share' is taken as part of the folder"), std::string::npos) << said;
+  EXPECT_NE(said.find(file + ", line 2: S: is mapped already"), std::string::npos) << said;
+  EXPECT_NE(said.find(file + ", line 3: the folder '/nowhere/at/all' does not exist here"), std::string::npos) << said;
+}
+
+// A FIFO, a huge file or a line with escape sequences: an error at once,
+// the line's control characters shown as \xNN.
+TEST_F(PathMapSourcesTest, OnlyASmallRegularFileIsReadAndItsLinesAreShownSafely) {
+#ifdef _WIN32
+  GTEST_SKIP() << "named pipes and paths files are for Linux";
+#else
+  const std::string fifo = (dir_.path() / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string huge = write("huge", std::string(2 << 20, '#'));
+  const std::string escapes = write("escapes", "S:\x1b]0;owned\x07\x1b[2J = /x\n");
+  struct Case {
+    std::string file;
+    std::string said;
+  } cases[] = {{fifo, "named pipe"}, {huge, "bytes long"}, {escapes, "\\x1b]0;owned\\x07\\x1b[2J"}};
+  for (const Case& c : cases) {
+    PathMapSources sources;
+    sources.files = {c.file};
+    auto map = loadPathMap(sources);
+    ASSERT_FALSE(map.ok()) << c.file;
+    EXPECT_NE(map.status().description().find(c.said), std::string::npos) << map.status().description();
+    EXPECT_EQ(map.status().description().find('\x1b'), std::string::npos);
+  }
+#endif
+}
+
+// POVEZAVA_PATHS names the paths files instead of the usual ones; the hint
+// of a path that no pair covers names the files that are read.
+TEST(PathMapProgramSources, PovezavaPathsNamesTheFilesAndTheHintFollows) {
+#ifdef _WIN32
+  GTEST_SKIP() << "paths files are for Linux";
+#else
+  const auto restore = [](const char* name, const char* value) {
+    if (value == nullptr) {
+      ::unsetenv(name);
+    } else {
+      ::setenv(name, value, 1);
+    }
+  };
+  const char* before = std::getenv("POVEZAVA_PATHS");
+  const std::string kept = before == nullptr ? "" : before;
+  const char* xdgBefore = std::getenv("XDG_CONFIG_HOME");
+  const std::string xdgKept = xdgBefore == nullptr ? "" : xdgBefore;
+  ::setenv("POVEZAVA_PATHS", "/a/paths::/b/paths", 1);
+  EXPECT_EQ(programPathsFiles(), (std::vector<std::string>{"/a/paths", "/b/paths"}));
+  EXPECT_EQ(programPathMapSources({}).files, (std::vector<std::string>{"/a/paths", "/b/paths"}));
+  EXPECT_NE(notMapped(u"Q:\\x").description().find("/a/paths or /b/paths"), std::string::npos);
+  ::setenv("POVEZAVA_PATHS", "", 1);
+  EXPECT_TRUE(programPathsFiles().empty());
+  ::unsetenv("POVEZAVA_PATHS");
+  ::setenv("XDG_CONFIG_HOME", "/x/config", 1);
+  EXPECT_NE(notMapped(u"Q:\\x").description().find("/x/config/povezava/paths or /etc/povezava/paths"),
+            std::string::npos)
+      << notMapped(u"Q:\\x").description();
+  restore("POVEZAVA_PATHS", before == nullptr ? nullptr : kept.c_str());
+  restore("XDG_CONFIG_HOME", xdgBefore == nullptr ? nullptr : xdgKept.c_str());
+#endif
 }
 
 TEST(PathMapProgramSources, ConfigHomeThenHomeThenEtcAndTheMountTable) {

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,12 +35,15 @@ struct FakeFile {
   std::vector<FakeTable> tables;
   bool failTableDefs = false;
   bool failClose = false;
+  bool failWritable = false;  // checkWritable(): the front-end is locked
+  bool failStore = false;     // refreshLinks(): the write fails after every check
 };
 
 inline std::string utf8(std::u16string_view text) { return engine::toUtf8(text); }
 
 // Every call, in order: "open NAME", "tabledefs", "item NAME", "connect NAME",
-// "set NAME LINK", "refresh NAME", "close NAME".
+// "set NAME LINK", "refresh NAME", "check NAME", "writable", "store NAME...",
+// "close NAME".
 using CallLog = std::vector<std::string>;
 
 class FakeDatabase;
@@ -54,6 +58,10 @@ class FakeTableDef final : public engine::TableDef {
   engine::Result<std::u16string> connect() const override;
   engine::Status setConnect(std::u16string_view link) override;
   engine::Status refreshLink() override;
+  engine::Status checkLink() override;
+  // What refreshLink() checks, and storing the pending link.
+  engine::Status verify() const;
+  void store();
 
  private:
   FakeTable& stored() const;
@@ -76,6 +84,12 @@ class FakeDatabase final : public engine::Database,
 
   const std::u16string& name() const override { return name_; }
   engine::Result<std::shared_ptr<engine::TableDefs>> tableDefs() override;
+  engine::Status refreshLinks(std::span<const std::shared_ptr<engine::TableDef>> tables) override;
+  engine::Status checkWritable() override {
+    log_.push_back("writable");
+    if (file_->failWritable) return engine::errors::fileInUse(utf8(name_), "locked");
+    return engine::Status::success();
+  }
   engine::Status close() override {
     log_.push_back("close " + utf8(name_));
     ++closes_;
@@ -163,16 +177,42 @@ inline engine::Status FakeTableDef::setConnect(std::u16string_view link) {
   return engine::Status::success();
 }
 
-inline engine::Status FakeTableDef::refreshLink() {
-  db_->log().push_back("refresh " + utf8(name_));
+inline engine::Status FakeTableDef::checkLink() {
+  db_->log().push_back("check " + utf8(name_));
+  return verify();
+}
+
+inline engine::Status FakeTableDef::verify() const {
   if (closed()) return engine::errors::objectInvalid();
   if (stored().kind == engine::TableKind::local) return engine::errors::notSupported("RefreshLink of a local table");
   const std::u16string link = hasPending_ ? pending_ : stored().connect;
   const auto at = link.find(u"DATABASE=");
   const std::u16string path = at == std::u16string::npos ? std::u16string{} : link.substr(at + 9);
   if (stored().failRefresh || !db_->backendExists(path)) return engine::errors::fileNotFound(utf8(path));
-  stored().connect = link;
+  return engine::Status::success();
+}
+
+inline void FakeTableDef::store() {
+  if (hasPending_) stored().connect = pending_;
   hasPending_ = false;
+}
+
+inline engine::Status FakeDatabase::refreshLinks(std::span<const std::shared_ptr<engine::TableDef>> tables) {
+  std::string names;
+  for (const auto& table : tables) names += " " + utf8(table->name());
+  log_.push_back("store" + names);
+  for (const auto& table : tables) {
+    if (engine::Status s = static_cast<FakeTableDef&>(*table).verify(); !s.ok()) return s;
+  }
+  if (file_->failStore) return engine::errors::diskOrNetwork(utf8(name_), 5);
+  for (const auto& table : tables) static_cast<FakeTableDef&>(*table).store();
+  return engine::Status::success();
+}
+
+inline engine::Status FakeTableDef::refreshLink() {
+  db_->log().push_back("refresh " + utf8(name_));
+  if (engine::Status s = verify(); !s.ok()) return s;
+  store();
   return engine::Status::success();
 }
 

@@ -68,10 +68,13 @@ TEST_F(Inspection, AFailedOpenLetsGoOfTheFrontEndShownBefore) {
   EXPECT_EQ(texts_.Text2, (std::array<std::u16string, 2>{u"typed 0", u"typed 1"}));
   EXPECT_FALSE(hasFrontEnd(state_));
 
-  // Relinking now writes nothing, to TQ.mdb least of all.
+  // Relinking now writes nothing, to TQ.mdb least of all: it has nothing
+  // to relink.
   engine_.backends = {u"typed 0", u"typed 1"};
   engine_.log.clear();
-  EXPECT_TRUE(relinkTables(state_, texts_).empty());
+  const auto failures = relinkTables(state_, texts_);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].step, RelinkStep::noTables);
   EXPECT_TRUE(engine_.log.empty());
   EXPECT_EQ(tq_->tables[0].connect, u";DATABASE=C:\\APP\\PARTNER.MDB");
 }

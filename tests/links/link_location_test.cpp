@@ -19,6 +19,8 @@ TEST(LinkLocation, RelativeBecomesAbsoluteThenTheMapGivesTheWindowsForm) {
   const engine::PathMap map = mapOf({"S: = /srv/samba", "\\\\SERVER\\apps = /srv/samba/apps"});
   const LinkPlace mapped{&map, u"/srv/samba/work"};
   const LinkPlace unmapped{nullptr, u"/home/u"};
+  const LinkPlace drive{nullptr, u"S:\\APL"};
+  const LinkPlace share{nullptr, u"\\\\SRV\\share\\apl"};
   struct Case {
     const char16_t* location;
     const LinkPlace* place;
@@ -40,6 +42,14 @@ TEST(LinkLocation, RelativeBecomesAbsoluteThenTheMapGivesTheWindowsForm) {
       {u"../apps", &mapped, u"\\\\SERVER\\apps"},
       {u"PARTNER.MDB", &mapped, u"S:\\work\\PARTNER.MDB"},
       {u"", &mapped, u""},
+      // Under a drive or share (Windows): in Windows form, ".." stops at the root.
+      {u"SUB", &drive, u"S:\\APL\\SUB"},
+      {u"..\\DATA", &drive, u"S:\\DATA"},
+      {u"../../..", &drive, u"S:\\"},
+      {u"..\\x\\", &share, u"\\\\SRV\\share\\x"},
+      // Absolute: ".." taken out before the map is asked: no "P:\..\other".
+      {u"/srv/samba/../other/DATA", &mapped, u"/srv/other/DATA"},
+      {u"/srv/samba/x/../data", &mapped, u"S:\\data"},
   };
   for (const Case& c : cases) {
     const std::u16string location = linkLocation(c.location, *c.place);

@@ -13,6 +13,7 @@
 #include "links/startup.h"
 #include "links/inspection.h"
 #include "support/databases.h"
+#include "support/path_map_guard.h"
 
 namespace povezava::links {
 namespace {
@@ -39,13 +40,14 @@ class Relinking : public ::testing::Test {
   WindowTexts texts_;
 };
 
-TEST_F(Relinking, PartnerTakesBoxZeroCodeTablesBoxOneEachRefreshedRightAfter) {
+TEST_F(Relinking, EveryTableIsCheckedWithTheFrontEndThenAllAreStoredInOneWrite) {
   inspect();
   EXPECT_TRUE(relinkTables(state_, texts_).empty());
   const std::vector<std::string> expected = {
-      "set PARTNER ;DATABASE=D:\\DATA\\PARTNER.MDB", "refresh PARTNER",
-      "set KONTI ;DATABASE=D:\\DATA\\querno.MDB",    "refresh KONTI",
-      "set NALOGI ;DATABASE=D:\\DATA\\querno.MDB",   "refresh NALOGI"};
+      "connect PARTNER", "set PARTNER ;DATABASE=D:\\DATA\\PARTNER.MDB", "check PARTNER",
+      "connect KONTI",   "set KONTI ;DATABASE=D:\\DATA\\querno.MDB",    "check KONTI",
+      "connect NALOGI",  "set NALOGI ;DATABASE=D:\\DATA\\querno.MDB",   "check NALOGI",
+      "writable",                                     "store PARTNER KONTI NALOGI"};
   EXPECT_EQ(engine_.log, expected);
   EXPECT_EQ(tq_->tables[0].connect, u";DATABASE=D:\\DATA\\PARTNER.MDB");
   EXPECT_EQ(tq_->tables[1].connect, u";DATABASE=D:\\DATA\\querno.MDB");
@@ -53,36 +55,96 @@ TEST_F(Relinking, PartnerTakesBoxZeroCodeTablesBoxOneEachRefreshedRightAfter) {
   EXPECT_EQ(tq_->tables[3].connect, u"");  // LOCAL1 untouched
 }
 
-TEST_F(Relinking, UnboundSlotsAreSkippedSilently) {
+TEST_F(Relinking, NoLinkedTableToRelinkIsAFailureAndWritesNothing) {
   tq_->tables.clear();
   inspect();
-  EXPECT_TRUE(relinkTables(state_, texts_).empty());
+  auto failures = relinkTables(state_, texts_);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].step, RelinkStep::noTables);
+  EXPECT_EQ(failures[0].status.number(), engine::kErrNoLinkedTables);
   EXPECT_TRUE(engine_.log.empty());
+  // Nothing inspected: the same.
+  failures = relinkTables(WindowState{}, texts_);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].step, RelinkStep::noTables);
 }
 
-TEST_F(Relinking, NothingInspectedWritesNothing) {
-  EXPECT_TRUE(relinkTables(state_, texts_).empty());
-  EXPECT_TRUE(engine_.log.empty());
-}
-
-TEST_F(Relinking, RefusedWriteIsAFailureEvenWhenTheRefreshSucceeds) {
+TEST_F(Relinking, RelinkingToTheStoredLinksAgainSucceeds) {
   inspect();
-  engine_.backends.insert(u"C:\\APP\\QUERNO.MDB");  // the old back-end still resolves
-  tq_->tables[1].failSetConnect = true;
-  const auto failures = relinkTables(state_, texts_);
+  ASSERT_TRUE(relinkTables(state_, texts_).empty());
+  inspect();
+  EXPECT_TRUE(relinkTables(state_, texts_).empty());
+  EXPECT_EQ(tq_->tables[1].connect, u";DATABASE=D:\\DATA\\querno.MDB");
+}
+
+// Any failed check, or a write that fails, leaves every table as it was;
+// the failures are listed first, then the tables held back.
+TEST_F(Relinking, OneFailureHoldsBackEveryTableAndWritesNothing) {
+  struct Case {
+    const char* name;
+    void (*fault)(testing::FakeFile& file);
+    std::vector<RelinkStep> steps;    // of the failures, in order
+    std::vector<std::u16string> tables;
+  };
+  const Case cases[] = {
+      {"refused link string", [](testing::FakeFile& f) { f.tables[1].failSetConnect = true; },
+       {RelinkStep::write, RelinkStep::heldBack, RelinkStep::heldBack}, {u"KONTI", u"PARTNER", u"NALOGI"}},
+      {"back-end missing", [](testing::FakeFile& f) { f.tables[2].failRefresh = true; },
+       {RelinkStep::refresh, RelinkStep::heldBack, RelinkStep::heldBack}, {u"NALOGI", u"PARTNER", u"KONTI"}},
+      {"front-end locked", [](testing::FakeFile& f) { f.failWritable = true; },
+       {RelinkStep::frontEnd, RelinkStep::heldBack, RelinkStep::heldBack, RelinkStep::heldBack},
+       {u"", u"PARTNER", u"KONTI", u"NALOGI"}},
+      {"store fails", [](testing::FakeFile& f) { f.failStore = true; },
+       {RelinkStep::refresh, RelinkStep::refresh, RelinkStep::refresh}, {u"PARTNER", u"KONTI", u"NALOGI"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    tq_ = engine_.addFrontEnd(u"TQ.mdb");
+    state_ = WindowState{};
+    inspect();
+    c.fault(*tq_);
+    const auto failures = relinkTables(state_, texts_);
+    ASSERT_EQ(failures.size(), c.steps.size());
+    for (std::size_t i = 0; i < failures.size(); ++i) {
+      EXPECT_EQ(failures[i].step, c.steps[i]) << i;
+      EXPECT_EQ(failures[i].table, c.tables[i]) << i;
+      if (c.steps[i] == RelinkStep::heldBack) {
+        EXPECT_EQ(failures[i].status.number(), engine::kErrHeldBack);
+        EXPECT_NE(describeFailure(failures[i]).find("held back"), std::string::npos);
+      }
+    }
+    for (std::size_t t = 0; t < 3; ++t) EXPECT_EQ(tq_->tables[t].connect.find(u";DATABASE=C:\\APP\\"), 0u) << t;
+  }
+}
+
+TEST_F(Relinking, EachTableOnItsOwnWritesWhatChecksOut) {
+  inspect();
+  tq_->tables[1].failRefresh = true;
+  const auto failures = relinkTables(state_, texts_, RelinkOptions{.eachTable = true});
   ASSERT_EQ(failures.size(), 1u);
   EXPECT_EQ(failures[0].table, u"KONTI");
+  EXPECT_EQ(tq_->tables[0].connect, u";DATABASE=D:\\DATA\\PARTNER.MDB");
+  EXPECT_EQ(tq_->tables[2].connect, u";DATABASE=D:\\DATA\\querno.MDB");
+}
+
+TEST_F(Relinking, ALocalPartnerIsRefusedAloneAndHoldsNothingBack) {
+  tq_->tables[0].kind = engine::TableKind::local;
+  inspect();
+  const auto failures = relinkTables(state_, texts_);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].table, u"PARTNER");
   EXPECT_EQ(failures[0].step, RelinkStep::write);
-  EXPECT_EQ(failures[0].status.number(), engine::kErrNoInstallableIsam);
+  EXPECT_EQ(tq_->tables[1].connect, u";DATABASE=D:\\DATA\\querno.MDB");
 }
 
 TEST_F(Relinking, BoxTextIsNotTrimmed) {
   inspect();
   texts_.Text2[0] = u" ;DATABASE=D:\\DATA\\PARTNER.MDB ";
   const auto failures = relinkTables(state_, texts_);
-  EXPECT_EQ(engine_.log[0], "set PARTNER  ;DATABASE=D:\\DATA\\PARTNER.MDB ");
-  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(engine_.log[1], "set PARTNER  ;DATABASE=D:\\DATA\\PARTNER.MDB ");
+  ASSERT_EQ(failures.size(), 3u);  // PARTNER's back-end is not found; the others held back
   EXPECT_EQ(failures[0].link, u" ;DATABASE=D:\\DATA\\PARTNER.MDB ");
+  EXPECT_EQ(failures[0].step, RelinkStep::refresh);
 }
 
 TEST(RelinkFailure, DescribedOnOneLine) {
@@ -114,14 +176,17 @@ class RelinkingFiles : public testing::FrontEndSetTest {
     }
   }
   // Inspects a front-end, applies a back-end location and relinks.
+  // The fixtures link into C:\APP: relinking them to folders of this
+  // computer takes localPaths (or a path map, see below).
   std::vector<RelinkFailure> relink(const std::string& stem, std::u16string_view location,
-                                    std::u16string_view separators = text::kNativeSeparators) {
+                                    std::u16string_view separators = text::kNativeSeparators,
+                                    const RelinkOptions& options = RelinkOptions{.localPaths = true}) {
     WindowState state;
     WindowTexts texts;
     texts.ImeBaze = engine::fromUtf8(file(stem));
     EXPECT_TRUE(inspectLinks(engine::dbEngine(), u"/nowhere", state, texts).ok());
     EXPECT_TRUE(applyBackendLocation(location, texts, separators));
-    auto failures = relinkTables(state, texts);
+    auto failures = relinkTables(state, texts, options);
     EXPECT_TRUE(unloadLinks(state).ok());
     return failures;
   }
@@ -172,37 +237,77 @@ TEST_P(RelinkingFiles, PartnerFileLocationFindsTheCodeTablesInItsFolder) {
 
 TEST_P(RelinkingFiles, WithBackslashOnlyTheCodeTablesAreLookedForInTheWrongPlace) {
   // Splitting a POSIX path at "\" only finds no folder: the code-table link
-  // becomes "\querno.MDB", which no refresh can resolve.
+  // becomes "\querno.MDB", which no refresh can resolve; PARTNER waits.
   POVEZAVA_REQUIRE_POSIX("paths with \"/\" between folders");
+  const auto before = povezava::testing::readFile(file("TQ"));
   const auto failures = relink("TQ", backEnd("PARTNER"), text::kWindowsSeparators);
-  ASSERT_EQ(failures.size(), 2u);
-  for (const auto& f : failures) {
-    EXPECT_EQ(f.link, u";DATABASE=\\querno.MDB");
-    EXPECT_EQ(f.step, RelinkStep::refresh);
+  ASSERT_EQ(failures.size(), 3u);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(failures[i].link, u";DATABASE=\\querno.MDB");
+    EXPECT_EQ(failures[i].step, RelinkStep::refresh);
   }
   EXPECT_EQ(failures[0].table, u"KONTI");
   EXPECT_EQ(failures[1].table, u"NALOGI");
-  EXPECT_EQ(storedLink("TQ", u"PARTNER"), u";DATABASE=" + backEnd("PARTNER"));
-  EXPECT_EQ(storedLink("TQ", u"KONTI").find(u";DATABASE=C:\\APP\\"), 0u);
+  EXPECT_EQ(failures[2].table, u"PARTNER");
+  EXPECT_EQ(failures[2].step, RelinkStep::heldBack);
+  EXPECT_EQ(povezava::testing::readFile(file("TQ")), before);
 }
 
-TEST_P(RelinkingFiles, MissingPartnerBackEndFailsAloneAndLeavesItsLink) {
+// A front-end is never left pointing at two places: one table that cannot be
+// relinked keeps the others where they were, byte for byte.
+TEST_P(RelinkingFiles, AMissingPartnerBackEndHoldsBackTheCodeTablesAndTheFileIsUnchanged) {
   ASSERT_TRUE(std::filesystem::remove(backEndPath("PARTNER")));
+  const auto before = povezava::testing::readFile(file("TQ"));
   const auto failures = relink("TQ", folder_);
-  ASSERT_EQ(failures.size(), 1u);
+  ASSERT_EQ(failures.size(), 3u);
   EXPECT_EQ(failures[0].table, u"PARTNER");
-  EXPECT_EQ(failures[0].step, RelinkStep::refresh);
   EXPECT_EQ(failures[0].status.number(), engine::kErrFileNotFound) << failures[0].status.toString();
-  EXPECT_EQ(storedLink("TQ", u"PARTNER").find(u";DATABASE=C:\\APP\\"), 0u);
-  EXPECT_EQ(storedLink("TQ", u"KONTI"), u";DATABASE=" + folder_ + u"\\querno.MDB");
+  for (std::size_t i = 1; i < 3; ++i) {
+    EXPECT_EQ(failures[i].step, RelinkStep::heldBack);
+    EXPECT_NE(failures[i].status.description().find("PARTNER failed"), std::string::npos);
+  }
+  EXPECT_EQ(povezava::testing::readFile(file("TQ")), before);
+}
+
+TEST_P(RelinkingFiles, AMissingCodeTableBackEndHoldsBackPartner) {
+  ASSERT_TRUE(std::filesystem::remove(backEndPath("QUERNO")));
+  const auto before = povezava::testing::readFile(file("TQ"));
+  const auto failures = relink("TQ", folder_);
+  ASSERT_EQ(failures.size(), 3u);
+  EXPECT_EQ(failures[0].table, u"KONTI");
+  EXPECT_EQ(failures[1].table, u"NALOGI");
+  EXPECT_EQ(failures[2].table, u"PARTNER");
+  EXPECT_EQ(failures[2].step, RelinkStep::heldBack);
+  EXPECT_EQ(povezava::testing::readFile(file("TQ")), before);
 }
 
 TEST_P(RelinkingFiles, BackEndWithoutTheTableIsRefused) {
   // Both link strings name the code-table database: it holds no PARTNER.
   const auto failures = relink("TQ", backEnd("QUERNO"));
-  ASSERT_EQ(failures.size(), 1u);
+  ASSERT_EQ(failures.size(), 3u);
   EXPECT_EQ(failures[0].table, u"PARTNER");
   EXPECT_EQ(failures[0].status.number(), engine::kErrObjectNotFound) << failures[0].status.toString();
+  EXPECT_EQ(failures[1].step, RelinkStep::heldBack);
+}
+
+// Linux: links into C:\APP are not replaced by paths of this computer, which
+// no Windows PC can follow, unless asked for; a path map gives Windows links.
+TEST_P(RelinkingFiles, AWindowsLinkIsNotReplacedByALocalPathUnlessAskedOrMapped) {
+  POVEZAVA_REQUIRE_POSIX("paths of this computer in Linux form");
+  const auto before = povezava::testing::readFile(file("TQ"));
+  const auto failures = relink("TQ", folder_, text::kNativeSeparators, RelinkOptions{});
+  ASSERT_EQ(failures.size(), 3u);
+  for (const auto& f : failures) {
+    EXPECT_EQ(f.step, RelinkStep::localPath);
+    EXPECT_EQ(f.status.number(), engine::kErrWindowsLinkToLocalPath);
+    EXPECT_NE(f.status.description().find("'C: = FOLDER'"), std::string::npos) << f.status.description();
+  }
+  EXPECT_EQ(povezava::testing::readFile(file("TQ")), before);
+
+  povezava::testing::ProcessPathMap map({"S:=" + dir_.path().string()});
+  EXPECT_TRUE(relink("TQ", folder_, text::kNativeSeparators, RelinkOptions{}).empty());
+  EXPECT_EQ(storedLink("TQ", u"PARTNER"), u";DATABASE=S:\\PARTNER.MDB");
+  EXPECT_EQ(storedLink("TQ", u"NALOGI"), u";DATABASE=S:\\querno.MDB");
 }
 
 TEST_P(RelinkingFiles, FrontEndWithoutNalogiRelinksTheOtherTwo) {
@@ -212,9 +317,8 @@ TEST_P(RelinkingFiles, FrontEndWithoutNalogiRelinksTheOtherTwo) {
 
 TEST_P(RelinkingFiles, LocalPartnerCannotBeRelinkedTheCodeTablesAre) {
   const auto failures = relink("LOCALPARTNER", folder_);
-  ASSERT_EQ(failures.size(), 2u);
+  ASSERT_EQ(failures.size(), 1u);
   EXPECT_EQ(failures[0].step, RelinkStep::write);
-  EXPECT_EQ(failures[1].step, RelinkStep::refresh);
   EXPECT_EQ(failures[0].table, u"PARTNER");
   EXPECT_EQ(storedLink("LOCALPARTNER", u"PARTNER"), u"");
   EXPECT_EQ(storedLink("LOCALPARTNER", u"NALOGI"), u";DATABASE=" + folder_ + u"\\querno.MDB");
@@ -233,10 +337,10 @@ TEST(RelinkingFile, EmptyCodeTableLinkIsRefusedAndTheFileIsUnchanged) {
   texts.ImeBaze = engine::fromUtf8(path.string());
   ASSERT_TRUE(inspectLinks(engine::dbEngine(), u"/nowhere", state, texts).ok());
   texts.Text2 = {u";DATABASE=/nowhere/PARTNER.MDB", u""};
-  const auto failures = relinkTables(state, texts);
+  const auto failures = relinkTables(state, texts, RelinkOptions{.localPaths = true});
   ASSERT_TRUE(unloadLinks(state).ok());
   // PARTNER's back-end folder is missing; KONTI and NALOGI refuse the empty
-  // text and their refreshes still run, on the stored link into C:\APP.
+  // text.
   struct Expected {
     std::u16string table;
     RelinkStep step;
@@ -245,9 +349,7 @@ TEST(RelinkingFile, EmptyCodeTableLinkIsRefusedAndTheFileIsUnchanged) {
   const std::vector<Expected> expected = {
       {u"PARTNER", RelinkStep::refresh, engine::kErrNotValidPath},
       {u"KONTI", RelinkStep::write, engine::kErrNoInstallableIsam},
-      {u"KONTI", RelinkStep::refresh, engine::kErrNotValidPath},
-      {u"NALOGI", RelinkStep::write, engine::kErrNoInstallableIsam},
-      {u"NALOGI", RelinkStep::refresh, engine::kErrNotValidPath}};
+      {u"NALOGI", RelinkStep::write, engine::kErrNoInstallableIsam}};
   ASSERT_EQ(failures.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(failures[i].table, expected[i].table) << i;

@@ -12,12 +12,31 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 
 namespace povezava::testing {
 namespace {
+
+// Every test program runs sealed, and so do the programs it starts: no paths
+// file of this machine (/etc/povezava/paths, ~/.config/povezava/paths) is
+// read, and the user's home is an empty folder of the build. A test that
+// needs paths files names them itself.
+struct Sealed {
+  Sealed() {
+#ifndef _WIN32
+    const std::filesystem::path home = std::filesystem::path(POVEZAVA_BINARY_DIR) / "test-home";
+    std::error_code ignored;
+    std::filesystem::create_directories(home, ignored);
+    ::setenv("POVEZAVA_PATHS", "", 1);
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+#endif
+  }
+};
+const Sealed kSealed;
 
 int processId() {
 #ifdef _WIN32

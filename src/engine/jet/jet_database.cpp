@@ -5,6 +5,8 @@
 #include "engine/jet/write/journal.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet/write/relink.h"
+#include "engine/jet/write/write_batch.h"
+#include "engine/recovery.h"
 #include "engine/link_path.h"
 #include "engine/notices.h"
 #include "engine/path_resolver.h"
@@ -110,6 +112,47 @@ Status JetDatabase::close() {
   if (!isOpen()) return errors::objectInvalid();
   file_.reset();
   return Status::success();
+}
+
+Status JetDatabase::refreshLinks(std::span<const std::shared_ptr<TableDef>> tables) {
+  if (!isOpen()) return errors::objectInvalid();
+  std::vector<JetTableDef*> jets;
+  for (const auto& table : tables) {
+    auto* jet = dynamic_cast<JetTableDef*>(table.get());
+    if (jet == nullptr || &jet->database() != this) {
+      return errors::invalidArgument("a table of another database given to relink " + path_);
+    }
+    if (jet->kind() == TableKind::local) {
+      return errors::notSupported("the local table '" + toUtf8(jet->name()) + "' is not linked");
+    }
+    jets.push_back(jet);
+  }
+  std::vector<JetTableDef::Saved> saved;
+  for (const JetTableDef* jet : jets) saved.push_back(jet->save());
+
+  // The relinks write through the batch's view of the file system; commit()
+  // stores what they held, one atomic write, or nothing.
+  WriteBatch batch(*fs_);
+  batch.beginUnit();
+  FileSystem* const own = fs_;
+  fs_ = &batch.fileSystem();
+  Status result;
+  for (JetTableDef* jet : jets) {
+    result = jet::refreshLink(*this, *jet);
+    if (!result.ok()) break;
+  }
+  fs_ = own;
+  if (result.ok()) result = batch.commit().front();
+  if (!result.ok()) {
+    for (std::size_t i = 0; i < jets.size(); ++i) jets[i]->restore(std::move(saved[i]));
+    decoded_.reset();  // it may describe writes that were dropped
+  }
+  return result;
+}
+
+Status JetDatabase::checkWritable() {
+  if (!isOpen()) return errors::objectInvalid();
+  return checkFrontEndWritable(*fs_, fromUtf8(path_));
 }
 
 Result<std::u16string> JetTableDef::connect() const {

@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,10 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   const std::u16string& name() const override { return name_; }
   Result<std::shared_ptr<TableDefs>> tableDefs() override;
   Status close() override;
+  // The tables' writes are held in a write batch (write/write_batch.h) over
+  // this database's file system and stored by its commit, one atomic write.
+  Status refreshLinks(std::span<const std::shared_ptr<TableDef>> tables) override;
+  Status checkWritable() override;
 
   bool isOpen() const { return file_ != nullptr; }
   // The platform path of the file. Valid after close() too.
@@ -114,6 +119,18 @@ class JetTableDef final : public TableDef {
   // The link string given to setConnect() and not yet stored.
   const std::optional<std::u16string>& pendingConnect() const { return pending_; }
   void clearPendingConnect() { pending_.reset(); }
+
+  // What a refresh changes in the definition, to put back when the write it
+  // belonged to was not stored.
+  struct Saved {
+    CatalogTable row;
+    std::optional<std::u16string> pending;
+  };
+  Saved save() const { return {*row_, pending_}; }
+  void restore(Saved saved) {
+    setCatalogRow(std::move(saved.row));
+    pending_ = std::move(saved.pending);
+  }
 
  private:
   JetDatabase* database_;
