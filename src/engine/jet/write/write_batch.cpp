@@ -83,6 +83,22 @@ struct Held {
         return Status::success();
       }
     }
+    if (pageSize != 0 && !wholePages && !out.empty() && offset / pageSize == (offset + out.size() - 1) / pageSize &&
+        (offset / pageSize + 1) * pageSize <= diskSize) {
+      // Part of one page (the header, read by every relink of the file): the
+      // whole page once, noted as seen so that commit() checks it too.
+      const auto number = static_cast<std::uint32_t>(offset / pageSize);
+      auto page = diskPages.find(number);
+      if (page == diskPages.end()) {
+        std::vector<std::byte> bytes(pageSize);
+        if (Status s = disk.readAt(std::uint64_t{number} * pageSize, bytes); !s.ok()) return s;
+        seen.try_emplace(number, journalChecksum(bytes));
+        page = diskPages.emplace(number, std::move(bytes)).first;
+      }
+      std::copy_n(page->second.begin() + static_cast<std::ptrdiff_t>(offset - std::uint64_t{number} * pageSize),
+                  out.size(), out.begin());
+      return Status::success();
+    }
     if (Status s = disk.readAt(offset, out); !s.ok()) return s;
     if (wholePages) {
       for (std::size_t at = 0; at < out.size(); at += pageSize) {
