@@ -45,6 +45,10 @@ struct KnownBackEnd {
 class KnownBackEnds {
  public:
   // The back-end's table names, when a reading of it still stands.
+  bool knows(const std::string& path) {
+    const std::lock_guard lock(mutex_);
+    return known_.contains(path);
+  }
   std::optional<std::vector<std::u16string>> find(const std::string& path, const FileInfo& now) {
     const std::lock_guard lock(mutex_);
     const auto it = known_.find(path);
@@ -81,7 +85,7 @@ Status verifyBackEnd(FileSystem& fs, const std::u16string& database, const std::
   auto path = resolveDatabasePath(fs, database);
   if (!path) return path.status();
   const bool keeping = keepingReadings();
-  if (keeping) {
+  if (keeping && knownBackEnds().knows(*path)) {
     auto now = fs.info(*path);
     if (!now) return namingTheLink(now.status(), *path, shown);
     if (auto tables = knownBackEnds().find(*path, *now)) {
@@ -97,7 +101,7 @@ Status verifyBackEnd(FileSystem& fs, const std::u16string& database, const std::
     if (!now) return now.status();
     stamp = stampOf(*now);
   }
-  auto jet = JetFile::open(std::move(*file), shown);
+  auto jet = stamp ? JetFile::open(std::move(*file), shown, stamp->info.size) : JetFile::open(std::move(*file), shown);
   if (!jet) return jet.status();
   auto catalog = Catalog::open(**jet);
   if (!catalog) return catalog.status();
