@@ -285,6 +285,13 @@ class HeldFile final : public File {
 
   const std::string& path() const override { return path_; }
   Result<FileInfo> info() override {
+    if (held_->pageSize != 0) {
+      // Once read, the file as the batch first found it: commit() asks the
+      // disk again (the name, the links, the size, every page seen).
+      FileInfo fi = held_->identity;
+      fi.size = std::max(held_->diskSize, held_->end());
+      return fi;
+    }
     auto fi = disk_->info();
     if (fi) fi->size = std::max(fi->size, held_->end());
     return fi;
