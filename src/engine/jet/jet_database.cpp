@@ -215,11 +215,35 @@ Result<std::shared_ptr<TableDef>> JetTableDefs::item(std::u16string_view name) c
   return errors::itemNotFound(toUtf8(name));
 }
 
+namespace {
+
+// The file a name in this system's own form names exactly, opened at once:
+// on a share that spares asking first whether it is there. Any failure
+// (another form, no such file, or whatever) leaves the name to be resolved
+// as usual, which reports it the usual way.
+Result<std::unique_ptr<File>> openAsGiven(FileSystem& fs, std::u16string_view name) {
+#ifdef _WIN32
+  (void)fs;
+  return errors::fileNotFound(toUtf8(name));
+#else
+  if (name.empty() || name.find(u'\\') != std::u16string_view::npos || pathForm(name) == PathForm::windows) {
+    return errors::fileNotFound(toUtf8(name));
+  }
+  return fs.open(toUtf8(name), OpenMode::readOnly);
+#endif
+}
+
+}  // namespace
+
 Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view name) {
-  auto path = resolveDatabasePath(*fs_, name);
-  if (!path) return path.status();
-  auto file = fs_->open(*path, OpenMode::readOnly);
-  if (!file) return file.status();
+  Result<std::string> path = toUtf8(name);
+  auto file = openAsGiven(*fs_, name);
+  if (!file) {
+    path = resolveDatabasePath(*fs_, name);
+    if (!path) return path.status();
+    file = fs_->open(*path, OpenMode::readOnly);
+    if (!file) return file.status();
+  }
   auto real = fs_->realPath(*path);
   if (!real) return real.status();
   // Reading never writes: a relink cut short by a crash is shown as its
