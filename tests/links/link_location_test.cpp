@@ -21,6 +21,9 @@ TEST(LinkLocation, RelativeBecomesAbsoluteThenTheMapGivesTheWindowsForm) {
   const LinkPlace unmapped{nullptr, u"/home/u"};
   const LinkPlace drive{nullptr, u"S:\\APL"};
   const LinkPlace share{nullptr, u"\\\\SRV\\share\\apl"};
+  // A Windows program's current folder with letters beyond ASCII.
+  const LinkPlace driveSl{nullptr, u"Z:\\tmp\\Računi šž"};
+  const LinkPlace shareSl{nullptr, u"\\\\SERVER\\share š\\app"};
   struct Case {
     const char16_t* location;
     const LinkPlace* place;
@@ -50,6 +53,13 @@ TEST(LinkLocation, RelativeBecomesAbsoluteThenTheMapGivesTheWindowsForm) {
       // Absolute: ".." taken out before the map is asked: no "P:\..\other".
       {u"/srv/samba/../other/DATA", &mapped, u"/srv/other/DATA"},
       {u"/srv/samba/x/../data", &mapped, u"S:\\data"},
+      // Relative under a Windows current folder: in Windows form; ".." stops
+      // at the drive or the share.
+      {u"data", &driveSl, u"Z:\\tmp\\Računi šž\\data"},
+      {u"..\\..\\..\\x/y\\", &driveSl, u"Z:\\x\\y"},
+      {u"..\\..", &driveSl, u"Z:\\"},
+      {u"../../../data", &shareSl, u"\\\\SERVER\\share š\\data"},
+      {u"zaledje č", &shareSl, u"\\\\SERVER\\share š\\app\\zaledje č"},
   };
   for (const Case& c : cases) {
     const std::u16string location = linkLocation(c.location, *c.place);

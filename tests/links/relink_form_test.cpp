@@ -259,6 +259,11 @@ TEST(FormRelink, ClosingUnloadsOnceHoweverOftenTheViewReportsIt) {
 // ---- where the program looks ------------------------------------------------------
 
 TEST(FormFolders, ProposalsAndBrowsingStartBesideTheFrontEndWhenInstalledInASystemFolder) {
+#ifdef _WIN32
+  // The rows name Linux folders, which a Windows program takes as folders of
+  // its current drive; tests/windows/window_under_wine.sh covers Windows.
+  GTEST_SKIP() << "Linux folders";
+#endif
   const std::u16string here = LinkPlace::here().currentFolder;
   struct Row {
     const char* name;

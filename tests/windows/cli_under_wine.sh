@@ -9,17 +9,7 @@
 # WINEPREFIX and WINEDEBUG come from the caller (scripts/test-windows).
 set -uo pipefail
 exe=$1 linux_cli=$2 work=$3
-wine=${WINE:-/usr/lib/wine/wine64}
-fixtures=${POVEZAVA_FIXTURES:-$(cd "$(dirname "$0")/../.." && pwd)/../shared/fixtures}
-failures=0
-
-pass() { echo "ok    $1"; }
-fail() { echo "FAIL  $1"; failures=$((failures + 1)); }
-check() {  # check WHAT COMMAND...: passes when the command succeeds
-  local what=$1; shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
-winpath() { local p; p=$(realpath -m "$1"); echo "Z:${p//\//\\}"; }
+source "$(dirname "$0")/checks.sh"
 # Runs the .exe; stdout to $out, stderr to $err, exit status to $rc.
 cli() {
   "$wine" "$exe" "$@" >"$work/out" 2>"$work/err"
