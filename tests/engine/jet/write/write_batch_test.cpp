@@ -344,6 +344,28 @@ TEST_F(WriteBatchTest, AFrontEndReplacedOrChangedMeanwhileIsNotWritten) {
   }
 }
 
+// On a share each open is a round trip: the batch opens a front-end to read
+// it, to relink it and to lock it, however many tables its relinks change
+// (later relinks read through the file already open, and the pages already
+// read).
+TEST_F(WriteBatchTest, AFrontEndsOpensDoNotGrowWithItsTables) {
+  auto real = posixFileSystem().realPath(paths_[0]);
+  ASSERT_TRUE(real.ok());
+  for (const std::size_t tables : {std::size_t{1}, std::size(kTables)}) {
+    SCOPED_TRACE(std::to_string(tables) + " tables");
+    restoreAll();
+    FaultFileSystem counted(posixFileSystem());
+    WriteBatch batch(counted);
+    batch.beginUnit();
+    ASSERT_TRUE(relink(batch.engine(), paths_[0], std::span(kTables).first(tables)).ok());
+    const int opens = counted.opens(paths_[0]) + (*real != paths_[0] ? counted.opens(*real) : 0);
+    // Read (the inspection), opened for writing, and the writer that locks it.
+    EXPECT_EQ(opens, 3);
+    ASSERT_TRUE(batch.commit().front().ok());
+  }
+  EXPECT_EQ(readFile(paths_[0]), expected_[0]);
+}
+
 // The soak of the races and double faults (scripts/relink-soak raises the
 // rounds through POVEZAVA_SOAK_ROUNDS): at a random moment of a relink and
 // its commit, either a new version is renamed over the front-end, or one
