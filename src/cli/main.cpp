@@ -32,6 +32,7 @@
 #include "cli/recover_command.h"
 #include "cli/relink_command.h"
 #include "engine/errors.h"
+#include "engine/readings.h"
 #include "engine/unicode.h"
 
 namespace {
@@ -211,6 +212,9 @@ int run(const std::vector<std::string>& argv) {
     if (c.pathMap) {
       if (const std::optional<int> failed = loadPathMap(c.name, args, console)) return *failed;
     }
+    // One run: a file read once is not read again while it is unchanged
+    // (on a share every read is a round trip).
+    const povezava::engine::KeepReadings keep;
     return c.run(args, console);
   }
   std::cerr << "povezava-cli: unknown command '" << name << "'\n";

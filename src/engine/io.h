@@ -29,12 +29,22 @@ struct FileInfo {
   std::uint32_t permissions = 0;  // the mode's permission bits (07777)
   std::uint32_t owner = 0;
   std::uint32_t group = 0;
+  // When the content last changed, in the system's own units (0 when unknown).
+  std::uint64_t modified = 0;
 };
 
 // Whether two infos describe the same file (device and inode; on Windows
 // volume serial number and file index).
 inline bool sameFile(const FileInfo& a, const FileInfo& b) {
   return a.exists && b.exists && a.device == b.device && a.inode == b.inode;
+}
+
+// Whether `now` is the file `was` described, unchanged as far as the file
+// system tells: same identity, size and modification time. (A change within
+// the time stamp's granularity that keeps the size is not seen: only what
+// re-reads its pages may rely on it.)
+inline bool unchangedSince(const FileInfo& was, const FileInfo& now) {
+  return sameFile(was, now) && was.size == now.size && was.modified != 0 && was.modified == now.modified;
 }
 
 class File {

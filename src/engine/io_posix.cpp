@@ -9,11 +9,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "engine/errors.h"
 #include "engine/io.h"
+#include "engine/readings.h"
 
 namespace povezava::engine {
 namespace {
@@ -35,6 +38,8 @@ FileInfo infoOf(const struct stat& st) {
   fi.permissions = static_cast<std::uint32_t>(st.st_mode & 07777);
   fi.owner = static_cast<std::uint32_t>(st.st_uid);
   fi.group = static_cast<std::uint32_t>(st.st_gid);
+  fi.modified = static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 1000000000u +
+                static_cast<std::uint64_t>(st.st_mtim.tv_nsec);
   return fi;
 }
 
@@ -48,7 +53,10 @@ std::string_view kindOf(mode_t mode) {
 
 class PosixFile final : public File {
  public:
-  PosixFile(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  // `opened`: what fstat said as the file was opened; the first question
+  // about the file takes it instead of asking again.
+  PosixFile(std::string path, int fd, const struct stat& opened)
+      : path_(std::move(path)), fd_(fd), opened_(infoOf(opened)) {}
   ~PosixFile() override { ::close(fd_); }
   PosixFile(const PosixFile&) = delete;
   PosixFile& operator=(const PosixFile&) = delete;
@@ -56,12 +64,14 @@ class PosixFile final : public File {
   const std::string& path() const override { return path_; }
 
   Result<FileInfo> info() override {
+    if (opened_) return *std::exchange(opened_, std::nullopt);
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return errors::fromErrno(path_, errno);
     return infoOf(st);
   }
 
   Status takePermissions(const FileInfo& like) override {
+    opened_.reset();
     if (::geteuid() == 0 && ::fchown(fd_, like.owner, like.group) != 0) {
       return errors::fromErrno(path_, errno);
     }
@@ -72,6 +82,7 @@ class PosixFile final : public File {
   }
 
   Result<std::uint64_t> size() override {
+    if (opened_) return std::exchange(opened_, std::nullopt)->size;
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return errors::fromErrno(path_, errno);
     return static_cast<std::uint64_t>(st.st_size);
@@ -93,6 +104,8 @@ class PosixFile final : public File {
   }
 
   Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
+    noteChangeMadeHere();
+    opened_.reset();
     std::size_t done = 0;
     while (done < data.size()) {
       const ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done,
@@ -107,6 +120,8 @@ class PosixFile final : public File {
   }
 
   Status truncate(std::uint64_t size) override {
+    noteChangeMadeHere();
+    opened_.reset();
     auto now = this->size();
     if (!now) return now.status();
     if (*now <= size) return Status::success();
@@ -155,6 +170,7 @@ class PosixFile final : public File {
  private:
   std::string path_;
   int fd_;
+  std::optional<FileInfo> opened_;
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -182,13 +198,9 @@ class PosixFileSystem final : public FileSystem {
       ::close(fd);
       return S_ISDIR(st.st_mode) ? errors::isAFolder(path) : errors::notAFile(path, kindOf(st.st_mode));
     }
-    const int status = ::fcntl(fd, F_GETFL);
-    if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
-      const int e = errno;
-      ::close(fd);
-      return errors::fromErrno(path, e);
-    }
-    return std::unique_ptr<File>(std::make_unique<PosixFile>(path, fd));
+    // O_NONBLOCK stays: it means nothing for a regular file's reads, writes
+    // and locks, and clearing it would cost two more calls on a share.
+    return std::unique_ptr<File>(std::make_unique<PosixFile>(path, fd, st));
   }
 
   Result<FileInfo> info(const std::string& path) override {
@@ -221,11 +233,13 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status remove(const std::string& path) override {
+    noteChangeMadeHere();
     if (::unlink(path.c_str()) != 0) return errors::fromErrno(path, errno);
     return Status::success();
   }
 
   Status rename(const std::string& from, const std::string& to) override {
+    noteChangeMadeHere();
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
       return Status::success();
     }

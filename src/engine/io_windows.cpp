@@ -23,6 +23,7 @@
 
 #include "engine/errors.h"
 #include "engine/io.h"
+#include "engine/readings.h"
 #include "engine/native_text.h"
 
 namespace povezava::engine {
@@ -165,6 +166,7 @@ Result<FileInfo> infoOfHandle(const std::string& path, HANDLE h) {
   fi.device = bhi.dwVolumeSerialNumber;
   fi.inode = (std::uint64_t{bhi.nFileIndexHigh} << 32) | bhi.nFileIndexLow;
   fi.links = bhi.nNumberOfLinks;
+  fi.modified = (std::uint64_t{bhi.ftLastWriteTime.dwHighDateTime} << 32) | bhi.ftLastWriteTime.dwLowDateTime;
   // Windows has access lists, not modes: what a mode would say of the
   // read-only attribute.
   fi.permissions = (bhi.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
@@ -216,6 +218,7 @@ class WindowsFile final : public File {
   }
 
   Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
+    noteChangeMadeHere();
     std::size_t done = 0;
     while (done < data.size()) {
       OVERLAPPED ov = at(offset + done);
@@ -229,6 +232,7 @@ class WindowsFile final : public File {
   }
 
   Status truncate(std::uint64_t size) override {
+    noteChangeMadeHere();
     auto now = this->size();
     if (!now) return now.status();
     if (*now <= size) return Status::success();
@@ -370,11 +374,13 @@ class WindowsFileSystem final : public FileSystem {
   }
 
   Status remove(const std::string& path) override {
+    noteChangeMadeHere();
     if (!::DeleteFileW(longPath(path).c_str())) return lastError(path);
     return Status::success();
   }
 
   Status rename(const std::string& from, const std::string& to) override {
+    noteChangeMadeHere();
     // Without MOVEFILE_REPLACE_EXISTING: an existing `to` is an error.
     if (!::MoveFileExW(longPath(from).c_str(), longPath(to).c_str(), MOVEFILE_WRITE_THROUGH)) {
       return lastError(to);

@@ -1,9 +1,14 @@
 #include "engine/path_resolver.h"
 
+#include <map>
+#include <mutex>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "engine/case_fold.h"
 #include "engine/errors.h"
+#include "engine/readings.h"
 #include "engine/unicode.h"
 
 namespace povezava::engine {
@@ -62,14 +67,59 @@ std::string join(const std::string& folder, const std::string& name) {
 }
 
 // Resolves `path` (a platform path; either separator); errors name `shown`.
+Result<std::string> resolveIgnoringCase(FileSystem& fs, const std::string& path, const std::string& shown);
+
+// Names matched without regard to case in this run (readings.h): each such
+// match lists folders, a round trip each on a share.
+class CaseMatches {
+ public:
+  std::optional<std::string> find(const std::string& path) {
+    const std::lock_guard lock(mutex_);
+    const auto it = matches_.find(path);
+    if (it == matches_.end() || !takenThisRun(it->second.first)) return std::nullopt;
+    return it->second.second;
+  }
+  void keep(const std::string& path, const std::string& resolved) {
+    const std::lock_guard lock(mutex_);
+    matches_.insert_or_assign(path, std::make_pair(stampOf(FileInfo{}), resolved));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, std::pair<ReadingStamp, std::string>> matches_;
+};
+
+CaseMatches& caseMatches() {
+  static CaseMatches matches;
+  return matches;
+}
+
 Result<std::string> resolveLocal(FileSystem& fs, std::string path, const std::string& shown) {
   for (char& c : path) {
     if (c == kOtherSeparator) c = kSeparator;
   }
   if (path.empty()) return errors::fileNotFound(shown);
+  const bool keeping = keepingReadings();
+  if (keeping) {
+    // Matched before in this run, and still there: one question, not a
+    // listing of each folder on the way.
+    if (const auto known = caseMatches().find(path)) {
+      auto there = fs.info(*known);
+      if (!there) return there.status();
+      if (there->exists) return *known;
+    }
+  }
   auto exact = fs.info(path);
   if (!exact) return exact.status();
   if (exact->exists) return path;
+  auto matched = resolveIgnoringCase(fs, path, shown);
+  if (matched && keeping) caseMatches().keep(path, *matched);
+  return matched;
+}
+
+// The path matched component by component without regard to case (the path
+// as given names nothing).
+Result<std::string> resolveIgnoringCase(FileSystem& fs, const std::string& path, const std::string& shown) {
 
   std::string resolved = rootOf(path);
   const std::vector<std::string> parts = splitComponents(path.substr(resolved.size()));

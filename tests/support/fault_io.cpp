@@ -46,6 +46,7 @@ class FaultFile final : public File {
   const std::string& path() const override { return real_->path(); }
   Result<FileInfo> info() override {
     if (fs_.crashed_) return fs_.powerLost(path());
+    ++fs_.questions_;
     return real_->info();
   }
   Status takePermissions(const FileInfo& like) override {
@@ -54,10 +55,12 @@ class FaultFile final : public File {
   }
   Result<std::uint64_t> size() override {
     if (fs_.crashed_) return fs_.powerLost(path());
+    ++fs_.questions_;
     return real_->size();
   }
   Status readAt(std::uint64_t offset, std::span<std::byte> out) override {
     if (fs_.crashed_) return fs_.powerLost(path());
+    ++fs_.reads_[path()];
     return real_->readAt(offset, out);
   }
   Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
@@ -170,6 +173,7 @@ Status FaultFileSystem::onSync(File& real) {
 
 Result<std::unique_ptr<File>> FaultFileSystem::open(const std::string& path, OpenMode mode) {
   if (crashed_) return powerLost(path);
+  ++opens_[path];
   if (beforeOpen_) beforeOpen_(path, mode);
   if (mode == OpenMode::createNew) {
     if (readOnlyFolders_) return engine::errors::fromErrno(path, EACCES);
@@ -195,17 +199,30 @@ Result<std::unique_ptr<File>> FaultFileSystem::open(const std::string& path, Ope
 
 Result<FileInfo> FaultFileSystem::info(const std::string& path) {
   if (crashed_) return powerLost(path);
+  ++questions_;
   return base_.info(path);
 }
 
 Result<bool> FaultFileSystem::hasEntry(const std::string& path) {
   if (crashed_) return powerLost(path);
+  ++questions_;
   return base_.hasEntry(path);
 }
 
 Result<std::vector<std::string>> FaultFileSystem::list(const std::string& folder) {
   if (crashed_) return powerLost(folder);
+  ++questions_;
   return base_.list(folder);
+}
+
+int FaultFileSystem::opens(const std::string& path) const {
+  const auto it = opens_.find(path);
+  return it == opens_.end() ? 0 : it->second;
+}
+
+int FaultFileSystem::reads(const std::string& path) const {
+  const auto it = reads_.find(path);
+  return it == reads_.end() ? 0 : it->second;
 }
 
 Status FaultFileSystem::remove(const std::string& path) {

@@ -75,6 +75,11 @@ class FaultFileSystem final : public engine::FileSystem {
   // folder syncs.
   int changes() const { return changes_; }
   bool crashed() const { return crashed_; }
+  // Round trips on a share, counted: opens and reads of a path (as opened),
+  // and questions (info, size, hasEntry, list) of any path or file.
+  int opens(const std::string& path) const;
+  int reads(const std::string& path) const;
+  int questions() const { return questions_; }
 
   // Simulates a reboot after a crash: every tracked path gets back its durable
   // content (a file created but not made durable disappears; one removed but
@@ -130,6 +135,9 @@ class FaultFileSystem final : public engine::FileSystem {
   int folderSyncs_ = 0;
   std::map<int, std::function<void()>> beforeChange_;
   std::function<void(const std::string&, engine::OpenMode)> beforeOpen_;
+  std::map<std::string, int> opens_;
+  std::map<std::string, int> reads_;
+  int questions_ = 0;
   int writes_ = 0;
   int syncs_ = 0;
   int changes_ = 0;

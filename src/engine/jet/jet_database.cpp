@@ -10,6 +10,7 @@
 #include "engine/link_path.h"
 #include "engine/notices.h"
 #include "engine/path_resolver.h"
+#include "engine/readings.h"
 #include "engine/unicode.h"
 
 namespace povezava::engine::jet {
@@ -31,7 +32,7 @@ Result<std::shared_ptr<JetDatabase>> JetDatabase::open(std::unique_ptr<File> fil
   if (realPath.empty()) realPath = path;
   auto identity = file->info();
   if (!identity) return identity.status();
-  auto jet = JetFile::open(std::move(file), path);
+  auto jet = JetFile::open(std::move(file), path, identity->size);
   if (!jet) return jet.status();
   std::shared_ptr<JetDatabase> db(new JetDatabase(std::move(*jet), std::move(name), std::move(path),
                                                       std::move(realPath),
@@ -65,11 +66,30 @@ Result<std::shared_ptr<const DecodedCatalog>> JetDatabase::decodedCatalog() {
   if (journaled_) {
     if (Status s = leaveJournaledView(); !s.ok()) return s;
   }
-  file_->dropCache();  // the file may have changed since the last reading
-  if (decoded_ && decoded_->stillHolds(*file_)) return decoded_;
+  // Within one run the catalogue is read once: what a relink writes it reads
+  // again under its lock, and checks again before writing.
+  if (decoded_ && takenThisRun(stamp_)) return decoded_;
+  if (!decoded_ && !stamp_.info.exists) {
+    // The first reading, just after the file was opened and asked about:
+    // the pages read since are as good as any read now.
+    auto decoded = decodeCatalog(*file_);
+    if (!decoded) return decoded.status();
+    decoded_ = std::make_shared<const DecodedCatalog>(std::move(*decoded));
+    stamp_ = stampOf(identity_);
+    return decoded_;
+  }
+  // What the file is now, before anything is read from it.
+  auto now = file_->file().info();
+  if (!now) return now.status();
+  file_->dropCache(*now);  // the file may have changed since the last reading
+  if (decoded_ && decoded_->stillHolds(*file_)) {
+    stamp_ = stampOf(*now);
+    return decoded_;
+  }
   auto decoded = decodeCatalog(*file_);
   if (!decoded) return decoded.status();
   decoded_ = std::make_shared<const DecodedCatalog>(std::move(*decoded));
+  stamp_ = stampOf(*now);
   return decoded_;
 }
 
@@ -195,11 +215,35 @@ Result<std::shared_ptr<TableDef>> JetTableDefs::item(std::u16string_view name) c
   return errors::itemNotFound(toUtf8(name));
 }
 
+namespace {
+
+// The file a name in this system's own form names exactly, opened at once:
+// on a share that spares asking first whether it is there. Any failure
+// (another form, no such file, or whatever) leaves the name to be resolved
+// as usual, which reports it the usual way.
+Result<std::unique_ptr<File>> openAsGiven(FileSystem& fs, std::u16string_view name) {
+#ifdef _WIN32
+  (void)fs;
+  return errors::fileNotFound(toUtf8(name));
+#else
+  if (name.empty() || name.find(u'\\') != std::u16string_view::npos || pathForm(name) == PathForm::windows) {
+    return errors::fileNotFound(toUtf8(name));
+  }
+  return fs.open(toUtf8(name), OpenMode::readOnly);
+#endif
+}
+
+}  // namespace
+
 Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view name) {
-  auto path = resolveDatabasePath(*fs_, name);
-  if (!path) return path.status();
-  auto file = fs_->open(*path, OpenMode::readOnly);
-  if (!file) return file.status();
+  Result<std::string> path = toUtf8(name);
+  auto file = openAsGiven(*fs_, name);
+  if (!file) {
+    path = resolveDatabasePath(*fs_, name);
+    if (!path) return path.status();
+    file = fs_->open(*path, OpenMode::readOnly);
+    if (!file) return file.status();
+  }
   auto real = fs_->realPath(*path);
   if (!real) return real.status();
   // Reading never writes: a relink cut short by a crash is shown as its

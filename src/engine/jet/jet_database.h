@@ -19,6 +19,7 @@
 
 #include "engine/engine.h"
 #include "engine/io.h"
+#include "engine/readings.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/read/jet_file.h"
 
@@ -66,7 +67,10 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   // The catalogue as last decoded, unchecked (null before the first reading).
   const std::shared_ptr<const DecodedCatalog>& cachedCatalog() const { return decoded_; }
   // After a relink in this process: what it stored, as the file now holds it.
-  void setDecodedCatalog(std::shared_ptr<const DecodedCatalog> decoded) { decoded_ = std::move(decoded); }
+  void setDecodedCatalog(std::shared_ptr<const DecodedCatalog> decoded) {
+    decoded_ = std::move(decoded);
+    stamp_ = {};
+  }
 
  private:
   JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path, std::string realPath,
@@ -85,6 +89,8 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   FileInfo identity_;
   // The catalogue as last decoded; reused while its pages are unchanged.
   std::shared_ptr<const DecodedCatalog> decoded_;
+  // The file as it was when decoded_ was read or last found to hold.
+  ReadingStamp stamp_;
 };
 
 class JetTableDef final : public TableDef {

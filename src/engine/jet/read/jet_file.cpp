@@ -18,13 +18,18 @@ JetFile::JetFile(std::unique_ptr<File> file, std::string displayName, HeaderInfo
 Result<std::unique_ptr<JetFile>> JetFile::open(std::unique_ptr<File> file, std::string displayName) {
   auto size = file->size();
   if (!size) return size.status();
+  return open(std::move(file), std::move(displayName), *size);
+}
+
+Result<std::unique_ptr<JetFile>> JetFile::open(std::unique_ptr<File> file, std::string displayName,
+                                               std::uint64_t size) {
   std::vector<std::byte> probe(static_cast<std::size_t>(
-      std::min<std::uint64_t>(*size, kLayoutJet3.pageSize)));
+      std::min<std::uint64_t>(size, kLayoutJet3.pageSize)));
   if (Status s = file->readAt(0, probe); !s.ok()) return s;
-  auto header = parseHeader(probe, *size, displayName);
+  auto header = parseHeader(probe, size, displayName);
   if (!header) return header.status();
 
-  const std::uint64_t pages = *size / header->layout->pageSize;
+  const std::uint64_t pages = size / header->layout->pageSize;
   const auto pageCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(pages, 0xFFFFFF + 1));
   std::unique_ptr<JetFile> jet(new JetFile(std::move(file), std::move(displayName), *header, pageCount));
 
@@ -101,6 +106,11 @@ void JetFile::dropCache() {
     pageCount_ = static_cast<std::uint32_t>(
         std::min<std::uint64_t>(*size / layout().pageSize, 0xFFFFFF + 1));
   }
+}
+
+void JetFile::dropCache(const FileInfo& now) {
+  cache_.clear();
+  pageCount_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(now.size / layout().pageSize, 0xFFFFFF + 1));
 }
 
 Status JetFile::corrupt(std::uint32_t page, std::string_view what) const {

@@ -43,6 +43,9 @@ class JetFile {
   // definition). The description of every error names `displayName`.
   [[nodiscard]] static Result<std::unique_ptr<JetFile>> open(std::unique_ptr<File> file,
                                                              std::string displayName);
+  // The same, with the file's size as the caller has just asked it.
+  [[nodiscard]] static Result<std::unique_ptr<JetFile>> open(std::unique_ptr<File> file, std::string displayName,
+                                                             std::uint64_t size);
 
   const Layout& layout() const { return *header_.layout; }
   const HeaderInfo& header() const { return header_; }
@@ -59,6 +62,8 @@ class JetFile {
   // Forgets cached pages and takes the file's size again (after the file was
   // written, perhaps grown by a page).
   void dropCache();
+  // The same, with the file's size as `now` gives it (already asked).
+  void dropCache(const FileInfo& now);
 
   // Whether page `was.number()` holds exactly the bytes of `was` now (read
   // without the cache, into a buffer of the file's own).

@@ -317,15 +317,15 @@ Status removeJournal(FileSystem& fs, const std::string& databasePath) {
 Result<JournalFinding> inspectJournal(FileSystem& fs, File& database, const std::string& realPath) {
   JournalFinding finding;
   finding.journal = journalPath(realPath);
+  // The name first (one question in the usual case, where nothing is there),
+  // then where it leads.
+  auto entry = fs.hasEntry(finding.journal);
+  if (!entry.ok()) return entry.status();
+  if (!*entry) return finding;
   auto there = fs.info(finding.journal);
   if (!there.ok()) return there.status();
-  if (!there->exists) {
-    // A symbolic link that leads nowhere still takes the journal's name.
-    auto entry = fs.hasEntry(finding.journal);
-    if (!entry.ok()) return entry.status();
-    if (*entry) return foreign(finding, "it is a symbolic link that leads nowhere");
-    return finding;
-  }
+  // A symbolic link that leads nowhere still takes the journal's name.
+  if (!there->exists) return foreign(finding, "it is a symbolic link that leads nowhere");
   if (!there->isRegular) return foreign(finding, "it is not a regular file");
 
   auto file = fs.open(finding.journal, OpenMode::readOnly);

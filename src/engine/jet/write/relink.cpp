@@ -1,10 +1,18 @@
 #include "engine/jet/write/relink.h"
 
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "engine/case_fold.h"
 #include "engine/errors.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/link_path.h"
 #include "engine/path_resolver.h"
+#include "engine/readings.h"
 #include "engine/unicode.h"
 
 namespace povezava::engine::jet {
@@ -27,19 +35,89 @@ Status namingTheLink(const Status& status, const std::string& path, const std::s
   return status.withDescription(std::move(text));
 }
 
+// Back-ends read in this run (readings.h): the names of their tables, by
+// the path they were read from.
+struct KnownBackEnd {
+  ReadingStamp stamp;
+  std::vector<std::u16string> tables;
+};
+
+class KnownBackEnds {
+ public:
+  // The back-end's table names, when a reading of it still stands.
+  bool knows(const std::string& path) {
+    const std::lock_guard lock(mutex_);
+    return known_.contains(path);
+  }
+  std::optional<std::vector<std::u16string>> find(const std::string& path, const FileInfo& now) {
+    const std::lock_guard lock(mutex_);
+    const auto it = known_.find(path);
+    if (it == known_.end() || !stillStands(it->second.stamp, now)) return std::nullopt;
+    return it->second.tables;
+  }
+  void keep(const std::string& path, KnownBackEnd backEnd) {
+    const std::lock_guard lock(mutex_);
+    known_.insert_or_assign(path, std::move(backEnd));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, KnownBackEnd> known_;
+};
+
+KnownBackEnds& knownBackEnds() {
+  static KnownBackEnds known;
+  return known;
+}
+
+bool holdsTable(const std::vector<std::u16string>& tables, std::u16string_view table) {
+  return std::any_of(tables.begin(), tables.end(),
+                     [&](const std::u16string& name) { return equalsIgnoringCase(name, table); });
+}
+
 // Opens the back-end read-only and finds the table in it: the same checks,
-// numbers and wording as the Jet engine's RefreshLink.
+// numbers and wording as the Jet engine's RefreshLink. While readings are
+// kept, a back-end read for one table answers for the next without being
+// opened again.
 Status verifyBackEnd(FileSystem& fs, const std::u16string& database, const std::u16string& table) {
   const std::string shown = toUtf8(database);
   if (database.empty()) return errors::notValidPath(shown);
   auto path = resolveDatabasePath(fs, database);
   if (!path) return path.status();
+  const bool keeping = keepingReadings();
+  if (keeping && knownBackEnds().knows(*path)) {
+    auto now = fs.info(*path);
+    if (!now) return namingTheLink(now.status(), *path, shown);
+    if (auto tables = knownBackEnds().find(*path, *now)) {
+      if (holdsTable(*tables, table)) return Status::success();
+      return errors::objectNotFound(toUtf8(table), shown);
+    }
+  }
   auto file = fs.open(*path, OpenMode::readOnly);
   if (!file) return namingTheLink(file.status(), *path, shown);
-  auto jet = JetFile::open(std::move(*file), shown);
+  std::optional<ReadingStamp> stamp;
+  if (keeping) {
+    auto now = (*file)->info();
+    if (!now) return now.status();
+    stamp = stampOf(*now);
+  }
+  auto jet = stamp ? JetFile::open(std::move(*file), shown, stamp->info.size) : JetFile::open(std::move(*file), shown);
   if (!jet) return jet.status();
   auto catalog = Catalog::open(**jet);
   if (!catalog) return catalog.status();
+  if (stamp) {
+    // Every table's name, for the tables asked for later. A catalogue that
+    // cannot be read whole is asked for this table alone, as without.
+    if (auto tables = catalog->tables(); tables.ok()) {
+      KnownBackEnd known{*stamp, {}};
+      known.tables.reserve(tables->size());
+      for (CatalogTable& t : *tables) known.tables.push_back(std::move(t.name));
+      const bool holds = holdsTable(known.tables, table);
+      knownBackEnds().keep(*path, std::move(known));
+      if (holds) return Status::success();
+      return errors::objectNotFound(toUtf8(table), shown);
+    }
+  }
   auto found = catalog->findTable(table);
   if (!found) return found.status();
   if (*found) return Status::success();

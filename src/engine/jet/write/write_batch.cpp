@@ -29,11 +29,18 @@ struct Held {
   std::string path;                      // as first opened
   FileInfo identity;                     // of the file first opened
   std::unique_ptr<File> writer;          // read-write, locked; set by the first lock
+  // The file as first opened through the batch: later opens of a name bound
+  // to it read through it (one open per file on a share).
+  std::shared_ptr<File> reader;
   std::vector<std::uint64_t> locks;      // offsets locked on `writer`
   std::uint32_t pageSize = 0;            // set by the first page read or write
   std::uint64_t diskSize = 0;            // the file's size then
   std::vector<Extent> extents;           // in the order written
   PageSums seen;                         // pages read or written: the disk's page as first seen
+  // Whole pages as first read from the disk: later reads (the next relink of
+  // the same file) take them from here, not from the share. commit() finds
+  // any change on the disk since: it checks every page in `seen` and the size.
+  std::map<std::uint32_t, std::vector<std::byte>> diskPages;
   std::set<std::size_t> units;
 
   // Takes the page size and the size of the file (through `disk`) once.
@@ -59,6 +66,57 @@ struct Held {
     notePagesRead(seen, pageSize, offset, bytes);
   }
 
+  // Reads [offset, offset + out.size()) from the disk, or from the pages
+  // first read there when the span is whole pages all read before.
+  Status readDisk(File& disk, std::uint64_t offset, std::span<std::byte> out) {
+    const bool wholePages = pageSize != 0 && offset % pageSize == 0 && out.size() % pageSize == 0 && !out.empty();
+    if (wholePages) {
+      const auto first = static_cast<std::uint32_t>(offset / pageSize);
+      const auto count = static_cast<std::uint32_t>(out.size() / pageSize);
+      bool all = true;
+      for (std::uint32_t i = 0; i < count && all; ++i) all = diskPages.contains(first + i);
+      if (all) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+          const std::vector<std::byte>& page = diskPages.at(first + i);
+          std::copy(page.begin(), page.end(), out.begin() + static_cast<std::ptrdiff_t>(std::size_t{i} * pageSize));
+        }
+        return Status::success();
+      }
+    }
+    if (pageSize != 0 && !wholePages && !out.empty() && offset / pageSize == (offset + out.size() - 1) / pageSize &&
+        (offset / pageSize + 1) * pageSize <= diskSize) {
+      // Part of one page (the header, read by every relink of the file): the
+      // whole page once, noted as seen so that commit() checks it too.
+      const auto number = static_cast<std::uint32_t>(offset / pageSize);
+      auto page = diskPages.find(number);
+      if (page == diskPages.end()) {
+        std::vector<std::byte> bytes(pageSize);
+        if (Status s = disk.readAt(std::uint64_t{number} * pageSize, bytes); !s.ok()) return s;
+        seen.try_emplace(number, journalChecksum(bytes));
+        page = diskPages.emplace(number, std::move(bytes)).first;
+      }
+      std::copy_n(page->second.begin() + static_cast<std::ptrdiff_t>(offset - std::uint64_t{number} * pageSize),
+                  out.size(), out.begin());
+      return Status::success();
+    }
+    if (Status s = disk.readAt(offset, out); !s.ok()) return s;
+    if (wholePages) {
+      for (std::size_t at = 0; at < out.size(); at += pageSize) {
+        const auto number = static_cast<std::uint32_t>((offset + at) / pageSize);
+        diskPages.try_emplace(number, out.begin() + static_cast<std::ptrdiff_t>(at),
+                              out.begin() + static_cast<std::ptrdiff_t>(at + pageSize));
+      }
+    }
+    return Status::success();
+  }
+
+  // Forgets what was read from the disk (it was changed under the lock).
+  void forgetReads() {
+    seen.clear();
+    diskPages.clear();
+    pageSize = 0;
+  }
+
   std::uint64_t end() const {
     std::uint64_t e = 0;
     for (const Extent& x : extents) e = std::max(e, x.end());
@@ -75,9 +133,11 @@ struct Held {
 
   void release() {
     writer.reset();  // closing it drops the locks
+    reader.reset();
     locks.clear();
     extents.clear();
     seen.clear();
+    diskPages.clear();
     units.clear();
   }
 };
@@ -85,15 +145,20 @@ struct Held {
 // Reads [offset, offset + out.size()) of `held`'s file: the disk's bytes
 // (through `disk`), then the held writes over them. Bytes past the disk's end
 // must all be held.
-Status readThrough(const Held& held, File& disk, std::uint64_t offset, std::span<std::byte> out) {
-  if (held.extents.empty()) return disk.readAt(offset, out);
-  auto diskSize = disk.size();
-  if (!diskSize) return diskSize.status();
+Status readThrough(Held& held, File& disk, std::uint64_t offset, std::span<std::byte> out) {
+  if (held.extents.empty()) return held.readDisk(disk, offset, out);
+  // The size as first seen: commit() writes nothing if it has changed since.
+  std::uint64_t diskSize = held.diskSize;
+  if (held.pageSize == 0) {
+    auto now = disk.size();
+    if (!now) return now.status();
+    diskSize = *now;
+  }
   const std::uint64_t end = offset + out.size();
   if (end < offset) return errors::diskOrNetwork(disk.path(), EINVAL);
-  const std::uint64_t fromDisk = offset < *diskSize ? std::min(end, *diskSize) - offset : 0;
+  const std::uint64_t fromDisk = offset < diskSize ? std::min(end, diskSize) - offset : 0;
   if (fromDisk > 0) {
-    if (Status s = disk.readAt(offset, out.first(static_cast<std::size_t>(fromDisk))); !s.ok()) return s;
+    if (Status s = held.readDisk(disk, offset, out.first(static_cast<std::size_t>(fromDisk))); !s.ok()) return s;
   }
   std::vector<bool> covered(out.size() - static_cast<std::size_t>(fromDisk), false);
   for (const Extent& x : held.extents) {
@@ -169,6 +234,16 @@ struct WriteBatch::State final : public FileSystem {
   std::size_t units = 0;
 
   Status lock(Held& held, const std::string& path, std::uint64_t offset);
+  // Whether `path` names the journal of a file whose write lock the batch
+  // holds: none lies there, since taking the lock recovered any and only the
+  // lock's holder makes one (commit() creates it exclusively all the same).
+  bool journalOfLocked(const std::string& path) const {
+    return std::any_of(files.begin(), files.end(), [&](const auto& entry) {
+      const Held& held = *entry.second;
+      return held.writer && std::find(held.locks.begin(), held.locks.end(), kWriteLockOffset) != held.locks.end() &&
+             jet::journalPath(held.path) == path;
+    });
+  }
   Status hold(const std::shared_ptr<Held>& held, std::uint64_t offset, std::span<const std::byte> data);
   std::vector<Status> commit();
 
@@ -177,6 +252,7 @@ struct WriteBatch::State final : public FileSystem {
   Result<FileInfo> info(const std::string& path) override;
   Result<bool> hasEntry(const std::string& path) override {
     if (created.contains(path)) return true;
+    if (journalOfLocked(path)) return false;
     return disk.hasEntry(path);
   }
   // Read once until the next commit (which checks for Access lock files anew).
@@ -203,16 +279,26 @@ namespace {
 // A database file opened through the batch.
 class HeldFile final : public File {
  public:
-  HeldFile(WriteBatch::State& state, std::unique_ptr<File> disk, std::shared_ptr<Held> held, bool writable)
-      : state_(&state), disk_(std::move(disk)), held_(std::move(held)), writable_(writable) {}
+  HeldFile(WriteBatch::State& state, std::string path, std::shared_ptr<File> disk, std::shared_ptr<Held> held,
+           bool writable)
+      : state_(&state), path_(std::move(path)), disk_(std::move(disk)), held_(std::move(held)), writable_(writable) {}
 
-  const std::string& path() const override { return disk_->path(); }
+  const std::string& path() const override { return path_; }
   Result<FileInfo> info() override {
+    if (held_->pageSize != 0) {
+      // Once read, the file as the batch first found it: commit() asks the
+      // disk again (the name, the links, the size, every page seen).
+      FileInfo fi = held_->identity;
+      fi.size = std::max(held_->diskSize, held_->end());
+      return fi;
+    }
     auto fi = disk_->info();
     if (fi) fi->size = std::max(fi->size, held_->end());
     return fi;
   }
   Result<std::uint64_t> size() override {
+    // Once known, the size as first seen (commit() checks it again).
+    if (held_->pageSize != 0) return std::max(held_->diskSize, held_->end());
     auto size = disk_->size();
     if (!size) return size;
     return std::max(*size, held_->end());
@@ -243,7 +329,8 @@ class HeldFile final : public File {
 
  private:
   WriteBatch::State* state_;
-  std::unique_ptr<File> disk_;
+  std::string path_;
+  std::shared_ptr<File> disk_;
   std::shared_ptr<Held> held_;
   bool writable_;
 };
@@ -256,12 +343,28 @@ Result<std::unique_ptr<File>> WriteBatch::State::open(const std::string& path, O
     return std::unique_ptr<File>(std::make_unique<HeldJournal>(path, it->second));
   }
   if (mode == OpenMode::createNew) {
-    auto there = disk.info(path);
-    if (!there) return there.status();
-    if (there->exists) return errors::fromErrno(path, EEXIST);
+    if (!journalOfLocked(path)) {
+      auto there = disk.info(path);
+      if (!there) return there.status();
+      if (there->exists) return errors::fromErrno(path, EEXIST);
+    }
     auto bytes = std::make_shared<std::vector<std::byte>>();
     created.emplace(path, bytes);
     return std::unique_ptr<File>(std::make_unique<HeldJournal>(path, std::move(bytes)));
+  }
+  if (auto bound = boundNames.find(path); bound != boundNames.end()) {
+    // A name opened before: asking where it leads now is enough to read
+    // through the file already open. Opening it for writing before its
+    // writer is open goes to the disk (which says whether it may be written).
+    auto known = files.find({bound->second.device, bound->second.inode});
+    if (known != files.end() && known->second->reader && (mode == OpenMode::readOnly || known->second->writer)) {
+      auto now = disk.info(path);
+      if (!now) return now.status();
+      if (now->exists && now->isRegular && sameFile(*now, bound->second)) {
+        return std::unique_ptr<File>(std::make_unique<HeldFile>(*this, path, known->second->reader, known->second,
+                                                                mode == OpenMode::readWrite));
+      }
+    }
   }
   auto file = disk.open(path, mode);
   if (!file) return file.status();
@@ -277,8 +380,9 @@ Result<std::unique_ptr<File>> WriteBatch::State::open(const std::string& path, O
     held->path = path;
     held->identity = *identity;
   }
-  return std::unique_ptr<File>(
-      std::make_unique<HeldFile>(*this, std::move(*file), held, mode == OpenMode::readWrite));
+  std::shared_ptr<File> reader = std::move(*file);
+  if (!held->reader) held->reader = reader;
+  return std::unique_ptr<File>(std::make_unique<HeldFile>(*this, path, std::move(reader), held, mode == OpenMode::readWrite));
 }
 
 Result<FileInfo> WriteBatch::State::info(const std::string& path) {
@@ -288,6 +392,7 @@ Result<FileInfo> WriteBatch::State::info(const std::string& path) {
     fi.size = it->second->size();
     return fi;
   }
+  if (journalOfLocked(path)) return FileInfo{};
   auto fi = disk.info(path);
   if (!fi || !fi->exists || fi->isFolder) return fi;
   if (auto it = files.find({fi->device, fi->inode}); it != files.end()) {
@@ -325,8 +430,7 @@ Status WriteBatch::State::lock(Held& held, const std::string& path, std::uint64_
     }
     if (*recovered == Recovery::replayed) {
       // Pages read before were the interrupted relink's: read again.
-      held.seen.clear();
-      held.pageSize = 0;
+      held.forgetReads();
     }
   }
   held.locks.push_back(offset);
@@ -347,7 +451,7 @@ Status WriteBatch::State::hold(const std::shared_ptr<Held>& file, std::uint64_t 
     if ((p + 1) * held.pageSize > held.diskSize) break;
     const auto number = static_cast<std::uint32_t>(p);
     if (held.seen.contains(number)) continue;
-    if (Status s = onDisk.readAt(p * held.pageSize, page); !s.ok()) return s;
+    if (Status s = held.readDisk(onDisk, p * held.pageSize, page); !s.ok()) return s;
     held.seen.emplace(number, journalChecksum(page));
   }
   auto same = std::find_if(held.extents.begin(), held.extents.end(), [&](const Extent& x) {

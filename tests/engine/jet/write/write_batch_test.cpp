@@ -11,12 +11,14 @@
 #include <random>
 #include <fstream>
 #include <functional>
+#include <optional>
 
 #include "engine/errors.h"
 #include "engine/jet/jet_database.h"
 #include "engine/jet/write/journal.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet_build/sample_databases.h"
+#include "engine/readings.h"
 #include "engine/unicode.h"
 #include "support/databases.h"
 #include "support/fault_io.h"
@@ -253,7 +255,9 @@ TEST_F(WriteBatchTest, AFileChangedBehindTheBatchIsLeftAsTheOtherProgramLeftIt) 
 
 // One file from start to commit: whatever another program does to FE0
 // between the relink's first read and the commit, the batch stores into the
-// file the relink read, or stores nothing and says so.
+// file the relink read, or stores nothing and says so. The same with the
+// readings of a run kept (a page the batch has read is served from its
+// copy, the catalogue is decoded once): the commit still finds the change.
 TEST_F(WriteBatchTest, AFrontEndReplacedOrChangedMeanwhileIsNotWritten) {
   const fs::path other = dir_.path() / "new version.mdb";
   [[maybe_unused]] const auto renameOver = [&] { fs::rename(other, paths_[0]); };
@@ -290,13 +294,27 @@ TEST_F(WriteBatchTest, AFrontEndReplacedOrChangedMeanwhileIsNotWritten) {
          std::ofstream(dir_.path() / "Second.ldb") << std::string(64, 'A');
        },
        kErrNoPermission},
+      {"a page the first table's relink read changed before the next table's",
+       // The second table's back-end is opened after the first relink is held.
+       [&](FaultFileSystem& f) {
+         f.beforeOpen([&, done = false](const std::string& path, OpenMode) mutable {
+           if (!done && fs::path(path).filename() == "QUERNO.MDB") {
+             done = true;
+             scribble(2 * 4096 + 4000);
+           }
+         });
+       },
+       [] {}, kErrFileInUse},
       {"a page the relink read rewritten as its journal became durable",
        // Changing calls of the commit: journal created 1, written 2, synced 3,
        // its folder synced 4; then the checks again, then the pages.
        [&](FaultFileSystem& f) { f.beforeChange(4, [&] { scribble(2 * 4096 + 4000); }); }, [] {}, kErrFileInUse},
   };
+  for (const bool keep : {false, true})
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+    SCOPED_TRACE(std::string(c.what) + (keep ? " (readings kept)" : ""));
+    std::optional<KeepReadings> run;
+    if (keep) run.emplace();
     restoreAll();
     fs::remove(dir_.path() / "Second.mdb");
     fs::remove(dir_.path() / "Second.ldb");
@@ -324,6 +342,28 @@ TEST_F(WriteBatchTest, AFrontEndReplacedOrChangedMeanwhileIsNotWritten) {
       EXPECT_EQ(readFile(other.string()), originals_[0]);
     }
   }
+}
+
+// On a share each open is a round trip: the batch opens a front-end to read
+// it, to relink it and to lock it, however many tables its relinks change
+// (later relinks read through the file already open, and the pages already
+// read).
+TEST_F(WriteBatchTest, AFrontEndsOpensDoNotGrowWithItsTables) {
+  auto real = posixFileSystem().realPath(paths_[0]);
+  ASSERT_TRUE(real.ok());
+  for (const std::size_t tables : {std::size_t{1}, std::size(kTables)}) {
+    SCOPED_TRACE(std::to_string(tables) + " tables");
+    restoreAll();
+    FaultFileSystem counted(posixFileSystem());
+    WriteBatch batch(counted);
+    batch.beginUnit();
+    ASSERT_TRUE(relink(batch.engine(), paths_[0], std::span(kTables).first(tables)).ok());
+    const int opens = counted.opens(paths_[0]) + (*real != paths_[0] ? counted.opens(*real) : 0);
+    // Read (the inspection), opened for writing, and the writer that locks it.
+    EXPECT_EQ(opens, 3);
+    ASSERT_TRUE(batch.commit().front().ok());
+  }
+  EXPECT_EQ(readFile(paths_[0]), expected_[0]);
 }
 
 // The soak of the races and double faults (scripts/relink-soak raises the

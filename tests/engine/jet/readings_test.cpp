@@ -1,0 +1,150 @@
+// Round trips on a share, counted through the fault file system: within one
+// run (KeepReadings) a front-end's catalogue and each back-end are read once,
+// and read again when they change; without one every reading goes to the file.
+#include "engine/readings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+
+#include "engine/errors.h"
+#include "engine/jet/jet_database.h"
+#include "engine/unicode.h"
+#include "support/databases.h"
+#include "support/fault_io.h"
+#include "support/test_support.h"
+
+namespace povezava::engine::jet {
+namespace {
+
+namespace fs = std::filesystem;
+using povezava::testing::FaultFileSystem;
+
+constexpr const char16_t* kLinked[] = {u"PARTNER", u"KONTI", u"NALOGI"};
+
+class ReadingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    data_ = dir_.path() / "DATA";
+    ASSERT_NO_FATAL_FAILURE(povezava::testing::buildBackEnds(data_));
+    frontEnd_ = (dir_.path() / "TQ.mdb").string();
+    ASSERT_NO_FATAL_FAILURE(povezava::testing::buildFrontEnd(frontEnd_, fromUtf8(backEnd("PARTNER.MDB")),
+                                                             fromUtf8(backEnd("QUERNO.MDB"))));
+  }
+
+  std::string backEnd(const char* name) const { return (data_ / name).string(); }
+
+  // Opens the front-end through `fs` and checks its three links, `rounds`
+  // times over (as a run over front-ends that share back-ends does).
+  void checkLinks(FileSystem& fs, int rounds) const {
+    JetEngine engine(fs);
+    for (int round = 0; round < rounds; ++round) {
+      auto db = engine.openDatabase(fromUtf8(frontEnd_));
+      ASSERT_TRUE(db.ok()) << db.status().toString();
+      auto defs = (*db)->tableDefs();
+      ASSERT_TRUE(defs.ok()) << defs.status().toString();
+      for (const char16_t* name : kLinked) {
+        auto table = (*defs)->item(name);
+        ASSERT_TRUE(table.ok()) << table.status().toString();
+        EXPECT_TRUE((*table)->checkLink().ok()) << toUtf8(name);
+      }
+      ASSERT_TRUE((*db)->close().ok());
+    }
+  }
+
+  povezava::testing::TempDir dir_;
+  fs::path data_;
+  std::string frontEnd_;
+};
+
+TEST_F(ReadingsTest, EachBackEndIsOpenedOncePerRun) {
+  struct Case {
+    bool keep;
+    int partnerOpens;  // PARTNER: one table, three rounds
+    int quernoOpens;   // QUERNO: two tables, three rounds
+  } cases[] = {{false, 3, 6}, {true, 1, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keep ? "readings kept" : "without");
+    std::optional<KeepReadings> run;
+    if (c.keep) run.emplace();
+    FaultFileSystem counted(posixFileSystem());
+    ASSERT_NO_FATAL_FAILURE(checkLinks(counted, 3));
+    EXPECT_EQ(counted.opens(backEnd("PARTNER.MDB")), c.partnerOpens);
+    EXPECT_EQ(counted.opens(backEnd("QUERNO.MDB")), c.quernoOpens);
+    EXPECT_EQ(counted.opens(frontEnd_), 3);
+  }
+}
+
+TEST_F(ReadingsTest, ABackEndChangedWithinTheRunIsReadAgain) {
+  const KeepReadings run;
+  FaultFileSystem counted(posixFileSystem());
+  ASSERT_NO_FATAL_FAILURE(checkLinks(counted, 1));
+  ASSERT_EQ(counted.opens(backEnd("QUERNO.MDB")), 1);
+  // Another program puts a database without KONTI and NALOGI in its place
+  // (the same file, rewritten).
+  const auto partner = povezava::testing::readFile(backEnd("PARTNER.MDB"));
+  povezava::testing::restoreFile(backEnd("QUERNO.MDB"), partner);
+
+  JetEngine engine(counted);
+  auto db = engine.openDatabase(fromUtf8(frontEnd_));
+  ASSERT_TRUE(db.ok()) << db.status().toString();
+  auto defs = (*db)->tableDefs();
+  ASSERT_TRUE(defs.ok());
+  auto konti = (*defs)->item(u"KONTI");
+  ASSERT_TRUE(konti.ok());
+  EXPECT_EQ((*konti)->checkLink().number(), kErrObjectNotFound);
+  EXPECT_EQ(counted.opens(backEnd("QUERNO.MDB")), 2);
+  ASSERT_TRUE((*db)->close().ok());
+}
+
+TEST_F(ReadingsTest, TheCatalogueIsReadOncePerRunUntilThisProcessWrites) {
+  const auto original = povezava::testing::readFile(frontEnd_);
+  for (const bool keep : {false, true}) {
+    SCOPED_TRACE(keep ? "readings kept" : "without");
+    std::optional<KeepReadings> run;
+    if (keep) run.emplace();
+    FaultFileSystem counted(posixFileSystem());
+    JetEngine engine(counted);
+    auto db = engine.openDatabase(fromUtf8(frontEnd_));
+    ASSERT_TRUE(db.ok()) << db.status().toString();
+    const int reads = counted.reads(frontEnd_);
+    const int questions = counted.questions();
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE((*db)->tableDefs().ok());
+    if (keep) {
+      EXPECT_EQ(counted.reads(frontEnd_), reads);
+      EXPECT_EQ(counted.questions(), questions);
+    } else {
+      EXPECT_GT(counted.reads(frontEnd_), reads);  // each reading checks the pages again
+    }
+
+    // Another database of this process relinks PARTNER: the first one's
+    // next reading shows it, kept readings or not.
+    const std::u16string moved = u";DATABASE=" + fromUtf8((dir_.path() / "PARTNER.MDB").string());
+    fs::copy_file(backEnd("PARTNER.MDB"), dir_.path() / "PARTNER.MDB", fs::copy_options::overwrite_existing);
+    {
+      auto other = engine.openDatabase(fromUtf8(frontEnd_));
+      ASSERT_TRUE(other.ok());
+      auto defs = (*other)->tableDefs();
+      ASSERT_TRUE(defs.ok());
+      auto partner = (*defs)->item(u"PARTNER");
+      ASSERT_TRUE(partner.ok());
+      ASSERT_TRUE((*partner)->setConnect(moved).ok());
+      ASSERT_TRUE((*partner)->refreshLink().ok());
+      ASSERT_TRUE((*other)->close().ok());
+    }
+    auto defs = (*db)->tableDefs();
+    ASSERT_TRUE(defs.ok());
+    auto partner = (*defs)->item(u"PARTNER");
+    ASSERT_TRUE(partner.ok());
+    auto connect = (*partner)->connect();
+    ASSERT_TRUE(connect.ok());
+    EXPECT_EQ(*connect, moved);
+    ASSERT_TRUE((*db)->close().ok());
+    // Back as it was for the next case.
+    povezava::testing::restoreFile(frontEnd_, original);
+  }
+}
+
+}  // namespace
+}  // namespace povezava::engine::jet
