@@ -203,6 +203,9 @@ TEST(FormRelink, WritesOnlyTheFrontEndItNamesAndSaysWhyWhenItWritesNothing) {
        Then::windowsLinks, u"", 3, 1, 1, {}, u""},
   };
   for (const Row& row : rows) {
+#ifdef _WIN32
+    if (row.then == Then::windowsLinks) continue;  // on Windows every form of path is one the PCs follow
+#endif
     SCOPED_TRACE(row.name);
     Rig rig(row.commandText);
     rig.engine.addFrontEnd(u"TQ.mdB", row.then == Then::windowsLinks ? u"C:\\APP\\" : kLinuxApp);
@@ -470,15 +473,21 @@ TEST(FormOnFiles, ACopyNamedInBazaIsNotWrittenAnotherSpellingOfTheInspectedFileI
     env.engine = &engine::dbEngine();
     env.programFolder = engine::fromUtf8(dir.path().string());
     env.errors = &errors;
+#ifdef _WIN32
+    // The copies by their own paths.
+    const std::u16string folder = engine::fromUtf8(dir.path().string()) + u"\\";
+#else
     // The fixtures link through C:\APP: C: is this folder here, and the new
     // links are typed in Windows form (C:\PARTNER.MDB), as the PCs see them.
     const povezava::testing::ProcessPathMap map({"C: = " + dir.path().string()});
+    const std::u16string folder = u"C:\\";
+#endif
     RelinkForm form(view, env);
     view.texts[Control::ImeBaze] = engine::fromUtf8(tq.string());
     form.command4Click();
     ASSERT_TRUE(form.state().LinkDb) << errors.str();
-    const std::u16string partner = u";DATABASE=C:\\" + engine::fromUtf8(set.partner);
-    const std::u16string querno = u";DATABASE=C:\\" + engine::fromUtf8(set.querno);
+    const std::u16string partner = u";DATABASE=" + folder + engine::fromUtf8(set.partner);
+    const std::u16string querno = u";DATABASE=" + folder + engine::fromUtf8(set.querno);
     view.texts[Control::Text2_0] = partner;
     view.texts[Control::Text2_1] = querno;
 
