@@ -3,8 +3,9 @@
 // Reader, writer and builder share these constants; no offset or mask of the
 // format is written anywhere else. A structure with a type of its own that
 // decodes and encodes it keeps its layout beside that type (the long-value
-// header, the usage maps). Names follow the format notes (page,
-// tdef, usage map, LVAL, ...). All integers in the file are little-endian.
+// header, the usage maps). Names are the ones the format's structures are
+// commonly known by (page, tdef, usage map, LVAL, ...). All integers in the
+// file are little-endian.
 // "Jet 3" is Access 97 (2 KB pages, single-byte text); "Jet 4" covers Access
 // 2000-2003 and every ACE version, which share its layout.
 //

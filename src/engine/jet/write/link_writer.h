@@ -26,7 +26,7 @@
 //      locked descriptor (same inode, owner and permissions); no new copy, no
 //      rename.
 //
-// Where the new values go (the format notes' recipe):
+// Where the new values go:
 //   * Database (and Connect) inline in the row when at most 64 bytes (Jet 4)
 //     or 32 bytes (Jet 3), else as one long-value row on an LVAL page of that
 //     column's own usage map with room; if the column's only page lacks room
@@ -48,7 +48,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <memory>
 #include <optional>
 #include <span>
