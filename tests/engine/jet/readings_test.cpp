@@ -121,7 +121,9 @@ TEST_F(ReadingsTest, TheCatalogueIsReadOncePerRunUntilThisProcessWrites) {
     // Another database of this process relinks PARTNER: the first one's
     // next reading shows it, kept readings or not.
     const std::u16string moved = u";DATABASE=" + fromUtf8((dir_.path() / "PARTNER.MDB").string());
-    fs::copy_file(backEnd("PARTNER.MDB"), dir_.path() / "PARTNER.MDB", fs::copy_options::overwrite_existing);
+    // (MinGW's copy_file does not overwrite, whatever the options say.)
+    fs::remove(dir_.path() / "PARTNER.MDB");
+    fs::copy_file(backEnd("PARTNER.MDB"), dir_.path() / "PARTNER.MDB");
     {
       auto other = engine.openDatabase(fromUtf8(frontEnd_));
       ASSERT_TRUE(other.ok());

@@ -152,8 +152,14 @@ std::uint32_t databasePageSize(File& database) {
   return layout != nullptr ? layout->pageSize : 0;
 }
 
-std::string journalPath(const std::string& databasePath) {
-  return databasePath + ".povezava-journal";
+namespace {
+constexpr std::string_view kJournalSuffix = ".povezava-journal";
+}  // namespace
+
+std::string journalPath(const std::string& databasePath) { return databasePath + std::string(kJournalSuffix); }
+
+bool isJournalPath(std::string_view path) {
+  return path.size() > kJournalSuffix.size() && path.ends_with(kJournalSuffix);
 }
 
 std::string folderOf(const std::string& path) {

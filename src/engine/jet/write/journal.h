@@ -108,6 +108,8 @@ struct PageSum {
 
 // "<database>.povezava-journal"
 std::string journalPath(const std::string& databasePath);
+// Whether `path` is a journal's name: "<something>.povezava-journal".
+bool isJournalPath(std::string_view path);
 
 // The folder that holds `path` ("" for the current folder).
 std::string folderOf(const std::string& path);

@@ -352,6 +352,11 @@ Result<std::unique_ptr<File>> WriteBatch::State::open(const std::string& path, O
     created.emplace(path, bytes);
     return std::unique_ptr<File>(std::make_unique<HeldJournal>(path, std::move(bytes)));
   }
+  if (jet::isJournalPath(path)) {
+    // A journal found on the disk is read and closed by the recovery, which
+    // then removes it: a handle kept here would keep Windows from removing it.
+    return disk.open(path, mode);
+  }
   if (auto bound = boundNames.find(path); bound != boundNames.end()) {
     // A name opened before: asking where it leads now is enough to read
     // through the file already open. Opening it for writing before its
