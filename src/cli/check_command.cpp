@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "cli/batch.h"
+#include "cli/front_end_tables.h"
 #include "cli/json.h"
 #include "cli/odbc_password.h"
 #include "engine/path_map.h"
@@ -79,16 +80,8 @@ std::string jsonReport(const std::string& file, const FileCheck& check) {
 
 FileCheck checkFrontEnd(engine::DBEngine& engine, std::u16string_view frontEnd) {
   FileCheck result;
-  auto db = engine.openDatabase(frontEnd);
-  if (!db) {
-    result.status = db.status();
-    return result;
-  }
-  auto tables = (*db)->tableDefs();
-  if (!tables) result.status = tables.status();
-  for (std::size_t i = 0; tables && i < (*tables)->count(); ++i) {
-    const auto table = (*tables)->at(i);
-    if (table->kind() == TableKind::local) continue;
+  result.status = forEachTableOf(engine, frontEnd, [&](const std::shared_ptr<engine::TableDef>& table) {
+    if (table->kind() == TableKind::local) return;
     auto connect = table->connect();
     TableCheck check{table->name(), table->kind(), {}, false, {}, false, {}};
     if (connect) {
@@ -98,7 +91,7 @@ FileCheck checkFrontEnd(engine::DBEngine& engine, std::u16string_view frontEnd) 
     if (table->kind() == TableKind::odbc) {
       // An ODBC source is beyond the engine's reach; only its password is looked at.
       if (check.plainPassword) result.tables.push_back(std::move(check));
-      continue;
+      return;
     }
     check.checked = true;
     check.status = connect ? table->checkLink() : connect.status();
@@ -107,8 +100,7 @@ FileCheck checkFrontEnd(engine::DBEngine& engine, std::u16string_view frontEnd) 
       check.resolvedAgainst = links::LinkPlace::here().currentFolder;
     }
     result.tables.push_back(std::move(check));
-  }
-  if (Status closed = (*db)->close(); !closed.ok() && result.status.ok()) result.status = closed;
+  });
   return result;
 }
 

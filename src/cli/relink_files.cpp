@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "cli/front_end_tables.h"
 #include "engine/case_fold.h"
 #include "engine/link_path.h"
 #include "engine/native_text.h"
@@ -117,19 +118,11 @@ FileChanges relinkEachLinked(
     engine::DBEngine& engine, std::u16string_view frontEnd, const links::RelinkOptions& options,
     const std::function<Repoint(const engine::TableDef&, const std::u16string&)>& repoint) {
   FileChanges changes;
-  auto db = engine.openDatabase(frontEnd);
-  if (!db) {
-    changes.status = db.status();
-    return changes;
-  }
-  auto tables = (*db)->tableDefs();
-  if (!tables) changes.status = tables.status();
   std::vector<links::LinkPlan> plans;
   std::vector<std::size_t> at;
-  for (std::size_t i = 0; tables && i < (*tables)->count(); ++i) {
-    const auto table = (*tables)->at(i);
+  const auto each = [&](const std::shared_ptr<engine::TableDef>& table) {
     const auto path = table->backendPath();
-    if (!path) continue;
+    if (!path) return;
     Repoint next = repoint(*table, *path);
     switch (next.kind) {
       case Repoint::Kind::skip: break;
@@ -151,9 +144,11 @@ FileChanges relinkEachLinked(
         break;
       }
     }
-  }
-  if (!plans.empty()) relinkPlans(**db, plans, at, options, changes);
-  closeDatabase(**db, changes);
+  };
+  const Status walked = forEachTableOf(engine, frontEnd, each, [&](engine::Database& db) {
+    if (!plans.empty()) relinkPlans(db, plans, at, options, changes);
+  });
+  if (!walked.ok() && changes.status.ok()) changes.status = walked;
   return changes;
 }
 
