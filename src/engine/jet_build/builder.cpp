@@ -13,9 +13,9 @@
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/code_page.h"
 #include "engine/jet/format/empty_data_page.h"
-#include "engine/jet/format/long_value_header.h"
+#include "engine/jet/format/long_value.h"
 #include "engine/jet/format/rc4.h"
-#include "engine/jet/format/usage_map_bits.h"
+#include "engine/jet/format/usage_map.h"
 #include "engine/jet/write/row_pack.h"
 #include "engine/unicode.h"
 
@@ -306,7 +306,7 @@ Status Builder::fillMap(MapSlot slot, const std::vector<std::uint32_t>& pages) {
   const std::uint32_t first = pages.empty() ? 0 : *std::min_element(pages.begin(), pages.end());
   const std::uint32_t last = pages.empty() ? 0 : *std::max_element(pages.begin(), pages.end());
   if (last - first < bitsInline) {
-    auto map = InlineUsageMap::make(row, first);
+    auto map = UsageMap::makeInline(row, first);
     for (std::uint32_t page : pages) map.set(page, true);
     return Status::success();
   }
@@ -714,8 +714,9 @@ std::vector<std::byte> Builder::globalMapPage() const {
   // Access records the page's own number as its owner.
   DataPage page(layout_, kGlobalUsageMapPage, kGlobalUsageMapPage);
   std::vector<std::byte> map(inlineUsageMapRowSize(layout_));
-  auto inlineMap = InlineUsageMap::make(map, 0);
-  for (std::uint32_t number = pageCount_; inlineMap.covers(number); ++number) inlineMap.set(number, true);
+  auto inlineMap = UsageMap::makeInline(map, 0);
+  const UsageBitmap window = *inlineMap.inlineBitmap();
+  for (std::uint32_t number = pageCount_; window.covers(number); ++number) inlineMap.set(number, true);
   page.add(map);
   return {page.bytes().begin(), page.bytes().end()};
 }

@@ -305,8 +305,8 @@ constexpr std::uint32_t makeRowPointer(std::uint32_t page, std::uint8_t row) {
 inline constexpr std::size_t kMaxRowsPerPage = 256;
 
 // ---------------------------------------------------------------------------
-// Usage maps: their layouts, with the types that read and set their bits, are
-// in format/usage_map_bits.h.
+// Usage maps: their layouts, with the type that reads and edits them, are in
+// format/usage_map.h.
 
 // ---------------------------------------------------------------------------
 // Columns.
@@ -347,7 +347,7 @@ inline constexpr std::size_t kColumnOffsetConstantJet3 = 0x07;
 inline constexpr std::uint16_t kColumnConstantJet3 = 0x0001;
 
 // Long values (MEMO, OLE): the 12-byte header in the row and its kinds are
-// in format/long_value_header.h, with the type that reads and writes it.
+// in format/long_value.h, with the code that reads, places and deletes them.
 
 // Jet 4 text compression: values starting with these bytes hold one byte per
 // character; a 0x00 byte toggles between one and two bytes per character.

@@ -6,7 +6,7 @@
 #include "engine/case_fold.h"
 #include "engine/errors.h"
 #include "engine/jet/format/layout.h"
-#include "engine/jet/format/long_value_header.h"
+#include "engine/jet/format/long_value.h"
 #include "engine/jet/read/long_value.h"
 #include "engine/jet/read/row.h"
 #include "engine/jet/read/usage_map.h"

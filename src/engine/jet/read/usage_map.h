@@ -1,9 +1,5 @@
-// Usage maps: which pages belong to a table (or a long-value column).
-//
-// A map is a row on a data page, reached through a row pointer; layouts and
-// bitmaps in format/usage_map_bits.h. Inline maps carry a bitmap from a start page;
-// reference maps list bitmap pages (type 0x05), entries 0 or with the high bit
-// set being unused.
+// Usage maps as the file holds them: the map a row pointer names, read
+// through the format's UsageMap (format/usage_map.h, where maps are laid out).
 #pragma once
 
 #include <cstdint>

@@ -5,17 +5,13 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <map>
-#include <set>
 
 #include "engine/case_fold.h"
 #include "engine/errors.h"
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/code_page.h"
-#include "engine/jet/format/empty_data_page.h"
-#include "engine/jet/format/long_value_header.h"
+#include "engine/jet/format/long_value.h"
 #include "engine/jet/format/page_view.h"
-#include "engine/jet/format/usage_map_bits.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/read/column_maps.h"
 #include "engine/jet/read/data_page.h"
@@ -24,6 +20,7 @@
 #include "engine/jet/write/journal.h"
 #include "engine/jet/write/page_commit.h"
 #include "engine/jet/write/page_edit.h"
+#include "engine/jet/write/page_staging.h"
 #include "engine/jet/write/row_pack.h"
 #include "engine/native_text.h"
 #include "engine/unicode.h"
@@ -58,79 +55,6 @@ std::vector<std::byte> pointerBytes(std::uint32_t pointer) {
 }
 
 // ---------------------------------------------------------------------------
-// Pages being rebuilt: the original of each, its current state, what may
-// change on it, and the order in which the states are to be written.
-
-class Staging {
- public:
-  explicit Staging(JetFile& file) : file_(file) {}
-
-  Result<PageEdit*> page(std::uint32_t number) {
-    auto it = current_.find(number);
-    if (it != current_.end()) return &it->second;
-    auto p = file_.page(number);
-    if (!p) return p.status();
-    const auto bytes = p->view().bytes();
-    PageEdit edit(file_.layout(), file_.displayName(), number,
-                  std::vector<std::byte>(bytes.begin(), bytes.end()));
-    // An inconsistent page is refused, never edited.
-    if (Status s = edit.check(); !s.ok()) return s;
-    original_.emplace(number, edit);
-    return &current_.emplace(number, std::move(edit)).first->second;
-  }
-
-  // A page added at the end of the file: an empty long-value page.
-  PageEdit* createLongValuePage(std::uint32_t number) {
-    const Layout& layout = file_.layout();
-    std::vector<std::byte> bytes = emptyDataPage(layout, kOwnerLval);
-    created_.insert(number);
-    return &current_.emplace(number, PageEdit(layout, file_.displayName(), number, std::move(bytes)))
-                .first->second;
-  }
-
-  void changed(std::uint32_t number, std::size_t slot) { scope_[number].changedSlots.push_back(slot); }
-  void added(std::uint32_t number) { ++scope_[number].addedSlots; }
-  // The page's present state is the next thing to write.
-  void write(std::uint32_t number) { writes_.push_back({number, current_.at(number).bytes()}); }
-  // The page's final state is written at this point of the order.
-  void writeLater(std::uint32_t number) {
-    writes_.push_back({number, {}});
-    late_.push_back(writes_.size() - 1);
-  }
-
-  Status verify() const {
-    for (const auto& [number, after] : current_) {
-      if (created_.contains(number)) {
-        if (Status s = after.check(); !s.ok()) return s;
-        continue;
-      }
-      auto scope = scope_.find(number);
-      if (Status s = verifyEdit(original_.at(number), after, scope == scope_.end() ? EditScope{} : scope->second);
-          !s.ok()) {
-        return s;
-      }
-    }
-    return Status::success();
-  }
-
-  const std::vector<PageWrite>& writes() {
-    for (std::size_t i : late_) writes_[i].bytes = current_.at(writes_[i].page).bytes();
-    late_.clear();
-    return writes_;
-  }
-  const PageEdit& current(std::uint32_t number) const { return current_.at(number); }
-
- private:
-  JetFile& file_;
-  std::map<std::uint32_t, PageEdit> original_;
-  std::map<std::uint32_t, PageEdit> current_;
-  std::map<std::uint32_t, EditScope> scope_;
-  std::set<std::uint32_t> created_;
-  std::vector<PageWrite> writes_;
-  std::vector<std::size_t> late_;
-};
-
-// ---------------------------------------------------------------------------
 
 // One of the two catalogue columns a relink writes (Database, Connect): the
 // value it is to hold and, once placed, the slice the rebuilt row holds.
@@ -148,7 +72,8 @@ struct EditedColumn {
 
 class LinkWriter {
  public:
-  LinkWriter(JetFile& file, Catalog& catalog) : file_(file), catalog_(catalog), stage_(file) {}
+  LinkWriter(JetFile& file, Catalog& catalog)
+      : file_(file), catalog_(catalog), stage_(file), placer_(file.layout(), stage_) {}
 
   // `catalog`: the catalogue as the file holds it now (its long-value
   // references, when they were counted before).
@@ -198,24 +123,12 @@ class LinkWriter {
   // Every pointer to an out-of-line value held by a live catalogue row, with
   // how many rows hold it.
   Status countLongValueReferences();
-  // The slice for `edited`'s new value: inline, or a new long-value row, or
-  // the old value's row grown in place (then noted in `edited`).
+  // The slice for `edited`'s new value, placed by the long-value owner
+  // (format/long_value.h); a grown old row is noted in `edited`.
   // REQUIRES: edited.value
   Result<std::vector<std::byte>> placeLongValue(EditedColumn& edited);
-  // Appends `data` as a row on the first of `pages` (a column's) that is a
-  // long-value page with room: its row pointer, or nothing when none has room.
-  Result<std::optional<std::uint32_t>> appendToLongValuePage(const std::vector<std::uint32_t>& pages,
-                                                             std::span<const std::byte> data);
-  // Resizes the long-value row at `pointer` to hold `data` when its page has
-  // room for that: true when it was resized.
-  Result<bool> growLongValueRow(std::uint32_t pointer, std::span<const std::byte> data);
-  // Adds a long-value page for `maps`' column at the end of the file and
-  // records it in the column's maps and the global map.
-  Result<PageEdit*> allocateLongValuePage(const ColumnMaps& maps);
-  // Sets (or clears) `page`'s bit in the inline usage map at `pointer`.
-  // `outOfRangeIsSet`: what the map says of pages outside its window (the
-  // global map counts them as free, a table's or column's maps as not listed).
-  Status setMapBit(std::uint32_t pointer, std::uint32_t page, bool value, bool outOfRangeIsSet);
+  // Where `column`'s out-of-line values may go: its maps and its pages.
+  Result<LongValueColumn> longValueColumn(const ColumnDef& column);
   Status checkRebuiltRow(std::span<const std::byte> oldRow, std::span<const std::byte> newRow,
                          std::uint32_t page);
   // Whether the rebuilt row's `stored` value of `edited` holds its new value.
@@ -224,15 +137,14 @@ class LinkWriter {
   Status moveRowToOverflow(const RowAddress& address, std::span<const std::byte> newRow);
   // A catalogue page other than the row's own with room for `length` bytes.
   Result<std::optional<std::uint32_t>> cataloguePageWithRoom(const RowAddress& address, std::size_t length);
-  Status deleteLongValueRow(std::uint32_t pointer);
   Result<std::span<const std::byte>> stagedRow(std::uint32_t pointer);
 
   JetFile& file_;
   Catalog& catalog_;
-  Staging stage_;
+  PageStaging stage_;
+  LongValuePlacer placer_;
   LongValueReferences references_;
   std::array<EditedColumn, 2> edited_;  // Database, then Connect
-  bool allocated_ = false;
 };
 
 Status LinkWriter::run(const LinkChange& change, const DecodedCatalog& catalog) {
@@ -289,134 +201,29 @@ Status LinkWriter::countLongValueReferences() {
 }
 
 Result<std::vector<std::byte>> LinkWriter::placeLongValue(EditedColumn& edited) {
-  const ColumnDef& column = *edited.column;
-  const std::span<const std::byte> data = *edited.value;
   const std::optional<LongValueHeader>& old = edited.oldHeader;
-  const Layout& layout = file_.layout();
-  if (data.size() <= layout.longValueInlineLimit) return longValueSlice(LongValueKind::inlined, data, 0);
+  const bool oldOnlyUse = old && old->outOfLine() && references_.count(old->pointer()) == 1;
+  bool grewOld = false;
+  auto slice = placer_.place([&] { return longValueColumn(*edited.column); }, *edited.value, old, oldOnlyUse,
+                             grewOld);
+  if (grewOld) edited.reusedOldRow = true;
+  return slice;
+}
 
+Result<LongValueColumn> LinkWriter::longValueColumn(const ColumnDef& column) {
   // Access keeps a column's long values only on pages of that column's map.
   auto maps = readColumnMaps(file_, catalog_.definition());
   if (!maps) return maps.status();
-  std::vector<std::uint32_t> pages;
-  std::optional<ColumnMaps> columnMaps;
+  LongValueColumn where{narrow(column.name), 0, 0, {}};
   for (const ColumnMaps& m : *maps) {
     if (m.column != column.number || m.ownedMap == 0) continue;
     auto listed = readUsageMap(file_, m.ownedMap);
     if (!listed) return listed.status();
-    pages = *listed;
-    columnMaps = m;
+    where.pages = std::move(*listed);
+    where.ownedMap = m.ownedMap;
+    where.freeMap = m.freeMap;
   }
-  auto appended = appendToLongValuePage(pages, data);
-  if (!appended) return appended.status();
-  if (*appended) return longValueSlice(LongValueKind::single, data, **appended);
-
-  // No page with room for another row: the replaced value's own row may grow
-  // in place, when nothing else points at it.
-  if (old && old->outOfLine() && old->kind() == LongValueKind::single && references_.count(old->pointer()) == 1) {
-    auto grown = growLongValueRow(old->pointer(), data);
-    if (!grown) return grown.status();
-    if (*grown) {
-      edited.reusedOldRow = true;
-      return longValueSlice(LongValueKind::single, data, old->pointer());
-    }
-  }
-  if (!columnMaps || columnMaps->freeMap == 0) {
-    return errors::recordTooLarge(file_.displayName(),
-                                  "column " + narrow(column.name) + " has no long-value usage maps");
-  }
-  // As Access does when a column's pages are full: a new page of its own.
-  auto page = allocateLongValuePage(*columnMaps);
-  if (!page) return page.status();
-  auto slot = (*page)->append(data, 0);
-  if (!slot) return slot.status();
-  const std::uint32_t number = (*page)->number();
-  return longValueSlice(LongValueKind::single, data,
-                        makeRowPointer(number, static_cast<std::uint8_t>(*slot)));
-}
-
-Result<std::optional<std::uint32_t>> LinkWriter::appendToLongValuePage(const std::vector<std::uint32_t>& pages,
-                                                                       std::span<const std::byte> data) {
-  for (std::uint32_t number : pages) {
-    auto raw = file_.page(number);
-    if (!raw) return raw.status();
-    if (raw->view().u8(kOffsetPageType) != kPageTypeData || raw->view().u32(kOffsetOwner) != kOwnerLval) {
-      continue;  // a leftover listed by the map; not a long-value page now
-    }
-    auto page = stage_.page(number);
-    if (!page) return page.status();
-    if (!(*page)->hasRoomFor(data.size())) continue;
-    auto slot = (*page)->append(data, 0);
-    if (!slot) return slot.status();
-    stage_.added(number);
-    stage_.write(number);
-    return std::optional<std::uint32_t>(makeRowPointer(number, static_cast<std::uint8_t>(*slot)));
-  }
-  return std::optional<std::uint32_t>();
-}
-
-Result<bool> LinkWriter::growLongValueRow(std::uint32_t pointer, std::span<const std::byte> data) {
-  const std::uint32_t number = rowPointerPage(pointer);
-  auto page = stage_.page(number);
-  if (!page) return page.status();
-  const std::size_t slot = rowPointerRow(pointer);
-  if (slot >= (*page)->rowCount() || isDeletedRow((*page)->word(slot))) return false;
-  const std::size_t oldLength = (*page)->row(slot).size();
-  if (data.size() > oldLength + (*page)->freeSpace()) return false;
-  const auto flags = static_cast<std::uint16_t>((*page)->word(slot) & ~kRowOffsetMask);
-  if (Status s = (*page)->resize(slot, data, flags); !s.ok()) return s;
-  stage_.changed(number, slot);
-  stage_.write(number);
-  return true;
-}
-
-Result<PageEdit*> LinkWriter::allocateLongValuePage(const ColumnMaps& maps) {
-  if (allocated_) {
-    return errors::recordTooLarge(file_.displayName(), "a relink adds at most one page");
-  }
-  const std::uint32_t number = file_.pageCount();
-  if (number > 0xFFFFFF) return errors::recordTooLarge(file_.displayName(), "the file is full");
-  // The page first, so that no map ever lists a page that is not there.
-  PageEdit* page = stage_.createLongValuePage(number);
-  allocated_ = true;
-  // The new page holds its row before it is written: reserve the write slot
-  // now, fill it in when the row is placed (see writes(): the state written is
-  // taken at commit time).
-  stage_.writeLater(number);
-  if (Status s = setMapBit(maps.ownedMap, number, true, false); !s.ok()) return s;
-  if (Status s = setMapBit(maps.freeMap, number, true, false); !s.ok()) return s;
-  // Global map: a set bit means the page is free, and so does a page beyond
-  // its window; the new page must be recorded as used inside the window.
-  if (Status s = setMapBit(makeRowPointer(kGlobalUsageMapPage, 0), number, false, true); !s.ok()) return s;
-  return page;
-}
-
-Status LinkWriter::setMapBit(std::uint32_t pointer, std::uint32_t page, bool value,
-                             bool outOfRangeIsSet) {
-  const std::uint32_t mapPage = rowPointerPage(pointer);
-  const std::uint8_t slot = rowPointerRow(pointer);
-  auto edit = stage_.page(mapPage);
-  if (!edit) return edit.status();
-  if (slot >= (*edit)->rowCount() || isDeletedRow((*edit)->word(slot))) {
-    return file_.corrupt(mapPage, "usage map row " + std::to_string(slot) + " is missing");
-  }
-  std::vector<std::byte> row((*edit)->row(slot).begin(), (*edit)->row(slot).end());
-  auto refuse = [&](const std::string& why) {
-    return errors::recordTooLarge(file_.displayName(), "the usage map on page " + std::to_string(mapPage) +
-                                                           " " + why + "; compact the database in Access");
-  };
-  auto map = InlineUsageMap::over(row);
-  if (!map) return refuse("is not an inline map");
-  if (!map->covers(page)) {
-    if (value == outOfRangeIsSet) return Status::success();  // already so outside its window
-    if (!map->empty() || outOfRangeIsSet) return refuse("cannot record page " + std::to_string(page));
-    map->moveWindow(page);  // an empty map may start anywhere
-  }
-  map->set(page, value);
-  if (Status s = (*edit)->overwrite(slot, row); !s.ok()) return s;
-  stage_.changed(mapPage, slot);
-  stage_.write(mapPage);
-  return Status::success();
+  return where;
 }
 
 Result<std::span<const std::byte>> LinkWriter::stagedRow(std::uint32_t pointer) {
@@ -427,24 +234,6 @@ Result<std::span<const std::byte>> LinkWriter::stagedRow(std::uint32_t pointer) 
     return file_.corrupt(rowPointerPage(pointer), "no row " + std::to_string(slot));
   }
   return (*page)->row(slot);
-}
-
-Status LinkWriter::deleteLongValueRow(std::uint32_t pointer) {
-  // Never a row that another catalogue row still points at.
-  if (references_.count(pointer) != 1) return Status::success();
-  const std::uint32_t number = rowPointerPage(pointer);
-  auto page = stage_.page(number);
-  if (!page) return page.status();
-  const std::size_t slot = rowPointerRow(pointer);
-  if (slot >= (*page)->rowCount() || isDeletedRow((*page)->word(slot)) ||
-      (*page)->bytes().size() < kOffsetOwner + 4 ||
-      PageView((*page)->bytes()).u32(kOffsetOwner) != kOwnerLval) {
-    return Status::success();  // nothing of ours to delete
-  }
-  if (Status s = (*page)->erase(slot); !s.ok()) return s;
-  stage_.changed(number, slot);
-  stage_.write(number);
-  return Status::success();
 }
 
 Status LinkWriter::putRow(const RowAddress& address, std::span<const std::byte> oldRow,
@@ -713,7 +502,9 @@ Status LinkWriter::deleteReplacedValues() {
   for (const EditedColumn& e : edited_) {
     if (e.oldHeader && e.oldHeader->outOfLine() && !e.reusedOldRow &&
         e.oldHeader->kind() == LongValueKind::single) {
-      if (Status s = deleteLongValueRow(e.oldHeader->pointer()); !s.ok()) return s;
+      // Never a row that another catalogue row still points at.
+      if (references_.count(e.oldHeader->pointer()) != 1) continue;
+      if (Status s = placer_.remove(e.oldHeader->pointer()); !s.ok()) return s;
     }
   }
   return Status::success();

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "engine/errors.h"
-#include "engine/jet/format/long_value_header.h"
-#include "engine/jet/format/usage_map_bits.h"
+#include "engine/jet/format/long_value.h"
+#include "engine/jet/format/usage_map.h"
 #include "engine/jet/jet_test_util.h"
 #include "engine/jet/read/row.h"
 #include "engine/jet/read/usage_map.h"

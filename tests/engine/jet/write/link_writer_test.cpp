@@ -10,7 +10,7 @@
 #include "engine/case_fold.h"
 #include "engine/errors.h"
 #include "engine/jet/jet_database.h"
-#include "engine/jet/format/long_value_header.h"
+#include "engine/jet/format/long_value.h"
 #include "engine/jet/jet_test_util.h"
 #include "engine/jet/page_compare.h"
 #include "engine/jet/read/catalog.h"

@@ -1,5 +1,6 @@
 // Usage maps: which pages a table, a long-value column or the file lists.
-// Reader, writer and builder all read and set a map's bits here.
+// The one place that reads, answers and edits them: the reader, the writer
+// and the builder all go through UsageMap.
 //
 // A map is a row on a data page; byte 0 is its type.
 //
@@ -25,10 +26,13 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
-#include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/layout.h"
 #include "engine/status.h"
 
@@ -80,13 +84,6 @@ class UsageBitmap {
  public:
   UsageBitmap(std::span<const std::byte> bits, std::uint64_t firstPage) : bits_(bits), firstPage_(firstPage) {}
 
-  // The bitmap of an inline map row; nothing when the row is shorter than an
-  // inline map's header. The caller has checked the type byte.
-  static std::optional<UsageBitmap> ofInlineMap(std::span<const std::byte> row) {
-    if (row.size() < kUsageMapOffsetBitmap) return std::nullopt;
-    return UsageBitmap(row.subspan(kUsageMapOffsetBitmap), loadU32(row, kUsageMapOffsetStartPage));
-  }
-
   std::uint64_t firstPage() const { return firstPage_; }
   // True when `page` has a bit here (set or not).
   bool covers(std::uint64_t page) const { return page >= firstPage_ && page - firstPage_ < bits_.size() * 8; }
@@ -121,51 +118,53 @@ class UsageBitmap {
   std::uint64_t firstPage_;
 };
 
-// An inline map row edited in place. The bytes must outlive it.
-class InlineUsageMap {
+// Reads a page that a reference map names: its bytes, valid until the next
+// call, or the failure to read it.
+using ReadBitmapPage = std::function<Result<std::span<const std::byte>>(std::uint32_t page)>;
+
+// One usage map, its row read and edited in place (the bytes must outlive
+// it). `file` and `page` (the page that holds the row) name it in errors.
+class UsageMap {
  public:
-  // `row` as an inline map: nothing when its type byte is another or it has
-  // no bitmap byte.
-  static std::optional<InlineUsageMap> over(std::span<std::byte> row) {
-    if (row.size() <= kUsageMapOffsetBitmap || std::to_integer<std::uint8_t>(row[0]) != kUsageMapInline) {
-      return std::nullopt;
-    }
-    return InlineUsageMap(row);
-  }
+  UsageMap(std::span<std::byte> row, std::string_view file, std::uint32_t page)
+      : row_(row), file_(file), page_(page) {}
 
   // Makes `row` an empty inline map whose window starts at `startPage`.
   // REQUIRES: row.size() > kUsageMapOffsetBitmap
-  static InlineUsageMap make(std::span<std::byte> row, std::uint32_t startPage) {
-    assert(row.size() > kUsageMapOffsetBitmap);
-    std::fill(row.begin(), row.end(), std::byte{0});
-    putU8(row, 0, kUsageMapInline);
-    putU32(row, kUsageMapOffsetStartPage, startPage);
-    return InlineUsageMap(row);
-  }
+  static UsageMap makeInline(std::span<std::byte> row, std::uint32_t startPage);
 
-  std::uint32_t startPage() const { return loadU32(row_, kUsageMapOffsetStartPage); }
-  UsageBitmap bitmap() const { return UsageBitmap(row_.subspan(kUsageMapOffsetBitmap), startPage()); }
-  bool covers(std::uint64_t page) const { return bitmap().covers(page); }
-  bool empty() const { return bitmap().empty(); }
+  // An inline map: its type byte says so and it has a bitmap byte.
+  bool isInline() const;
+  // The bitmap of an inline map; nothing when the row is another type or
+  // shorter than an inline map's header.
+  std::optional<UsageBitmap> inlineBitmap() const;
 
-  // REQUIRES: covers(page)
-  void set(std::uint64_t page, bool value) {
-    assert(covers(page));
-    setUsageBit(row_.subspan(kUsageMapOffsetBitmap), static_cast<std::size_t>(page - startPage()), value);
-  }
+  // The pages the map lists, ascending; `bitmapPage` reads the pages a
+  // reference map names. Corrupt when the row is of an unknown type or cut
+  // short, lists a page at or past `pageCount`, or names a page that is not
+  // a bitmap page.
+  [[nodiscard]] Result<std::vector<std::uint32_t>> pages(const Layout& layout, std::uint64_t pageCount,
+                                                         const ReadBitmapPage& bitmapPage) const;
 
-  // Moves the window to start at `startPage`: only an empty map may, as it
-  // lists nothing that would move with it.
-  // REQUIRES: empty()
-  void moveWindow(std::uint32_t startPage) {
-    assert(empty());
-    putU32(row_, kUsageMapOffsetStartPage, startPage);
-  }
+  // Marks `page` as listed (or not) in an inline map. `outsideListed`: what
+  // the map says of pages outside its window (the global map counts them as
+  // free, so as listed; a table's or column's maps as not listed). A page
+  // outside the window that already reads as asked is left so; an empty map
+  // moves its window to start at `page`. True when the row was edited.
+  // recordTooLarge ("compact the database in Access") for a map that is not
+  // inline, or a page it cannot record.
+  [[nodiscard]] Result<bool> record(std::uint32_t page, bool listed, bool outsideListed);
+
+  // Sets or clears `page`'s bit.
+  // REQUIRES: isInline() and inlineBitmap()->covers(page)
+  void set(std::uint64_t page, bool listed);
 
  private:
-  explicit InlineUsageMap(std::span<std::byte> row) : row_(row) {}
+  std::uint32_t startPage() const;
 
   std::span<std::byte> row_;
+  std::string file_;
+  std::uint32_t page_;
 };
 
 }  // namespace povezava::engine::jet
