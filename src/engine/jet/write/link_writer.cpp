@@ -131,13 +131,14 @@ class LinkWriter {
   Result<LongValueColumn> longValueColumn(const ColumnDef& column);
   Status checkRebuiltRow(std::span<const std::byte> oldRow, std::span<const std::byte> newRow,
                          std::uint32_t page);
-  // Whether the rebuilt row's `stored` value of `edited` holds its new value.
-  Result<bool> holdsNewValue(const EditedColumn& edited, const std::optional<PageView>& stored);
+  // Whether the rebuilt row's `stored` value of `edited` (on `page`) holds its
+  // new value, read as the reader reads it from the pages to be written.
+  Result<bool> holdsNewValue(const EditedColumn& edited, const std::optional<PageView>& stored,
+                             std::uint32_t page);
   // No room on its page: the row moves to another catalogue page as an overflow row.
   Status moveRowToOverflow(const RowAddress& address, std::span<const std::byte> newRow);
   // A catalogue page other than the row's own with room for `length` bytes.
   Result<std::optional<std::uint32_t>> cataloguePageWithRoom(const RowAddress& address, std::size_t length);
-  Result<std::span<const std::byte>> stagedRow(std::uint32_t pointer);
 
   JetFile& file_;
   Catalog& catalog_;
@@ -224,16 +225,6 @@ Result<LongValueColumn> LinkWriter::longValueColumn(const ColumnDef& column) {
     where.freeMap = m.freeMap;
   }
   return where;
-}
-
-Result<std::span<const std::byte>> LinkWriter::stagedRow(std::uint32_t pointer) {
-  auto page = stage_.page(rowPointerPage(pointer));
-  if (!page) return page.status();
-  const std::size_t slot = rowPointerRow(pointer);
-  if (slot >= (*page)->rowCount()) {
-    return file_.corrupt(rowPointerPage(pointer), "no row " + std::to_string(slot));
-  }
-  return (*page)->row(slot);
 }
 
 Status LinkWriter::putRow(const RowAddress& address, std::span<const std::byte> oldRow,
@@ -342,7 +333,7 @@ Status LinkWriter::checkRebuiltRow(std::span<const std::byte> oldRow, std::span<
     const auto edited = std::ranges::find_if(edited_, [&](const EditedColumn& e) { return e.column == &c; });
     bool same = false;
     if (edited != edited_.end() && !edited->kept) {
-      auto holds = holdsNewValue(*edited, *b);
+      auto holds = holdsNewValue(*edited, *b, page);
       if (!holds) return holds.status();
       same = *holds;
     } else {
@@ -354,19 +345,13 @@ Status LinkWriter::checkRebuiltRow(std::span<const std::byte> oldRow, std::span<
   return Status::success();
 }
 
-Result<bool> LinkWriter::holdsNewValue(const EditedColumn& edited, const std::optional<PageView>& stored) {
+Result<bool> LinkWriter::holdsNewValue(const EditedColumn& edited, const std::optional<PageView>& stored,
+                                       std::uint32_t page) {
   if (!edited.value || !stored) return !edited.value && !stored;
-  const auto header = LongValueHeader::parse(stored->bytes());
-  if (!header || header->length() != edited.value->size()) return false;
-  std::span<const std::byte> data;
-  if (header->kind() == LongValueKind::inlined) {
-    data = stored->bytes().subspan(kLongValueHeaderSize);
-  } else {
-    auto row = stagedRow(header->pointer());
-    if (!row) return row.status();
-    data = *row;
-  }
-  return std::ranges::equal(data, *edited.value);
+  std::uint64_t budget = std::uint64_t{file_.pageCount()} * file_.layout().pageSize;
+  auto value = viewLongValue(stage_.rows(), *stored, page, budget);
+  if (!value) return value.status();
+  return std::ranges::equal(value->bytes().bytes(), *edited.value);
 }
 
 Status LinkWriter::checkCatalogueMaps() {

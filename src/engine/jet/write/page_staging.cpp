@@ -43,6 +43,21 @@ const std::vector<PageWrite>& PageStaging::writes() {
   return writes_;
 }
 
+LongValueRows PageStaging::rows() {
+  return LongValueRows{file_.displayName(), std::uint64_t{file_.pageCount()} * file_.layout().pageSize,
+                       [this](std::uint32_t pointer) -> Result<LongValueRow> {
+                         const std::uint32_t number = rowPointerPage(pointer);
+                         auto edit = page(number);
+                         if (!edit) return edit.status();
+                         const std::size_t slot = rowPointerRow(pointer);
+                         if (slot >= (*edit)->rowCount()) {
+                           return file_.corrupt(number, "no row " + std::to_string(slot));
+                         }
+                         return LongValueRow{nullptr, number, PageView((*edit)->bytes()),
+                                             PageView((*edit)->row(slot))};
+                       }};
+}
+
 Result<std::pair<std::uint8_t, std::uint32_t>> PageStaging::typeAndOwner(std::uint32_t number) {
   auto raw = file_.page(number);
   if (!raw) return raw.status();

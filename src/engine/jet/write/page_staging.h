@@ -41,6 +41,9 @@ class PageStaging final : public LongValuePages {
   Status verify() const;
   // The states to write, in order.
   const std::vector<PageWrite>& writes();
+  // The rows as they stand now, for reading long values back as the reader
+  // reads them. Valid while the pages are not edited further.
+  LongValueRows rows();
 
   // LongValuePages: the edits placing and deleting long values make. A page
   // added here is written whole, in its final state.
