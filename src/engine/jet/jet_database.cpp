@@ -2,7 +2,7 @@
 
 #include "engine/case_fold.h"
 #include "engine/errors.h"
-#include "engine/jet/write/journal.h"
+#include "engine/jet/read/journal_reader.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet/write/relink.h"
 #include "engine/jet/write/write_batch.h"

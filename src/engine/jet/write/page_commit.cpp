@@ -5,7 +5,7 @@
 #include "engine/errors.h"
 #include "engine/jet/format/rc4.h"
 #include "engine/jet/write/access_lock.h"
-#include "engine/jet/write/journal.h"
+#include "engine/jet/write/journal_writer.h"
 
 namespace povezava::engine::jet {
 namespace {

@@ -3,7 +3,7 @@
 // commitPages() is the only code that writes a database page. It keeps the
 // file's identity (the pages are written in place through the caller's File:
 // same inode, owner and permissions) and makes the change atomic across a
-// crash with the rollback journal (journal.h):
+// crash with the rollback journal (journal_writer.h):
 //
 //   1. the checks: the name still leads to the file being written, which has
 //      one name and no Access lock file beside it, and every page the change
@@ -35,7 +35,7 @@
 
 #include "engine/io.h"
 #include "engine/jet/read/jet_file.h"
-#include "engine/jet/write/journal.h"
+#include "engine/jet/format/journal_format.h"
 #include "engine/status.h"
 
 namespace povezava::engine::jet {

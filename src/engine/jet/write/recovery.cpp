@@ -1,5 +1,5 @@
 // recovery.h over the Jet writer: its lock, its Access lock-file check and its
-// journal (link_writer.h, journal.h).
+// journal (link_writer.h, journal_replay.h).
 #include "engine/recovery.h"
 
 #ifdef _WIN32
@@ -14,7 +14,7 @@
 #include <string>
 
 #include "engine/errors.h"
-#include "engine/jet/write/journal.h"
+#include "engine/jet/format/journal_format.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/path_resolver.h"
 

@@ -10,7 +10,8 @@
 #include "engine/errors.h"
 #include "engine/jet/format/layout.h"
 #include "engine/jet/jet_database.h"
-#include "engine/jet/write/journal.h"
+#include "engine/jet/write/journal_replay.h"
+#include "engine/jet/write/journal_writer.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet/write/page_commit.h"
 

@@ -8,7 +8,8 @@
 #include <functional>
 
 #include "engine/errors.h"
-#include "engine/jet/write/journal.h"
+#include "engine/jet/format/journal_format.h"
+#include "engine/jet/write/journal_replay.h"
 #include "engine/notices.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"

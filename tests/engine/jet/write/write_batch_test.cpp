@@ -15,7 +15,7 @@
 
 #include "engine/errors.h"
 #include "engine/jet/jet_database.h"
-#include "engine/jet/write/journal.h"
+#include "engine/jet/write/journal_writer.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet_build/sample_databases.h"
 #include "engine/readings.h"
