@@ -14,11 +14,11 @@ using namespace journal_layout;
 Result<std::vector<std::byte>> encodeJournal(File& database, std::uint32_t pageSize,
                                              std::span<const PageImage> oldPages,
                                              std::span<const PageImage> newPages,
-                                             std::span<const PageSum> context) {
+                                             std::span<const PageSum> context, const FileInfo* known) {
   if (newPages.size() > kMaxJournalPages) {
     return errors::recordTooLarge(database.path(), "too many pages would change at once");
   }
-  auto identity = database.info();
+  auto identity = known != nullptr ? Result<FileInfo>(*known) : database.info();
   if (!identity.ok()) return identity.status();
   const std::uint64_t oldSize = identity->size;
   std::uint64_t newSize = oldSize;
@@ -109,9 +109,9 @@ void noticeFinishedJournalLeft(const std::string& databasePath, const Status& wh
          "); it is marked finished, and the next run removes it without touching the file.");
 }
 
-Result<std::unique_ptr<File>> createJournalFile(FileSystem& fs, File& database) {
+Result<std::unique_ptr<File>> createJournalFile(FileSystem& fs, File& database, const FileInfo* known) {
   const std::string path = journalPath(database.path());
-  auto like = database.info();
+  auto like = known != nullptr ? Result<FileInfo>(*known) : database.info();
   if (!like.ok()) return like.status();
   auto file = fs.open(path, OpenMode::createNew);
   if (!file.ok()) {

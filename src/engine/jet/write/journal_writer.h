@@ -29,11 +29,13 @@ namespace povezava::engine::jet {
 // now): `oldPages` as the disk holds them now, `newPages` as they will be
 // written (pages past the end included), `context` the pages the change read
 // as the disk held them (those it writes are left out). For writers that
-// write and sync many journals together.
+// write and sync many journals together. `identity`: what database.info()
+// would say now, when the caller has just asked.
 Result<std::vector<std::byte>> encodeJournal(File& database, std::uint32_t pageSize,
                                              std::span<const PageImage> oldPages,
                                              std::span<const PageImage> newPages,
-                                             std::span<const PageSum> context = {});
+                                             std::span<const PageSum> context = {},
+                                             const FileInfo* identity = nullptr);
 
 // The commit point: marks the journal (open read-write) committed in place
 // and syncs it. Called once the new pages are synced; from then on the
@@ -52,8 +54,9 @@ void noticeFinishedJournalLeft(const std::string& databasePath, const Status& wh
 
 // Creates the journal of `database` (named after database.path()), empty,
 // with the database's permissions. fileInUse when one is there already (an
-// unfinished change: recover first).
-Result<std::unique_ptr<File>> createJournalFile(FileSystem& fs, File& database);
+// unfinished change: recover first). `like`: what database.info() would say
+// now, when the caller has just asked.
+Result<std::unique_ptr<File>> createJournalFile(FileSystem& fs, File& database, const FileInfo* like = nullptr);
 
 // Removes a journal that was never made durable (its database was not
 // touched), as far as that can be done.

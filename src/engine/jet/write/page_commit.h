@@ -68,6 +68,15 @@ Status commitPages(FileSystem& fs, JetFile& database, std::span<const PageWrite>
 // no Access lock file lies beside it. `listing` is what its folder holds,
 // when the caller has it.
 Status checkStillTheFile(FileSystem& fs, File& file, const std::vector<std::string>* listing = nullptr);
+// The same without the Access lock file (the check just before the pages are
+// written looks for it); `now` gets what the file is now.
+Status checkNameLeadsToFile(FileSystem& fs, File& file, FileInfo* now = nullptr);
+
+// changedMeanwhile unless every page in `read` holds what it held when read,
+// and lies within `size`. Adjacent pages are read in one call; `pages`, when
+// given, gets every page read.
+Status checkPagesUnchanged(File& file, std::uint32_t pageSize, std::uint64_t size, const PageSums& read,
+                           std::map<std::uint32_t, std::vector<std::byte>>* pages = nullptr);
 
 // Undoes a commit that failed after its journal was made durable: writes the
 // old images (as on disk) back, cuts the file to its old size, syncs, removes

@@ -10,6 +10,7 @@
 #include "engine/errors.h"
 #include "engine/jet/format/layout.h"
 #include "engine/jet/jet_database.h"
+#include "engine/jet/write/access_lock.h"
 #include "engine/jet/write/journal_replay.h"
 #include "engine/jet/write/journal_writer.h"
 #include "engine/jet/write/link_writer.h"
@@ -481,6 +482,7 @@ struct Commit {
   std::vector<PageImage> oldImages;  // as on the disk
   std::vector<PageImage> newImages;  // as they go to the disk: pages added, then the rest as first written
   std::vector<std::byte> journalBytes;
+  FileInfo identity;  // the file as the first check found it
   std::unique_ptr<File> journal;
   bool pagesWritten = false;
   Status status;
@@ -501,31 +503,29 @@ std::vector<std::uint32_t> touchedPages(const Held& held) {
   return pages;
 }
 
-// The file's name still leads to it, it has one name and no Access lock file
-// beside it, its size is as first seen, and every page the relinks read
-// holds what it held then. `folderNames`: what the file's folder holds now.
-Status checkUnchanged(FileSystem& fs, Held& held, const std::vector<std::string>& folderNames) {
+// The file's name still leads to it, it has one name, its size is as first
+// seen, and every page the relinks read holds what it held then; with
+// `folderNames` (what the file's folder holds now), no Access lock file lies
+// beside it either. `now` gets what the file is now, `pages` the pages read.
+Status checkUnchanged(FileSystem& fs, Held& held, const std::vector<std::string>* folderNames, FileInfo& now,
+                      std::map<std::uint32_t, std::vector<std::byte>>* pages = nullptr) {
   File& disk = *held.writer;
-  if (Status s = checkStillTheFile(fs, disk, &folderNames); !s.ok()) return s;
-  auto size = disk.size();
-  if (!size) return size.status();
-  if (*size != held.diskSize) return errors::changedMeanwhile(held.path);
-  std::vector<std::byte> page(held.pageSize);
-  for (const auto& [number, sum] : held.seen) {
-    const std::uint64_t at = std::uint64_t{number} * held.pageSize;
-    if (at + held.pageSize > held.diskSize) return errors::changedMeanwhile(held.path);
-    if (Status s = disk.readAt(at, page); !s.ok()) return s;
-    if (journalChecksum(page) != sum) return errors::changedMeanwhile(held.path);
+  if (Status s = checkNameLeadsToFile(fs, disk, &now); !s.ok()) return s;
+  if (folderNames != nullptr) {
+    if (Status s = checkAccessLockFileAmong(fs, disk.path(), disk.path(), *folderNames); !s.ok()) return s;
   }
-  return Status::success();
+  if (now.size != held.diskSize) return errors::changedMeanwhile(held.path);
+  return checkPagesUnchanged(disk, held.pageSize, held.diskSize, held.seen, pages);
 }
 
-// Step 1 for one file: the checks, the page images, the journal's bytes.
-Status prepare(FileSystem& fs, Commit& c, const Result<std::vector<std::string>>& folderNames) {
+// Step 1 for one file: the checks (all but the Access lock file's, which
+// comes just before the pages are written), the page images, the journal's
+// bytes. Each page is read once: the old images are the pages the check read.
+Status prepare(FileSystem& fs, Commit& c) {
   Held& held = *c.held;
   File& disk = *held.writer;
-  if (!folderNames) return folderNames.status();
-  if (Status s = checkUnchanged(fs, held, *folderNames); !s.ok()) return s;
+  std::map<std::uint32_t, std::vector<std::byte>> onDisk;
+  if (Status s = checkUnchanged(fs, held, nullptr, c.identity, &onDisk); !s.ok()) return s;
 
   const std::uint64_t diskPages = held.diskSize / held.pageSize;
   std::vector<std::uint32_t> added;
@@ -538,13 +538,10 @@ Status prepare(FileSystem& fs, Commit& c, const Result<std::vector<std::string>>
       added.push_back(page);
       continue;
     }
-    PageImage old{page, std::vector<std::byte>(held.pageSize)};
-    if (Status s = disk.readAt(std::uint64_t{page} * held.pageSize, old.bytes); !s.ok()) return s;
-    auto sum = held.seen.find(page);
-    if (sum == held.seen.end() || sum->second != journalChecksum(old.bytes)) {
-      return errors::changedMeanwhile(held.path);
-    }
-    c.oldImages.push_back(std::move(old));
+    // Every page to change was noted as seen when it was first held.
+    auto old = onDisk.find(page);
+    if (old == onDisk.end()) return errors::changedMeanwhile(held.path);
+    c.oldImages.push_back({page, std::move(old->second)});
   }
   // Pages added at the end go first: only pages already there point at them,
   // so a reader never meets a pointer to a page not yet written.
@@ -559,7 +556,7 @@ Status prepare(FileSystem& fs, Commit& c, const Result<std::vector<std::string>>
   }
   std::vector<PageSum> context;
   for (const auto& [page, sum] : held.seen) context.push_back({page, sum});
-  auto bytes = encodeJournal(disk, held.pageSize, c.oldImages, c.newImages, context);
+  auto bytes = encodeJournal(disk, held.pageSize, c.oldImages, c.newImages, context, &c.identity);
   if (!bytes) return bytes.status();
   c.journalBytes = std::move(*bytes);
   return Status::success();
@@ -567,7 +564,7 @@ Status prepare(FileSystem& fs, Commit& c, const Result<std::vector<std::string>>
 
 // Creates and writes a file's journal (not synced).
 Status createJournal(FileSystem& fs, Commit& c) {
-  auto journal = createJournalFile(fs, *c.held->writer);
+  auto journal = createJournalFile(fs, *c.held->writer, &c.identity);
   if (!journal) return journal.status();
   c.journal = std::move(*journal);
   return c.journal->writeAt(0, c.journalBytes);
@@ -615,18 +612,10 @@ std::vector<Status> syncJournalFolders(FileSystem& fs, const std::vector<Commit>
 
 std::vector<Status> WriteBatch::State::commit() {
   std::vector<Commit> commits;
-  for (const auto& held : written) commits.push_back({held, {}, {}, {}, {}, false, {}});
+  for (const auto& held : written) commits.push_back({held, {}, {}, {}, {}, {}, false, {}});
 
-  // 1. Journals written, each folder listed once for the lock-file check.
-  std::map<std::string, Result<std::vector<std::string>>> folders;
-  const auto listing = [&](const Commit& c) -> const Result<std::vector<std::string>>& {
-    std::string folder = folderOf(c.held->path);
-    if (folder.empty()) folder = ".";
-    auto listed = folders.find(folder);
-    if (listed == folders.end()) listed = folders.emplace(folder, disk.list(folder)).first;
-    return listed->second;
-  };
-  for (Commit& c : commits) c.status = prepare(disk, c, listing(c));
+  // 1. Journals written.
+  for (Commit& c : commits) c.status = prepare(disk, c);
   eachGoing(disk, commits, [&](Commit& c) { return createJournal(disk, c); });
   // 2. Journals durable: the files, then their folders.
   eachGoing(disk, commits, [](Commit& c) { return c.journal->sync(); });
@@ -635,14 +624,19 @@ std::vector<Status> WriteBatch::State::commit() {
     if (commits[i].status.ok()) commits[i].status = journalFolders[i];
   }
   // Checked again now that the journals are durable: a file that another
-  // program wrote or replaced meanwhile is not written. (Only Access's page
-  // locks could close the gap; this narrows it to the page writes.)
-  folders.clear();
+  // program wrote or replaced meanwhile, or that Access opened, is not
+  // written. (Only Access's page locks could close the gap; this narrows it
+  // to the page writes.) Each folder is listed once.
+  std::map<std::string, Result<std::vector<std::string>>> folders;
   for (Commit& c : commits) {
     c.journalBytes = {};
     if (c.status.ok()) {
-      const auto& names = listing(c);
-      c.status = names ? checkUnchanged(disk, *c.held, *names) : names.status();
+      std::string folder = folderOf(c.held->path);
+      if (folder.empty()) folder = ".";
+      auto listed = folders.find(folder);
+      if (listed == folders.end()) listed = folders.emplace(folder, disk.list(folder)).first;
+      FileInfo now;
+      c.status = listed->second ? checkUnchanged(disk, *c.held, &*listed->second, now) : listed->second.status();
     }
     if (!c.status.ok()) dropJournal(disk, c);
   }
