@@ -71,11 +71,14 @@ class PosixFile final : public File {
   }
 
   Status takePermissions(const FileInfo& like) override {
-    opened_.reset();
-    if (::geteuid() == 0 && ::fchown(fd_, like.owner, like.group) != 0) {
+    // What the file was given as it was made needs no second word.
+    const std::optional<FileInfo> was = std::exchange(opened_, std::nullopt);
+    const bool ownerAsLike = was && was->owner == like.owner && was->group == like.group;
+    const bool modeAsLike = was && (was->permissions & 07777) == (like.permissions & 0777);
+    if (::geteuid() == 0 && !ownerAsLike && ::fchown(fd_, like.owner, like.group) != 0) {
       return errors::fromErrno(path_, errno);
     }
-    if (::fchmod(fd_, static_cast<mode_t>(like.permissions & 0777)) != 0) {
+    if (!modeAsLike && ::fchmod(fd_, static_cast<mode_t>(like.permissions & 0777)) != 0) {
       return errors::fromErrno(path_, errno);
     }
     return Status::success();

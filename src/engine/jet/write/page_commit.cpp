@@ -79,19 +79,13 @@ std::unique_ptr<File> noteReads(std::unique_ptr<File> file, std::shared_ptr<Page
   return std::make_unique<NotingFile>(std::move(file), std::move(sums));
 }
 
-Status checkNameLeadsToFile(FileSystem& fs, File& file, FileInfo* now) {
-  auto held = file.info();
-  if (!held.ok()) return held.status();
+Status checkStillTheFile(FileSystem& fs, File& file, const std::vector<std::string>* listing) {
+  auto now = file.info();
+  if (!now.ok()) return now.status();
   auto named = fs.info(file.path());
   if (!named.ok()) return named.status();
-  if (!sameFile(*named, *held)) return errors::replacedMeanwhile(file.path());
-  if (held->links > 1) return errors::hardLinked(file.path(), held->links);
-  if (now != nullptr) *now = *held;
-  return Status::success();
-}
-
-Status checkStillTheFile(FileSystem& fs, File& file, const std::vector<std::string>* listing) {
-  if (Status s = checkNameLeadsToFile(fs, file); !s.ok()) return s;
+  if (!sameFile(*named, *now)) return errors::replacedMeanwhile(file.path());
+  if (now->links > 1) return errors::hardLinked(file.path(), now->links);
   if (listing != nullptr) return checkAccessLockFileAmong(fs, file.path(), file.path(), *listing);
   return checkAccessLockFile(fs, file.path(), file.path());
 }

@@ -68,9 +68,6 @@ Status commitPages(FileSystem& fs, JetFile& database, std::span<const PageWrite>
 // no Access lock file lies beside it. `listing` is what its folder holds,
 // when the caller has it.
 Status checkStillTheFile(FileSystem& fs, File& file, const std::vector<std::string>* listing = nullptr);
-// The same without the Access lock file (the check just before the pages are
-// written looks for it); `now` gets what the file is now.
-Status checkNameLeadsToFile(FileSystem& fs, File& file, FileInfo* now = nullptr);
 
 // changedMeanwhile unless every page in `read` holds what it held when read,
 // and lies within `size`. Adjacent pages are read in one call; `pages`, when

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -30,7 +31,7 @@ struct Extent {
 struct Held {
   std::string path;                      // as first opened
   FileInfo identity;                     // of the file first opened
-  std::unique_ptr<File> writer;          // read-write, locked; set by the first lock
+  std::shared_ptr<File> writer;          // read-write, locked; set by the first lock
   // The file as first opened through the batch: later opens of a name bound
   // to it read through it (one open per file on a share).
   std::shared_ptr<File> reader;
@@ -45,15 +46,31 @@ struct Held {
   std::map<std::uint32_t, std::vector<std::byte>> diskPages;
   std::set<std::size_t> units;
 
-  // Takes the page size and the size of the file (through `disk`) once.
-  Status shape(File& disk) {
+  // Whether the size in `identity` is still the file's (the open found it;
+  // a recovery may have cut the file since).
+  bool openedSize = true;
+
+  // Takes the page size and the size of the file (through `disk`) once: the
+  // page size from `read` (bytes read at `offset`) when they hold the
+  // header's version byte, the size from the open when nothing changed it.
+  Status shape(File& disk, std::uint64_t offset = 0, std::span<const std::byte> read = {}) {
     if (pageSize != 0) return Status::success();
-    const std::uint32_t size = databasePageSize(disk);
+    std::uint32_t size = 0;
+    if (offset <= kOffsetVersion && offset + read.size() > kOffsetVersion) {
+      const Layout* layout = layoutForVersion(std::to_integer<std::uint8_t>(read[kOffsetVersion - offset]));
+      size = layout != nullptr ? layout->pageSize : 0;
+    } else {
+      size = databasePageSize(disk);
+    }
     if (size == 0) return errors::unrecognizedFormat(path, "unknown version");
-    auto now = disk.size();
-    if (!now) return now.status();
+    std::uint64_t now = identity.size;
+    if (!openedSize) {
+      auto asked = disk.size();
+      if (!asked) return asked.status();
+      now = *asked;
+    }
     pageSize = size;
-    diskSize = *now;
+    diskSize = now;
     return Status::success();
   }
 
@@ -64,7 +81,7 @@ struct Held {
     if (std::any_of(extents.begin(), extents.end(), [&](const Extent& x) { return x.offset < end && offset < x.end(); })) {
       return;
     }
-    if (!shape(disk).ok()) return;
+    if (!shape(disk, offset, bytes).ok()) return;
     notePagesRead(seen, pageSize, offset, bytes);
   }
 
@@ -117,6 +134,7 @@ struct Held {
     seen.clear();
     diskPages.clear();
     pageSize = 0;
+    openedSize = false;
   }
 
   std::uint64_t end() const {
@@ -134,7 +152,12 @@ struct Held {
   }
 
   void release() {
-    writer.reset();  // closing it drops the locks
+    // A file opened read-write through the batch may serve as the writer
+    // and outlive the batch: the locks go explicitly.
+    if (writer && writer.use_count() > 1) {
+      for (std::uint64_t offset : locks) writer->unlock(offset);
+    }
+    writer.reset();
     reader.reset();
     locks.clear();
     extents.clear();
@@ -235,7 +258,9 @@ struct WriteBatch::State final : public FileSystem {
   std::map<std::string, std::vector<std::string>> listings;
   std::size_t units = 0;
 
-  Status lock(Held& held, const std::string& path, std::uint64_t offset);
+  // `open`: the file of `held` already open read-write under `path`, if any;
+  // it becomes the writer.
+  Status lock(Held& held, const std::string& path, std::uint64_t offset, const std::shared_ptr<File>& open = nullptr);
   // Whether `path` names the journal of a file whose write lock the batch
   // holds: none lies there, since taking the lock recovered any and only the
   // lock's holder makes one (commit() creates it exclusively all the same).
@@ -281,9 +306,13 @@ namespace {
 // A database file opened through the batch.
 class HeldFile final : public File {
  public:
+  // `diskWritable`: `disk` was opened read-write under `path`; `opened`:
+  // what the disk said of it as it was opened, the answer to the first
+  // question about it.
   HeldFile(WriteBatch::State& state, std::string path, std::shared_ptr<File> disk, std::shared_ptr<Held> held,
-           bool writable)
-      : state_(&state), path_(std::move(path)), disk_(std::move(disk)), held_(std::move(held)), writable_(writable) {}
+           bool writable, bool diskWritable = false, std::optional<FileInfo> opened = std::nullopt)
+      : state_(&state), path_(std::move(path)), disk_(std::move(disk)), held_(std::move(held)), writable_(writable),
+        diskWritable_(diskWritable), opened_(std::move(opened)) {}
 
   const std::string& path() const override { return path_; }
   Result<FileInfo> info() override {
@@ -294,7 +323,7 @@ class HeldFile final : public File {
       fi.size = std::max(held_->diskSize, held_->end());
       return fi;
     }
-    auto fi = disk_->info();
+    auto fi = opened_ ? Result<FileInfo>(*std::exchange(opened_, std::nullopt)) : disk_->info();
     if (fi) fi->size = std::max(fi->size, held_->end());
     return fi;
   }
@@ -324,7 +353,9 @@ class HeldFile final : public File {
   }
   // Held writes become durable in commit().
   Status sync() override { return Status::success(); }
-  Status tryLock(std::uint64_t offset) override { return state_->lock(*held_, path(), offset); }
+  Status tryLock(std::uint64_t offset) override {
+    return state_->lock(*held_, path(), offset, diskWritable_ ? disk_ : nullptr);
+  }
   // The batch keeps its locks until commit().
   void unlock(std::uint64_t) override {}
   Result<bool> lockedElsewhere(std::uint64_t offset) override { return disk_->lockedElsewhere(offset); }
@@ -335,6 +366,8 @@ class HeldFile final : public File {
   std::shared_ptr<File> disk_;
   std::shared_ptr<Held> held_;
   bool writable_;
+  bool diskWritable_;
+  std::optional<FileInfo> opened_;
 };
 
 }  // namespace
@@ -364,7 +397,13 @@ Result<std::unique_ptr<File>> WriteBatch::State::open(const std::string& path, O
     // through the file already open. Opening it for writing before its
     // writer is open goes to the disk (which says whether it may be written).
     auto known = files.find({bound->second.device, bound->second.inode});
-    if (known != files.end() && known->second->reader && (mode == OpenMode::readOnly || known->second->writer)) {
+    if (known != files.end() && known->second->reader && known->second->writer) {
+      // Its write lock is held (or being taken): commit() asks where the name
+      // leads, and stores nothing if it has moved on.
+      return std::unique_ptr<File>(std::make_unique<HeldFile>(*this, path, known->second->reader, known->second,
+                                                              mode == OpenMode::readWrite));
+    }
+    if (known != files.end() && known->second->reader && mode == OpenMode::readOnly) {
       auto now = disk.info(path);
       if (!now) return now.status();
       if (now->exists && now->isRegular && sameFile(*now, bound->second)) {
@@ -389,7 +428,9 @@ Result<std::unique_ptr<File>> WriteBatch::State::open(const std::string& path, O
   }
   std::shared_ptr<File> reader = std::move(*file);
   if (!held->reader) held->reader = reader;
-  return std::unique_ptr<File>(std::make_unique<HeldFile>(*this, path, std::move(reader), held, mode == OpenMode::readWrite));
+  const bool readWrite = mode == OpenMode::readWrite;
+  return std::unique_ptr<File>(
+      std::make_unique<HeldFile>(*this, path, std::move(reader), held, readWrite, readWrite, *identity));
 }
 
 Result<FileInfo> WriteBatch::State::info(const std::string& path) {
@@ -408,9 +449,15 @@ Result<FileInfo> WriteBatch::State::info(const std::string& path) {
   return fi;
 }
 
-Status WriteBatch::State::lock(Held& held, const std::string& path, std::uint64_t offset) {
+Status WriteBatch::State::lock(Held& held, const std::string& path, std::uint64_t offset,
+                               const std::shared_ptr<File>& open) {
   if (std::find(held.locks.begin(), held.locks.end(), offset) != held.locks.end()) return Status::success();
-  if (!held.writer) {
+  if (!held.writer && open) {
+    // Opened read-write under this name, and found to be this file as it was
+    // opened: no second open.
+    held.writer = open;
+    held.path = path;
+  } else if (!held.writer) {
     auto writer = disk.open(path, OpenMode::readWrite);
     if (!writer) return writer.status();
     // The file locked is the file read.
@@ -510,7 +557,22 @@ std::vector<std::uint32_t> touchedPages(const Held& held) {
 Status checkUnchanged(FileSystem& fs, Held& held, const std::vector<std::string>* folderNames, FileInfo& now,
                       std::map<std::uint32_t, std::vector<std::byte>>* pages = nullptr) {
   File& disk = *held.writer;
-  if (Status s = checkNameLeadsToFile(fs, disk, &now); !s.ok()) return s;
+  if (fs.holdsWrites()) {
+    // A batch inside a batch: the outer one asks the disk when it stores
+    // what this one hands it.
+    auto info = disk.info();
+    if (!info) return info.status();
+    now = *info;
+  } else {
+    // Where the name leads: the file open here (an open file keeps its device
+    // and inode) when the answer names them, and then the answer is the
+    // file's own.
+    auto named = fs.info(disk.path());
+    if (!named) return named.status();
+    if (!named->exists || !sameFile(*named, held.identity)) return errors::replacedMeanwhile(disk.path());
+    if (named->links > 1) return errors::hardLinked(disk.path(), named->links);
+    now = *named;
+  }
   if (folderNames != nullptr) {
     if (Status s = checkAccessLockFileAmong(fs, disk.path(), disk.path(), *folderNames); !s.ok()) return s;
   }
