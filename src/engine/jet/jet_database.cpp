@@ -152,7 +152,8 @@ Status JetDatabase::refreshLinks(std::span<const std::shared_ptr<TableDef>> tabl
 
 Status JetDatabase::checkWritable() {
   if (!isOpen()) return errors::objectInvalid();
-  return checkFrontEndWritable(*fs_, fromUtf8(path_));
+  // The file as opened: the relink writes it under these names.
+  return jet::checkWritable(*fs_, path_, realPath_);
 }
 
 Result<std::u16string> JetTableDef::connect() const {

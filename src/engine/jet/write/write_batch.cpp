@@ -88,6 +88,24 @@ struct Held {
   // Reads [offset, offset + out.size()) from the disk, or from the pages
   // first read there when the span is whole pages all read before.
   Status readDisk(File& disk, std::uint64_t offset, std::span<std::byte> out) {
+    constexpr std::size_t kLargestPage = 4096;
+    if (pageSize == 0 && offset == 0 && !out.empty() && openedSize) {
+      // The header, before the page size is known: at least the largest page
+      // there is, so that each page it covers is read once (and noted as
+      // seen, as below).
+      std::vector<std::byte> head(identity.size >= kLargestPage ? std::max(out.size(), kLargestPage) : out.size());
+      if (Status s = disk.readAt(0, head); !s.ok()) return s;
+      std::copy_n(head.begin(), out.size(), out.begin());
+      if (shape(disk, 0, head).ok()) {
+        for (std::size_t at = 0; at + pageSize <= head.size(); at += pageSize) {
+          std::vector<std::byte> page(head.begin() + static_cast<std::ptrdiff_t>(at),
+                                      head.begin() + static_cast<std::ptrdiff_t>(at + pageSize));
+          seen.try_emplace(static_cast<std::uint32_t>(at / pageSize), journalChecksum(page));
+          diskPages.try_emplace(static_cast<std::uint32_t>(at / pageSize), std::move(page));
+        }
+      }
+      return Status::success();
+    }
     const bool wholePages = pageSize != 0 && offset % pageSize == 0 && out.size() % pageSize == 0 && !out.empty();
     if (wholePages) {
       const auto first = static_cast<std::uint32_t>(offset / pageSize);
