@@ -309,6 +309,12 @@ TEST_F(WriteBatchTest, AFrontEndReplacedOrChangedMeanwhileIsNotWritten) {
        // Changing calls of the commit: journal created 1, written 2, synced 3,
        // its folder synced 4; then the checks again, then the pages.
        [&](FaultFileSystem& f) { f.beforeChange(4, [&] { scribble(2 * 4096 + 4000); }); }, [] {}, kErrFileInUse},
+      {"Access opened it as its journal became durable",
+       // Its lock file is looked for just before the pages are written.
+       [&](FaultFileSystem& f) {
+         f.beforeChange(4, [&] { std::ofstream(dir_.path() / "FE0.ldb") << std::string(64, 'A'); });
+       },
+       [] {}, kErrFileInUse},
   };
   for (const bool keep : {false, true})
   for (const Case& c : cases) {
@@ -318,6 +324,7 @@ TEST_F(WriteBatchTest, AFrontEndReplacedOrChangedMeanwhileIsNotWritten) {
     restoreAll();
     fs::remove(dir_.path() / "Second.mdb");
     fs::remove(dir_.path() / "Second.ldb");
+    fs::remove(dir_.path() / "FE0.ldb");
     povezava::testing::writeFile(other.string(), originals_[0]);
     FaultFileSystem faulty(posixFileSystem());
     Status status;
