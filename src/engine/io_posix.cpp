@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -71,11 +72,14 @@ class PosixFile final : public File {
   }
 
   Status takePermissions(const FileInfo& like) override {
-    opened_.reset();
-    if (::geteuid() == 0 && ::fchown(fd_, like.owner, like.group) != 0) {
+    // What the file was given as it was made needs no second word.
+    const std::optional<FileInfo> was = std::exchange(opened_, std::nullopt);
+    const bool ownerAsLike = was && was->owner == like.owner && was->group == like.group;
+    const bool modeAsLike = was && (was->permissions & 07777) == (like.permissions & 0777);
+    if (::geteuid() == 0 && !ownerAsLike && ::fchown(fd_, like.owner, like.group) != 0) {
       return errors::fromErrno(path_, errno);
     }
-    if (::fchmod(fd_, static_cast<mode_t>(like.permissions & 0777)) != 0) {
+    if (!modeAsLike && ::fchmod(fd_, static_cast<mode_t>(like.permissions & 0777)) != 0) {
       return errors::fromErrno(path_, errno);
     }
     return Status::success();
@@ -221,14 +225,31 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Result<std::vector<std::string>> list(const std::string& folder) override {
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (dir == nullptr) return errors::fromErrno(folder, errno);
+    // The folder's entries read straight from its descriptor: opendir() would
+    // ask about the folder once more, a round trip on a share.
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errors::fromErrno(folder, errno);
     std::vector<std::string> names;
-    while (const dirent* e = ::readdir(dir)) {
-      const std::string name = e->d_name;
-      if (name != "." && name != "..") names.push_back(name);
+    std::vector<char> buffer(32768);
+    for (;;) {
+      const ssize_t n = ::getdents64(fd, buffer.data(), buffer.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        const int error = errno;
+        ::close(fd);
+        return errors::fromErrno(folder, error);
+      }
+      if (n == 0) break;
+      for (std::size_t at = 0; at < static_cast<std::size_t>(n);) {
+        unsigned short length = 0;
+        std::memcpy(&length, buffer.data() + at + offsetof(struct dirent64, d_reclen), sizeof length);
+        const std::string name(buffer.data() + at + offsetof(struct dirent64, d_name));
+        if (name != "." && name != "..") names.push_back(name);
+        if (length == 0) break;
+        at += length;
+      }
     }
-    ::closedir(dir);
+    ::close(fd);
     return names;
   }
 

@@ -127,7 +127,8 @@ Result<std::string> resolveIgnoringCase(FileSystem& fs, const std::string& path,
     const std::string& part = parts[i];
     const bool last = i + 1 == parts.size();
     const std::string candidate = join(resolved, part);
-    auto info = fs.info(candidate);
+    // The path as given was just found to name nothing: not asked again.
+    auto info = last && candidate == path ? Result<FileInfo>(FileInfo{}) : fs.info(candidate);
     if (!info) return info.status();
     if (info->exists || part == "." || part == "..") {
       resolved = candidate;

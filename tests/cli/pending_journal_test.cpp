@@ -9,7 +9,7 @@
 #include "cli/list_command.h"
 #include "cli/recover_command.h"
 #include "cli/relink_command.h"
-#include "engine/jet/write/journal.h"
+#include "engine/jet/write/journal_writer.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/notices.h"
 #include "suite.h"

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <random>
 
-#include "engine/jet/write/journal.h"
+#include "engine/jet/format/journal_format.h"
 #include "engine/jet/write/link_writer.h"
 #include "suite.h"
 

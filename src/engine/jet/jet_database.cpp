@@ -2,7 +2,7 @@
 
 #include "engine/case_fold.h"
 #include "engine/errors.h"
-#include "engine/jet/write/journal.h"
+#include "engine/jet/read/journal_reader.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet/write/relink.h"
 #include "engine/jet/write/write_batch.h"
@@ -152,7 +152,8 @@ Status JetDatabase::refreshLinks(std::span<const std::shared_ptr<TableDef>> tabl
 
 Status JetDatabase::checkWritable() {
   if (!isOpen()) return errors::objectInvalid();
-  return checkFrontEndWritable(*fs_, fromUtf8(path_));
+  // The file as opened: the relink writes it under these names.
+  return jet::checkWritable(*fs_, path_, realPath_);
 }
 
 Result<std::u16string> JetTableDef::connect() const {

@@ -33,7 +33,7 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   // when null); it must outlive the database. `realPath` is where the file
   // itself lies (symbolic links resolved; `file->path()` when empty): relinks
   // write there, and its journal lies beside it. When `file` is a view of a
-  // pending journal (journal.h), `journaled` says so.
+  // pending journal (read/journal_reader.h), `journaled` says so.
   [[nodiscard]] static Result<std::shared_ptr<JetDatabase>> open(std::unique_ptr<File> file,
                                                                   std::u16string name,
                                                                   FileSystem* fs = nullptr,

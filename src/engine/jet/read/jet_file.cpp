@@ -23,15 +23,31 @@ Result<std::unique_ptr<JetFile>> JetFile::open(std::unique_ptr<File> file, std::
 
 Result<std::unique_ptr<JetFile>> JetFile::open(std::unique_ptr<File> file, std::string displayName,
                                                std::uint64_t size) {
-  std::vector<std::byte> probe(static_cast<std::size_t>(
-      std::min<std::uint64_t>(size, kLayoutJet3.pageSize)));
+  // The header and the pages after it in one read: on a share each read is
+  // a round trip, and every open reads the global usage map and the
+  // catalogue's definition next (pages 1 and 2), and the catalogue's usage
+  // map and first rows after them (in a file Access made, within the first
+  // pages).
+  constexpr std::uint64_t kOpeningRead = 6 * 4096;
+  std::vector<std::byte> probe(static_cast<std::size_t>(std::min<std::uint64_t>(size, kOpeningRead)));
   if (Status s = file->readAt(0, probe); !s.ok()) return s;
-  auto header = parseHeader(probe, size, displayName);
+  auto header = parseHeader(std::span(probe).first(std::min<std::size_t>(probe.size(), kLayoutJet3.pageSize)), size,
+                            displayName);
   if (!header) return header.status();
 
-  const std::uint64_t pages = size / header->layout->pageSize;
+  const std::uint32_t pageSize = header->layout->pageSize;
+  const std::uint64_t pages = size / pageSize;
   const auto pageCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(pages, 0xFFFFFF + 1));
   std::unique_ptr<JetFile> jet(new JetFile(std::move(file), std::move(displayName), *header, pageCount));
+  for (std::uint32_t number = kGlobalUsageMapPage; number < kCacheSize / 2; ++number) {
+    const std::size_t at = std::size_t{number} * pageSize;
+    if (at + pageSize > probe.size()) break;
+    std::shared_ptr<std::byte[]> bytes = std::make_shared_for_overwrite<std::byte[]>(pageSize);
+    const std::span<std::byte> buffer(bytes.get(), pageSize);
+    std::copy_n(probe.begin() + static_cast<std::ptrdiff_t>(at), pageSize, buffer.begin());
+    if (jet->encoded()) rc4ApplyPage(jet->header_.databaseKey, number, buffer);
+    jet->cache_.emplace_back(number, std::move(bytes), pageSize);
+  }
 
   auto globalMap = jet->page(kGlobalUsageMapPage);
   if (!globalMap) return globalMap.status();

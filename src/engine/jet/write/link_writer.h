@@ -21,7 +21,7 @@
 //      "file already in use"; it does not wait.
 //   5. Old or new, never a mix: the old images of every page to change are
 //      journaled and synced first; a crash or a torn page write is undone by
-//      the next writer or open (journal.h).
+//      the next writer or open (journal_writer.h, journal_replay.h).
 //   6. The file keeps its identity: pages are written in place through the
 //      locked descriptor (same inode, owner and permissions); no new copy, no
 //      rename.
@@ -57,7 +57,8 @@
 #include "engine/io.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/write/access_lock.h"
-#include "engine/jet/write/journal.h"
+#include "engine/jet/format/journal_format.h"
+#include "engine/recovery.h"
 #include "engine/status.h"
 
 namespace povezava::engine::jet {
@@ -101,7 +102,7 @@ Result<std::unique_ptr<File>> openForWriting(FileSystem& fs, const std::string& 
 // Undoes a relink that a crash interrupted, if a journal lies beside the real
 // file of `path`: under the writer's lock (fileInUse while another writer
 // holds it) and only without an Access lock file beside it. A journal that is
-// not the file's is moved aside (journal.h).
+// not the file's is moved aside (journal_replay.h).
 Result<Recovery> recoverInterruptedRelink(FileSystem& fs, const std::string& path);
 
 }  // namespace povezava::engine::jet

@@ -1,11 +1,12 @@
 #include "engine/jet/write/page_commit.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "engine/errors.h"
 #include "engine/jet/format/rc4.h"
 #include "engine/jet/write/access_lock.h"
-#include "engine/jet/write/journal.h"
+#include "engine/jet/write/journal_writer.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -50,14 +51,7 @@ Status checkPagesRead(File& file, std::uint32_t pageSize, const PageSums* read) 
   if (read == nullptr) return Status::success();
   auto size = file.size();
   if (!size.ok()) return size.status();
-  std::vector<std::byte> now(pageSize);
-  for (const auto& [page, sum] : *read) {
-    const std::uint64_t at = std::uint64_t{page} * pageSize;
-    if (at + pageSize > *size) return errors::changedMeanwhile(file.path());
-    if (Status s = file.readAt(at, now); !s.ok()) return s;
-    if (journalChecksum(now) != sum) return errors::changedMeanwhile(file.path());
-  }
-  return Status::success();
+  return checkPagesUnchanged(file, pageSize, *size, *read);
 }
 
 // fileInUse unless every page of `images` is on disk as it was.
@@ -94,6 +88,27 @@ Status checkStillTheFile(FileSystem& fs, File& file, const std::vector<std::stri
   if (now->links > 1) return errors::hardLinked(file.path(), now->links);
   if (listing != nullptr) return checkAccessLockFileAmong(fs, file.path(), file.path(), *listing);
   return checkAccessLockFile(fs, file.path(), file.path());
+}
+
+Status checkPagesUnchanged(File& file, std::uint32_t pageSize, std::uint64_t size, const PageSums& read,
+                           std::map<std::uint32_t, std::vector<std::byte>>* pages) {
+  std::vector<std::byte> run;
+  for (auto first = read.begin(); first != read.end();) {
+    // A run of adjacent pages: one read.
+    auto last = std::next(first);
+    while (last != read.end() && last->first == std::prev(last)->first + 1) ++last;
+    const std::size_t count = static_cast<std::size_t>(std::distance(first, last));
+    const std::uint64_t at = std::uint64_t{first->first} * pageSize;
+    if (at + count * pageSize > size) return errors::changedMeanwhile(file.path());
+    run.resize(count * pageSize);
+    if (Status s = file.readAt(at, run); !s.ok()) return s;
+    for (std::size_t i = 0; first != last; ++first, ++i) {
+      const auto page = std::span(run).subspan(i * pageSize, pageSize);
+      if (journalChecksum(page) != first->second) return errors::changedMeanwhile(file.path());
+      if (pages != nullptr) pages->insert_or_assign(first->first, std::vector<std::byte>(page.begin(), page.end()));
+    }
+  }
+  return Status::success();
 }
 
 Status rollBackPages(FileSystem& fs, File& file, std::uint32_t pageSize,

@@ -3,7 +3,7 @@
 // commitPages() is the only code that writes a database page. It keeps the
 // file's identity (the pages are written in place through the caller's File:
 // same inode, owner and permissions) and makes the change atomic across a
-// crash with the rollback journal (journal.h):
+// crash with the rollback journal (journal_writer.h):
 //
 //   1. the checks: the name still leads to the file being written, which has
 //      one name and no Access lock file beside it, and every page the change
@@ -35,7 +35,7 @@
 
 #include "engine/io.h"
 #include "engine/jet/read/jet_file.h"
-#include "engine/jet/write/journal.h"
+#include "engine/jet/format/journal_format.h"
 #include "engine/status.h"
 
 namespace povezava::engine::jet {
@@ -68,6 +68,12 @@ Status commitPages(FileSystem& fs, JetFile& database, std::span<const PageWrite>
 // no Access lock file lies beside it. `listing` is what its folder holds,
 // when the caller has it.
 Status checkStillTheFile(FileSystem& fs, File& file, const std::vector<std::string>* listing = nullptr);
+
+// changedMeanwhile unless every page in `read` holds what it held when read,
+// and lies within `size`. Adjacent pages are read in one call; `pages`, when
+// given, gets every page read.
+Status checkPagesUnchanged(File& file, std::uint32_t pageSize, std::uint64_t size, const PageSums& read,
+                           std::map<std::uint32_t, std::vector<std::byte>>* pages = nullptr);
 
 // Undoes a commit that failed after its journal was made durable: writes the
 // old images (as on disk) back, cuts the file to its old size, syncs, removes

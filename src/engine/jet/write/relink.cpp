@@ -59,10 +59,22 @@ class KnownBackEnds {
     const std::lock_guard lock(mutex_);
     known_.insert_or_assign(path, std::move(backEnd));
   }
+  // Where a link's path led when its back-end was read.
+  std::optional<std::string> ledTo(const std::u16string& given) {
+    const std::lock_guard lock(mutex_);
+    const auto it = given_.find(given);
+    if (it == given_.end()) return std::nullopt;
+    return it->second;
+  }
+  void leadsTo(const std::u16string& given, const std::string& path) {
+    const std::lock_guard lock(mutex_);
+    given_.insert_or_assign(given, path);
+  }
 
  private:
   std::mutex mutex_;
   std::map<std::string, KnownBackEnd> known_;
+  std::map<std::u16string, std::string> given_;
 };
 
 KnownBackEnds& knownBackEnds() {
@@ -82,13 +94,25 @@ bool holdsTable(const std::vector<std::u16string>& tables, std::u16string_view t
 Status verifyBackEnd(FileSystem& fs, const std::u16string& database, const std::u16string& table) {
   const std::string shown = toUtf8(database);
   if (database.empty()) return errors::notValidPath(shown);
+  const bool keeping = keepingReadings();
+  if (const auto led = keeping ? knownBackEnds().ledTo(database) : std::nullopt) {
+    // The same link again: one question answers where it leads (the path
+    // found for it before, still there) and whether the reading stands.
+    auto now = fs.info(*led);
+    if (now && now->exists) {
+      if (auto tables = knownBackEnds().find(*led, *now)) {
+        if (holdsTable(*tables, table)) return Status::success();
+        return errors::objectNotFound(toUtf8(table), shown);
+      }
+    }
+  }
   auto path = resolveDatabasePath(fs, database);
   if (!path) return path.status();
-  const bool keeping = keepingReadings();
   if (keeping && knownBackEnds().knows(*path)) {
     auto now = fs.info(*path);
     if (!now) return namingTheLink(now.status(), *path, shown);
     if (auto tables = knownBackEnds().find(*path, *now)) {
+      knownBackEnds().leadsTo(database, *path);
       if (holdsTable(*tables, table)) return Status::success();
       return errors::objectNotFound(toUtf8(table), shown);
     }
@@ -114,6 +138,7 @@ Status verifyBackEnd(FileSystem& fs, const std::u16string& database, const std::
       for (CatalogTable& t : *tables) known.tables.push_back(std::move(t.name));
       const bool holds = holdsTable(known.tables, table);
       knownBackEnds().keep(*path, std::move(known));
+      knownBackEnds().leadsTo(database, *path);
       if (holds) return Status::success();
       return errors::objectNotFound(toUtf8(table), shown);
     }

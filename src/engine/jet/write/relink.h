@@ -1,8 +1,10 @@
 // Re-pointing a linked table: the write side behind TableDef::refreshLink().
 #pragma once
 
+#include <string>
 #include <string_view>
 
+#include "engine/io.h"
 #include "engine/jet/jet_database.h"
 #include "engine/status.h"
 
@@ -19,5 +21,10 @@ namespace povezava::engine::jet {
 // foreign table. Writes nothing.
 // REQUIRES: database.isOpen(), table.kind() != TableKind::local
 [[nodiscard]] Status checkLink(JetDatabase& database, const JetTableDef& table);
+
+// Whether a relink could write the database at `path` (its real path
+// `realPath`) now: checkFrontEndWritable() (recovery.h) for a name already
+// resolved.
+[[nodiscard]] Status checkWritable(FileSystem& fs, const std::string& path, const std::string& realPath);
 
 }  // namespace povezava::engine::jet

@@ -8,7 +8,7 @@
 // files whose writes, syncs and journals stay in the batch and whose reads
 // see the writes held. commit() then stores every file's held pages at once,
 // each file atomically, with the rollback journal a single relink uses
-// (journal.h):
+// (journal_writer.h):
 //
 //   1. per file: the name still leads to the file the relinks read (same
 //      device and inode), which has one name and no Access lock file beside

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 
 #include "engine/errors.h"
-#include "engine/jet/write/journal.h"
+#include "engine/jet/format/journal_format.h"
+#include "engine/jet/write/journal_replay.h"
 #include "engine/notices.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"
@@ -193,6 +195,31 @@ TEST_F(PageCommitTest, TheCommitMarkDecidesWhatAFailureOrAPowerLossLeaves) {
     if (c.powerLoss) fs.powerCycle();
     EXPECT_EQ(recovered(), c.changed ? changed_ : original_);
   }
+}
+
+// The pages a change read are checked a run of adjacent pages at a time: a
+// change to any page of a run, first, inside or last, or to a page on its
+// own, is found, and so is a page that no longer lies within the file.
+TEST_F(PageCommitTest, EveryPageReadIsCheckedWhereverItLiesInARun) {
+  auto file = posixFileSystem().open(path_, OpenMode::readOnly);
+  ASSERT_TRUE(file.ok());
+  PageSums read;
+  for (std::uint32_t page : {3U, 4U, 5U, 6U, 9U}) {
+    read.emplace(page, journalChecksum(std::span(original_).subspan(page * kPageSize, kPageSize)));
+  }
+  std::map<std::uint32_t, std::vector<std::byte>> pages;
+  ASSERT_TRUE(checkPagesUnchanged(**file, kPageSize, original_.size(), read, &pages).ok());
+  ASSERT_EQ(pages.size(), read.size());
+  for (const auto& [page, bytes] : pages) {
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), original_.begin() + page * kPageSize)) << "page " << page;
+  }
+  for (const std::uint32_t changed : {3U, 5U, 6U, 9U}) {
+    SCOPED_TRACE("page " + std::to_string(changed));
+    PageSums other = read;
+    other[changed] ^= 1;  // as if the page held something else when read
+    EXPECT_EQ(checkPagesUnchanged(**file, kPageSize, original_.size(), other).number(), kErrFileInUse);
+  }
+  EXPECT_EQ(checkPagesUnchanged(**file, kPageSize, 9 * kPageSize, read).number(), kErrFileInUse);
 }
 
 }  // namespace
