@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "engine/link_path.h"
-#include "engine/native_text.h"
-#include "engine/unicode.h"
+#include "base/native_text.h"
+#include "base/unicode.h"
 
 namespace povezava::links {
 namespace {
@@ -65,11 +65,13 @@ bool hasDots(std::u16string_view path) {
 
 }  // namespace
 
-LinkPlace LinkPlace::here() {
+std::u16string currentFolder() {
   std::error_code error;
   const std::filesystem::path current = std::filesystem::current_path(error);
-  return LinkPlace{&engine::processPathMap(), error ? u"/" : engine::fromUtf8(engine::utf8Of(current))};
+  return error ? u"/" : engine::fromUtf8(engine::utf8Of(current));
 }
+
+LinkPlace LinkPlace::here(const engine::PathMap& map) { return LinkPlace{&map, links::currentFolder()}; }
 
 std::u16string linkLocation(std::u16string_view location, const LinkPlace& place) {
   std::u16string local;

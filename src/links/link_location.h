@@ -9,7 +9,7 @@
 //   - relative ("data", "..\data"): made absolute against the current folder
 //     (a link that works only from one folder is no link), then as below;
 //   - absolute: the Windows form when it lies in a folder of the path map
-//     (engine/path_map.h), else as given.
+//     (paths/path_map.h), else as given.
 // It is idempotent: a location it returned comes back unchanged.
 //
 // Link strings that the user writes whole (TABLE=LINK, the window's lower
@@ -21,29 +21,32 @@
 #include <string>
 #include <string_view>
 
-#include "engine/path_map.h"
+#include "paths/path_map.h"
+
 
 namespace povezava::links {
+
+// The process's current folder, absolute ("/" when it cannot be known).
+std::u16string currentFolder();
 
 // The map and the current folder that link locations are made with.
 struct LinkPlace {
   const engine::PathMap* map = nullptr;  // null: no map
   std::u16string currentFolder;          // absolute
 
-  // The process's path map and current folder.
-  static LinkPlace here();
+  // `map` (the program's: links/program.h; it must outlive the place) and
+  // the process's current folder.
+  static LinkPlace here(const engine::PathMap& map);
 };
 
-std::u16string linkLocation(std::u16string_view location, const LinkPlace& place = LinkPlace::here());
+std::u16string linkLocation(std::u16string_view location, const LinkPlace& place);
 
 // ";DATABASE=" + linkLocation(location) + fileName (fileName starts with its
 // own "\": "\PARTNER.MDB").
-std::u16string linkString(std::u16string_view location, std::u16string_view fileName = {},
-                          const LinkPlace& place = LinkPlace::here());
+std::u16string linkString(std::u16string_view location, std::u16string_view fileName, const LinkPlace& place);
 
 // When the back-end path of `link` is relative: a sentence saying so and
 // which folder it is resolved against now. Nothing otherwise.
-std::optional<std::string> relativeLinkNotice(std::u16string_view link,
-                                              const LinkPlace& place = LinkPlace::here());
+std::optional<std::string> relativeLinkNotice(std::u16string_view link, const LinkPlace& place);
 
 }  // namespace povezava::links

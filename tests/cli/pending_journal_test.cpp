@@ -13,6 +13,8 @@
 #include "engine/jet/write/link_writer.h"
 #include "engine/notices.h"
 #include "suite.h"
+#include "platform/file_system.h"
+#include "support/test_engine.h"
 
 namespace povezava::cli {
 namespace {
@@ -56,7 +58,7 @@ class PendingJournalTest : public ::testing::Test {
     ASSERT_TRUE((*file)->writeAt(std::uint64_t{news[0].page} * kPageSize, news[0].bytes).ok());
     interrupted_ = readFile(frontEnd_);
     ASSERT_NE(interrupted_, original_);
-    (void)engine::takeNotices();
+    (void)povezava::testing::takeNotices();
   }
 
   std::string fe() const { return frontEnd_.string(); }

@@ -12,6 +12,7 @@
 #include "engine/jet/write/journal.h"
 #include "engine/jet/write/link_writer.h"
 #include "suite.h"
+#include "platform/file_system.h"
 
 namespace povezava::cli {
 namespace {

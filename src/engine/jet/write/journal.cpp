@@ -12,13 +12,13 @@
 #include <unistd.h>
 #endif
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/layout.h"
 #include "engine/jet/format/page_view.h"
-#include "engine/local_time.h"
-#include "engine/native_text.h"
-#include "engine/notices.h"
+#include "base/local_time.h"
+#include "base/native_text.h"
+#include "engine/notice_scope.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -259,7 +259,7 @@ Status finishJournal(FileSystem& fs, const std::string& databasePath) {
 }
 
 void noticeFinishedJournalLeft(const std::string& databasePath, const Status& why) {
-  notice("'" + databasePath + "' is relinked, but its finished journal '" + journalPath(databasePath) +
+  currentNotices().notice("'" + databasePath + "' is relinked, but its finished journal '" + journalPath(databasePath) +
          "' could not be removed for good (" + why.description() +
          "); it is marked finished, and the next run removes it without touching the file.");
 }
@@ -525,7 +525,7 @@ Result<Recovery> recoverJournal(FileSystem& fs, File& database) {
         return errors::fileInUse(database.path(), finding->journal + " does not belong to it (" + finding->reason +
                                                        ") and cannot be moved aside: " + moved.status().description());
       }
-      notice({NoticeCase::journalSetAside, database.path(), *moved,
+      currentNotices().notice(Notice{NoticeCase::journalSetAside, database.path(), *moved,
               "'" + finding->journal + "' does not belong to '" + database.path() + "' as it is now (" +
                   finding->reason + "); the database was left alone and the journal moved to '" + *moved + "'."});
       return Recovery::setAside;
@@ -557,7 +557,7 @@ Result<Recovery> recoverJournal(FileSystem& fs, File& database) {
   }
   if (Status s = removeJournal(fs, database.path()); !s.ok()) return s;
   if (changed) {
-    notice({NoticeCase::relinkUndone, database.path(), {},
+    currentNotices().notice(Notice{NoticeCase::relinkUndone, database.path(), {},
             "A relink of '" + database.path() + "' was interrupted; its old pages were put back."});
   }
   return Recovery::replayed;

@@ -75,9 +75,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/io.h"
+#include "base/io.h"
 #include "engine/recovery.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

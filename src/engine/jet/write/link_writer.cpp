@@ -8,8 +8,8 @@
 #include <map>
 #include <set>
 
-#include "engine/case_fold.h"
-#include "engine/errors.h"
+#include "base/case_fold.h"
+#include "base/errors.h"
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/code_page.h"
 #include "engine/jet/format/empty_data_page.h"
@@ -25,8 +25,8 @@
 #include "engine/jet/write/page_commit.h"
 #include "engine/jet/write/page_edit.h"
 #include "engine/jet/write/row_pack.h"
-#include "engine/native_text.h"
-#include "engine/unicode.h"
+#include "base/native_text.h"
+#include "base/unicode.h"
 
 namespace povezava::engine::jet {
 namespace {

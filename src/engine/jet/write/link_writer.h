@@ -54,11 +54,11 @@
 #include <string>
 #include <string_view>
 
-#include "engine/io.h"
+#include "base/io.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/write/access_lock.h"
 #include "engine/jet/write/journal.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/rc4.h"
 #include "engine/jet/write/access_lock.h"
 #include "engine/jet/write/journal.h"

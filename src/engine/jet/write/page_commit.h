@@ -33,10 +33,10 @@
 #include <span>
 #include <vector>
 
-#include "engine/io.h"
+#include "base/io.h"
 #include "engine/jet/read/jet_file.h"
 #include "engine/jet/write/journal.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "engine/jet/jet_database.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine {
 

@@ -12,7 +12,7 @@
 //     as on Linux, far past the end of any Jet file and outside the ranges
 //     Jet locks, so no reader ever touches it (Windows locks are mandatory);
 //   - Windows error codes become the same Jet errors as the errno values do.
-#include "engine/win32_api.h"
+#include "base/win32_api.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -21,10 +21,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/errors.h"
-#include "engine/io.h"
+#include "base/errors.h"
+#include "platform/file_system.h"
 #include "engine/readings.h"
-#include "engine/native_text.h"
+#include "base/native_text.h"
 
 namespace povezava::engine {
 namespace {

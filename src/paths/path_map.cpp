@@ -1,14 +1,14 @@
-#include "engine/path_map.h"
+#include "paths/path_map.h"
 
 #include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "engine/case_fold.h"
-#include "engine/errors.h"
-#include "engine/path_map_sources.h"
-#include "engine/unicode.h"
+#include "base/case_fold.h"
+#include "base/errors.h"
+#include "paths/path_map_sources.h"
+#include "base/unicode.h"
 
 namespace povezava::engine {
 namespace {
@@ -254,15 +254,5 @@ Status notMapped(std::u16string_view path) {
                 ", or give povezava-cli --map '" + root + "=/local/folder'.",
                 ErrorDetails{ErrorCase::notMapped, toUtf8(path), root, {}, {}, 0, {}}};
 }
-
-namespace {
-PathMap& processMap() {
-  static PathMap map;
-  return map;
-}
-}  // namespace
-
-const PathMap& processPathMap() { return processMap(); }
-void setProcessPathMap(PathMap map) { processMap() = std::move(map); }
 
 }  // namespace povezava::engine
