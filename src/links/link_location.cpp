@@ -7,11 +7,10 @@
 #include "engine/link_path.h"
 #include "base/native_text.h"
 #include "base/unicode.h"
+#include "paths/dots.h"
 
 namespace povezava::links {
 namespace {
-
-bool isSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 // `relative` made absolute in `folder`, with "." and ".." taken out (by the
 // text: the folder need not exist; ".." stops at the root), in the form of
@@ -26,41 +25,17 @@ std::u16string absoluteIn(std::u16string_view folder, std::u16string_view relati
     folder.remove_prefix(std::min(root.size(), folder.size()));
     separator = u'\\';
   }
-  std::vector<std::u16string> parts;
-  const auto addComponents = [&parts](std::u16string_view text) {
-    std::size_t at = 0;
-    while (at <= text.size()) {
-      std::size_t end = at;
-      while (end < text.size() && !isSeparator(text[end])) ++end;
-      const std::u16string_view part = text.substr(at, end - at);
-      if (part == u"..") {
-        if (!parts.empty()) parts.pop_back();
-      } else if (!part.empty() && part != u".") {
-        parts.emplace_back(part);
-      }
-      at = end + 1;
-    }
-  };
-  addComponents(folder);
-  addComponents(relative);
+  std::u16string joined(folder);
+  joined += u'/';
+  joined += relative;
+  const std::vector<std::u16string> parts =
+      *engine::foldDots(std::u16string_view(joined), engine::AboveStart::stays);
   std::u16string out = root;
   for (const std::u16string& part : parts) {
     out += separator;
     out += part;
   }
   return parts.empty() ? out + separator : out;
-}
-
-bool hasDots(std::u16string_view path) {
-  std::size_t at = 0;
-  while (at <= path.size()) {
-    std::size_t end = at;
-    while (end < path.size() && !isSeparator(path[end])) ++end;
-    const std::u16string_view part = path.substr(at, end - at);
-    if (part == u"." || part == u"..") return true;
-    at = end + 1;
-  }
-  return false;
 }
 
 }  // namespace
@@ -84,7 +59,7 @@ std::u16string linkLocation(std::u16string_view location, const LinkPlace& place
     case engine::PathForm::absolute:
       // "." and ".." taken out before the map is asked: "/srv/share/../x"
       // does not lie in /srv/share.
-      local = hasDots(location) ? absoluteIn({}, location) : std::u16string(location);
+      local = engine::hasDots(location) ? absoluteIn({}, location) : std::u16string(location);
       break;
   }
   if (place.map != nullptr) {

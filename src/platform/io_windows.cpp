@@ -25,6 +25,7 @@
 #include "platform/file_system.h"
 #include "engine/readings.h"
 #include "base/native_text.h"
+#include "paths/dots.h"
 
 namespace povezava::engine {
 namespace {
@@ -91,19 +92,8 @@ std::wstring longPath(const std::string& path) {
     rootEnd = rootEnd == std::wstring::npos ? wide.size() : rootEnd + 1;
   }
   std::wstring out = wide.substr(0, rootEnd);
-  std::vector<std::wstring> parts;
-  std::size_t start = rootEnd;
-  while (start <= wide.size()) {
-    std::size_t end = wide.find(L'\\', start);
-    if (end == std::wstring::npos) end = wide.size();
-    const std::wstring part = wide.substr(start, end - start);
-    if (part == L"..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != L".") {
-      parts.push_back(part);
-    }
-    start = end + 1;
-  }
+  const std::vector<std::wstring> parts =
+      *foldDots(std::wstring_view(wide).substr(std::min(rootEnd, wide.size())), AboveStart::stays);
   for (std::size_t i = 0; i < parts.size(); ++i) {
     if (i > 0) out += L'\\';
     out += parts[i];
