@@ -4,13 +4,8 @@
 //
 //   link string = ";DATABASE=" + linkLocation(location) + file name
 //
-// linkLocation() makes a location fit for a link that other computers follow:
-//   - in Windows form ("S:\DATA", "\\SERVER\share\DATA"): as given;
-//   - relative ("data", "..\data"): made absolute against the current folder
-//     (a link that works only from one folder is no link), then as below;
-//   - absolute: the Windows form when it lies in a folder of the path map
-//     (paths/path_map.h), else as given.
-// It is idempotent: a location it returned comes back unchanged.
+// linkLocation() (paths/link_location.h) makes a location fit for a link that
+// other computers follow.
 //
 // Link strings that the user writes whole (TABLE=LINK, the window's lower
 // boxes) are stored as given; relativeLinkNotice() is what to tell the user
@@ -21,25 +16,14 @@
 #include <string>
 #include <string_view>
 
-#include "paths/path_map.h"
-
+#include "paths/link_location.h"
 
 namespace povezava::links {
 
-// The process's current folder, absolute ("/" when it cannot be known).
-std::u16string currentFolder();
-
-// The map and the current folder that link locations are made with.
-struct LinkPlace {
-  const engine::PathMap* map = nullptr;  // null: no map
-  std::u16string currentFolder;          // absolute
-
-  // `map` (the program's: links/program.h; it must outlive the place) and
-  // the process's current folder.
-  static LinkPlace here(const engine::PathMap& map);
-};
-
-std::u16string linkLocation(std::u16string_view location, const LinkPlace& place);
+// The location rule itself lives with the other path rules.
+using engine::currentFolder;
+using engine::LinkPlace;
+using engine::linkLocation;
 
 // ";DATABASE=" + linkLocation(location) + fileName (fileName starts with its
 // own "\": "\PARTNER.MDB").
