@@ -16,7 +16,8 @@
 #include "engine/jet/write/page_commit.h"
 #include "engine/jet_build/builder.h"
 #include "engine/jet_build/sample_databases.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
+#include "platform/file_system.h"
 
 namespace {
 

@@ -34,7 +34,8 @@
 #include "cli/relink_command.h"
 #include "engine/jet_build/builder.h"
 #include "engine/jet_build/sample_databases.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
+#include "platform/file_system.h"
 
 namespace {
 
@@ -75,7 +76,8 @@ Run runCommand(int (*command)(std::span<const std::string>, cli::Console&),
   NullBuffer nothing;
   std::ostream out(&nothing);
   std::ostream err(&nothing);
-  cli::Console console{out, err, false};
+  links::Program program(engine::posixFileSystem());
+  cli::Console console{out, err, false, &program};
   resetPeak();
   const auto t0 = Clock::now();
   const int status = command(args, console);

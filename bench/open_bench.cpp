@@ -11,8 +11,10 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "links/program.h"
+#include "platform/file_system.h"
 #include "engine/jet_build/sample_databases.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 
 namespace {
 
@@ -42,8 +44,9 @@ void openLookupConnect(benchmark::State& state) {
     return;
   }
   const std::u16string name = fromUtf8(path);
+  povezava::links::Program program(posixFileSystem());
   for (auto _ : state) {
-    auto db = dbEngine().openDatabase(name);
+    auto db = program.engine().openDatabase(name);
     if (!db) {
       state.SkipWithError(db.status().toString().c_str());
       return;

@@ -21,7 +21,9 @@
 
 #include "engine/jet/jet_database.h"
 #include "engine/jet_build/sample_databases.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
+#include "links/program.h"
+#include "platform/file_system.h"
 
 namespace {
 
@@ -63,7 +65,8 @@ void relinkThree(Database& db, const std::string& folder) {
 }
 
 void runCase(const std::string& label, const std::string& frontEnd, const std::string folders[2], int runs) {
-  JetEngine engine(posixFileSystem());
+  povezava::links::Program program(posixFileSystem());
+  DBEngine& engine = program.engine();
   std::vector<double> withOpen;
   std::vector<double> relinkOnly;
   for (int i = 0; i < runs; ++i) {

@@ -13,7 +13,7 @@
 
 #include "engine/jet_build/builder.h"
 #include "engine/jet_build/sample_databases.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 
 namespace {
 

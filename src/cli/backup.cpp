@@ -6,10 +6,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "engine/errors.h"
-#include "engine/local_time.h"
-#include "engine/native_text.h"
-#include "engine/path_resolver.h"
+#include "base/errors.h"
+#include "base/local_time.h"
+#include "base/native_text.h"
 #include "engine/recovery.h"
 
 namespace povezava::cli {
@@ -37,13 +36,14 @@ Status copyBytes(engine::File& from, engine::File& to) {
 
 std::string backupStamp(std::time_t when) { return engine::localTimeStamp(when); }
 
-engine::Result<std::string> backUp(engine::FileSystem& fs, engine::FileSystem& disk, std::u16string_view frontEnd,
-                                   std::string_view stamp) {
-  auto path = engine::resolveDatabasePath(fs, frontEnd);
+engine::Result<std::string> backUp(const engine::EngineSetup& setup, engine::FileSystem& disk,
+                                   std::u16string_view frontEnd, std::string_view stamp) {
+  engine::FileSystem& fs = *setup.fileSystem;
+  auto path = setup.paths->resolve(fs, frontEnd);
   if (!path) return path.status();
   // A copy of a front-end torn by an interrupted relink would undo nothing:
   // its old pages go back first, or there is no copy.
-  if (auto recovered = engine::recoverInterruptedRelink(fs, frontEnd); !recovered) return recovered.status();
+  if (auto recovered = engine::recoverInterruptedRelink(setup, frontEnd); !recovered) return recovered.status();
   auto source = fs.open(*path, engine::OpenMode::readOnly);
   if (!source) return source.status();
   auto like = (*source)->info();

@@ -14,20 +14,22 @@
 #include <string>
 #include <string_view>
 
-#include "engine/io.h"
-#include "engine/status.h"
+#include "base/io.h"
+#include "engine/engine.h"
+#include "base/status.h"
 
 namespace povezava::cli {
 
 // "YYYYMMDD-HHMMSS" of `when` in local time: the stamp of one run's copies.
 std::string backupStamp(std::time_t when);
 
-// Copies the front-end `frontEnd` (resolved as the engine opens it, read
-// through `fs`) to "<its path>.<stamp>.bak" beside it (created through
+// Copies the front-end `frontEnd` (resolved by `setup.paths` as the engine
+// opens it, read through `setup.fileSystem`; what a recovery first says goes
+// to `setup.notices`) to "<its path>.<stamp>.bak" beside it (created through
 // `disk`), syncs the copy and its folder, and returns the copy's path. Never
 // overwrites: with every name up to "-9" taken, databaseExists. On failure a
 // partial copy is removed and the error names the file it concerns.
-engine::Result<std::string> backUp(engine::FileSystem& fs, engine::FileSystem& disk, std::u16string_view frontEnd,
-                                   std::string_view stamp);
+engine::Result<std::string> backUp(const engine::EngineSetup& setup, engine::FileSystem& disk,
+                                   std::u16string_view frontEnd, std::string_view stamp);
 
 }  // namespace povezava::cli

@@ -5,7 +5,7 @@
 #include <ostream>
 
 #include "engine/notices.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 
 namespace povezava::cli {
 namespace {
@@ -37,14 +37,14 @@ std::size_t forEachFile(std::span<const std::string> files, Console& console,
     const bool ok = each(files[i]);
     if (!ok) ++failed;
     progress.clear();
-    printNotices(console.err);
+    printNotices(console.program->notices(), console.err);
     console.out.flush();
   }
   return failed;
 }
 
-void printNotices(std::ostream& err) {
-  for (const std::string& text : engine::takeNotices()) err << "povezava-cli: " << oneField(text) << '\n';
+void printNotices(engine::NoticeList& notices, std::ostream& err) {
+  for (const std::string& text : notices.takeTexts()) err << "povezava-cli: " << oneField(text) << '\n';
 }
 
 namespace {

@@ -47,7 +47,7 @@ std::size_t forEachFile(std::span<const std::string> files, Console& console,
 
 // Prints what the engine noticed since the last call (an interrupted relink
 // pending or undone, a journal moved aside), one line each.
-void printNotices(std::ostream& err);
+void printNotices(engine::NoticeList& notices, std::ostream& err);
 
 // Replaces control characters (tab, newline, ...) by '?', so that a name or
 // path stays one field of one line in tab-separated output.

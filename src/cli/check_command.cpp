@@ -6,8 +6,8 @@
 #include "cli/front_end_tables.h"
 #include "cli/json.h"
 #include "cli/odbc_password.h"
-#include "engine/path_map.h"
-#include "engine/unicode.h"
+#include "paths/path_map.h"
+#include "base/unicode.h"
 #include "links/link_location.h"
 
 namespace povezava::cli {
@@ -97,7 +97,7 @@ FileCheck checkFrontEnd(engine::DBEngine& engine, std::u16string_view frontEnd) 
     check.status = connect ? table->checkLink() : connect.status();
     const auto path = table->backendPath();
     if (path && !path->empty() && engine::pathForm(*path) == engine::PathForm::relative) {
-      check.resolvedAgainst = links::LinkPlace::here().currentFolder;
+      check.resolvedAgainst = links::currentFolder();
     }
     result.tables.push_back(std::move(check));
   });
@@ -127,7 +127,7 @@ int runCheck(std::span<const std::string> args, Console& console) {
 
   Totals totals;
   const std::size_t failedFiles = forEachFile(files, console, [&](const std::string& file) {
-    const FileCheck check = checkFrontEnd(engine::dbEngine(), engine::fromUtf8(file));
+    const FileCheck check = checkFrontEnd(console.program->engine(), engine::fromUtf8(file));
     ++totals.files;
     bool fine = check.status.ok();
     if (!fine) ++totals.unopened;

@@ -4,12 +4,16 @@
 
 #include <iosfwd>
 
+#include "links/program.h"
+
 namespace povezava::cli {
 
 struct Console {
   std::ostream& out;
   std::ostream& err;
   bool errIsTerminal = false;
+  // The program the command works with: its engine, path map and notices.
+  links::Program* program = nullptr;
 };
 
 }  // namespace povezava::cli

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "engine/unicode.h"
+#include "base/unicode.h"
 
 namespace povezava::cli {
 namespace {

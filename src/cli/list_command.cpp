@@ -5,11 +5,13 @@
 #include "cli/batch.h"
 
 #include "engine/engine.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 
 namespace povezava::cli {
 
-int runList(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+int runList(std::span<const std::string> args, Console& console) {
+  std::ostream& out = console.out;
+  std::ostream& err = console.err;
   bool all = false;
   const std::string* file = nullptr;
   for (const std::string& arg : args) {
@@ -27,8 +29,8 @@ int runList(std::span<const std::string> args, std::ostream& out, std::ostream& 
     return 2;
   }
   using namespace povezava::engine;
-  auto db = dbEngine().openDatabase(fromUtf8(*file));
-  printNotices(err);
+  auto db = console.program->engine().openDatabase(fromUtf8(*file));
+  printNotices(console.program->notices(), err);
   if (!db) {
     err << db.status().toString() << '\n';
     return 1;

@@ -9,10 +9,13 @@
 #include <span>
 #include <string>
 
+#include "cli/console.h"
+
 namespace povezava::cli {
 
 // Returns the process exit status: 0, 1 for an engine error (printed to `err`
-// as "error NUMBER: DESCRIPTION"), 2 for wrong arguments.
-int runList(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+// as "error NUMBER: DESCRIPTION"), 2 for wrong arguments. Opens the file
+// through the console's program.
+int runList(std::span<const std::string> args, Console& console);
 
 }  // namespace povezava::cli

@@ -10,8 +10,8 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include "engine/native_text.h"
-#include "engine/win32_api.h"
+#include "base/native_text.h"
+#include "base/win32_api.h"
 #else
 #include <unistd.h>
 #endif
@@ -31,17 +31,15 @@
 #include "cli/paths_command.h"
 #include "cli/recover_command.h"
 #include "cli/relink_command.h"
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/readings.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
+#include "links/program.h"
+#include "platform/file_system.h"
 
 namespace {
 
 using povezava::cli::Console;
-
-int list(std::span<const std::string> args, Console& console) {
-  return povezava::cli::runList(args, console.out, console.err);
-}
 
 int makeDemo(std::span<const std::string> args, Console& console) {
   return povezava::cli::runMakeDemo(args, console.out, console.err);
@@ -98,7 +96,7 @@ constexpr Command kCommands[] = {
      "  list FILE [--all]\n"
      "      The tables of a database, one per line: name, kind (local, linked, odbc),\n"
      "      link string. --all includes the system tables.\n",
-     &list, true},
+     &povezava::cli::runList, true},
     {"check",
      "  check [--json] FILE...\n"
      "      For every linked table of each front-end: does its back-end resolve (file\n"
@@ -208,7 +206,9 @@ int run(const std::vector<std::string>& argv) {
       std::cout << "usage: povezava-cli\n" << c.help;
       return 0;
     }
-    Console console{std::cout, std::cerr, stderrIsTerminal()};
+    // The one engine of this run, over the real file system.
+    povezava::links::Program program(povezava::engine::posixFileSystem());
+    Console console{std::cout, std::cerr, stderrIsTerminal(), &program};
     if (c.pathMap) {
       if (const std::optional<int> failed = loadPathMap(c.name, args, console)) return *failed;
     }

@@ -8,10 +8,10 @@
 #include <ostream>
 #include <system_error>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet_build/sample_databases.h"
-#include "engine/native_text.h"
-#include "engine/unicode.h"
+#include "base/native_text.h"
+#include "base/unicode.h"
 
 namespace povezava::cli {
 

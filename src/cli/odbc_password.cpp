@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "engine/case_fold.h"
+#include "base/case_fold.h"
 #include "engine/link_path.h"
 
 namespace povezava::cli {

@@ -1,10 +1,13 @@
 #include "cli/paths_command.h"
 
 #include <ostream>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "cli/batch.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
+#include "paths/path_map_sources.h"
 
 namespace povezava::cli {
 
@@ -26,14 +29,27 @@ std::optional<std::string> takeMapOptions(std::span<const std::string> args, Map
   return std::nullopt;
 }
 
+namespace {
+
+// The merged map; what was said while loading it is on stderr, a failure's
+// Status is returned.
+engine::Result<engine::PathMap> loaded(const engine::PathMapSources& sources, Console& console) {
+  std::vector<std::string> said;
+  auto map = engine::loadPathMap(sources, console.program->fileSystem(), said);
+  for (std::string& sentence : said) console.program->notices().notice(std::move(sentence));
+  if (map) printNotices(console.program->notices(), console.err);
+  return map;
+}
+
+}  // namespace
+
 std::optional<int> usePathMap(const engine::PathMapSources& sources, Console& console) {
-  auto map = engine::loadPathMap(sources);
+  auto map = loaded(sources, console);
   if (!map) {
     console.err << "povezava-cli: " << map.status().toString() << "\npovezava-cli: nothing was done\n";
     return 2;
   }
-  printNotices(console.err);
-  engine::setProcessPathMap(std::move(*map));
+  console.program->paths().setMap(std::move(*map));
   return std::nullopt;
 }
 
@@ -42,12 +58,11 @@ int runPaths(std::span<const std::string> args, const engine::PathMapSources& so
     console.err << "usage: povezava-cli paths [--map WINDOWS=LOCAL ...]\n";
     return 2;
   }
-  auto map = engine::loadPathMap(sources);
+  auto map = loaded(sources, console);
   if (!map) {
     console.err << "povezava-cli: " << map.status().toString() << '\n';
     return 2;
   }
-  printNotices(console.err);
   std::string text;
   for (const engine::PathMapping& pair : map->mappings()) {
     text += oneField(engine::toUtf8(pair.windows)) + '\t' + oneField(pair.local) + '\t' +

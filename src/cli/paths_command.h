@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "cli/console.h"
-#include "engine/path_map_sources.h"
+#include "paths/path_map_sources.h"
 
 namespace povezava::cli {
 

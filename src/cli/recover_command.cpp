@@ -3,9 +3,9 @@
 #include <ostream>
 
 #include "cli/batch.h"
-#include "engine/io.h"
+#include "base/io.h"
 #include "engine/recovery.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 
 namespace povezava::cli {
 namespace {
@@ -36,9 +36,9 @@ int runRecover(std::span<const std::string> args, Console& console) {
     console.err << "usage: povezava-cli recover FILE...\n";
     return 2;
   }
-  engine::FileSystem& fs = engine::posixFileSystem();
+  const engine::EngineSetup setup = console.program->setup();
   const std::size_t failed = forEachFile(args, console, [&](const std::string& file) {
-    auto recovered = engine::recoverInterruptedRelink(fs, engine::fromUtf8(file));
+    auto recovered = engine::recoverInterruptedRelink(setup, engine::fromUtf8(file));
     console.out << oneField(file) << '\t'
                 << (recovered ? std::string(outcomeText(*recovered)) : recovered.status().toString()) << '\n';
     // A journal moved aside is for a person to look at.

@@ -13,7 +13,7 @@
 #include "cli/json.h"
 #include "cli/odbc_password.h"
 #include "cli/relink_files.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "engine/write_batch.h"
 #include "links/link_location.h"
 #include "links/startup.h"
@@ -226,7 +226,9 @@ void settle(FileChanges& changes, const Status& stored) {
 FileChanges relinkBackedUp(const Options& options, const std::string& file, Console& console,
                            engine::FileSystem& fs, const std::function<FileChanges()>& relink) {
   if (!options.backup || options.dryRun) return relink();
-  auto copy = backUp(fs, engine::posixFileSystem(), engine::fromUtf8(file), options.stamp);
+  links::Program& program = *console.program;
+  auto copy = backUp(engine::EngineSetup{&fs, &program.paths(), &program.notices()}, program.fileSystem(),
+                     engine::fromUtf8(file), options.stamp);
   if (!copy) return FileChanges{copy.status(), {}, {}};
   if (!options.json) console.err << "povezava-cli: " << oneField(file) << ": backup " << oneField(*copy) << '\n';
   FileChanges changes = relink();
@@ -241,12 +243,13 @@ int runPairs(const Options& options, Console& console) {
     const std::size_t eq = pair.find('=');
     requests.push_back({engine::fromUtf8(pair.substr(0, eq)), engine::fromUtf8(pair.substr(eq + 1))});
     // Stored as given, but a relative path works only from here.
-    if (const auto notice = links::relativeLinkNotice(requests.back().link)) {
+    if (const auto notice = links::relativeLinkNotice(requests.back().link,
+                                                      links::LinkPlace::here(console.program->pathMap()))) {
       console.err << "povezava-cli relink: " << pair.substr(0, eq) << ": " << *notice << '\n';
     }
   }
   const std::string& file = options.positional[0];
-  const auto batch = engine::makeWriteBatch(engine::posixFileSystem());
+  const auto batch = engine::makeWriteBatch(console.program->setup());
   batch->beginUnit();
   FileChanges changes = relinkBackedUp(options, file, console, batch->fileSystem(), [&] {
     return relinkRequested(batch->engine(), engine::fromUtf8(file), requests, options.relink);
@@ -262,21 +265,22 @@ int runPairs(const Options& options, Console& console) {
   return changes.failures() == 0 ? 0 : 1;
 }
 
-FileChanges relinkOne(const Options& options, const std::string& file, engine::DBEngine& engine,
-                      const std::optional<FolderTarget>& folder) {
+FileChanges relinkOne(const Options& options, const std::string& file, links::Program& program,
+                      engine::DBEngine& engine, const std::optional<FolderTarget>& folder) {
   const std::u16string frontEnd = engine::fromUtf8(file);
   switch (options.mode) {
     case Mode::backend:
-      return relinkToLocation(engine, frontEnd, engine::fromUtf8(options.backend), options.relink);
+      return relinkToLocation(engine, program.pathMap(), frontEnd, engine::fromUtf8(options.backend),
+                              options.relink);
     case Mode::beside: {
-      auto location = besideLocation(frontEnd);
+      auto location = besideLocation(program, frontEnd);
       if (!location) return FileChanges{location.status(), {}, {}};
-      return relinkToLocation(engine, frontEnd, *location, options.relink);
+      return relinkToLocation(engine, program.pathMap(), frontEnd, *location, options.relink);
     }
     case Mode::replace:
       return relinkReplacing(engine, frontEnd, engine::fromUtf8(options.oldPrefix),
                              engine::fromUtf8(options.newPrefix), options.relink);
-    case Mode::folder: return relinkToFolder(engine, frontEnd, *folder, options.relink);
+    case Mode::folder: return relinkToFolder(program, engine, frontEnd, *folder, options.relink);
     case Mode::pairs: break;
   }
   return {};
@@ -291,7 +295,7 @@ int runRelink(std::span<const std::string> args, Console& console) {
   if (options.mode == Mode::pairs) return runPairs(options, console);
   std::optional<FolderTarget> folder;
   if (options.mode == Mode::folder) {
-    auto target = folderTarget(engine::fromUtf8(options.folder));
+    auto target = folderTarget(*console.program, engine::fromUtf8(options.folder));
     if (!target) return usageError(console, "--folder: " + target.status().toString());
     folder = std::move(*target);
   }
@@ -299,8 +303,9 @@ int runRelink(std::span<const std::string> args, Console& console) {
   // Writes are held in a batch and stored every kFilesPerCommit front-ends
   // (a dry run writes nothing: no batch).
   std::unique_ptr<engine::WriteBatch> batch;
-  if (!options.dryRun) batch = engine::makeWriteBatch(engine::posixFileSystem());
-  engine::DBEngine& engine = batch ? batch->engine() : engine::dbEngine();
+  links::Program& program = *console.program;
+  if (!options.dryRun) batch = engine::makeWriteBatch(program.setup());
+  engine::DBEngine& engine = batch ? batch->engine() : program.engine();
 
   struct Relinked {
     const std::string* file;
@@ -336,8 +341,8 @@ int runRelink(std::span<const std::string> args, Console& console) {
     progress.show(reported + pending.size(), failedFiles);
     if (batch) batch->beginUnit();
     pending.push_back(
-        {&file, relinkBackedUp(options, file, console, batch ? batch->fileSystem() : engine::posixFileSystem(),
-                               [&] { return relinkOne(options, file, engine, folder); })});
+        {&file, relinkBackedUp(options, file, console, batch ? batch->fileSystem() : program.fileSystem(),
+                               [&] { return relinkOne(options, file, program, engine, folder); })});
     if (pending.size() >= (batch ? kFilesPerCommit : 1)) report();
   }
   report();

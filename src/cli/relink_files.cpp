@@ -6,13 +6,12 @@
 #include <optional>
 #include <utility>
 
+#include "base/case_fold.h"
 #include "cli/front_end_tables.h"
-#include "engine/case_fold.h"
 #include "engine/link_path.h"
-#include "engine/native_text.h"
-#include "engine/path_resolver.h"
+#include "base/native_text.h"
 #include "engine/recovery.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "links/inspection.h"
 #include "links/link_location.h"
 #include "links/relinking.h"
@@ -177,7 +176,7 @@ bool FileChanges::changed() const {
   });
 }
 
-FileChanges relinkToLocation(engine::DBEngine& engine, std::u16string_view frontEnd,
+FileChanges relinkToLocation(engine::DBEngine& engine, const engine::PathMap& map, std::u16string_view frontEnd,
                              std::u16string_view location, const links::RelinkOptions& options) {
   FileChanges changes;
   links::WindowState state;
@@ -185,9 +184,9 @@ FileChanges relinkToLocation(engine::DBEngine& engine, std::u16string_view front
   texts.ImeBaze = frontEnd;
   links::InspectionSteps steps;
   // The program's folder only feeds the proposals, which the location replaces.
-  changes.status = links::inspectLinks(engine, u"", state, texts, &steps);
+  changes.status = links::inspectLinks(engine, map, u"", state, texts, &steps);
   if (!changes.status.ok()) return changes;
-  links::applyBackendLocation(location, texts);
+  links::applyBackendLocation(location, texts, map);
 
   std::vector<links::LinkPlan> plans;
   std::vector<std::size_t> at;
@@ -219,8 +218,8 @@ FileChanges relinkToLocation(engine::DBEngine& engine, std::u16string_view front
   return changes;
 }
 
-engine::Result<std::u16string> besideLocation(std::u16string_view frontEnd) {
-  auto path = engine::resolveDatabasePath(engine::posixFileSystem(), frontEnd);
+engine::Result<std::u16string> besideLocation(links::Program& program, std::u16string_view frontEnd) {
+  auto path = program.paths().resolve(program.fileSystem(), frontEnd);
   if (!path) return path.status();
   std::error_code error;
   std::filesystem::path absolute = std::filesystem::absolute(engine::pathFromUtf8(*path), error);
@@ -247,15 +246,15 @@ FileChanges relinkReplacing(engine::DBEngine& engine, std::u16string_view frontE
   return relinkEachLinked(engine, frontEnd, options, repoint);
 }
 
-engine::Result<FolderTarget> folderTarget(std::u16string_view folder) {
-  auto local = engine::resolveDatabasePath(engine::posixFileSystem(), folder);
+engine::Result<FolderTarget> folderTarget(links::Program& program, std::u16string_view folder) {
+  auto local = program.paths().resolve(program.fileSystem(), folder);
   if (!local) return local.status();
-  auto info = engine::posixFileSystem().info(*local);
+  auto info = program.fileSystem().info(*local);
   if (!info) return info.status();
   if (!info->isFolder) {
     return Status{engine::kErrNotValidPath, "'" + engine::toUtf8(folder) + "' is not a folder."};
   }
-  std::u16string location = links::linkLocation(folder);
+  std::u16string location = links::linkLocation(folder, links::LinkPlace::here(program.pathMap()));
   // The file name comes with its own "\"; a drive's root stays "S:".
   while (location.size() > 1 && (location.back() == u'\\' || location.back() == u'/')) {
     location.pop_back();
@@ -263,7 +262,7 @@ engine::Result<FolderTarget> folderTarget(std::u16string_view folder) {
   return FolderTarget{std::move(location), std::move(*local)};
 }
 
-FileChanges relinkToFolder(engine::DBEngine& engine, std::u16string_view frontEnd,
+FileChanges relinkToFolder(links::Program& program, engine::DBEngine& engine, std::u16string_view frontEnd,
                            const FolderTarget& folder, const links::RelinkOptions& options) {
   const auto repoint = [&](const engine::TableDef& table, const std::u16string& path) {
     const Repoint leaveAlone{Repoint::Kind::leaveAlone, {}, {}};
@@ -273,8 +272,7 @@ FileChanges relinkToFolder(engine::DBEngine& engine, std::u16string_view frontEn
     const bool jet = link && engine::isJetLink(*link);
     const std::u16string name = text::StripFilepath(path, text::kNativeSeparators);
     if (!jet || name.empty()) return leaveAlone;
-    auto found = engine::resolveDatabasePath(engine::posixFileSystem(),
-                                             engine::fromUtf8(folder.local) + u"/" + name);
+    auto found = program.paths().resolve(program.fileSystem(), engine::fromUtf8(folder.local) + u"/" + name);
     if (!found) {
       if (found.status().number() == engine::kErrFileNotFound) return leaveAlone;
       return Repoint{Repoint::Kind::fail, {}, found.status()};

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "links/program.h"
 #include "links/relinking.h"
 
 namespace povezava::cli {
@@ -67,13 +68,14 @@ struct FileChanges {
 
 // PRECONDITION: links::backendLinkStrings(location) gives link strings (the
 // location sorts after " ").
-FileChanges relinkToLocation(engine::DBEngine& engine, std::u16string_view frontEnd,
+// The link strings are made with the program's path map `map`.
+FileChanges relinkToLocation(engine::DBEngine& engine, const engine::PathMap& map, std::u16string_view frontEnd,
                              std::u16string_view location, const links::RelinkOptions& options);
 
 // The absolute folder of the file the engine opens for `frontEnd` (names
 // resolved as the engine resolves them), without a final separator: the
 // back-end location of `relink --beside`.
-engine::Result<std::u16string> besideLocation(std::u16string_view frontEnd);
+engine::Result<std::u16string> besideLocation(links::Program& program, std::u16string_view frontEnd);
 
 // PRECONDITION: oldPrefix is not empty.
 FileChanges relinkReplacing(engine::DBEngine& engine, std::u16string_view frontEnd,
@@ -88,9 +90,10 @@ struct FolderTarget {
 
 // NEW checked: it resolves (through the path map when in Windows form) to a
 // folder. Errors name NEW as given.
-engine::Result<FolderTarget> folderTarget(std::u16string_view folder);
+engine::Result<FolderTarget> folderTarget(links::Program& program, std::u16string_view folder);
 
-FileChanges relinkToFolder(engine::DBEngine& engine, std::u16string_view frontEnd,
+// Back-ends are looked for in the folder with the program's resolver.
+FileChanges relinkToFolder(links::Program& program, engine::DBEngine& engine, std::u16string_view frontEnd,
                            const FolderTarget& folder, const links::RelinkOptions& options);
 
 struct LinkRequest {

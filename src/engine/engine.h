@@ -1,6 +1,10 @@
 // The database engine as the program uses it.
 //
-// One engine per process (dbEngine(), created on first use). It opens a
+// An engine is made from what it needs (makeEngine(), EngineSetup): the file
+// system it reads and writes, the resolver that turns names into files, and
+// the sink its notices go to; it keeps no state of its own beyond them, so
+// two engines never share anything their setups do not. A program makes one
+// at start. It opens a
 // front-end database, hands out its table-definition collection (read anew
 // from the file on every call), reads a table definition's link string
 // (Connect), takes a new one and re-points the table (refreshLink).
@@ -22,8 +26,11 @@
 #include <string>
 #include <string_view>
 
-#include "engine/errors.h"
-#include "engine/status.h"
+#include "base/errors.h"
+#include "base/io.h"
+#include "base/status.h"
+#include "engine/notices.h"
+#include "engine/path_resolver.h"
 
 namespace povezava::engine {
 
@@ -142,11 +149,11 @@ class DBEngine {
 
   // Whether `a` and `b`, resolved as openDatabase resolves names, are one
   // file, whatever their spelling (engine/front_end_file.h: sameFile).
-  [[nodiscard]] virtual Result<bool> sameFile(std::u16string_view a, std::u16string_view b);
+  [[nodiscard]] virtual Result<bool> sameFile(std::u16string_view a, std::u16string_view b) = 0;
   // Access's lock file beside the database `name`: fileInUse naming it and
   // who has the database open; success when there is none
   // (engine/front_end_file.h: accessLockFileBeside).
-  [[nodiscard]] virtual Status accessLockFile(std::u16string_view name);
+  [[nodiscard]] virtual Status accessLockFile(std::u16string_view name) = 0;
 
  protected:
   DBEngine() = default;
@@ -154,7 +161,15 @@ class DBEngine {
   DBEngine& operator=(const DBEngine&) = default;
 };
 
-// The process's engine, created on first use and alive until the process ends.
-DBEngine& dbEngine();
+// What an engine is made from. Each must outlive the engine and everything
+// opened through it.
+struct EngineSetup {
+  FileSystem* fileSystem = nullptr;      // where databases are opened, read and written
+  const PathResolver* paths = nullptr;   // how a database's name becomes a file
+  NoticeSink* notices = nullptr;         // where what the engine found goes
+};
+
+// The Jet/ACE engine over `setup`. REQUIRES: every member of `setup` is set.
+std::unique_ptr<DBEngine> makeEngine(const EngineSetup& setup);
 
 }  // namespace povezava::engine

@@ -1,12 +1,13 @@
 // What the window checks about a front-end file besides opening it: whether
 // Access has it open, and whether two names are the same file. Names are
-// resolved as DBEngine::openDatabase resolves them (either separator, letter
-// case matched as on Windows, the Windows path map).
+// resolved by `paths`, as DBEngine::openDatabase resolves them.
 #pragma once
 
 #include <string_view>
 
-#include "engine/status.h"
+#include "base/io.h"
+#include "base/status.h"
+#include "engine/path_resolver.h"
 
 namespace povezava::engine {
 
@@ -14,11 +15,12 @@ namespace povezava::engine {
 // with ErrorCase::accessLockFile (path: `name`; other: the lock file; users:
 // the computers it lists) when there is one. Success when there is none, and
 // when `name` leads to no file (opening it says why).
-[[nodiscard]] Status accessLockFileBeside(std::u16string_view name);
+[[nodiscard]] Status accessLockFileBeside(FileSystem& fs, const PathResolver& paths, std::u16string_view name);
 
 // True when `a` and `b` name the same file: the same device and inode (on
 // Windows, volume and file index), whatever their spelling ("tq.mdb",
 // "./TQ.MDB", a link to it). The error of the first that leads to no file.
-[[nodiscard]] Result<bool> sameFile(std::u16string_view a, std::u16string_view b);
+[[nodiscard]] Result<bool> sameFile(FileSystem& fs, const PathResolver& paths, std::u16string_view a,
+                                    std::u16string_view b);
 
 }  // namespace povezava::engine

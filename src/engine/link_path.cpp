@@ -1,6 +1,6 @@
 #include "engine/link_path.h"
 
-#include "engine/case_fold.h"
+#include "base/case_fold.h"
 
 namespace povezava::engine {
 namespace {

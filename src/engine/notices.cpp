@@ -1,40 +1,47 @@
 #include "engine/notices.h"
 
-#include <mutex>
+#include "engine/notice_scope.h"
+
+#include <utility>
 
 namespace povezava::engine {
 namespace {
 
-std::mutex& guard() {
-  static std::mutex m;
-  return m;
-}
+class Dropped final : public NoticeSink {
+ public:
+  void notice(Notice) override {}
+};
 
-std::vector<Notice>& pending() {
-  static std::vector<Notice> notices;
-  return notices;
-}
+thread_local NoticeSink* current = nullptr;
 
 }  // namespace
 
-void notice(std::string text) { notice(Notice{NoticeCase::other, {}, {}, std::move(text)}); }
+NoticeScope::NoticeScope(NoticeSink& sink) : outer_(current) { current = &sink; }
+NoticeScope::~NoticeScope() { current = outer_; }
 
-void notice(Notice notice) {
-  const std::lock_guard lock(guard());
-  pending().push_back(std::move(notice));
+NoticeSink& currentNotices() { return current != nullptr ? *current : droppedNotices(); }
+
+void NoticeList::notice(Notice notice) {
+  const std::lock_guard lock(mutex_);
+  pending_.push_back(std::move(notice));
 }
 
-std::vector<Notice> takeNoticeRecords() {
-  const std::lock_guard lock(guard());
+std::vector<Notice> NoticeList::takeRecords() {
+  const std::lock_guard lock(mutex_);
   std::vector<Notice> out;
-  out.swap(pending());
+  out.swap(pending_);
   return out;
 }
 
-std::vector<std::string> takeNotices() {
+std::vector<std::string> NoticeList::takeTexts() {
   std::vector<std::string> texts;
-  for (Notice& n : takeNoticeRecords()) texts.push_back(std::move(n.text));
+  for (Notice& n : takeRecords()) texts.push_back(std::move(n.text));
   return texts;
+}
+
+NoticeSink& droppedNotices() {
+  static Dropped dropped;  // holds nothing
+  return dropped;
 }
 
 }  // namespace povezava::engine

@@ -2,10 +2,12 @@
 // an interrupted relink that is pending or was undone, a journal that did
 // not belong to its database and was moved aside.
 //
-// The engine adds them as it works; the command line prints them to stderr
-// and the window shows them, each after the operation that found them.
+// The engine adds them, as it works, to the sink it was made with (engine.h,
+// EngineSetup); the command line prints them to stderr and the window shows
+// them, each after the operation that found them.
 #pragma once
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,13 +30,37 @@ struct Notice {
   std::string text;     // the whole sentence in English, naming the file
 };
 
-// Adds a notice (a whole sentence naming the file).
-void notice(std::string text);
-void notice(Notice notice);
+// Where notices go. Called from any thread the engine works in.
+class NoticeSink {
+ public:
+  virtual ~NoticeSink() = default;
+  virtual void notice(Notice notice) = 0;
+  // A notice known only by its English sentence.
+  void notice(std::string text) { notice(Notice{NoticeCase::other, {}, {}, std::move(text)}); }
 
-// The notices added since the last call, oldest first: their English texts,
-// or the whole notices. Both take from the same list.
-std::vector<std::string> takeNotices();
-std::vector<Notice> takeNoticeRecords();
+ protected:
+  NoticeSink() = default;
+  NoticeSink(const NoticeSink&) = default;
+  NoticeSink& operator=(const NoticeSink&) = default;
+};
+
+// A sink that keeps the notices until they are taken.
+class NoticeList final : public NoticeSink {
+ public:
+  using NoticeSink::notice;
+  void notice(Notice notice) override;
+
+  // The notices added since the last call, oldest first: their English
+  // texts, or the whole notices. Both take from the same list.
+  std::vector<std::string> takeTexts();
+  std::vector<Notice> takeRecords();
+
+ private:
+  std::mutex mutex_;
+  std::vector<Notice> pending_;
+};
+
+// A sink that drops every notice: for what has no one to tell.
+NoticeSink& droppedNotices();
 
 }  // namespace povezava::engine

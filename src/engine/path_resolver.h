@@ -1,30 +1,41 @@
-// Turning a database name as the user typed it into a file on this system.
+// How the engine turns a database's name into a file of this system.
 //
-// "\" separates folders as well as "/", and the result has the system's own
-// separator ("/" on Linux, "\" on Windows, where "C:\" and "\\server\share\"
-// start a path); a relative name is relative to the current folder. On Linux
-// a name in Windows form ("S:\DATA\X.MDB", "\\SERVER\share\X.MDB") goes
-// through the Windows path map (path_map.h) first. When the name does not
-// exist exactly, each component is
-// matched without regard to case (names come from Windows, where case does
-// not matter): a component must match exactly one entry of its folder.
+// The engine is given one when it is made (engine.h, EngineSetup) and asks it
+// for every name it opens: a front-end, the back-end a link string names.
+// What a name may look like ("\" or "/" between folders, letter case matched
+// as on Windows, a drive or share of the Windows path map) is the resolver's
+// rule, not the engine's: the program's comes from src/paths/ (wired in
+// links/program_paths.h), a test may hand in its own.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "engine/io.h"
-#include "engine/path_map.h"
-#include "engine/status.h"
+#include "base/io.h"
+#include "base/status.h"
 
 namespace povezava::engine {
 
-// The platform path of the named file. Errors: fileNotFound when the last
-// component matches nothing, notValidPath when a folder on the way does not
-// exist or when `map` covers no drive or share of a Windows name (notMapped),
-// ambiguousPath when a component matches several entries that differ only in
-// case. Errors show the name as it was given.
-[[nodiscard]] Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name,
-                                                      const PathMap& map = processPathMap());
+class PathResolver {
+ public:
+  virtual ~PathResolver() = default;
+
+  // The platform path of the file `name` names, found through `fs` (the
+  // engine's file system, or a write batch's view of it). Errors name `name`
+  // as given: fileNotFound, notValidPath, ambiguousPath, or the number the
+  // resolver's rule gives (a drive no pair covers: 3044).
+  [[nodiscard]] virtual Result<std::string> resolve(FileSystem& fs, std::u16string_view name) const = 0;
+
+  // Whether `name` is, by its form alone, a path of this system that
+  // resolve() would give back unchanged when the file is there: the engine
+  // then opens it at once (on a share that spares asking first), and
+  // resolves it only when that fails.
+  virtual bool takenAsGiven(std::u16string_view /*name*/) const { return false; }
+
+ protected:
+  PathResolver() = default;
+  PathResolver(const PathResolver&) = default;
+  PathResolver& operator=(const PathResolver&) = default;
+};
 
 }  // namespace povezava::engine

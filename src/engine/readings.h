@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "engine/io.h"
+#include "base/io.h"
 
 namespace povezava::engine {
 

@@ -9,8 +9,9 @@
 
 #include <string_view>
 
-#include "engine/io.h"
-#include "engine/status.h"
+#include "base/io.h"
+#include "base/status.h"
+#include "engine/engine.h"
 
 namespace povezava::engine {
 
@@ -26,9 +27,10 @@ enum class Recovery {
 // Undoes a relink that a crash interrupted, if a journal lies beside the real
 // file of the front-end `name`: under the writer's lock (fileInUse while
 // another writer holds it) and only without an Access lock file beside it.
-// A journal that is not the file's is moved aside. Says what it did through
-// the engine's notices (notices.h). Errors name the front-end as given.
-[[nodiscard]] Result<Recovery> recoverInterruptedRelink(FileSystem& fs, std::u16string_view name);
+// A journal that is not the file's is moved aside. Works in
+// `setup.fileSystem`, resolves `name` with `setup.paths` and says what it did
+// to `setup.notices`. Errors name the front-end as given.
+[[nodiscard]] Result<Recovery> recoverInterruptedRelink(const EngineSetup& setup, std::u16string_view name);
 
 // Whether a relink could write the front-end `name` now, checked as the
 // writer checks it and without writing: the file opens for writing
@@ -36,6 +38,7 @@ enum class Recovery {
 // lies beside it (fileInUse), and its folder takes the journal (the error the
 // journal's creation would give). The lock is released again before it
 // returns.
-[[nodiscard]] Status checkFrontEndWritable(FileSystem& fs, std::u16string_view name);
+// `name` is resolved by `paths`.
+[[nodiscard]] Status checkFrontEndWritable(FileSystem& fs, const PathResolver& paths, std::u16string_view name);
 
 }  // namespace povezava::engine

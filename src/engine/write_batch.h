@@ -1,7 +1,7 @@
 // Relinking many front-ends with a handful of disk round trips.
 //
-// Relinks run through a batch's engine exactly as they would through
-// dbEngine() (same checks, same errors), but their writes are held until
+// Relinks run through a batch's engine exactly as they would through the
+// engine made from the same setup (same checks, same errors), but their writes are held until
 // commit() stores them all at once, each file atomically: a crash at any
 // moment leaves every file as it was or as it should be. A file's write lock
 // is taken when a relink through the batch first needs it and held until
@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/io.h"
-#include "engine/status.h"
+#include "base/io.h"
+#include "base/status.h"
 
 namespace povezava::engine {
 
@@ -52,8 +52,9 @@ class WriteBatch {
   WriteBatch() = default;
 };
 
-// A batch over `fs`, the file system it reads and finally writes; `fs` must
-// outlive the batch.
-std::unique_ptr<WriteBatch> makeWriteBatch(FileSystem& fs);
+// A batch over `setup.fileSystem`, the file system it reads and finally
+// writes; its engine resolves names with `setup.paths` and gives its notices
+// to `setup.notices`. Each must outlive the batch.
+std::unique_ptr<WriteBatch> makeWriteBatch(const EngineSetup& setup);
 
 }  // namespace povezava::engine

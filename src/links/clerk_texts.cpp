@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "engine/errors.h"
-#include "engine/unicode.h"
+#include "base/errors.h"
+#include "base/unicode.h"
 
 namespace povezava::links {
 namespace {

@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "engine/notices.h"
-#include "engine/status.h"
+#include "base/status.h"
 #include "links/relinking.h"
 
 namespace povezava::links {

@@ -54,7 +54,7 @@ engine::Status showLink(const WindowState& state, WindowTexts& texts, Slot slot)
 
 }  // namespace
 
-engine::Status inspectLinks(engine::DBEngine& engine, std::u16string_view appPath,
+engine::Status inspectLinks(engine::DBEngine& engine, const engine::PathMap& map, std::u16string_view appPath,
                             WindowState& state, WindowTexts& texts, InspectionSteps* steps) {
   // Up to the open nothing is absorbed.
   auto db = engine.openDatabase(texts.ImeBaze);
@@ -73,8 +73,9 @@ engine::Status inspectLinks(engine::DBEngine& engine, std::u16string_view appPat
   absorbed.bind[kSlotNalogi] = bindSlot(state, kSlotNalogi);
   absorbed.show[kSlotPartner] = showLink(state, texts, kSlotPartner);
   absorbed.show[kSlotKonti] = showLink(state, texts, kSlotKonti);
-  texts.Text2[0] = linkString(appPath, u"\\PARTNER.MDB");
-  texts.Text2[1] = linkString(appPath, u"\\QUERNO.MDB");
+  const LinkPlace place = LinkPlace::here(map);
+  texts.Text2[0] = linkString(appPath, u"\\PARTNER.MDB", place);
+  texts.Text2[1] = linkString(appPath, u"\\QUERNO.MDB", place);
 
   if (steps != nullptr) *steps = std::move(absorbed);
   return engine::Status::success();

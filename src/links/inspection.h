@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "engine/engine.h"
+#include "paths/path_map.h"
 #include "links/window_state.h"
 
 namespace povezava::links {
@@ -44,8 +45,10 @@ struct InspectionSteps {
 //       Text2[1] = ";DATABASE=" + appPath + "\QUERNO.MDB".
 //  4. Return success.
 // appPath is the folder that holds the program's executable, without a final
-// separator.
-[[nodiscard]] engine::Status inspectLinks(engine::DBEngine& engine, std::u16string_view appPath,
+// separator; the link strings are made with the program's path map `map`
+// (links/link_location.h).
+[[nodiscard]] engine::Status inspectLinks(engine::DBEngine& engine, const engine::PathMap& map,
+                                          std::u16string_view appPath,
                                           WindowState& state, WindowTexts& texts,
                                           InspectionSteps* steps = nullptr);
 

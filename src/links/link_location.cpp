@@ -1,95 +1,9 @@
 #include "links/link_location.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <vector>
-
+#include "base/unicode.h"
 #include "engine/link_path.h"
-#include "engine/native_text.h"
-#include "engine/unicode.h"
 
 namespace povezava::links {
-namespace {
-
-bool isSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
-
-// `relative` made absolute in `folder`, with "." and ".." taken out (by the
-// text: the folder need not exist; ".." stops at the root), in the form of
-// `folder`: "/" between names under a folder of this system's form
-// ("/home/x"), "\" under a drive or share ("S:\APL", "\\SERVER\share"), as
-// Windows writes it.
-std::u16string absoluteIn(std::u16string_view folder, std::u16string_view relative) {
-  std::u16string root;
-  char16_t separator = u'/';
-  if (engine::pathForm(folder) == engine::PathForm::windows) {
-    root = engine::windowsRoot(folder);
-    folder.remove_prefix(std::min(root.size(), folder.size()));
-    separator = u'\\';
-  }
-  std::vector<std::u16string> parts;
-  const auto addComponents = [&parts](std::u16string_view text) {
-    std::size_t at = 0;
-    while (at <= text.size()) {
-      std::size_t end = at;
-      while (end < text.size() && !isSeparator(text[end])) ++end;
-      const std::u16string_view part = text.substr(at, end - at);
-      if (part == u"..") {
-        if (!parts.empty()) parts.pop_back();
-      } else if (!part.empty() && part != u".") {
-        parts.emplace_back(part);
-      }
-      at = end + 1;
-    }
-  };
-  addComponents(folder);
-  addComponents(relative);
-  std::u16string out = root;
-  for (const std::u16string& part : parts) {
-    out += separator;
-    out += part;
-  }
-  return parts.empty() ? out + separator : out;
-}
-
-bool hasDots(std::u16string_view path) {
-  std::size_t at = 0;
-  while (at <= path.size()) {
-    std::size_t end = at;
-    while (end < path.size() && !isSeparator(path[end])) ++end;
-    const std::u16string_view part = path.substr(at, end - at);
-    if (part == u"." || part == u"..") return true;
-    at = end + 1;
-  }
-  return false;
-}
-
-}  // namespace
-
-LinkPlace LinkPlace::here() {
-  std::error_code error;
-  const std::filesystem::path current = std::filesystem::current_path(error);
-  return LinkPlace{&engine::processPathMap(), error ? u"/" : engine::fromUtf8(engine::utf8Of(current))};
-}
-
-std::u16string linkLocation(std::u16string_view location, const LinkPlace& place) {
-  std::u16string local;
-  switch (engine::pathForm(location)) {
-    case engine::PathForm::windows: return std::u16string(location);
-    case engine::PathForm::relative:
-      if (location.empty()) return {};
-      local = absoluteIn(place.currentFolder, location);
-      break;
-    case engine::PathForm::absolute:
-      // "." and ".." taken out before the map is asked: "/srv/share/../x"
-      // does not lie in /srv/share.
-      local = hasDots(location) ? absoluteIn({}, location) : std::u16string(location);
-      break;
-  }
-  if (place.map != nullptr) {
-    if (auto windows = place.map->toWindows(local)) return std::move(*windows);
-  }
-  return local;
-}
 
 std::u16string linkString(std::u16string_view location, std::u16string_view fileName,
                           const LinkPlace& place) {

@@ -4,13 +4,8 @@
 //
 //   link string = ";DATABASE=" + linkLocation(location) + file name
 //
-// linkLocation() makes a location fit for a link that other computers follow:
-//   - in Windows form ("S:\DATA", "\\SERVER\share\DATA"): as given;
-//   - relative ("data", "..\data"): made absolute against the current folder
-//     (a link that works only from one folder is no link), then as below;
-//   - absolute: the Windows form when it lies in a folder of the path map
-//     (engine/path_map.h), else as given.
-// It is idempotent: a location it returned comes back unchanged.
+// linkLocation() (paths/link_location.h) makes a location fit for a link that
+// other computers follow.
 //
 // Link strings that the user writes whole (TABLE=LINK, the window's lower
 // boxes) are stored as given; relativeLinkNotice() is what to tell the user
@@ -21,29 +16,21 @@
 #include <string>
 #include <string_view>
 
-#include "engine/path_map.h"
+#include "paths/link_location.h"
 
 namespace povezava::links {
 
-// The map and the current folder that link locations are made with.
-struct LinkPlace {
-  const engine::PathMap* map = nullptr;  // null: no map
-  std::u16string currentFolder;          // absolute
-
-  // The process's path map and current folder.
-  static LinkPlace here();
-};
-
-std::u16string linkLocation(std::u16string_view location, const LinkPlace& place = LinkPlace::here());
+// The location rule itself lives with the other path rules.
+using engine::currentFolder;
+using engine::LinkPlace;
+using engine::linkLocation;
 
 // ";DATABASE=" + linkLocation(location) + fileName (fileName starts with its
 // own "\": "\PARTNER.MDB").
-std::u16string linkString(std::u16string_view location, std::u16string_view fileName = {},
-                          const LinkPlace& place = LinkPlace::here());
+std::u16string linkString(std::u16string_view location, std::u16string_view fileName, const LinkPlace& place);
 
 // When the back-end path of `link` is relative: a sentence saying so and
 // which folder it is resolved against now. Nothing otherwise.
-std::optional<std::string> relativeLinkNotice(std::u16string_view link,
-                                              const LinkPlace& place = LinkPlace::here());
+std::optional<std::string> relativeLinkNotice(std::u16string_view link, const LinkPlace& place);
 
 }  // namespace povezava::links

@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <filesystem>
 #include <ostream>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "engine/link_path.h"
-#include "engine/native_text.h"
+#include "base/native_text.h"
 #include "engine/notices.h"
-#include "engine/path_map.h"
-#include "engine/unicode.h"
+#include "paths/path_map.h"
+#include "paths/path_map_sources.h"
+#include "base/unicode.h"
 #include "links/clerk_texts.h"
 #include "links/inspection.h"
 #include "links/link_location.h"
@@ -47,7 +50,6 @@ std::u16string_view folderOf(std::u16string_view name) {
   return at == 0 ? name.substr(0, 1) : name.substr(0, at);
 }
 
-std::u16string currentFolder() { return LinkPlace::here().currentFolder; }
 
 }  // namespace
 
@@ -107,7 +109,8 @@ void RelinkForm::reportFailure(const engine::Status& status) {
 
 void RelinkForm::reportNotices() {
   std::u16string text;
-  for (const engine::Notice& notice : engine::takeNoticeRecords()) {
+  if (env_.program == nullptr) return;
+  for (const engine::Notice& notice : env_.program->notices().takeRecords()) {
     *env_.errors << "povezava: " << notice.text << '\n';
     if (!text.empty()) text += u"\n\n";
     text += clerkNotice(notice);
@@ -158,7 +161,7 @@ std::u16string RelinkForm::browseFolder() const {
 #ifndef _WIN32
   // A drive or share is a folder of this computer only through the path map.
   if (engine::pathForm(folder) == engine::PathForm::windows) {
-    const auto mapped = engine::processPathMap().toLocal(folder);
+    const auto mapped = pathMap().toLocal(folder);
     if (!mapped) return currentFolder();
     local = *mapped;
   }
@@ -167,6 +170,11 @@ std::u16string RelinkForm::browseFolder() const {
   const std::filesystem::path absolute =
       std::filesystem::absolute(engine::pathFromUtf8(local), error).lexically_normal();
   return error ? currentFolder() : engine::fromUtf8(engine::utf8Of(absolute));
+}
+
+const engine::PathMap& RelinkForm::pathMap() const {
+  static const engine::PathMap none;  // never changed
+  return env_.program != nullptr ? env_.program->pathMap() : none;
 }
 
 // ---- handlers -------------------------------------------------------------------
@@ -180,13 +188,15 @@ std::optional<int> RelinkForm::formLoad() {
     return 2;
   }
   // A wrong paths file stops the run before anything is opened or written.
-  if (env_.pathMapSources != nullptr) {
-    auto map = engine::loadPathMap(*env_.pathMapSources);
+  if (env_.pathMapSources != nullptr && env_.program != nullptr) {
+    std::vector<std::string> said;
+    auto map = engine::loadPathMap(*env_.pathMapSources, env_.program->fileSystem(), said);
+    for (std::string& sentence : said) env_.program->notices().notice(std::move(sentence));
     if (!map) {
       reportFailure(map.status());
       return 2;
     }
-    engine::setProcessPathMap(std::move(*map));
+    env_.program->paths().setMap(std::move(*map));
   }
 
   const LoadSteps steps{
@@ -196,7 +206,7 @@ std::optional<int> RelinkForm::formLoad() {
         view_.setText(Control::Text2_0, proposals.partner);
         view_.setText(Control::Text2_1, proposals.codeTables);
       }};
-  const LoadOutcome outcome = runLoad(env_.commandText, state_, steps);
+  const LoadOutcome outcome = runLoad(env_.commandText, state_, steps, pathMap());
   if (outcome.status.ok()) return std::nullopt;
   if (commandLineRun_) {
     // Nobody may be asked anything: an install script waits for this process.
@@ -233,7 +243,7 @@ engine::Status RelinkForm::inspect() {
   const WindowTexts before = readTexts();
   WindowTexts after = before;
   const engine::Status status =
-      inspectLinks(*env_.engine, proposalFolder(before.ImeBaze), state_, after);
+      inspectLinks(*env_.engine, pathMap(), proposalFolder(before.ImeBaze), state_, after);
   // A failed open empties the boxes that showed the front-end before.
   writeTexts(before, after);
   if (status.ok()) {
@@ -290,7 +300,7 @@ void RelinkForm::command1Click() {
 
   // Link strings typed whole are stored as given; a relative one is worth a word.
   std::u16string relative;
-  const LinkPlace place = LinkPlace::here();
+  const LinkPlace place = LinkPlace::here(pathMap());
   for (const std::u16string& link : t.Text2) {
     if (const auto english = relativeLinkNotice(link, place)) {
       *env_.errors << "povezava: " << *english << '\n';
@@ -317,7 +327,7 @@ void RelinkForm::command1Click() {
 void RelinkForm::command2Click(int index) {
   const std::optional<std::u16string> chosen = view_.chooseDatabase(browseFolder());
   if (!chosen) return;  // cancelled: the box keeps its link string
-  view_.setText(text2(index == 0 ? 0 : 1), linkString(*chosen));
+  view_.setText(text2(index == 0 ? 0 : 1), linkString(*chosen, {}, LinkPlace::here(pathMap())));
 }
 
 void RelinkForm::command3Click() {

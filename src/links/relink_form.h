@@ -34,7 +34,8 @@
 #include <string_view>
 
 #include "engine/engine.h"
-#include "engine/path_map_sources.h"
+#include "links/program.h"
+#include "paths/path_map_sources.h"
 #include "links/window_state.h"
 
 namespace povezava::links {
@@ -88,13 +89,17 @@ class FormView {
 
 // What the form needs from the process.
 struct FormEnvironment {
-  engine::DBEngine* engine = nullptr;  // the process's engine
+  engine::DBEngine* engine = nullptr;  // the program's engine
+  // The program (links/program.h): its path map, its notices and the file
+  // system paths files are read from. Null (tests with an engine of their
+  // own): no map, no notices.
+  Program* program = nullptr;
   std::u16string programFolder;        // folder of the executable, no final separator
   std::u16string commandText;          // the arguments joined with single spaces
   bool display = true;                 // a person can see the window and its messages
   std::ostream* errors = nullptr;      // stderr: every failure and notice, in English
-  // The sources of the Windows path map, loaded by formLoad() before anything
-  // is opened; null leaves the process's map as it is (tests).
+  // The sources of the Windows path map, loaded by formLoad() into the
+  // program's before anything is opened; null leaves the map as it is.
   const engine::PathMapSources* pathMapSources = nullptr;
 };
 
@@ -164,6 +169,8 @@ class RelinkForm {
   // Where proposals and browsing start.
   std::u16string proposalFolder(std::u16string_view frontEnd) const;
   std::u16string browseFolder() const;
+  // The program's path map; an empty one without a program.
+  const engine::PathMap& pathMap() const;
 
   FormView& view_;
   FormEnvironment env_;

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "engine/link_path.h"
-#include "engine/path_map.h"
-#include "engine/unicode.h"
+#include "paths/path_map.h"
+#include "base/unicode.h"
 
 namespace povezava::links {
 namespace {

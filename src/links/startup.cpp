@@ -64,10 +64,10 @@ CommandLine parseCommandLine(std::u16string_view commandText) {
   return line;
 }
 
-std::optional<LinkStrings> backendLinkStrings(std::u16string_view location,
+std::optional<LinkStrings> backendLinkStrings(std::u16string_view location, const engine::PathMap& map,
                                               std::u16string_view separators) {
   if (!sortsAfterSpace(location)) return std::nullopt;
-  const LinkPlace place = LinkPlace::here();
+  const LinkPlace place = LinkPlace::here(map);
   // Absolute (and in Windows form where the map says so) before the rules below.
   const std::u16string where = linkLocation(location, place);
   if (hasMdbSuffix(where)) {
@@ -77,9 +77,9 @@ std::optional<LinkStrings> backendLinkStrings(std::u16string_view location,
   return LinkStrings{linkString(where, kPartnerFile, place), linkString(where, kCodeTableFile, place)};
 }
 
-bool applyBackendLocation(std::u16string_view location, WindowTexts& texts,
+bool applyBackendLocation(std::u16string_view location, WindowTexts& texts, const engine::PathMap& map,
                           std::u16string_view separators) {
-  auto links = backendLinkStrings(location, separators);
+  auto links = backendLinkStrings(location, map, separators);
   if (!links) return false;
   texts.Text2[0] = std::move(links->partner);
   texts.Text2[1] = std::move(links->codeTables);
@@ -87,7 +87,7 @@ bool applyBackendLocation(std::u16string_view location, WindowTexts& texts,
 }
 
 LoadOutcome runLoad(std::u16string_view commandText, WindowState& state, const LoadSteps& steps,
-                    std::u16string_view separators) {
+                    const engine::PathMap& map, std::u16string_view separators) {
   LoadOutcome outcome;
   steps.setImeBaze(std::u16string(kDefaultFrontEnd));
   CommandLine line = parseCommandLine(commandText);
@@ -101,7 +101,7 @@ LoadOutcome runLoad(std::u16string_view commandText, WindowState& state, const L
     return outcome;
   }
   if (line.present) {
-    if (const auto proposals = backendLinkStrings(line.backEnd, separators)) {
+    if (const auto proposals = backendLinkStrings(line.backEnd, map, separators)) {
       steps.setProposals(*proposals);
     }
   }
@@ -109,17 +109,17 @@ LoadOutcome runLoad(std::u16string_view commandText, WindowState& state, const L
   return outcome;
 }
 
-LoadOutcome startupLoad(engine::DBEngine& engine, std::u16string_view appPath,
+LoadOutcome startupLoad(engine::DBEngine& engine, const engine::PathMap& map, std::u16string_view appPath,
                         std::u16string_view commandText, WindowState& state, WindowTexts& texts,
                         std::u16string_view separators) {
   const LoadSteps steps{
       [&](std::u16string name) { texts.ImeBaze = std::move(name); },
-      [&] { return inspectLinks(engine, appPath, state, texts); },
+      [&] { return inspectLinks(engine, map, appPath, state, texts); },
       [&](const LinkStrings& links) {
         texts.Text2[0] = links.partner;
         texts.Text2[1] = links.codeTables;
       }};
-  return runLoad(commandText, state, steps, separators);
+  return runLoad(commandText, state, steps, map, separators);
 }
 
 bool takeAutoLink(WindowState& state) {

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "engine/engine.h"
+#include "paths/path_map.h"
 #include "links/window_state.h"
 #include "text/path_helpers.h"
 
@@ -70,15 +71,17 @@ struct LinkStrings {
 //                               ";DATABASE=" + StripFileName(location) + "\querno.MDB"
 //   otherwise:                  ";DATABASE=" + location + "\PARTNER.MDB",
 //                               ";DATABASE=" + location + "\querno.MDB"
-// `separators` go to StripFileName (text/path_helpers.h).
+// `separators` go to StripFileName (text/path_helpers.h); `map` is the
+// program's path map (links/program.h).
 std::optional<LinkStrings> backendLinkStrings(
-    std::u16string_view location, std::u16string_view separators = text::kPlatformSeparators);
+    std::u16string_view location, const engine::PathMap& map,
+    std::u16string_view separators = text::kPlatformSeparators);
 
 // Puts backendLinkStrings(location) into texts.Text2[0] and texts.Text2[1];
 // true when it did, false (boxes untouched) when the location does not sort
 // after " ". Start-up's last step; `povezava-cli relink --backend` applies a
 // location to a freshly inspected front-end the same way.
-bool applyBackendLocation(std::u16string_view location, WindowTexts& texts,
+bool applyBackendLocation(std::u16string_view location, WindowTexts& texts, const engine::PathMap& map,
                           std::u16string_view separators = text::kPlatformSeparators);
 
 // What the window's Load did.
@@ -108,13 +111,13 @@ struct LoadSteps {
 // decides what to do with the failure (report it; show the window without
 // arguments, exit non-zero with them).
 [[nodiscard]] LoadOutcome runLoad(std::u16string_view commandText, WindowState& state,
-                                  const LoadSteps& steps,
+                                  const LoadSteps& steps, const engine::PathMap& map,
                                   std::u16string_view separators = text::kPlatformSeparators);
 
 // runLoad() on plain texts, with inspectLinks() as the inspection.
-[[nodiscard]] LoadOutcome startupLoad(engine::DBEngine& engine, std::u16string_view appPath,
-                                      std::u16string_view commandText, WindowState& state,
-                                      WindowTexts& texts,
+[[nodiscard]] LoadOutcome startupLoad(engine::DBEngine& engine, const engine::PathMap& map,
+                                      std::u16string_view appPath, std::u16string_view commandText,
+                                      WindowState& state, WindowTexts& texts,
                                       std::u16string_view separators = text::kPlatformSeparators);
 
 // The window's Activate: true when AutoLinkFlag reads "True"; then it is set to

@@ -6,8 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "engine/engine.h"
+#include "links/program.h"
 #include "links/relink_form.h"
+#include "platform/file_system.h"
 #include "win32/command_tail.h"
 #include "win32/console_stream.h"
 #include "win32/win32_view.h"
@@ -50,8 +51,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     errors << "povezava: Windows refused to create the window (error " << GetLastError() << ")\n";
     return 1;
   }
+  // The one engine of the program, over the real file system.
+  links::Program program(engine::posixFileSystem());
   links::FormEnvironment env;
-  env.engine = &engine::dbEngine();
+  env.engine = &program.engine();
+  env.program = &program;
   env.programFolder = programFolder();
   env.commandText = commandText;
   env.display = true;

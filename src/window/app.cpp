@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/path_map_sources.h"
+#include "paths/path_map_sources.h"
 #include "links/relink_form.h"
 #include "links/startup.h"
 #include "window/file_dialog.h"
@@ -83,7 +83,7 @@ std::optional<int> answerRequest(const QStringList& arguments, std::ostream& out
   return links::answerProgramRequest(commandTextOf(arguments).toStdU16String(), POVEZAVA_VERSION, out);
 }
 
-int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
+int runPovezava(int argc, char** argv, links::Program& program) {
   QStringList programArguments;
   for (int i = 0; i < argc; ++i) programArguments << QString::fromLocal8Bit(argv[i]);
   if (const std::optional<int> status = answerRequest(programArguments, std::cout)) return *status;
@@ -101,7 +101,8 @@ int runPovezava(int argc, char** argv, engine::DBEngine& engine) {
   QtMessageBoxes boxes;
   const engine::PathMapSources pathMap = engine::programPathMapSources({});
   Environment env;
-  env.engine = &engine;
+  env.engine = &program.engine();
+  env.program = &program;
   env.appPath = QCoreApplication::applicationDirPath();
   env.commandText = commandTextOf(QCoreApplication::arguments());
   env.dialog = &dialog;

@@ -13,7 +13,8 @@ class QTranslator;
 #include <string_view>
 
 #include "engine/engine.h"
-#include "engine/path_map_sources.h"
+#include "links/program.h"
+#include "paths/path_map_sources.h"
 
 namespace povezava::window {
 
@@ -51,6 +52,7 @@ std::optional<int> answerRequest(const QStringList& arguments, std::ostream& out
 // did what it was asked; 1 when start-up failed on a command-line run or the
 // relink was refused or failed; 2 when it was started without arguments and
 // there is no display, or when the paths file has a wrong line.
-int runPovezava(int argc, char** argv, engine::DBEngine& engine);
+// `program` is the program's engine, path map and notices.
+int runPovezava(int argc, char** argv, links::Program& program);
 
 }  // namespace povezava::window

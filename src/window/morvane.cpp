@@ -34,6 +34,7 @@ QString fromU16(std::u16string_view text) {
 links::FormEnvironment formEnvironment(const Environment& env) {
   links::FormEnvironment form;
   form.engine = env.engine;
+  form.program = env.program;
   form.programFolder = env.appPath.toStdU16String();
   form.commandText = env.commandText.toStdU16String();
   form.display = env.boxes != nullptr;

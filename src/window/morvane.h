@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "engine/engine.h"
-#include "engine/path_map_sources.h"
+#include "paths/path_map_sources.h"
 #include "links/relink_form.h"
 #include "links/window_state.h"
 
@@ -32,13 +32,15 @@ class MessageBoxes;
 
 // What the window needs from its surroundings.
 struct Environment {
-  engine::DBEngine* engine = nullptr;  // the process's engine
+  engine::DBEngine* engine = nullptr;  // the program's engine
+  links::Program* program = nullptr;   // its path map and notices (links/relink_form.h)
   QString appPath;                     // folder of the executable, no final separator
   QString commandText;                 // the program's arguments joined with single spaces
   FileDialog* dialog = nullptr;        // the open dialog of the browse buttons
   MessageBoxes* boxes = nullptr;       // message boxes; null when there is no display
   std::ostream* errors = nullptr;      // where every failure is written (stderr)
-  // The Windows path map's sources, loaded by Load; null keeps the process's map.
+  // The Windows path map's sources, loaded by Load into the program's; null
+  // keeps the map as it is.
   const engine::PathMapSources* pathMapSources = nullptr;
 };
 

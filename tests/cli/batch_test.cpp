@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/unicode.h"
+#include "base/unicode.h"
+#include "platform/file_system.h"
 
 namespace povezava::cli {
 namespace {
@@ -29,7 +30,8 @@ class ProgressTest : public ::testing::TestWithParam<ProgressCase> {};
 TEST_P(ProgressTest, ShownOnlyOnATerminalForMoreThanAFewFiles) {
   std::ostringstream out;
   std::ostringstream err;
-  Console console{out, err, GetParam().terminal};
+  links::Program program(engine::posixFileSystem());
+  Console console{out, err, GetParam().terminal, &program};
   const auto files = names(GetParam().files);
   forEachFile(files, console, [&](const std::string& file) {
     out << file << '\n';
@@ -57,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ForEachFileTest, AFailedFileDoesNotStopTheOthersAndIsCounted) {
   std::ostringstream out;
   std::ostringstream err;
-  Console console{out, err, true};
+  links::Program program(engine::posixFileSystem());
+  Console console{out, err, true, &program};
   std::vector<std::string> seen;
   const auto files = names(8);
   const std::size_t failed = forEachFile(files, console, [&](const std::string& file) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/list_command.h"
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "suite.h"
 
 namespace povezava::cli {
@@ -15,7 +15,10 @@ namespace {
 
 using povezava::testing::TempDir;
 using Outcome = testing::CommandResult;
-constexpr auto run = testing::runInProcess;
+template <typename Command>
+Outcome run(Command command, const std::vector<std::string>& args) {
+  return testing::runInProcess(command, args);
+}
 
 TEST(MakeDemo, MakesAFrontEndLinkedToTheOldLocationAndTwoBackEnds) {
   TempDir dir;

@@ -7,7 +7,6 @@
 #include "cli/check_command.h"
 #include "cli/relink_command.h"
 #include "suite.h"
-#include "support/path_map_guard.h"
 
 namespace povezava::cli {
 namespace {
@@ -103,7 +102,6 @@ class WindowsLinks : public ::testing::Test {
 
   TempDir dir_;
   engine::PathMapSources sources_;
-  povezava::testing::ProcessPathMap restore_{{}};
 };
 
 TEST_F(WindowsLinks, CheckResolvesThroughTheMapAndNamesWhatIsNotCovered) {
@@ -126,10 +124,10 @@ TEST_F(WindowsLinks, RelinkWritesTheWindowsFormThatResolvesHere) {
   const std::string s = (dir_.path() / "s").string();
   {
     // A Windows location is written as given; it must resolve through the map.
-    povezava::testing::ProcessPathMap map({"S:=" + s});
+    const engine::PathMap map = povezava::testing::pathMapOf({"S:=" + s});
     std::vector<std::string> args = frontEnds();
     args.insert(args.end(), {"--backend", "S:\\DATA"});
-    Captured io;
+    Captured io(map);
     EXPECT_EQ(runRelink(args, io.console), 0) << io.out.str() << io.err.str();
   }
   for (const char* name : {"c.mdb", "s.mdb", "unc.mdb"}) {
@@ -140,10 +138,10 @@ TEST_F(WindowsLinks, RelinkWritesTheWindowsFormThatResolvesHere) {
 
   {
     // A local location inside a mapped folder is written in its Windows form.
-    povezava::testing::ProcessPathMap map({"\\\\SERVER\\share=" + s});
+    const engine::PathMap map = povezava::testing::pathMapOf({"\\\\SERVER\\share=" + s});
     std::vector<std::string> args = frontEnds();
     args.insert(args.end(), {"--backend", s + "/Data/partner.mdb"});
-    Captured io;
+    Captured io(map);
     EXPECT_EQ(runRelink(args, io.console), 0) << io.out.str() << io.err.str();
   }
   for (const char* name : {"c.mdb", "s.mdb", "unc.mdb"}) {
@@ -157,15 +155,15 @@ TEST_F(WindowsLinks, RelinkWritesTheWindowsFormThatResolvesHere) {
 TEST_F(WindowsLinks, BesideAndRelativeLocationsAreWrittenInWindowsForm) {
   const std::string s = (dir_.path() / "s").string();
   std::filesystem::copy_file(file("c.mdb"), dir_.path() / "s" / "Data" / "TQ.mdb");
-  povezava::testing::ProcessPathMap map({"S:=" + s});
+  const engine::PathMap map = povezava::testing::pathMapOf({"S:=" + s});
   {
-    Captured io;
+    Captured io(map);
     EXPECT_EQ(runRelink(withLocalPaths({s + "/Data/TQ.mdb", "--beside"}), io.console), 0) << io.out.str();
   }
   EXPECT_EQ(storedConnect(dir_.path() / "s" / "Data" / "TQ.mdb", u"KONTI"), u";DATABASE=S:\\Data\\querno.MDB");
   {
     const povezava::testing::CurrentFolder here(dir_.path() / "s");
-    Captured io;
+    Captured io(map);
     EXPECT_EQ(runRelink(withLocalPaths({file("c.mdb").string(), "--backend", "Data"}), io.console), 0)
         << io.out.str();
   }
@@ -221,9 +219,9 @@ TEST_P(RelinkFolder, TablesWhoseFileIsInTheNewFolderMoveTheOthersStay) {
 
 TEST_P(RelinkFolder, AWindowsFolderIsWrittenAsGivenAndAMappedLocalOneInWindowsForm) {
   POVEZAVA_REQUIRE_POSIX("Windows paths mapped onto a Linux host's folders");
-  povezava::testing::ProcessPathMap map({"\\\\NAS\\podatki=" + dir_.path().string()});
+  const engine::PathMap map = povezava::testing::pathMapOf({"\\\\NAS\\podatki=" + dir_.path().string()});
   for (const std::string& folder : {std::string("\\\\nas\\PODATKI\\moved"), moved()}) {
-    Captured io;
+    Captured io(map);
     EXPECT_EQ(runRelink(withLocalPaths({fe().string(), "--folder", folder}), io.console), 0)
         << folder << io.out.str() << io.err.str();
   }

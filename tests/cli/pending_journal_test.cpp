@@ -12,7 +12,11 @@
 #include "engine/jet/write/journal_writer.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/notices.h"
+#include "engine/recovery.h"
+#include "links/program.h"
 #include "suite.h"
+#include "platform/file_system.h"
+#include "support/test_engine.h"
 
 namespace povezava::cli {
 namespace {
@@ -56,7 +60,7 @@ class PendingJournalTest : public ::testing::Test {
     ASSERT_TRUE((*file)->writeAt(std::uint64_t{news[0].page} * kPageSize, news[0].bytes).ok());
     interrupted_ = readFile(frontEnd_);
     ASSERT_NE(interrupted_, original_);
-    (void)engine::takeNotices();
+    (void)povezava::testing::takeNotices();
   }
 
   std::string fe() const { return frontEnd_.string(); }
@@ -68,6 +72,25 @@ class PendingJournalTest : public ::testing::Test {
   Bytes original_;
   Bytes interrupted_;
 };
+
+// What an engine finds goes to its own program's notices only.
+TEST_F(PendingJournalTest, EachProgramHearsOnlyWhatItsOwnEngineFound) {
+  links::Program reading(engine::posixFileSystem());
+  links::Program other(engine::posixFileSystem());
+  ASSERT_TRUE(reading.engine().openDatabase(testing::u16(frontEnd_)).ok());
+  const auto heard = reading.notices().takeRecords();
+  ASSERT_EQ(heard.size(), 1u);
+  EXPECT_EQ(heard[0].what, engine::NoticeCase::relinkPending);
+  EXPECT_TRUE(other.notices().takeRecords().empty());
+  EXPECT_TRUE(povezava::testing::takeNotices().empty());
+  // The other's recovery puts the old pages back and says so to it alone.
+  auto recovered = engine::recoverInterruptedRelink(other.setup(), testing::u16(frontEnd_));
+  ASSERT_TRUE(recovered.ok()) << recovered.status().toString();
+  EXPECT_EQ(*recovered, engine::Recovery::replayed);
+  EXPECT_EQ(other.notices().takeRecords().size(), 1u);
+  EXPECT_TRUE(reading.notices().takeRecords().empty());
+  EXPECT_EQ(readFile(frontEnd_), original_);
+}
 
 TEST_F(PendingJournalTest, ReadingCommandsShowTheOldFileWriteNothingAndSaySo) {
   for (bool accessOpen : {true, false}) {

@@ -11,12 +11,14 @@
 #include <memory>
 
 #include "cli/backup.h"
-#include "engine/io.h"
+#include "base/io.h"
 #include "engine/jet/write/link_writer.h"
-#include "engine/native_text.h"
+#include "base/native_text.h"
 #include "links/startup.h"
 #include "suite.h"
 #include "support/test_support.h"
+#include "platform/file_system.h"
+#include "support/test_engine.h"
 
 // The TABLE=LINK form on copies of the real front-ends.
 namespace povezava::cli {
@@ -35,7 +37,8 @@ struct Outcome {
 Outcome relink(std::vector<std::string> args) {
   std::ostringstream out;
   std::ostringstream err;
-  Console console{out, err, false};
+  links::Program program(engine::posixFileSystem());
+  Console console{out, err, false, &program};
   const int status = runRelink(testing::withLocalPaths(std::move(args)), console);
   return {status, out.str(), err.str()};
 }
@@ -160,7 +163,7 @@ TEST_F(RelinkTest, BackendFolderRelinksTheThreeTablesOfEveryFileThatOpens) {
 TEST_F(RelinkTest, BackendPartnerFileUsesTheProgramsOwnRule) {
   const std::string location = (data() / "partner.mdb").string();  // any letter case
   EXPECT_EQ(relink({s("TQ.mdb"), "--backend", location}), 0) << io_.out.str();
-  const auto expected = links::backendLinkStrings(engine::fromUtf8(location));
+  const auto expected = links::backendLinkStrings(engine::fromUtf8(location), {});
   ASSERT_TRUE(expected.has_value());
   EXPECT_EQ(storedConnect(file("TQ.mdb"), u"PARTNER"), expected->partner);
   EXPECT_EQ(storedConnect(file("TQ.mdb"), u"NALOGI"), expected->codeTables);
@@ -408,7 +411,7 @@ TEST_F(RelinkTest, BackupsInTheSameSecondGetDistinctNamesAndTheFrontEndsMode) {
 #endif
   std::vector<std::string> copies;
   for (int run = 0; run < 3; ++run) {
-    auto copy = backUp(engine::posixFileSystem(), engine::posixFileSystem(), engine::fromUtf8(s("TQ.mdb")),
+    auto copy = backUp(povezava::testing::testSetup(), engine::posixFileSystem(), engine::fromUtf8(s("TQ.mdb")),
                        "20261208-105400");
     ASSERT_TRUE(copy.ok()) << copy.status().toString();
     copies.push_back(*copy);

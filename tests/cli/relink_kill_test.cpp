@@ -12,6 +12,7 @@
 #include "engine/jet/format/journal_format.h"
 #include "engine/jet/write/link_writer.h"
 #include "suite.h"
+#include "platform/file_system.h"
 
 namespace povezava::cli {
 namespace {

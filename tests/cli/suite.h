@@ -9,13 +9,17 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/console.h"
 #include "cli/json.h"
 #include "engine/engine.h"
 #include "engine/jet_build/builder.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
+#include "links/program.h"
+#include "paths/path_map.h"
+#include "platform/file_system.h"
 #include "support/databases.h"
 #include "support/test_support.h"
 
@@ -76,11 +80,21 @@ inline CommandResult runInProcess(int (*command)(std::span<const std::string>, s
   return {status, out.str(), err.str()};
 }
 
-// A command run in-process with its output captured.
+// A command run in-process with its output captured, with a program of its
+// own over the real file system and the path map `map`.
 struct Captured {
+  explicit Captured(engine::PathMap map = {}) { program.paths().setMap(std::move(map)); }
   std::ostringstream out;
   std::ostringstream err;
-  Console console{out, err, false};
+  links::Program program{engine::posixFileSystem()};
+  Console console{out, err, false, &program};
 };
+
+inline CommandResult runInProcess(int (*command)(std::span<const std::string>, Console&),
+                                  const std::vector<std::string>& args) {
+  Captured io;
+  const int status = command(args, io.console);
+  return {status, io.out.str(), io.err.str()};
+}
 
 }  // namespace povezava::cli::testing

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 
 namespace povezava::links::testing {
 

@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "fake_engine.h"
 #include "front_ends.h"
 #include "links/relinking.h"
+#include "support/test_engine.h"
 
 namespace povezava::links {
 namespace {
@@ -27,7 +28,7 @@ class Inspection : public ::testing::Test {
   }
 
   engine::Status inspect(InspectionSteps* steps = nullptr) {
-    return inspectLinks(engine_, kAppPath, state_, texts_, steps);
+    return inspectLinks(engine_, {}, kAppPath, state_, texts_, steps);
   }
 
   void removeTable(testing::FakeFile& file, std::u16string_view name) {
@@ -147,7 +148,7 @@ TEST(Unload, FailingCloseIsReported) {
   WindowState state;
   WindowTexts texts;
   texts.ImeBaze = u"TQ.mdb";
-  ASSERT_TRUE(inspectLinks(engine, u"/app", state, texts).ok());
+  ASSERT_TRUE(inspectLinks(engine, {}, u"/app", state, texts).ok());
   EXPECT_EQ(unloadLinks(state).number(), engine::kErrDiskOrNetwork);
 }
 
@@ -164,7 +165,7 @@ class InspectionOnFiles : public testing::FrontEndSetTest {
   }
   engine::Status inspect(const std::string& stem) {
     texts_.ImeBaze = frontEnd(stem);
-    return inspectLinks(engine::dbEngine(), kAppPath, state_, texts_);
+    return inspectLinks(povezava::testing::testEngine(), {}, kAppPath, state_, texts_);
   }
 
   WindowState state_;
@@ -189,7 +190,7 @@ TEST_P(InspectionOnFiles, FrontEndWithoutNalogiClearsTheSlotAnEarlierOneBound) {
   ASSERT_TRUE(state_.LinkedTables[kSlotNalogi]);
   InspectionSteps steps;
   texts_.ImeBaze = frontEnd("NONALOGI");
-  ASSERT_TRUE(inspectLinks(engine::dbEngine(), kAppPath, state_, texts_, &steps).ok());
+  ASSERT_TRUE(inspectLinks(povezava::testing::testEngine(), {}, kAppPath, state_, texts_, &steps).ok());
   EXPECT_TRUE(state_.LinkedTables[kSlotPartner]);
   EXPECT_TRUE(state_.LinkedTables[kSlotKonti]);
   EXPECT_FALSE(state_.LinkedTables[kSlotNalogi]);
@@ -232,7 +233,7 @@ TEST_P(InspectionOfBadFiles, OpenFailsNamingTheFileAndLetsGoOfTheEarlierOne) {
   WindowState state;
   WindowTexts texts;
   texts.ImeBaze = engine::fromUtf8((dir.path() / "TQ.mdb").string());
-  ASSERT_TRUE(inspectLinks(engine::dbEngine(), u"/app", state, texts).ok());
+  ASSERT_TRUE(inspectLinks(povezava::testing::testEngine(), {}, u"/app", state, texts).ok());
   const WindowState before = state;
   const WindowTexts textsBefore = texts;
 
@@ -242,7 +243,7 @@ TEST_P(InspectionOfBadFiles, OpenFailsNamingTheFileAndLetsGoOfTheEarlierOne) {
     povezava::testing::writeFile(path, {data, data + GetParam().bytes.size()});
   }
   texts.ImeBaze = engine::fromUtf8(path.string());
-  const engine::Status status = inspectLinks(engine::dbEngine(), u"/app", state, texts);
+  const engine::Status status = inspectLinks(povezava::testing::testEngine(), {}, u"/app", state, texts);
   EXPECT_EQ(status.number(), GetParam().number) << status.toString();
   EXPECT_NE(status.description().find("BAD.mdb"), std::string::npos) << status.toString();
   EXPECT_FALSE(state.LinkDb);
@@ -265,7 +266,7 @@ engine::Status inspectEncrypted(const char* file, WindowState& state, WindowText
   povezava::testing::TempDir dir;
   texts.ImeBaze = engine::fromUtf8(
       dir.copy(povezava::testing::fixturesDir() / "encrypted" / file).string());
-  return inspectLinks(engine::dbEngine(), u"/app", state, texts);
+  return inspectLinks(povezava::testing::testEngine(), {}, u"/app", state, texts);
 }
 
 TEST(InspectionOfEncryptedFiles, PasswordProtectedFileIsRefused) {

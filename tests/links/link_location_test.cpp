@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/unicode.h"
+#include "base/unicode.h"
 
 namespace povezava::links {
 namespace {

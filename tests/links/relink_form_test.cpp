@@ -17,8 +17,8 @@
 #include "links/clerk_texts.h"
 #include "links/fake_engine.h"
 #include "links/link_location.h"
-#include "support/path_map_guard.h"
 #include "support/test_support.h"
+#include "support/test_engine.h"
 
 namespace povezava::links {
 namespace {
@@ -65,17 +65,19 @@ constexpr std::u16string_view kLinuxApp = u"/app/";
 
 struct Rig {
   FakeEngine engine;
+  // The program's path map and notices; its own engine stays unused.
+  Program program{engine::posixFileSystem()};
   FakeView view;
   std::ostringstream errors;
   std::unique_ptr<RelinkForm> form;
 
   explicit Rig(std::u16string commandText = {}, bool display = true,
                std::u16string programFolder = u"/home/clerk/app") {
-    (void)engine::takeNotices();
     engine.backends = {u"/home/clerk/app\\PARTNER.MDB", u"/home/clerk/app\\QUERNO.MDB",
                        u"/data\\PARTNER.MDB", u"/data\\querno.MDB"};
     FormEnvironment env;
     env.engine = &engine;
+    env.program = &program;
     env.programFolder = std::move(programFolder);
     env.commandText = std::move(commandText);
     env.display = display;
@@ -150,6 +152,7 @@ TEST(FormLoad, AWrongPathsFileEndsTheRunBeforeAnythingIsOpened) {
     Rig rig(arguments ? u"TQ.mdB,/data" : u"");
     FormEnvironment env;
     env.engine = &rig.engine;
+    env.program = &rig.program;
     env.programFolder = u"/home/clerk/app";
     env.commandText = arguments ? u"TQ.mdB,/data" : u"";
     env.errors = &rig.errors;
@@ -288,7 +291,7 @@ TEST(FormFolders, ProposalsAndBrowsingStartBesideTheFrontEndWhenInstalledInASyst
   // its current drive; tests/windows/window_under_wine.sh covers Windows.
   GTEST_SKIP() << "Linux folders";
 #endif
-  const std::u16string here = LinkPlace::here().currentFolder;
+  const std::u16string here = currentFolder();
   struct Row {
     const char* name;
     const char16_t* programFolder;
@@ -308,10 +311,10 @@ TEST(FormFolders, ProposalsAndBrowsingStartBesideTheFrontEndWhenInstalledInASyst
       {"/usr, a mapped drive: browsing in its local folder", u"/usr/bin", u"S:\\DATA\\TQ.mdb",
        u";DATABASE=S:\\DATA\\PARTNER.MDB", u"/srv/DATA"},
   };
-  const povezava::testing::ProcessPathMap map({"S: = /srv"});
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     Rig rig({}, true, row.programFolder);
+    rig.program.paths().setMap(povezava::testing::pathMapOf({"S: = /srv"}));
     rig.engine.addFrontEnd(row.imeBaze);
     rig.view.texts[Control::ImeBaze] = row.imeBaze;
     rig.form->command4Click();
@@ -406,8 +409,8 @@ TEST(ClerkTexts, AnInterruptedRelinkIsNewsNotAnError) {
   Rig rig;
   rig.engine.addFrontEnd(u"TQ.mdB");
   ASSERT_EQ(rig.form->formLoad(), std::nullopt);
-  engine::notice({engine::NoticeCase::relinkPending, "/srv/TQ.mdb", "/srv/TQ.mdb.journal",
-                  "A relink of '/srv/TQ.mdb' was interrupted"});
+  rig.program.notices().notice({engine::NoticeCase::relinkPending, "/srv/TQ.mdb", "/srv/TQ.mdb.journal",
+                                "A relink of '/srv/TQ.mdb' was interrupted"});
   rig.form->command4Click();
   ASSERT_EQ(rig.view.messages.size(), 1u);
   EXPECT_EQ(rig.view.messages[0].kind, MessageKind::information);
@@ -437,18 +440,18 @@ TEST(FrontEndFile, SameFileWhateverTheSpellingAndTheLockFileBesideIt) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.b);
-    const auto same = engine::sameFile(u(row.a), u(row.b));
+    const auto same = engine::sameFile(engine::posixFileSystem(), povezava::testing::sharedTestPaths(), u(row.a), u(row.b));
     EXPECT_EQ(same.ok() ? std::optional<bool>(*same) : std::nullopt, row.same);
   }
-  EXPECT_TRUE(engine::accessLockFileBeside(u(folder + "/TQ.mdb")).ok());
+  EXPECT_TRUE(engine::accessLockFileBeside(engine::posixFileSystem(), povezava::testing::sharedTestPaths(), u(folder + "/TQ.mdb")).ok());
   std::vector<std::byte> lock(64);
   const std::string computer = "PISARNA-2";
   for (std::size_t i = 0; i < computer.size(); ++i) lock[i] = static_cast<std::byte>(computer[i]);
   povezava::testing::writeFile(dir.path() / "tq.LDB", lock);
-  const engine::Status locked = engine::accessLockFileBeside(u(folder + "/TQ.mdb"));
+  const engine::Status locked = engine::accessLockFileBeside(engine::posixFileSystem(), povezava::testing::sharedTestPaths(), u(folder + "/TQ.mdb"));
   EXPECT_EQ(locked.details().what, engine::ErrorCase::accessLockFile);
   EXPECT_EQ(locked.details().users, "PISARNA-2");
-  EXPECT_TRUE(engine::accessLockFileBeside(u(folder + "/RZ.mdb")).ok());
+  EXPECT_TRUE(engine::accessLockFileBeside(engine::posixFileSystem(), povezava::testing::sharedTestPaths(), u(folder + "/RZ.mdb")).ok());
 }
 
 // The situation a clerk met: a copy of the front-end named in Baza after the
@@ -469,8 +472,10 @@ TEST(FormOnFiles, ACopyNamedInBazaIsNotWrittenAnotherSpellingOfTheInspectedFileI
 
     FakeView view;
     std::ostringstream errors;
+    Program program(engine::posixFileSystem());
     FormEnvironment env;
-    env.engine = &engine::dbEngine();
+    env.engine = &program.engine();
+    env.program = &program;
     env.programFolder = engine::fromUtf8(dir.path().string());
     env.errors = &errors;
 #ifdef _WIN32
@@ -479,7 +484,7 @@ TEST(FormOnFiles, ACopyNamedInBazaIsNotWrittenAnotherSpellingOfTheInspectedFileI
 #else
     // The fixtures link through C:\APP: C: is this folder here, and the new
     // links are typed in Windows form (C:\PARTNER.MDB), as the PCs see them.
-    const povezava::testing::ProcessPathMap map({"C: = " + dir.path().string()});
+    program.paths().setMap(povezava::testing::pathMapOf({"C: = " + dir.path().string()}));
     const std::u16string folder = u"C:\\";
 #endif
     RelinkForm form(view, env);

@@ -7,13 +7,13 @@
 #include <utility>
 #include <vector>
 
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "fake_engine.h"
 #include "front_ends.h"
 #include "links/startup.h"
 #include "links/inspection.h"
 #include "support/databases.h"
-#include "support/path_map_guard.h"
+#include "support/test_engine.h"
 
 namespace povezava::links {
 namespace {
@@ -29,7 +29,7 @@ class Relinking : public ::testing::Test {
   }
 
   void inspect() {
-    ASSERT_TRUE(inspectLinks(engine_, u"/app", state_, texts_).ok());
+    ASSERT_TRUE(inspectLinks(engine_, {}, u"/app", state_, texts_).ok());
     texts_.Text2 = {u";DATABASE=D:\\DATA\\PARTNER.MDB", u";DATABASE=D:\\DATA\\querno.MDB"};
     engine_.log.clear();
   }
@@ -184,8 +184,8 @@ class RelinkingFiles : public testing::FrontEndSetTest {
     WindowState state;
     WindowTexts texts;
     texts.ImeBaze = engine::fromUtf8(file(stem));
-    EXPECT_TRUE(inspectLinks(engine::dbEngine(), u"/nowhere", state, texts).ok());
-    EXPECT_TRUE(applyBackendLocation(location, texts, separators));
+    EXPECT_TRUE(inspectLinks(*engine_, engine_.paths.map, u"/nowhere", state, texts).ok());
+    EXPECT_TRUE(applyBackendLocation(location, texts, engine_.paths.map, separators));
     auto failures = relinkTables(state, texts, options);
     EXPECT_TRUE(unloadLinks(state).ok());
     return failures;
@@ -197,6 +197,8 @@ class RelinkingFiles : public testing::FrontEndSetTest {
   std::filesystem::path backEndPath(const std::string& stem) const {
     return dir_.path() / (stem + ".MDB");
   }
+  // The engine the front-ends are relinked with, and its path map.
+  povezava::testing::TestEngine engine_;
   std::u16string backEnd(const std::string& stem) const {
     return engine::fromUtf8(backEndPath(stem).string());
   }
@@ -312,7 +314,7 @@ TEST_P(RelinkingFiles, AWindowsLinkIsNotReplacedByALocalPathUnlessAskedOrMapped)
   }
   EXPECT_EQ(povezava::testing::readFile(file("TQ")), before);
 
-  povezava::testing::ProcessPathMap map({"S:=" + dir_.path().string()});
+  engine_.paths.map = povezava::testing::pathMapOf({"S:=" + dir_.path().string()});
   EXPECT_TRUE(relink("TQ", folder_, text::kNativeSeparators, RelinkOptions{}).empty());
   EXPECT_EQ(storedLink("TQ", u"PARTNER"), u";DATABASE=S:\\PARTNER.MDB");
   EXPECT_EQ(storedLink("TQ", u"NALOGI"), u";DATABASE=S:\\querno.MDB");
@@ -343,7 +345,7 @@ TEST(RelinkingFile, EmptyCodeTableLinkIsRefusedAndTheFileIsUnchanged) {
   WindowState state;
   WindowTexts texts;
   texts.ImeBaze = engine::fromUtf8(path.string());
-  ASSERT_TRUE(inspectLinks(engine::dbEngine(), u"/nowhere", state, texts).ok());
+  ASSERT_TRUE(inspectLinks(povezava::testing::testEngine(), {}, u"/nowhere", state, texts).ok());
   texts.Text2 = {u";DATABASE=/nowhere/PARTNER.MDB", u""};
   const auto failures = relinkTables(state, texts, RelinkOptions{.localPaths = true});
   ASSERT_TRUE(unloadLinks(state).ok());

@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "fake_engine.h"
 #include "front_ends.h"
 #include "links/relinking.h"
 #include "support/test_support.h"
+#include "support/test_engine.h"
 
 namespace povezava::links {
 namespace {
@@ -44,7 +45,7 @@ TEST_P(StartupLoad, FillsBoxesAndFlag) {
   WindowState state;
   WindowTexts texts;
   const LoadOutcome outcome =
-      startupLoad(engine, kAppPath, c.commandText, state, texts, text::kWindowsSeparators);
+      startupLoad(engine, {}, kAppPath, c.commandText, state, texts, text::kWindowsSeparators);
   ASSERT_TRUE(outcome.status.ok()) << outcome.status.toString();
   EXPECT_EQ(outcome.arguments, c.autoLink == kTrue);
   EXPECT_EQ(texts.ImeBaze, c.opened);
@@ -111,7 +112,7 @@ TEST(StartupLoadFailure, WithArgumentsTheOpenErrorIsReturnedAndNothingRelinks) {
   WindowState state;
   WindowTexts texts;
   const LoadOutcome outcome =
-      startupLoad(engine, kAppPath, u"C:\\APP\\missing.mdb,D:\\DATA", state, texts);
+      startupLoad(engine, {}, kAppPath, u"C:\\APP\\missing.mdb,D:\\DATA", state, texts);
   EXPECT_TRUE(outcome.arguments);
   EXPECT_EQ(outcome.status.number(), engine::kErrFileNotFound);
   EXPECT_EQ(texts.ImeBaze, u"C:\\APP\\missing.mdb");
@@ -125,7 +126,7 @@ TEST(StartupLoadFailure, WithoutArgumentsTheDefaultNameFailsAndTheFlagIsFalse) {
   FakeEngine engine;
   WindowState state;
   WindowTexts texts;
-  const LoadOutcome outcome = startupLoad(engine, kAppPath, u"", state, texts);
+  const LoadOutcome outcome = startupLoad(engine, {}, kAppPath, u"", state, texts);
   EXPECT_FALSE(outcome.arguments);
   EXPECT_EQ(outcome.status.number(), engine::kErrFileNotFound);
   EXPECT_NE(outcome.status.description().find("TQ.mdB"), std::string::npos);
@@ -139,7 +140,7 @@ TEST(StartupRun, AutomaticRunRelinksOnceToTheCommandLineLocation) {
   engine.backends = {u"D:\\DATA\\PARTNER.MDB", u"D:\\DATA\\querno.MDB"};
   WindowState state;
   WindowTexts texts;
-  ASSERT_TRUE(startupLoad(engine, kAppPath, u"C:\\APP\\TQ.mdb, D:\\DATA", state, texts).status.ok());
+  ASSERT_TRUE(startupLoad(engine, {}, kAppPath, u"C:\\APP\\TQ.mdb, D:\\DATA", state, texts).status.ok());
   ASSERT_TRUE(takeAutoLink(state));
   EXPECT_EQ(state.AutoLinkFlag, u"False");
   EXPECT_FALSE(takeAutoLink(state));  // a later activation does nothing
@@ -177,7 +178,7 @@ TEST_P(BackendLinks, BuildsBothLinkStrings) {
   if (c.partner.find(u"{here}") != std::u16string::npos) {
     POVEZAVA_REQUIRE_POSIX("a current folder written with \"/\", as the expected links spell it");
   }
-  const auto links = backendLinkStrings(c.location, c.separators);
+  const auto links = backendLinkStrings(c.location, {}, c.separators);
   ASSERT_EQ(links.has_value(), c.replaced);
   if (!links) return;
   EXPECT_EQ(links->partner, povezava::testing::withCurrentFolder(c.partner));
@@ -215,10 +216,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BackendLocation, ReplacesBothBoxesOrNeither) {
   WindowTexts texts;
   texts.Text2 = {u"kept 0", u"kept 1"};
-  EXPECT_FALSE(applyBackendLocation(u"", texts));
+  EXPECT_FALSE(applyBackendLocation(u"", texts, {}));
   EXPECT_EQ(texts.Text2[0], u"kept 0");
   EXPECT_EQ(texts.Text2[1], u"kept 1");
-  EXPECT_TRUE(applyBackendLocation(u"D:\\DATA\\PARTNER.MDB", texts, text::kWindowsSeparators));
+  EXPECT_TRUE(applyBackendLocation(u"D:\\DATA\\PARTNER.MDB", texts, {}, text::kWindowsSeparators));
   EXPECT_EQ(texts.Text2[0], u";DATABASE=D:\\DATA\\PARTNER.MDB");
   EXPECT_EQ(texts.Text2[1], u";DATABASE=D:\\DATA\\querno.MDB");
 }
@@ -282,7 +283,7 @@ class StartupInFolder : public ::testing::Test {
 };
 
 TEST_F(StartupInFolder, DefaultNameFindsTqInTheCurrentFolderWhateverItsCase) {
-  const LoadOutcome outcome = startupLoad(engine::dbEngine(), u"/opt/app", u"", state_, texts_);
+  const LoadOutcome outcome = startupLoad(povezava::testing::testEngine(), {}, u"/opt/app", u"", state_, texts_);
   ASSERT_TRUE(outcome.status.ok()) << outcome.status.toString();
   EXPECT_EQ(texts_.ImeBaze, u"TQ.mdB");
   EXPECT_EQ(state_.LinkDb->name(), u"TQ.mdB");
@@ -295,7 +296,7 @@ TEST_F(StartupInFolder, RelativeFrontEndAndPartnerFileGiveLinksBesideIt) {
   const std::u16string folder = engine::fromUtf8(dir_.path().string());
   const std::u16string partner = engine::fromUtf8((dir_.path() / "PARTNER.mdb").string());
   const std::u16string command = u"NONALOGI.mdb, " + partner;
-  const LoadOutcome outcome = startupLoad(engine::dbEngine(), u"/opt/app", command, state_, texts_);
+  const LoadOutcome outcome = startupLoad(povezava::testing::testEngine(), {}, u"/opt/app", command, state_, texts_);
   ASSERT_TRUE(outcome.status.ok()) << outcome.status.toString();
   EXPECT_TRUE(outcome.arguments);
   EXPECT_FALSE(state_.LinkedTables[kSlotNalogi]);

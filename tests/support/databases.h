@@ -17,8 +17,9 @@
 #include "engine/engine.h"
 #include "engine/jet_build/builder.h"
 #include "engine/jet_build/sample_databases.h"
-#include "engine/native_text.h"
-#include "engine/unicode.h"
+#include "base/native_text.h"
+#include "base/unicode.h"
+#include "support/test_engine.h"
 
 namespace povezava::testing {
 
@@ -58,7 +59,7 @@ inline void buildFrontEnd(const std::filesystem::path& file, const std::u16strin
 // The Connect of a table of `file`, read through the engine afresh; the
 // error, in angle brackets, when it cannot be read.
 inline std::u16string storedConnect(const std::filesystem::path& file, std::u16string_view table) {
-  auto db = engine::dbEngine().openDatabase(engine::fromUtf8(engine::utf8Of(file)));
+  auto db = povezava::testing::testEngine().openDatabase(engine::fromUtf8(engine::utf8Of(file)));
   if (!db) return u"<" + engine::fromUtf8(db.status().toString()) + u">";
   auto defs = (*db)->tableDefs();
   if (!defs) return u"<" + engine::fromUtf8(defs.status().toString()) + u">";
@@ -85,7 +86,7 @@ inline void PrintTo(const Listed& t, std::ostream* out) { *out << t.line(); }
 // The engine's table-definition collection of a file, in catalogue order.
 inline std::vector<Listed> listTables(const std::filesystem::path& path) {
   std::vector<Listed> out;
-  auto db = engine::dbEngine().openDatabase(engine::fromUtf8(engine::utf8Of(path)));
+  auto db = povezava::testing::testEngine().openDatabase(engine::fromUtf8(engine::utf8Of(path)));
   EXPECT_TRUE(db.ok()) << path.string() << ": " << db.status().toString();
   if (!db.ok()) return out;
   auto tables = (*db)->tableDefs();

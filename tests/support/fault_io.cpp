@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "support/test_support.h"
 
 namespace povezava::testing {

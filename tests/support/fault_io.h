@@ -38,7 +38,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/io.h"
+#include "base/io.h"
 
 namespace povezava::testing {
 

@@ -23,7 +23,7 @@
 #include "engine/engine.h"
 #include "engine/jet_build/builder.h"
 #include "engine/jet_build/sample_databases.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "links/fake_engine.h"
 #include "support/databases.h"
 #include "support/test_support.h"

@@ -8,9 +8,9 @@
 
 #include "engine/engine.h"
 #include "support/databases.h"
-#include "support/path_map_guard.h"
 #include "support/test_support.h"
 #include "window_harness.h"
+#include "support/test_engine.h"
 
 namespace povezava::window {
 namespace {
@@ -62,7 +62,7 @@ TEST_P(Fixtures, AJournalThatIsNotTheFrontEndsIsReportedAndLeftAlone) {
   const std::filesystem::path journal = fe.string() + ".povezava-journal";
   povezava::testing::writeFile(journal.string(), std::vector<std::byte>(200, std::byte{'?'}));
   const auto before = povezava::testing::readFile(fe.string());
-  Harness h(engine::dbEngine(), appPath_);
+  Harness h(appPath_);
   h.boxes.texts.clear();
   ASSERT_TRUE(inspect(h, fe));
   EXPECT_EQ(h.text("Text1(0)"), storedLink(GetParam().partner));
@@ -75,7 +75,7 @@ TEST_P(Fixtures, AJournalThatIsNotTheFrontEndsIsReportedAndLeftAlone) {
 }
 
 TEST_P(Fixtures, AllThreeLinkedTablesAreBoundAndShown) {
-  Harness h(engine::dbEngine(), appPath_);
+  Harness h(appPath_);
   ASSERT_TRUE(inspect(h, frontEnd("TQ")));
   const links::WindowState& state = h.window->state();
   for (const auto& table : state.LinkedTables) EXPECT_TRUE(table);
@@ -87,7 +87,7 @@ TEST_P(Fixtures, AllThreeLinkedTablesAreBoundAndShown) {
 }
 
 TEST_P(Fixtures, AFrontEndWithoutNalogiLeavesSlot2EmptyAndSaysNothing) {
-  Harness h(engine::dbEngine(), appPath_);
+  Harness h(appPath_);
   ASSERT_TRUE(inspect(h, frontEnd("NONALOGI")));
   EXPECT_TRUE(h.window->state().LinkedTables[0]);
   EXPECT_TRUE(h.window->state().LinkedTables[1]);
@@ -98,7 +98,7 @@ TEST_P(Fixtures, AFrontEndWithoutNalogiLeavesSlot2EmptyAndSaysNothing) {
 }
 
 TEST_P(Fixtures, ALocalPartnerShowsWhatTheEngineGivesAsItsLinkString) {
-  Harness h(engine::dbEngine(), appPath_);
+  Harness h(appPath_);
   ASSERT_TRUE(inspect(h, frontEnd("LOCALPARTNER")));
   ASSERT_TRUE(h.window->state().LinkedTables[0]);
   EXPECT_EQ(h.window->state().LinkedTables[0]->kind(), engine::TableKind::local);
@@ -107,7 +107,7 @@ TEST_P(Fixtures, ALocalPartnerShowsWhatTheEngineGivesAsItsLinkString) {
 }
 
 TEST_P(Fixtures, TheDefaultNameIsLookedUpInTheCurrentFolderWithoutRegardToCase) {
-  Harness h(engine::dbEngine(), appPath_);
+  Harness h(appPath_);
   const std::optional<int> loaded = [&] {
     const povezava::testing::CurrentFolder here(dir_.path());
     return h.window->formLoad();
@@ -128,9 +128,8 @@ TEST_P(Fixtures, TheDefaultNameIsLookedUpInTheCurrentFolderWithoutRegardToCase) 
 TEST_P(Fixtures, RelinkingPointsTheThreeTablesAtTheBackEndsBesideTheFrontEnd) {
   // The stored links go through C:, which is the copies' folder here; the
   // new links are typed in Windows form and checked through the map.
-  const povezava::testing::ProcessPathMap map({driveC()});
   const auto tq = frontEnd("TQ");
-  Harness h(engine::dbEngine(), appPath_);
+  Harness h(appPath_, povezava::testing::pathMapOf({driveC()}));
   ASSERT_TRUE(inspect(h, tq));
   h.setText("Text2(0)", mappedLink(GetParam().partner));
   h.setText("Text2(1)", mappedLink(GetParam().querno));
@@ -153,7 +152,7 @@ TEST_P(Fixtures, RelinkingPointsTheThreeTablesAtTheBackEndsBesideTheFrontEnd) {
 
 TEST_P(Fixtures, AMissingBackEndIsListedAndLeavesItsTableAsItWas) {
   const auto tq = frontEnd("TQ");
-  Harness h(engine::dbEngine(), appPath_);
+  Harness h(appPath_);
   ASSERT_TRUE(inspect(h, tq));
   const QString missing = QStringLiteral(";DATABASE=") + qpath(dir_.path() / "gone" / "PARTNER.MDB");
   h.setText("Text2(0)", missing);
@@ -192,10 +191,9 @@ TEST_P(Fixtures, AfterAFailedOpenNovaPovezavaWritesNothingAndTheWindowStays) {
        }},
   };
   const povezava::testing::CurrentFolder here(dir_.path());  // holds no MV.MDB
-  const povezava::testing::ProcessPathMap map({driveC()});
   for (const Way& way : ways) {
     SCOPED_TRACE(way.name);
-    Harness h(engine::dbEngine(), appPath_);
+    Harness h(appPath_, povezava::testing::pathMapOf({driveC()}));
     ASSERT_TRUE(inspect(h, tq));
     const QString typed = mappedLink(GetParam().partner);
     h.setText("Text2(0)", typed);
@@ -238,7 +236,7 @@ TEST_P(Fixtures, AfterAFailedOpenNovaPovezavaWritesNothingAndTheWindowStays) {
 // drive the paths file lacks.
 TEST_P(Fixtures, AWindowsLinkIsNotReplacedByALocalPathWithoutAMap) {
   const auto tq = frontEnd("TQ");
-  Harness h(engine::dbEngine(), appPath_);
+  Harness h(appPath_);
   ASSERT_TRUE(inspect(h, tq));
   h.setText("Text2(0)", QStringLiteral(";DATABASE=") + qpath(dir_.path() / GetParam().partner));
   h.setText("Text2(1)", QStringLiteral(";DATABASE=") + qpath(dir_.path() / GetParam().querno));

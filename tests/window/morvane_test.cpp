@@ -20,6 +20,7 @@
 #include "links/startup.h"
 #include "support/test_support.h"
 #include "window_harness.h"
+#include "support/test_engine.h"
 
 namespace povezava::window {
 namespace {
@@ -121,7 +122,7 @@ TEST_P(Startup, LoadFillsTheWindowAsTheCommandLineSays) {
   links::WindowState state;
   links::WindowTexts texts;
   const links::LoadOutcome outcome =
-      links::startupLoad(other, kAppPath.toStdU16String(), row.commandText, state, texts);
+      links::startupLoad(other, {}, kAppPath.toStdU16String(), row.commandText, state, texts);
   EXPECT_EQ(outcome.status.ok(), row.loads);
   EXPECT_EQ(outcome.arguments, h.window->commandLineRun());
   EXPECT_EQ(q(texts.ImeBaze), h.imeBaze()->currentText());

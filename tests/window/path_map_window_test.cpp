@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "links/fake_engine.h"
-#include "support/path_map_guard.h"
 #include "support/test_support.h"
 #include "window/app.h"
+#include "support/test_engine.h"
 #include "window_harness.h"
 
 namespace povezava::window {
@@ -26,11 +26,12 @@ class MappedWindow : public ::testing::Test {
   }
   FakeEngine engine_;
   std::shared_ptr<links::testing::FakeFile> tq_;
-  povezava::testing::ProcessPathMap map_{{"S: = /srv", "\\\\SERVER\\apps = /opt", "\\\\SERVER\\clerk = /home/clerk"}};
+  const engine::PathMap map_ =
+      povezava::testing::pathMapOf({"S: = /srv", "\\\\SERVER\\apps = /opt", "\\\\SERVER\\clerk = /home/clerk"});
 };
 
 TEST_F(MappedWindow, ProposalsFromTheProgramFolderAreInWindowsForm) {
-  Harness h(engine_, QStringLiteral("/home/clerk/povezava"));
+  Harness h(engine_, QStringLiteral("/home/clerk/povezava"), {}, true, map_);
   ASSERT_EQ(h.window->formLoad(), std::nullopt);
   EXPECT_EQ(h.text("Text2(0)"), QStringLiteral(";DATABASE=\\\\SERVER\\clerk\\povezava\\PARTNER.MDB"));
   EXPECT_EQ(h.text("Text2(1)"), QStringLiteral(";DATABASE=\\\\SERVER\\clerk\\povezava\\QUERNO.MDB"));
@@ -52,22 +53,22 @@ TEST_F(MappedWindow, TheCommandLineLocationIsWrittenInWindowsForm) {
        QStringLiteral(";DATABASE=T:\\DATA\\querno.MDB")},
   };
   for (const Row& row : rows) {
-    Harness h(engine_, QStringLiteral("/home/clerk/povezava"), row.commandText, false);
+    Harness h(engine_, QStringLiteral("/home/clerk/povezava"), row.commandText, false, map_);
     ASSERT_EQ(h.window->formLoad(), std::nullopt) << row.commandText.toStdString();
     EXPECT_EQ(h.text("Text2(0)"), row.partner);
     EXPECT_EQ(h.text("Text2(1)"), row.codes);
   }
   // Relative: against the current folder first.
   povezava::testing::TempDir folder;
-  povezava::testing::ProcessPathMap there({"S: = " + folder.path().string()});
   const povezava::testing::CurrentFolder here(folder.path());
-  Harness h(engine_, QStringLiteral("/home/clerk/povezava"), QStringLiteral("/srv/app/TQ.mdb,data"), false);
+  Harness h(engine_, QStringLiteral("/home/clerk/povezava"), QStringLiteral("/srv/app/TQ.mdb,data"), false,
+            povezava::testing::pathMapOf({"S: = " + folder.path().string()}));
   ASSERT_EQ(h.window->formLoad(), std::nullopt);
   EXPECT_EQ(h.text("Text2(0)"), QStringLiteral(";DATABASE=S:\\data\\PARTNER.MDB"));
 }
 
 TEST_F(MappedWindow, ABrowsedFileIsWrittenInWindowsForm) {
-  Harness h(engine_, QStringLiteral("/home/clerk/povezava"));
+  Harness h(engine_, QStringLiteral("/home/clerk/povezava"), {}, true, map_);
   ASSERT_EQ(h.window->formLoad(), std::nullopt);
   h.dialog.answers = {QStringLiteral("/srv/data/PARTNER.MDB"), QStringLiteral("/home/u/QUERNO.MDB")};
   h.click("Command2(0)");
@@ -78,7 +79,7 @@ TEST_F(MappedWindow, ABrowsedFileIsWrittenInWindowsForm) {
 
 TEST_F(MappedWindow, ATypedRelativeLinkIsStoredAsGivenAndSaidSo) {
   engine_.backends = {u"data\\PARTNER.MDB", u"S:\\data\\QUERNO.MDB"};
-  Harness h(engine_, QStringLiteral("/home/clerk/povezava"));
+  Harness h(engine_, QStringLiteral("/home/clerk/povezava"), {}, true, map_);
   ASSERT_EQ(h.window->formLoad(), std::nullopt);
   h.setText("Text2(0)", QStringLiteral(";DATABASE=data\\PARTNER.MDB"));
   h.setText("Text2(1)", QStringLiteral(";DATABASE=S:\\data\\QUERNO.MDB"));
@@ -92,7 +93,8 @@ TEST_F(MappedWindow, ATypedRelativeLinkIsStoredAsGivenAndSaidSo) {
 }
 
 TEST(WindowPathMap, AWrongPathsFileStopsTheRunNamingFileAndLine) {
-  povezava::testing::ProcessPathMap keep({"S: = /kept"});
+  links::Program program(engine::posixFileSystem());
+  program.paths().setMap(povezava::testing::pathMapOf({"S: = /kept"}));
   povezava::testing::TempDir dir;
   const std::string paths = (dir.path() / "paths").string();
   std::ofstream(paths) << "S: = /srv\nT = /x\n";
@@ -105,6 +107,7 @@ TEST(WindowPathMap, AWrongPathsFileStopsTheRunNamingFileAndLine) {
     testing::RecordingBoxes boxes;
     Environment env;
     env.engine = &engine;
+    env.program = &program;
     env.appPath = QStringLiteral("/home/clerk/povezava");
     env.dialog = &dialog;
     env.boxes = &boxes;
@@ -117,11 +120,11 @@ TEST(WindowPathMap, AWrongPathsFileStopsTheRunNamingFileAndLine) {
   EXPECT_NE(errors.str().find("error 3001"), std::string::npos) << errors.str();
   EXPECT_NE(errors.str().find(paths + ", line 2:"), std::string::npos) << errors.str();
   EXPECT_TRUE(engine.log.empty());
-  EXPECT_EQ(engine::processPathMap().toLocal(u"S:\\x"), "/kept/x");  // the map stays as it was
+  EXPECT_EQ(program.pathMap().toLocal(u"S:\\x"), "/kept/x");  // the map stays as it was
 
   std::ofstream(paths) << "S: = /srv\n";
   EXPECT_EQ(load(errors), std::nullopt);
-  EXPECT_EQ(engine::processPathMap().toLocal(u"S:\\x"), "/srv/x");
+  EXPECT_EQ(program.pathMap().toLocal(u"S:\\x"), "/srv/x");
 }
 
 }  // namespace

@@ -16,9 +16,13 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/engine.h"
+#include "links/program.h"
+#include "paths/path_map.h"
+#include "platform/file_system.h"
 #include "window/file_dialog.h"
 #include "window/messages.h"
 #include "window/morvane.h"
@@ -63,12 +67,26 @@ struct Harness {
   ScriptedDialog dialog;
   RecordingBoxes boxes;
   std::ostringstream errors;
+  // The program's path map and notices; its engine when the test gives none.
+  links::Program program{engine::posixFileSystem()};
   std::unique_ptr<morvane> window;
 
+  // Over `engine` (a fake), with the path map `map`.
   Harness(engine::DBEngine& engine, const QString& appPath, const QString& commandText = {},
-          bool display = true) {
+          bool display = true, engine::PathMap map = {}) {
+    make(engine, appPath, commandText, display, std::move(map));
+  }
+  // Over the program's own engine, on real files.
+  explicit Harness(const QString& appPath, engine::PathMap map = {}) {
+    make(program.engine(), appPath, {}, true, std::move(map));
+  }
+
+  void make(engine::DBEngine& engine, const QString& appPath, const QString& commandText, bool display,
+            engine::PathMap map) {
+    program.paths().setMap(std::move(map));
     Environment env;
     env.engine = &engine;
+    env.program = &program;
     env.appPath = appPath;
     env.commandText = commandText;
     env.dialog = &dialog;

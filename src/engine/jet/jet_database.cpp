@@ -1,24 +1,55 @@
 #include "engine/jet/jet_database.h"
 
-#include "engine/case_fold.h"
-#include "engine/errors.h"
+#include "base/case_fold.h"
+#include "base/errors.h"
 #include "engine/jet/read/journal_reader.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet/write/relink.h"
 #include "engine/jet/write/write_batch.h"
 #include "engine/recovery.h"
 #include "engine/link_path.h"
-#include "engine/notices.h"
-#include "engine/path_resolver.h"
+#include "engine/front_end_file.h"
+#include "engine/notice_scope.h"
 #include "engine/readings.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 
 namespace povezava::engine::jet {
+namespace {
+
+// What a database opened without a setup reaches: no file.
+class NoFiles final : public FileSystem, public PathResolver {
+ public:
+  Result<std::unique_ptr<File>> open(const std::string& path, OpenMode) override { return refused(path); }
+  Result<FileInfo> info(const std::string& path) override { return refused(path); }
+  Result<std::vector<std::string>> list(const std::string& folder) override { return refused(folder); }
+  Status remove(const std::string& path) override { return refused(path); }
+  Status rename(const std::string& from, const std::string&) override { return refused(from); }
+  Result<std::string> realPath(const std::string& path) override { return refused(path); }
+  Status syncFolder(const std::string& folder) override { return refused(folder); }
+  Result<std::string> resolve(FileSystem&, std::u16string_view name) const override {
+    return refused(toUtf8(name));
+  }
+
+ private:
+  static Status refused(const std::string& path) {
+    return errors::notSupported("reaching '" + path + "' from a database opened without a file system");
+  }
+};
+
+const EngineSetup& noFiles() {
+  static NoFiles none;  // holds nothing
+  static const EngineSetup setup{&none, &none, &droppedNotices()};
+  return setup;
+}
+
+}  // namespace
 
 JetDatabase::JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path,
-                         std::string realPath, FileSystem& fs, bool journaled, FileInfo identity)
+                         std::string realPath, const EngineSetup& setup, bool journaled, FileInfo identity)
     : file_(std::move(file)),
-      fs_(&fs),
+      fs_(setup.fileSystem),
+      paths_(setup.paths),
+      notices_(setup.notices),
       name_(std::move(name)),
       path_(std::move(path)),
       realPath_(std::move(realPath)),
@@ -26,7 +57,7 @@ JetDatabase::JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std
       identity_(identity) {}
 
 Result<std::shared_ptr<JetDatabase>> JetDatabase::open(std::unique_ptr<File> file,
-                                                       std::u16string name, FileSystem* fs,
+                                                       std::u16string name, const EngineSetup* setup,
                                                        std::string realPath, bool journaled) {
   std::string path = file->path();
   if (realPath.empty()) realPath = path;
@@ -36,7 +67,7 @@ Result<std::shared_ptr<JetDatabase>> JetDatabase::open(std::unique_ptr<File> fil
   if (!jet) return jet.status();
   std::shared_ptr<JetDatabase> db(new JetDatabase(std::move(*jet), std::move(name), std::move(path),
                                                       std::move(realPath),
-                                                      fs != nullptr ? *fs : posixFileSystem(), journaled,
+                                                      setup != nullptr ? *setup : noFiles(), journaled,
                                                       *identity));
   // Reading the catalogue once at open makes a damaged file fail here, as the
   // Jet engine fails to open it; what is read is kept for the first lookups.
@@ -132,7 +163,8 @@ Status JetDatabase::refreshLinks(std::span<const std::shared_ptr<TableDef>> tabl
 
   // The relinks write through the batch's view of the file system; commit()
   // stores what they held, one atomic write, or nothing.
-  WriteBatch batch(*fs_);
+  const NoticeScope scope(*notices_);
+  WriteBatch batch(EngineSetup{fs_, paths_, notices_});
   batch.beginUnit();
   FileSystem* const own = fs_;
   fs_ = &batch.fileSystem();
@@ -177,6 +209,7 @@ Status JetTableDef::refreshLink() {
   if (kind() == TableKind::local) {
     return errors::notSupported("the local table '" + toUtf8(row_->name) + "' is not linked");
   }
+  const NoticeScope scope(database_->notices());
   return jet::refreshLink(*database_, *this);
 }
 
@@ -218,48 +251,51 @@ Result<std::shared_ptr<TableDef>> JetTableDefs::item(std::u16string_view name) c
 
 namespace {
 
-// The file a name in this system's own form names exactly, opened at once:
-// on a share that spares asking first whether it is there. Any failure
-// (another form, no such file, or whatever) leaves the name to be resolved
-// as usual, which reports it the usual way.
-Result<std::unique_ptr<File>> openAsGiven(FileSystem& fs, std::u16string_view name) {
-#ifdef _WIN32
-  (void)fs;
-  return errors::fileNotFound(toUtf8(name));
-#else
-  if (name.empty() || name.find(u'\\') != std::u16string_view::npos || pathForm(name) == PathForm::windows) {
-    return errors::fileNotFound(toUtf8(name));
-  }
+// The file a name the resolver takes as given names, opened at once. Any
+// failure (another form, no such file, or whatever) leaves the name to be
+// resolved as usual, which reports it the usual way.
+Result<std::unique_ptr<File>> openAsGiven(FileSystem& fs, const PathResolver& paths, std::u16string_view name) {
+  if (!paths.takenAsGiven(name)) return errors::fileNotFound(toUtf8(name));
   return fs.open(toUtf8(name), OpenMode::readOnly);
-#endif
 }
 
 }  // namespace
 
+Result<bool> JetEngine::sameFile(std::u16string_view a, std::u16string_view b) {
+  return engine::sameFile(*setup_.fileSystem, *setup_.paths, a, b);
+}
+
+Status JetEngine::accessLockFile(std::u16string_view name) {
+  return accessLockFileBeside(*setup_.fileSystem, *setup_.paths, name);
+}
+
 Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view name) {
+  FileSystem& fs = *setup_.fileSystem;
+  NoticeSink& notices = *setup_.notices;
+  const NoticeScope scope(notices);
   Result<std::string> path = toUtf8(name);
-  auto file = openAsGiven(*fs_, name);
+  auto file = openAsGiven(fs, *setup_.paths, name);
   if (!file) {
-    path = resolveDatabasePath(*fs_, name);
+    path = setup_.paths->resolve(fs, name);
     if (!path) return path.status();
-    file = fs_->open(*path, OpenMode::readOnly);
+    file = fs.open(*path, OpenMode::readOnly);
     if (!file) return file.status();
   }
-  auto real = fs_->realPath(*path);
+  auto real = fs.realPath(*path);
   if (!real) return real.status();
   // Reading never writes: a relink cut short by a crash is shown as its
   // journal will leave it, and undone on disk by the next relink.
-  auto finding = inspectJournal(*fs_, **file, *real);
+  auto finding = inspectJournal(fs, **file, *real);
   if (!finding) return finding.status();
   bool journaled = false;
   switch (finding->state) {
     case JournalFinding::State::pending:
       if (finding->inProgress) {
-        notice({NoticeCase::relinkInProgress, *path, finding->journal,
+        notices.notice(Notice{NoticeCase::relinkInProgress, *path, finding->journal,
                 "A relink of '" + *path + "' is in progress in another povezava: povezava shows the file as it "
                 "was before; look again when that relink has finished."});
       } else {
-        notice({NoticeCase::relinkPending, *path, finding->journal,
+        notices.notice(Notice{NoticeCase::relinkPending, *path, finding->journal,
                 "A relink of '" + *path + "' was interrupted: povezava shows the file as it was before; the "
                 "next relink (or 'povezava-cli recover') puts its old pages back on disk."});
       }
@@ -267,7 +303,7 @@ Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view na
       journaled = true;
       break;
     case JournalFinding::State::foreign:
-      notice({NoticeCase::journalIgnored, *path, finding->journal,
+      notices.notice(Notice{NoticeCase::journalIgnored, *path, finding->journal,
               "'" + finding->journal + "' does not belong to '" + *path + "' as it is now (" + finding->reason +
               "); povezava ignores it, and the next relink moves it aside."});
       break;
@@ -276,7 +312,7 @@ Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view na
     case JournalFinding::State::committed:
       break;
   }
-  auto db = JetDatabase::open(std::move(*file), std::u16string(name), fs_, std::move(*real), journaled);
+  auto db = JetDatabase::open(std::move(*file), std::u16string(name), &setup_, std::move(*real), journaled);
   if (!db) return db.status();
   return std::shared_ptr<Database>(std::move(*db));
 }
@@ -294,9 +330,6 @@ std::string_view kindName(TableKind kind) {
   return "local";
 }
 
-DBEngine& dbEngine() {
-  static jet::JetEngine engine(posixFileSystem());
-  return engine;
-}
+std::unique_ptr<DBEngine> makeEngine(const EngineSetup& setup) { return std::make_unique<jet::JetEngine>(setup); }
 
 }  // namespace povezava::engine

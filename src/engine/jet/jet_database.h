@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/io.h"
+#include "base/io.h"
 #include "engine/readings.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/read/jet_file.h"
@@ -29,14 +29,16 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
  public:
   // Opens the database in `file`. `name` is the name as the caller gave it;
   // error descriptions name the file by `file->path()`.
-  // `fs` is where relinks open the file for writing (the real file system
-  // when null); it must outlive the database. `realPath` is where the file
+  // `setup` is what relinks work with: the file system they open the file
+  // for writing in, the resolver of back-end names, the sink of notices; it
+  // must outlive the database. Without one the database reaches no file (a
+  // database held in memory that is only read). `realPath` is where the file
   // itself lies (symbolic links resolved; `file->path()` when empty): relinks
   // write there, and its journal lies beside it. When `file` is a view of a
   // pending journal (read/journal_reader.h), `journaled` says so.
   [[nodiscard]] static Result<std::shared_ptr<JetDatabase>> open(std::unique_ptr<File> file,
                                                                   std::u16string name,
-                                                                  FileSystem* fs = nullptr,
+                                                                  const EngineSetup* setup = nullptr,
                                                                   std::string realPath = {},
                                                                   bool journaled = false);
 
@@ -59,6 +61,8 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   // REQUIRES: isOpen()
   JetFile& file() { return *file_; }
   FileSystem& fileSystem() { return *fs_; }
+  const PathResolver& paths() const { return *paths_; }
+  NoticeSink& notices() const { return *notices_; }
   // The catalogue's tables as the file holds them now: decoded again only
   // when a page they were decoded from has changed.
   [[nodiscard]] Result<std::vector<CatalogTable>> readTables();
@@ -74,7 +78,7 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
 
  private:
   JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std::string path, std::string realPath,
-              FileSystem& fs, bool journaled, FileInfo identity);
+              const EngineSetup& setup, bool journaled, FileInfo identity);
 
   // Once the pending journal the file was read through is gone (a relink
   // recovered it), reads the file itself again.
@@ -82,6 +86,8 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
 
   std::unique_ptr<JetFile> file_;
   FileSystem* fs_;
+  const PathResolver* paths_;
+  NoticeSink* notices_;
   std::u16string name_;
   std::string path_;
   std::string realPath_;
@@ -160,14 +166,20 @@ class JetTableDefs final : public TableDefs, public std::enable_shared_from_this
   mutable std::vector<std::optional<JetTableDef>> made_;
 };
 
-// The Jet engine: resolves the name (path_resolver.h) and opens the file for reading.
+// The Jet engine: resolves the name through its setup's resolver and opens
+// the file for reading.
 class JetEngine final : public DBEngine {
  public:
-  explicit JetEngine(FileSystem& fs) : fs_(&fs) {}
+  // REQUIRES: every member of `setup` is set.
+  explicit JetEngine(const EngineSetup& setup) : setup_(setup) {}
   Result<std::shared_ptr<Database>> openDatabase(std::u16string_view name) override;
+  Result<bool> sameFile(std::u16string_view a, std::u16string_view b) override;
+  Status accessLockFile(std::u16string_view name) override;
+
+  const EngineSetup& setup() const { return setup_; }
 
  private:
-  FileSystem* fs_;
+  EngineSetup setup_;
 };
 
 }  // namespace povezava::engine::jet

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/errors.h"
-#include "engine/io.h"
+#include "base/errors.h"
+#include "base/io.h"
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/code_page.h"
 #include "engine/jet/format/empty_data_page.h"
@@ -17,7 +17,8 @@
 #include "engine/jet/format/rc4.h"
 #include "engine/jet/format/usage_map.h"
 #include "engine/jet/write/row_pack.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
+#include "platform/file_system.h"
 
 namespace povezava::engine::jet {
 namespace {

@@ -34,9 +34,9 @@
 #include <variant>
 #include <vector>
 
-#include "engine/io.h"
+#include "base/io.h"
 #include "engine/jet/format/layout.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 namespace povezava::engine {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/io.h"
+#include "base/io.h"
 
 namespace povezava::engine {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/unicode.h"
+#include "base/unicode.h"
 
 namespace povezava::engine::jet {
 

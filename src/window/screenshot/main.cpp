@@ -11,7 +11,8 @@
 #include <QWindow>
 #include <iostream>
 
-#include "engine/engine.h"
+#include "links/program.h"
+#include "platform/file_system.h"
 #include "window/file_dialog.h"
 #include "window/messages.h"
 #include "window/morvane.h"
@@ -50,7 +51,9 @@ int main(int argc, char** argv) {
     void show(QWidget*, povezava::links::MessageKind, const QString&, const QString&) override { ++shown; }
   } boxes;
   povezava::window::Environment env;
-  env.engine = &povezava::engine::dbEngine();
+  povezava::links::Program program(povezava::engine::posixFileSystem());
+  env.engine = &program.engine();
+  env.program = &program;
   env.appPath = folder;
   env.dialog = &dialog;
   env.boxes = &boxes;

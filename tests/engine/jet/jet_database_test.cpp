@@ -6,13 +6,14 @@
 
 #include <algorithm>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/jet_test_util.h"
 #include "engine/jet/read/long_value.h"
 #include "engine/jet/read/row.h"
 #include "engine/jet_build/builder.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "support/test_support.h"
+#include "support/test_engine.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -187,7 +188,7 @@ TEST(JetDatabase, Jet3LongValueIsReadFromItsLvalPage) {
 
 TEST(JetDatabase, LookupIgnoresCaseAndReportsMissingNames) {
   POVEZAVA_REQUIRE_FIXTURES();
-  auto db = dbEngine().openDatabase(fromUtf8((fixturesDir() / "jet4-v2000/NONALOGI.mdb").string()));
+  auto db = povezava::testing::testEngine().openDatabase(fromUtf8((fixturesDir() / "jet4-v2000/NONALOGI.mdb").string()));
   ASSERT_TRUE(db.ok()) << db.status().toString();
   auto tables = (*db)->tableDefs();
   ASSERT_TRUE(tables.ok());
@@ -214,7 +215,7 @@ TEST(JetDatabase, Jet3Cp1250NamesAreFoundWithoutRegardToCase) {
                   LinkedTableSpec{u"Stranke", u"C:\\x\\book.xls", u"List1", u"Excel 8.0;HDR=YES;"}};
   const std::string path = (dir.path() / "SLO.mdb").string();
   ASSERT_TRUE(buildDatabase(path, spec).ok());
-  auto db = dbEngine().openDatabase(fromUtf8(path));
+  auto db = povezava::testing::testEngine().openDatabase(fromUtf8(path));
   ASSERT_TRUE(db.ok()) << db.status().toString();
   auto tables = (*db)->tableDefs();
   ASSERT_TRUE(tables.ok());
@@ -244,7 +245,7 @@ TEST(JetDatabase, TableDefKeepsItsDatabaseAliveUntilClosed) {
   std::shared_ptr<TableDef> konti;
   std::weak_ptr<Database> weak;
   {
-    auto db = dbEngine().openDatabase(fromUtf8((fixturesDir() / "jet4-v2003/TQ.mdb").string()));
+    auto db = povezava::testing::testEngine().openDatabase(fromUtf8((fixturesDir() / "jet4-v2003/TQ.mdb").string()));
     ASSERT_TRUE(db.ok());
     weak = *db;
     auto tables = (*db)->tableDefs();
@@ -263,7 +264,7 @@ TEST(JetDatabase, TableDefKeepsItsDatabaseAliveUntilClosed) {
 
 TEST(JetDatabase, SetConnectChecksTheLinkAndKeepsItPending) {
   POVEZAVA_REQUIRE_FIXTURES();
-  auto db = dbEngine().openDatabase(fromUtf8((fixturesDir() / "ace-v2010/LOCALPARTNER.accdb").string()));
+  auto db = povezava::testing::testEngine().openDatabase(fromUtf8((fixturesDir() / "ace-v2010/LOCALPARTNER.accdb").string()));
   ASSERT_TRUE(db.ok());
   auto tables = (*db)->tableDefs();
   ASSERT_TRUE(tables.ok());
@@ -363,7 +364,7 @@ TEST(JetDatabase, PasswordEncryptedAceFilesAreRefused) {
   POVEZAVA_REQUIRE_FIXTURES();
   for (const char* file : {"encrypted/db2007-enc.accdb", "encrypted/db2013-enc.accdb"}) {
     const std::string path = (fixturesDir() / file).make_preferred().string();
-    auto db = dbEngine().openDatabase(fromUtf8(path));
+    auto db = povezava::testing::testEngine().openDatabase(fromUtf8(path));
     ASSERT_FALSE(db.ok()) << file;
     EXPECT_EQ(db.status().number(), kErrNotValidPassword);
     EXPECT_NE(db.status().description().find(path), std::string::npos);

@@ -11,15 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "engine/io.h"
+#include "base/io.h"
 #include "engine/jet/jet_database.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/read/data_page.h"
 #include "engine/jet/read/row.h"
 #include "engine/jet_build/memory_file.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "support/databases.h"
 #include "support/test_support.h"
+#include "platform/file_system.h"
 
 namespace povezava::engine::jet::testing {
 

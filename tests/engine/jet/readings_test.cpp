@@ -8,12 +8,14 @@
 #include <filesystem>
 #include <optional>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/jet_database.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "support/databases.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"
+#include "platform/file_system.h"
+#include "support/test_engine.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -38,7 +40,7 @@ class ReadingsTest : public ::testing::Test {
   // Opens the front-end through `fs` and checks its three links, `rounds`
   // times over (as a run over front-ends that share back-ends does).
   void checkLinks(FileSystem& fs, int rounds) const {
-    JetEngine engine(fs);
+    JetEngine engine(povezava::testing::testSetup(fs));
     for (int round = 0; round < rounds; ++round) {
       auto db = engine.openDatabase(fromUtf8(frontEnd_));
       ASSERT_TRUE(db.ok()) << db.status().toString();
@@ -86,7 +88,7 @@ TEST_F(ReadingsTest, ABackEndChangedWithinTheRunIsReadAgain) {
   const auto partner = povezava::testing::readFile(backEnd("PARTNER.MDB"));
   povezava::testing::restoreFile(backEnd("QUERNO.MDB"), partner);
 
-  JetEngine engine(counted);
+  JetEngine engine(povezava::testing::testSetup(counted));
   auto db = engine.openDatabase(fromUtf8(frontEnd_));
   ASSERT_TRUE(db.ok()) << db.status().toString();
   auto defs = (*db)->tableDefs();
@@ -105,7 +107,7 @@ TEST_F(ReadingsTest, TheCatalogueIsReadOncePerRunUntilThisProcessWrites) {
     std::optional<KeepReadings> run;
     if (keep) run.emplace();
     FaultFileSystem counted(posixFileSystem());
-    JetEngine engine(counted);
+    JetEngine engine(povezava::testing::testSetup(counted));
     auto db = engine.openDatabase(fromUtf8(frontEnd_));
     ASSERT_TRUE(db.ok()) << db.status().toString();
     const int reads = counted.reads(frontEnd_);

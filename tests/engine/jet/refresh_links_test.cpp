@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/jet_database.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "support/databases.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"
+#include "platform/file_system.h"
+#include "support/test_engine.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -38,7 +40,7 @@ class RefreshLinks : public ::testing::Test {
 
   // Opens the front-end through `fs` and stores the three new links together.
   Status relinkThrough(FileSystem& fs, std::vector<std::shared_ptr<TableDef>>* kept = nullptr) {
-    JetEngine engine(fs);
+    JetEngine engine(povezava::testing::testSetup(fs));
     auto db = engine.openDatabase(fromUtf8(frontEnd().string()));
     if (!db) return db.status();
     auto tables = (*db)->tableDefs();

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/errors.h"
-#include "engine/io.h"
+#include "base/errors.h"
+#include "base/io.h"
 #include "engine/jet/format/long_value.h"
 #include "engine/jet/format/usage_map.h"
 #include "engine/jet/jet_test_util.h"
@@ -22,9 +22,10 @@
 #include "engine/jet/read/table_definition.h"
 #include "engine/jet/read/usage_map.h"
 #include "engine/jet_build/sample_databases.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"
+#include "platform/file_system.h"
 
 namespace povezava::engine::jet {
 namespace {

@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/byte_order.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 
 namespace povezava::engine::jet {
 namespace {

@@ -18,7 +18,7 @@
 #endif
 
 #include "engine/jet/format/layout.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/page_view.h"
 #include "engine/jet/format/rc4.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "engine/jet/format/layout.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

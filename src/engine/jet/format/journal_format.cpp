@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "engine/jet/format/layout.h"
-#include "engine/native_text.h"
+#include "base/native_text.h"
 
 namespace povezava::engine::jet {
 namespace {

@@ -41,7 +41,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/io.h"
+#include "base/io.h"
 
 namespace povezava::engine::jet {
 

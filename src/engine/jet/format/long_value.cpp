@@ -4,7 +4,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 namespace povezava::engine::jet {
 

@@ -31,7 +31,7 @@
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/layout.h"
 #include "engine/jet/format/page_view.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

@@ -3,7 +3,7 @@
 #include <bit>
 #include <cstring>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 namespace povezava::engine::jet {
 

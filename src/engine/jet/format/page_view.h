@@ -19,7 +19,7 @@
 #include <string_view>
 
 #include "engine/jet/format/byte_order.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

@@ -1,6 +1,6 @@
 #include "engine/jet/format/usage_map.h"
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/byte_order.h"
 
 namespace povezava::engine::jet {

@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/case_fold.h"
-#include "engine/errors.h"
+#include "base/case_fold.h"
+#include "base/errors.h"
 #include "engine/jet/format/layout.h"
 #include "engine/jet/format/long_value.h"
 #include "engine/jet/read/long_value.h"
 #include "engine/jet/read/row.h"
 #include "engine/jet/read/usage_map.h"
 #include "engine/link_path.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 
 namespace povezava::engine::jet {
 // The catalogue's columns that povezava reads.

@@ -17,7 +17,7 @@
 
 #include "engine/jet/read/jet_file.h"
 #include "engine/jet/read/table_definition.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

@@ -12,7 +12,7 @@
 
 #include "engine/jet/format/page_view.h"
 #include "engine/jet/read/jet_file.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

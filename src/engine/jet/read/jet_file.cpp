@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/rc4.h"
 
 namespace povezava::engine::jet {

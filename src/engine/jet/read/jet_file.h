@@ -13,11 +13,11 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/io.h"
+#include "base/io.h"
 #include "engine/jet/format/header.h"
 #include "engine/jet/format/layout.h"
 #include "engine/jet/format/page_view.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

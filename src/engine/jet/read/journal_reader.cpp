@@ -9,7 +9,7 @@
 #include <unistd.h>
 #endif
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/layout.h"
 #include "engine/jet/format/page_view.h"
 

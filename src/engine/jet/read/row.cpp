@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 namespace povezava::engine::jet {
 

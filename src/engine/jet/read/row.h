@@ -24,7 +24,7 @@
 #include "engine/jet/format/layout.h"
 #include "engine/jet/format/page_view.h"
 #include "engine/jet/read/table_definition.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

@@ -21,7 +21,7 @@
 #include "engine/jet/format/layout.h"
 #include "engine/jet/format/text.h"
 #include "engine/jet/read/jet_file.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

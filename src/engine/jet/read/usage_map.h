@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/jet/read/jet_file.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/case_fold.h"
-#include "engine/errors.h"
-#include "engine/native_text.h"
-#include "engine/unicode.h"
+#include "base/case_fold.h"
+#include "base/errors.h"
+#include "base/native_text.h"
+#include "base/unicode.h"
 
 namespace povezava::engine::jet {
 namespace {

@@ -6,8 +6,8 @@
 #include <span>
 #include <string>
 
-#include "engine/io.h"
-#include "engine/status.h"
+#include "base/io.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

@@ -3,11 +3,11 @@
 #include <ctime>
 #include <string>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/read/journal_reader.h"
 #include "engine/jet/write/journal_writer.h"
-#include "engine/local_time.h"
-#include "engine/notices.h"
+#include "base/local_time.h"
+#include "engine/notice_scope.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -46,7 +46,7 @@ Result<Recovery> recoverJournal(FileSystem& fs, File& database) {
         return errors::fileInUse(database.path(), finding->journal + " does not belong to it (" + finding->reason +
                                                        ") and cannot be moved aside: " + moved.status().description());
       }
-      notice({NoticeCase::journalSetAside, database.path(), *moved,
+      currentNotices().notice(Notice{NoticeCase::journalSetAside, database.path(), *moved,
               "'" + finding->journal + "' does not belong to '" + database.path() + "' as it is now (" +
                   finding->reason + "); the database was left alone and the journal moved to '" + *moved + "'."});
       return Recovery::setAside;
@@ -78,7 +78,7 @@ Result<Recovery> recoverJournal(FileSystem& fs, File& database) {
   }
   if (Status s = removeJournal(fs, database.path()); !s.ok()) return s;
   if (changed) {
-    notice({NoticeCase::relinkUndone, database.path(), {},
+    currentNotices().notice(Notice{NoticeCase::relinkUndone, database.path(), {},
             "A relink of '" + database.path() + "' was interrupted; its old pages were put back."});
   }
   return Recovery::replayed;

@@ -8,9 +8,9 @@
 // "<journal>.stale-YYYYMMDD-HHMMSS" for a person to look at.
 #pragma once
 
-#include "engine/io.h"
+#include "base/io.h"
 #include "engine/recovery.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

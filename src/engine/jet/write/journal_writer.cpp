@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/byte_order.h"
-#include "engine/notices.h"
+#include "engine/notice_scope.h"
 
 namespace povezava::engine::jet {
 
@@ -104,7 +104,7 @@ Status finishJournal(FileSystem& fs, const std::string& databasePath) {
 }
 
 void noticeFinishedJournalLeft(const std::string& databasePath, const Status& why) {
-  notice("'" + databasePath + "' is relinked, but its finished journal '" + journalPath(databasePath) +
+  currentNotices().notice("'" + databasePath + "' is relinked, but its finished journal '" + journalPath(databasePath) +
          "' could not be removed for good (" + why.description() +
          "); it is marked finished, and the next run removes it without touching the file.");
 }

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/io.h"
+#include "base/io.h"
 #include "engine/jet/format/journal_format.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/case_fold.h"
-#include "engine/errors.h"
+#include "base/case_fold.h"
+#include "base/errors.h"
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/format/code_page.h"
 #include "engine/jet/format/long_value.h"
@@ -23,8 +23,8 @@
 #include "engine/jet/write/page_edit.h"
 #include "engine/jet/write/page_staging.h"
 #include "engine/jet/write/row_pack.h"
-#include "engine/native_text.h"
-#include "engine/unicode.h"
+#include "base/native_text.h"
+#include "base/unicode.h"
 
 namespace povezava::engine::jet {
 namespace {

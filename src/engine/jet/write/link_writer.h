@@ -54,12 +54,12 @@
 #include <string>
 #include <string_view>
 
-#include "engine/io.h"
+#include "base/io.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/write/access_lock.h"
+#include "base/status.h"
 #include "engine/jet/format/journal_format.h"
 #include "engine/recovery.h"
-#include "engine/status.h"
 
 namespace povezava::engine::jet {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/rc4.h"
 #include "engine/jet/write/access_lock.h"
 #include "engine/jet/write/journal_writer.h"

@@ -33,10 +33,10 @@
 #include <span>
 #include <vector>
 
-#include "engine/io.h"
+#include "base/io.h"
 #include "engine/jet/read/jet_file.h"
+#include "base/status.h"
 #include "engine/jet/format/journal_format.h"
-#include "engine/status.h"
 
 namespace povezava::engine::jet {
 

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "engine/jet/format/layout.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

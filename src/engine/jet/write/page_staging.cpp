@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/empty_data_page.h"
 #include "engine/jet/format/page_view.h"
 #include "engine/jet/format/usage_map.h"

@@ -18,7 +18,7 @@
 #include "engine/jet/read/jet_file.h"
 #include "engine/jet/write/page_commit.h"
 #include "engine/jet/write/page_edit.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

@@ -5,7 +5,7 @@
 #ifdef _WIN32
 #include <io.h>
 
-#include "engine/native_text.h"
+#include "base/native_text.h"
 #else
 #include <unistd.h>
 #endif
@@ -13,22 +13,24 @@
 #include <cerrno>
 #include <string>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/journal_format.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet/write/relink.h"
+#include "engine/notice_scope.h"
 #include "engine/path_resolver.h"
 
 namespace povezava::engine {
 
-Result<Recovery> recoverInterruptedRelink(FileSystem& fs, std::u16string_view name) {
-  auto path = resolveDatabasePath(fs, name);
+Result<Recovery> recoverInterruptedRelink(const EngineSetup& setup, std::u16string_view name) {
+  const NoticeScope scope(*setup.notices);
+  auto path = setup.paths->resolve(*setup.fileSystem, name);
   if (!path) return path.status();
-  return jet::recoverInterruptedRelink(fs, *path);
+  return jet::recoverInterruptedRelink(*setup.fileSystem, *path);
 }
 
-Status checkFrontEndWritable(FileSystem& fs, std::u16string_view name) {
-  auto path = resolveDatabasePath(fs, name);
+Status checkFrontEndWritable(FileSystem& fs, const PathResolver& paths, std::u16string_view name) {
+  auto path = paths.resolve(fs, name);
   if (!path) return path.status();
   auto real = fs.realPath(*path);
   if (!real) return real.status();

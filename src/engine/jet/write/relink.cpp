@@ -6,14 +6,13 @@
 #include <optional>
 #include <vector>
 
-#include "engine/case_fold.h"
-#include "engine/errors.h"
+#include "base/case_fold.h"
+#include "base/errors.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/link_path.h"
-#include "engine/path_resolver.h"
 #include "engine/readings.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -91,7 +90,8 @@ bool holdsTable(const std::vector<std::u16string>& tables, std::u16string_view t
 // numbers and wording as the Jet engine's RefreshLink. While readings are
 // kept, a back-end read for one table answers for the next without being
 // opened again.
-Status verifyBackEnd(FileSystem& fs, const std::u16string& database, const std::u16string& table) {
+Status verifyBackEnd(FileSystem& fs, const PathResolver& paths, const std::u16string& database,
+                     const std::u16string& table) {
   const std::string shown = toUtf8(database);
   if (database.empty()) return errors::notValidPath(shown);
   const bool keeping = keepingReadings();
@@ -106,7 +106,7 @@ Status verifyBackEnd(FileSystem& fs, const std::u16string& database, const std::
       }
     }
   }
-  auto path = resolveDatabasePath(fs, database);
+  auto path = paths.resolve(fs, database);
   if (!path) return path.status();
   if (keeping && knownBackEnds().knows(*path)) {
     auto now = fs.info(*path);
@@ -162,7 +162,7 @@ Result<VerifiedLink> verifiedLink(JetDatabase& database, const JetTableDef& tabl
   if (!parts) return errors::noInstallableIsam(toUtf8(link));
   VerifiedLink verified{std::u16string(parts->prefix), std::u16string(parts->path)};
   const std::u16string foreign = row.foreignName.value_or(row.name);
-  if (Status s = verifyBackEnd(database.fileSystem(), verified.database, foreign); !s.ok()) return s;
+  if (Status s = verifyBackEnd(database.fileSystem(), database.paths(), verified.database, foreign); !s.ok()) return s;
   return verified;
 }
 

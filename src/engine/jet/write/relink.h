@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "engine/io.h"
+#include "base/io.h"
 #include "engine/jet/jet_database.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

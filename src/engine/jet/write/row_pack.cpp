@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/byte_order.h"
 #include "engine/jet/read/row.h"
 

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "engine/jet/format/layout.h"
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine::jet {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/layout.h"
 #include "engine/jet/jet_database.h"
 #include "engine/jet/write/access_lock.h"
@@ -16,6 +16,7 @@
 #include "engine/jet/write/journal_writer.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet/write/page_commit.h"
+#include "engine/notice_scope.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -262,9 +263,11 @@ class HeldJournal final : public File {
 }  // namespace
 
 struct WriteBatch::State final : public FileSystem {
-  explicit State(FileSystem& fs) : disk(fs), jet(*this) {}
+  explicit State(const EngineSetup& setup)
+      : disk(*setup.fileSystem), notices(*setup.notices), jet(EngineSetup{this, setup.paths, setup.notices}) {}
 
   FileSystem& disk;
+  NoticeSink& notices;
   JetEngine jet;
   std::map<std::pair<std::uint64_t, std::uint64_t>, std::shared_ptr<Held>> files;  // by device, inode
   std::vector<std::shared_ptr<Held>> written;  // files with writes held, in order
@@ -780,7 +783,7 @@ std::vector<Status> WriteBatch::State::commit() {
   return results;
 }
 
-WriteBatch::WriteBatch(FileSystem& fs) : state_(std::make_unique<State>(fs)) {}
+WriteBatch::WriteBatch(const EngineSetup& setup) : state_(std::make_unique<State>(setup)) {}
 
 WriteBatch::~WriteBatch() {
   for (auto& [key, held] : state_->files) held->release();
@@ -790,12 +793,17 @@ DBEngine& WriteBatch::engine() { return state_->jet; }
 FileSystem& WriteBatch::fileSystem() { return *state_; }
 void WriteBatch::beginUnit() { ++state_->units; }
 std::size_t WriteBatch::heldFiles() const { return state_->written.size(); }
-std::vector<Status> WriteBatch::commit() { return state_->commit(); }
+std::vector<Status> WriteBatch::commit() {
+  const NoticeScope scope(state_->notices);
+  return state_->commit();
+}
 
 }  // namespace povezava::engine::jet
 
 namespace povezava::engine {
 
-std::unique_ptr<WriteBatch> makeWriteBatch(FileSystem& fs) { return std::make_unique<jet::WriteBatch>(fs); }
+std::unique_ptr<WriteBatch> makeWriteBatch(const EngineSetup& setup) {
+  return std::make_unique<jet::WriteBatch>(setup);
+}
 
 }  // namespace povezava::engine

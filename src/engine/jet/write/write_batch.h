@@ -53,17 +53,18 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/io.h"
-#include "engine/status.h"
+#include "base/io.h"
+#include "base/status.h"
 #include "engine/write_batch.h"
 
 namespace povezava::engine::jet {
 
 class WriteBatch final : public engine::WriteBatch {
  public:
-  // `fs` is the file system the batch reads and finally writes; it must
-  // outlive the batch.
-  explicit WriteBatch(FileSystem& fs);
+  // `setup.fileSystem` is the file system the batch reads and finally
+  // writes; the batch's engine resolves names and says what it found as
+  // `setup` does. It must outlive the batch.
+  explicit WriteBatch(const EngineSetup& setup);
   // Drops whatever is still held (nothing of it reaches the disk) and
   // releases the locks.
   ~WriteBatch() override;

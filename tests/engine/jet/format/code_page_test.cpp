@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 namespace povezava::engine::jet {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 namespace povezava::engine::jet {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 namespace povezava::engine::jet {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/long_value.h"
 #include "engine/jet/format/usage_map.h"
 #include "engine/jet/jet_test_util.h"

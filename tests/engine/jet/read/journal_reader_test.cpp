@@ -13,16 +13,18 @@
 #include <filesystem>
 #include <functional>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/page_view.h"
 #include "engine/jet/jet_database.h"
 #include "engine/jet/write/journal_writer.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet/write/page_commit.h"
 #include "engine/notices.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"
+#include "platform/file_system.h"
+#include "support/test_engine.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -95,7 +97,7 @@ class JournalTrustTest : public ::testing::Test {
     for (const auto& w : writes_) {
       std::copy(w.bytes.begin(), w.bytes.end(), changed_.begin() + static_cast<std::ptrdiff_t>(w.page * kPageSize));
     }
-    (void)takeNotices();
+    (void)povezava::testing::takeNotices();
   }
 
   // A commit stopped by a power loss after `changes` changing calls (4: the
@@ -116,7 +118,7 @@ class JournalTrustTest : public ::testing::Test {
   std::u16string readWithoutWriting() {
     const Bytes before = readFile(path_);
     const bool journal = fs::exists(journal_);
-    JetEngine engine(posixFileSystem());
+    JetEngine engine(povezava::testing::testSetup());
     auto db = engine.openDatabase(fromUtf8(path_));
     EXPECT_TRUE(db.ok()) << db.status().toString();
     std::u16string link;
@@ -140,7 +142,7 @@ class JournalTrustTest : public ::testing::Test {
 TEST_F(JournalTrustTest, AnInterruptedCommitIsShownOldToReadersAndUndoneByTheNextWriter) {
   std::u16string oldLink;
   {
-    JetEngine engine(posixFileSystem());
+    JetEngine engine(povezava::testing::testSetup());
     oldLink = *(*(*(*engine.openDatabase(fromUtf8(path_)))->tableDefs())->item(u"PARTNER"))->connect();
   }
   // After the journal alone, after each page write, torn in each page write,
@@ -152,11 +154,11 @@ TEST_F(JournalTrustTest, AnInterruptedCommitIsShownOldToReadersAndUndoneByTheNex
   for (const Crash& c : crashes) {
     SCOPED_TRACE("crash after " + std::to_string(c.changes) + ", torn write " + std::to_string(c.tear));
     povezava::testing::restoreFile(path_, original_);
-    (void)takeNotices();
+    (void)povezava::testing::takeNotices();
     crash(c.changes, c.tear);
     ASSERT_TRUE(fs::exists(journal_));
     EXPECT_EQ(readWithoutWriting(), oldLink);
-    const auto notices = takeNotices();
+    const auto notices = povezava::testing::takeNotices();
     ASSERT_EQ(notices.size(), 1U);
     EXPECT_NE(notices[0].find("interrupted"), std::string::npos) << notices[0];
 
@@ -258,7 +260,7 @@ TEST_F(JournalTrustTest, AJournalThatDoesNotFitTheFileIsSetAsideAndTheFileLeftAl
     const Bytes state = readFile(path_);
 
     (void)readWithoutWriting();
-    const auto notices = takeNotices();
+    const auto notices = povezava::testing::takeNotices();
     ASSERT_FALSE(notices.empty());
     EXPECT_NE(notices.back().find("does not belong"), std::string::npos) << notices.back();
 
@@ -268,7 +270,7 @@ TEST_F(JournalTrustTest, AJournalThatDoesNotFitTheFileIsSetAsideAndTheFileLeftAl
     EXPECT_EQ(readFile(path_), state) << "the database was written";
     EXPECT_FALSE(fs::exists(journal_));
     EXPECT_EQ(staleJournals(dir_.path()), 1U) << "the journal is kept for a person to look at";
-    const auto moved = takeNotices();
+    const auto moved = povezava::testing::takeNotices();
     ASSERT_FALSE(moved.empty());
     EXPECT_NE(moved.back().find(".stale-"), std::string::npos);
     // And the next relink goes ahead on the file as it is.
@@ -358,15 +360,15 @@ TEST_F(JournalTrustTest, AJournalWhoseWriterStillHoldsTheLockIsInProgress) {
   auto writer = posixFileSystem().open(path_, OpenMode::readWrite);
   ASSERT_TRUE(writer.ok());
   ASSERT_TRUE((*writer)->tryLock(kWriteLockOffset).ok());
-  (void)takeNotices();
+  (void)povezava::testing::takeNotices();
   (void)readWithoutWriting();
-  auto notices = takeNotices();
+  auto notices = povezava::testing::takeNotices();
   ASSERT_EQ(notices.size(), 1U);
   EXPECT_NE(notices[0].find("in progress"), std::string::npos) << notices[0];
   EXPECT_EQ(recoverInterruptedRelink(posixFileSystem(), path_).status().number(), kErrFileInUse);
   writer->reset();
   (void)readWithoutWriting();
-  notices = takeNotices();
+  notices = povezava::testing::takeNotices();
   ASSERT_EQ(notices.size(), 1U);
   EXPECT_NE(notices[0].find("interrupted"), std::string::npos) << notices[0];
 }
@@ -415,7 +417,7 @@ TEST_F(JournalTrustTest, NothingButARegularFileIsReadOrWritten) {
   // A FIFO where the front-end is expected: an error at once, never a wait.
   const std::string pipe = (dir_.path() / "PIPE.mdb").string();
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  JetEngine engine(posixFileSystem());
+  JetEngine engine(povezava::testing::testSetup());
   auto db = engine.openDatabase(fromUtf8(pipe));
   EXPECT_EQ(db.status().number(), kErrNotValidPath);
   EXPECT_NE(db.status().description().find("FIFO"), std::string::npos) << db.status().description();

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/jet_test_util.h"
 

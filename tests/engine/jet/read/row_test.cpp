@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/jet_test_util.h"
 #include "engine/jet/write/row_pack.h"
 

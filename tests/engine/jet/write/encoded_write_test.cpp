@@ -15,8 +15,9 @@
 #include "engine/jet/write/page_edit.h"
 #include "engine/jet_build/builder.h"
 #include "engine/jet_build/sample_databases.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "support/test_support.h"
+#include "platform/file_system.h"
 
 namespace povezava::engine::jet {
 namespace {

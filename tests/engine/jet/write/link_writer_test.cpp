@@ -7,19 +7,21 @@
 
 #include <set>
 
-#include "engine/case_fold.h"
-#include "engine/errors.h"
+#include "base/case_fold.h"
+#include "base/errors.h"
 #include "engine/jet/jet_database.h"
 #include "engine/jet/format/long_value.h"
 #include "engine/jet/jet_test_util.h"
 #include "engine/jet/page_compare.h"
 #include "engine/jet/read/catalog.h"
+#include "base/unicode.h"
 #include "engine/jet/format/journal_format.h"
 #include "engine/jet/write/journal_replay.h"
-#include "engine/unicode.h"
 #include "support/databases.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"
+#include "platform/file_system.h"
+#include "support/test_engine.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -204,7 +206,7 @@ TEST_P(LinkWriterTest, Invariant5_PowerLossAtEveryStepLeavesTheOldLinkOrTheNew) 
         ASSERT_TRUE(recovered.ok()) << situation;
         // Whatever the crash left is this relink's own to repair.
         if (*recovered == Recovery::setAside) {
-          const auto notices = takeNotices();
+          const auto notices = povezava::testing::takeNotices();
           ADD_FAILURE() << situation << ": " << (notices.empty() ? std::string("set aside") : notices.back());
         }
         const auto now = storedDatabase(path_, table_);
@@ -236,8 +238,8 @@ TEST_P(LinkWriterTest, Invariant5_ATornCataloguePageIsShownOldToReadersAndRepair
   ASSERT_TRUE(fs::exists(journalPath(path_)));
   const auto torn = readFile(path_);
 
-  (void)takeNotices();
-  JetEngine engine(posixFileSystem());
+  (void)povezava::testing::takeNotices();
+  JetEngine engine(povezava::testing::testSetup());
   auto db = engine.openDatabase(fromUtf8(path_));
   ASSERT_TRUE(db.ok()) << db.status().toString();
   auto table = (*(*db)->tableDefs())->item(table_);
@@ -245,7 +247,7 @@ TEST_P(LinkWriterTest, Invariant5_ATornCataloguePageIsShownOldToReadersAndRepair
   EXPECT_EQ((*table)->backendPath(), old);
   EXPECT_EQ(readFile(path_), torn) << "reading wrote";
   EXPECT_TRUE(fs::exists(journalPath(path_)));
-  const auto notices = takeNotices();
+  const auto notices = povezava::testing::takeNotices();
   ASSERT_FALSE(notices.empty());
   EXPECT_NE(notices.front().find("interrupted"), std::string::npos) << notices.front();
 
@@ -402,7 +404,7 @@ TEST(LinkWriter, Invariant2_ALongValueRowTwoTablesShareIsLeftToTheOther) {
   povezava::testing::writeFile(file, bytes);
   fs::create_directories(dir.path() / "data");
   povezava::testing::buildBackEnds(dir.path() / "data");
-  JetEngine engine(posixFileSystem());
+  JetEngine engine(povezava::testing::testSetup());
   auto db = engine.openDatabase(fromUtf8(file.string()));
   ASSERT_TRUE(db.ok());
   std::map<std::u16string, std::u16string> expected = {

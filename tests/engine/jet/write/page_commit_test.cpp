@@ -8,12 +8,14 @@
 #include <functional>
 #include <map>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/format/journal_format.h"
 #include "engine/jet/write/journal_replay.h"
 #include "engine/notices.h"
+#include "support/test_engine.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"
+#include "platform/file_system.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -182,13 +184,13 @@ TEST_F(PageCommitTest, TheCommitMarkDecidesWhatAFailureOrAPowerLossLeaves) {
     SCOPED_TRACE(c.what);
     povezava::testing::restoreFile(path_, original_);
     std::filesystem::remove(journalPath(path_));
-    (void)takeNotices();
+    (void)povezava::testing::takeNotices();
     FaultFileSystem fs(posixFileSystem());
     c.plan(fs);
     const Status s = commitThrough(fs);
     EXPECT_EQ(s.ok(), c.reported) << s.toString();
     if (s.ok()) {
-      const auto notices = takeNotices();
+      const auto notices = povezava::testing::takeNotices();
       ASSERT_FALSE(notices.empty());
       EXPECT_NE(notices.back().find("is relinked"), std::string::npos) << notices.back();
     }

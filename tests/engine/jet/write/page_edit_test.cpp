@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 namespace povezava::engine::jet {
 namespace {

@@ -13,14 +13,16 @@
 #include <random>
 #include <set>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/jet_database.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet_build/sample_databases.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "support/databases.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"
+#include "platform/file_system.h"
+#include "support/test_engine.h"
 
 namespace povezava::engine::jet {
 namespace {

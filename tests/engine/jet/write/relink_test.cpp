@@ -12,18 +12,20 @@
 #include <vector>
 #include <set>
 
-#include "engine/case_fold.h"
-#include "engine/errors.h"
+#include "base/case_fold.h"
+#include "base/errors.h"
 #include "engine/jet/jet_database.h"
 #include "engine/jet/jet_test_util.h"
 #include "engine/jet/page_compare.h"
 #include "engine/jet_build/builder.h"
 #include "engine/jet_build/sample_databases.h"
-#include "engine/native_text.h"
-#include "engine/unicode.h"
+#include "base/native_text.h"
+#include "base/unicode.h"
 #include "support/databases.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"
+#include "platform/file_system.h"
+#include "support/test_engine.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -36,7 +38,7 @@ using povezava::testing::readFile;
 using povezava::testing::TempDir;
 
 std::shared_ptr<Database> openOrFail(const std::string& path) {
-  JetEngine engine(posixFileSystem());
+  JetEngine engine(povezava::testing::testSetup());
   auto db = engine.openDatabase(fromUtf8(path));
   EXPECT_TRUE(db.ok()) << db.status().toString();
   return db.ok() ? *db : nullptr;
@@ -184,7 +186,7 @@ TEST_P(FixtureRelinkTest, PathsOfEveryLengthRoundTripAndTheFileGrowsByOnePageAtM
 TEST_P(FixtureRelinkTest, Invariant1_NothingIsWrittenBeforeTheBackEndIsVerified) {
   const std::string frontEnd = tq();
   povezava::testing::FaultFileSystem counting(posixFileSystem());
-  JetEngine engine(counting);
+  JetEngine engine(povezava::testing::testSetup(counting));
   auto db = engine.openDatabase(fromUtf8(frontEnd));
   ASSERT_TRUE(db.ok());
   auto t = (*(*db)->tableDefs())->item(u"PARTNER");
@@ -224,7 +226,7 @@ TEST_P(FixtureRelinkTest, RelinkingBackAndForthManyTimesGrowsTheFileByOnePageAtM
                                   u";DATABASE=" + fromUtf8(at(GetParam().partner)),
                                   u";DATABASE=" + fromUtf8(longFolder + "\\" + GetParam().partner)};
   povezava::testing::FaultFileSystem quick(posixFileSystem());
-  JetEngine engine(quick);
+  JetEngine engine(povezava::testing::testSetup(quick));
   auto db = engine.openDatabase(fromUtf8(frontEnd));
   ASSERT_TRUE(db.ok());
   constexpr int kRelinks = 420;  // 280 long paths: more than a page has slots

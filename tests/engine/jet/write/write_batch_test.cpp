@@ -13,16 +13,18 @@
 #include <functional>
 #include <optional>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/jet_database.h"
 #include "engine/jet/write/journal_writer.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet_build/sample_databases.h"
 #include "engine/readings.h"
-#include "engine/unicode.h"
+#include "base/unicode.h"
 #include "support/databases.h"
 #include "support/fault_io.h"
 #include "support/test_support.h"
+#include "platform/file_system.h"
+#include "support/test_engine.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -54,7 +56,7 @@ class WriteBatchTest : public ::testing::Test {
       // The same relink made table by table on a copy: what the batch must store.
       const std::string alone = (dir_.path() / "alone" / name).string();
       povezava::testing::writeFile(alone, originals_.back());
-      ASSERT_TRUE(relink(dbEngine(), alone).ok());
+      ASSERT_TRUE(relink(povezava::testing::testEngine(), alone).ok());
       expected_.push_back(readFile(alone));
       ASSERT_NE(expected_.back(), originals_.back());
     }
@@ -110,7 +112,7 @@ class WriteBatchTest : public ::testing::Test {
 };
 
 TEST_F(WriteBatchTest, HoldsEverythingUntilCommitThenStoresWhatOneByOneWould) {
-  WriteBatch batch(posixFileSystem());
+  WriteBatch batch(povezava::testing::testSetup());
   stageAll(batch);
   EXPECT_EQ(batch.heldFiles(), paths_.size());
   for (std::size_t i = 0; i < paths_.size(); ++i) {
@@ -136,29 +138,29 @@ TEST_F(WriteBatchTest, HoldsEverythingUntilCommitThenStoresWhatOneByOneWould) {
 
 TEST_F(WriteBatchTest, EndingWithoutCommitWritesNothingAndReleasesTheLocks) {
   {
-    WriteBatch batch(posixFileSystem());
+    WriteBatch batch(povezava::testing::testSetup());
     stageAll(batch);
   }
   for (std::size_t i = 0; i < paths_.size(); ++i) {
     EXPECT_EQ(readFile(paths_[i]), originals_[i]);
-    EXPECT_TRUE(relink(dbEngine(), paths_[i]).ok()) << "lock still held on " << paths_[i];
+    EXPECT_TRUE(relink(povezava::testing::testEngine(), paths_[i]).ok()) << "lock still held on " << paths_[i];
   }
 }
 
 TEST_F(WriteBatchTest, LocksAreHeldFromTheRelinkToTheCommit) {
-  WriteBatch batch(posixFileSystem());
+  WriteBatch batch(povezava::testing::testSetup());
   batch.beginUnit();
   ASSERT_TRUE(relink(batch.engine(), paths_[0]).ok());
-  EXPECT_EQ(relink(dbEngine(), paths_[0]).number(), kErrFileInUse);
+  EXPECT_EQ(relink(povezava::testing::testEngine(), paths_[0]).number(), kErrFileInUse);
   ASSERT_TRUE(batch.commit().front().ok());
-  EXPECT_TRUE(relink(dbEngine(), paths_[0]).ok());
+  EXPECT_TRUE(relink(povezava::testing::testEngine(), paths_[0]).ok());
   EXPECT_EQ(readFile(paths_[0]), expected_[0]);
 }
 
 TEST_F(WriteBatchTest, PowerLostAtAnyStepLeavesEachFileOldOrNew) {
   FaultFileSystem probe(posixFileSystem());
   {
-    WriteBatch batch(probe);
+    WriteBatch batch(povezava::testing::testSetup(probe));
     stageAll(batch);
     for (const Status& s : batch.commit()) ASSERT_TRUE(s.ok()) << s.toString();
   }
@@ -178,7 +180,7 @@ TEST_F(WriteBatchTest, PowerLostAtAnyStepLeavesEachFileOldOrNew) {
       }
       std::vector<Status> stored;
       {
-        WriteBatch batch(faulty);
+        WriteBatch batch(povezava::testing::testSetup(faulty));
         stageAll(batch);
         stored = batch.commit();
       }
@@ -197,7 +199,7 @@ TEST_F(WriteBatchTest, PowerLostAtAnyStepLeavesEachFileOldOrNew) {
 TEST_F(WriteBatchTest, AFailedWriteOrSyncFailsOnlyItsOwnFile) {
   FaultFileSystem probe(posixFileSystem());
   {
-    WriteBatch batch(probe);
+    WriteBatch batch(povezava::testing::testSetup(probe));
     stageAll(batch);
     (void)batch.commit();
   }
@@ -209,7 +211,7 @@ TEST_F(WriteBatchTest, AFailedWriteOrSyncFailsOnlyItsOwnFile) {
       restoreAll();
       FaultFileSystem faulty(posixFileSystem());
       sync ? faulty.failSync(n) : faulty.failWrite(n);
-      WriteBatch batch(faulty);
+      WriteBatch batch(povezava::testing::testSetup(faulty));
       stageAll(batch);
       const std::vector<Status> stored = batch.commit();
       int failed = 0;
@@ -223,7 +225,7 @@ TEST_F(WriteBatchTest, AFailedWriteOrSyncFailsOnlyItsOwnFile) {
 }
 
 TEST_F(WriteBatchTest, AFileChangedBehindTheBatchIsLeftAsTheOtherProgramLeftIt) {
-  WriteBatch batch(posixFileSystem());
+  WriteBatch batch(povezava::testing::testSetup());
   stageAll(batch);
   // Another program (one that ignores our lock) changes a byte on a page the
   // relink rewrites, after the relink read it.
@@ -329,7 +331,7 @@ TEST_F(WriteBatchTest, AFrontEndReplacedOrChangedMeanwhileIsNotWritten) {
     FaultFileSystem faulty(posixFileSystem());
     Status status;
     {
-      WriteBatch batch(faulty);
+      WriteBatch batch(povezava::testing::testSetup(faulty));
       batch.beginUnit();
       c.during(faulty);
       status = relink(batch.engine(), paths_[0]);
@@ -362,7 +364,7 @@ TEST_F(WriteBatchTest, AFrontEndsOpensDoNotGrowWithItsTables) {
     SCOPED_TRACE(std::to_string(tables) + " tables");
     restoreAll();
     FaultFileSystem counted(posixFileSystem());
-    WriteBatch batch(counted);
+    WriteBatch batch(povezava::testing::testSetup(counted));
     batch.beginUnit();
     ASSERT_TRUE(relink(batch.engine(), paths_[0], std::span(kTables).first(tables)).ok());
     const int opens = counted.opens(paths_[0]) + (*real != paths_[0] ? counted.opens(*real) : 0);
@@ -384,7 +386,7 @@ TEST_F(WriteBatchTest, SoakRenameRacesAndDoubleFaults) {
   const int rounds = soak != nullptr ? std::max(1, std::atoi(soak)) : 16;
   FaultFileSystem probe(posixFileSystem());
   {
-    WriteBatch batch(probe);
+    WriteBatch batch(povezava::testing::testSetup(probe));
     batch.beginUnit();
     ASSERT_TRUE(relink(batch.engine(), paths_[0]).ok());
     ASSERT_TRUE(batch.commit().front().ok());
@@ -425,7 +427,7 @@ TEST_F(WriteBatchTest, SoakRenameRacesAndDoubleFaults) {
     }
     Status stored;
     {
-      WriteBatch batch(faulty);
+      WriteBatch batch(povezava::testing::testSetup(faulty));
       batch.beginUnit();
       stored = relink(batch.engine(), paths_[0]);
       if (stored.ok()) stored = batch.commit().front();
@@ -466,7 +468,7 @@ TEST_F(WriteBatchTest, WithoutABatchTooOnlyTheFileReadIsWritten) {
       fs::rename(other, paths_[0]);
     }
   });
-  JetEngine engine(faulty);
+  JetEngine engine(povezava::testing::testSetup(faulty));
   const Status s = relink(engine, paths_[0]);
   EXPECT_EQ(s.number(), kErrFileInUse) << s.toString();
   EXPECT_NE(s.description().find("another file was put under its name"), std::string::npos) << s.description();
@@ -475,7 +477,7 @@ TEST_F(WriteBatchTest, WithoutABatchTooOnlyTheFileReadIsWritten) {
 }
 
 TEST_F(WriteBatchTest, AccessOpeningAFileBeforeTheCommitKeepsThatFileOut) {
-  WriteBatch batch(posixFileSystem());
+  WriteBatch batch(povezava::testing::testSetup());
   stageAll(batch);
   // One entry: computer name and user name, 32 bytes each.
   std::string entry = "WORKSTATION7";
@@ -496,7 +498,7 @@ TEST_F(WriteBatchTest, UnitsSharingAFileAnswerTogether) {
   for (const bool accessOpens : {false, true}) {
     SCOPED_TRACE(accessOpens ? "Access opens it" : "stored");
     restoreAll();
-    WriteBatch batch(posixFileSystem());
+    WriteBatch batch(povezava::testing::testSetup());
     batch.beginUnit();
     ASSERT_TRUE(relink(batch.engine(), paths_[0], partner).ok());
     batch.beginUnit();
@@ -526,7 +528,7 @@ TEST_F(WriteBatchTest, AnInterruptedRelinkIsUndoneOnTheDiskBeforeTheBatchReads) 
     ASSERT_TRUE(writeJournal(posixFileSystem(), **file, pageSize, std::span(&old, 1), std::span(&next, 1)).ok());
     ASSERT_TRUE((*file)->writeAt(pageSize, next.bytes).ok());
   }
-  WriteBatch batch(posixFileSystem());
+  WriteBatch batch(povezava::testing::testSetup());
   batch.beginUnit();
   ASSERT_TRUE(relink(batch.engine(), paths_[0]).ok());
   // The replay is on the disk already; the relink itself is still held.

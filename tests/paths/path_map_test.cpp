@@ -1,4 +1,4 @@
-#include "engine/path_map.h"
+#include "paths/path_map.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
-#include "engine/notices.h"
-#include "engine/path_map_sources.h"
-#include "engine/unicode.h"
+#include "base/errors.h"
+#include "paths/path_map_sources.h"
+#include "base/unicode.h"
+#include "platform/file_system.h"
 #include "support/test_support.h"
 
 namespace povezava::engine {
@@ -223,6 +223,7 @@ class PathMapSourcesTest : public ::testing::Test {
     return path.string();
   }
   povezava::testing::TempDir dir_;
+  std::vector<std::string> said_;  // what the loads said
 };
 
 TEST_F(PathMapSourcesTest, OptionsThenFilesInOrderThenMounts) {
@@ -234,7 +235,7 @@ TEST_F(PathMapSourcesTest, OptionsThenFilesInOrderThenMounts) {
   sources.mountTable = write("mountinfo",
                              "40 22 0:35 / /mnt/share rw - cifs //SERVER/share rw\n"
                              "41 22 0:36 / /mnt/other rw - cifs //server/other rw\n");
-  auto map = loadPathMap(sources);
+  auto map = loadPathMap(sources, posixFileSystem(), said_);
   ASSERT_TRUE(map.ok()) << map.status().toString();
   std::vector<std::string> lines;
   for (const PathMapping& m : map->mappings()) lines.push_back(toUtf8(m.windows) + "=" + m.local + " " + m.origin);
@@ -257,7 +258,7 @@ TEST_F(PathMapSourcesTest, AWrongLineFailsTheLoadNamingFileAndLine) {
   for (const Case& c : cases) {
     PathMapSources sources;
     sources.files = {write("paths", c.text)};
-    auto map = loadPathMap(sources);
+    auto map = loadPathMap(sources, posixFileSystem(), said_);
     ASSERT_FALSE(map.ok()) << c.text;
     EXPECT_EQ(map.status().number(), kErrInvalidArgument);
     EXPECT_NE(map.status().description().find(sources.files[0] + ", line " + std::to_string(c.line) + ":"),
@@ -266,7 +267,7 @@ TEST_F(PathMapSourcesTest, AWrongLineFailsTheLoadNamingFileAndLine) {
   }
   PathMapSources option;
   option.options = {"S:/srv"};
-  auto map = loadPathMap(option);
+  auto map = loadPathMap(option, posixFileSystem(), said_);
   ASSERT_FALSE(map.ok());
   EXPECT_NE(map.status().description().find("--map 'S:/srv'"), std::string::npos) << map.status().description();
 }
@@ -274,14 +275,14 @@ TEST_F(PathMapSourcesTest, AWrongLineFailsTheLoadNamingFileAndLine) {
 // Taken, but likely meant otherwise: each said with its file and line.
 TEST_F(PathMapSourcesTest, WhatIsTakenButLikelyMeantOtherwiseIsSaid) {
   POVEZAVA_REQUIRE_POSIX("folders of this computer in Linux form");
-  (void)takeNotices();
+  said_.clear();
   const std::string folder = dir_.path().string();
   PathMapSources sources;
   sources.files = {write("paths", "S: = " + folder + " # the share\nS: = " + folder + "\nT: = /nowhere/at/all\n")};
-  auto map = loadPathMap(sources);
+  auto map = loadPathMap(sources, posixFileSystem(), said_);
   ASSERT_TRUE(map.ok()) << map.status().toString();
   std::string said;
-  for (const std::string& text : takeNotices()) said += text + "\n";
+  for (const std::string& text : said_) said += text + "\n";
   const std::string file = sources.files[0];
   EXPECT_NE(said.find(file + ", line 1: '# the share' is taken as part of the folder"), std::string::npos) << said;
   EXPECT_NE(said.find(file + ", line 2: S: is mapped already"), std::string::npos) << said;
@@ -305,7 +306,7 @@ TEST_F(PathMapSourcesTest, OnlyASmallRegularFileIsReadAndItsLinesAreShownSafely)
   for (const Case& c : cases) {
     PathMapSources sources;
     sources.files = {c.file};
-    auto map = loadPathMap(sources);
+    auto map = loadPathMap(sources, posixFileSystem(), said_);
     ASSERT_FALSE(map.ok()) << c.file;
     EXPECT_NE(map.status().description().find(c.said), std::string::npos) << map.status().description();
     EXPECT_EQ(map.status().description().find('\x1b'), std::string::npos);

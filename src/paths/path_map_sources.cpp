@@ -1,4 +1,4 @@
-#include "engine/path_map_sources.h"
+#include "paths/path_map_sources.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,11 +10,10 @@
 #include <sstream>
 #include <utility>
 
-#include "engine/errors.h"
-#include "engine/io.h"
-#include "engine/native_text.h"
-#include "engine/notices.h"
-#include "engine/unicode.h"
+#include "base/errors.h"
+#include "base/io.h"
+#include "base/native_text.h"
+#include "base/unicode.h"
 
 namespace povezava::engine {
 namespace {
@@ -64,13 +63,13 @@ std::string shownLine(std::string_view line) { return shownBytes(line); }
 
 // Reads a whole paths file: a regular file of at most kMaxPathsFileBytes. A
 // missing file is empty.
-Result<std::string> readPathsFile(const std::string& file) {
-  FileSystem& fs = posixFileSystem();
+Result<std::string> readPathsFile(FileSystem& fs, const std::string& file, std::vector<std::string>& said) {
   auto info = fs.info(file);
   if (!info) {
     // A folder on the way that may not be looked into (another user's home)
     // hides the file: it is not read, as a missing one.
-    notice("The paths file '" + shownLine(file) + "' is not read: " + shownLine(info.status().description()));
+    said.push_back("The paths file '" + shownLine(file) + "' is not read: " +
+                   shownLine(info.status().description()));
     return std::string();
   }
   if (!info->exists) return std::string();
@@ -90,9 +89,9 @@ Result<std::string> readPathsFile(const std::string& file) {
 }
 
 // Adds the pairs of one paths file; a missing file adds none. What is
-// accepted but likely meant otherwise is said through notice().
-Status addPathsFile(const std::string& file, PathMap& map) {
-  auto text = readPathsFile(file);
+// accepted but likely meant otherwise is added to `said`.
+Status addPathsFile(FileSystem& fs, const std::string& file, PathMap& map, std::vector<std::string>& said) {
+  auto text = readPathsFile(fs, file, said);
   if (!text) return text.status();
   std::istringstream in(*text);
   std::string line;
@@ -109,19 +108,19 @@ Status addPathsFile(const std::string& file, PathMap& map) {
     // "#" may stand in a folder's name, so it is kept; a blank before it
     // looks like a comment that was meant to go on its own line.
     if (const std::size_t hash = mapping->local.find(" #"); hash != std::string::npos) {
-      notice(where + ": '" + shownLine(mapping->local.substr(hash + 1)) +
-             "' is taken as part of the folder '" + shownLine(mapping->local) +
-             "'; comments go on lines of their own.");
+      said.push_back(where + ": '" + shownLine(mapping->local.substr(hash + 1)) +
+                     "' is taken as part of the folder '" + shownLine(mapping->local) +
+                     "'; comments go on lines of their own.");
     }
     std::error_code error;
     if (!std::filesystem::is_directory(pathFromUtf8(mapping->local), error)) {
-      notice(where + ": the folder '" + shownLine(mapping->local) + "' does not exist here.");
+      said.push_back(where + ": the folder '" + shownLine(mapping->local) + "' does not exist here.");
     }
     const std::u16string windows = mapping->windows;
     const std::string local = mapping->local;
     if (!map.add(std::move(*mapping))) {
-      notice(where + ": " + toUtf8(windows) + " is mapped already, by a line or option before it; '" +
-             shownLine(local) + "' is not used.");
+      said.push_back(where + ": " + toUtf8(windows) + " is mapped already, by a line or option before it; '" +
+                     shownLine(local) + "' is not used.");
     }
   }
   return Status::success();
@@ -193,7 +192,7 @@ PathMapSources programPathMapSources(std::vector<std::string> options) {
   return sources;
 }
 
-Result<PathMap> loadPathMap(const PathMapSources& sources) {
+Result<PathMap> loadPathMap(const PathMapSources& sources, FileSystem& fs, std::vector<std::string>& said) {
   PathMap map;
   for (const std::string& option : sources.options) {
     auto mapping = parseMapping(option, "--map");
@@ -201,7 +200,7 @@ Result<PathMap> loadPathMap(const PathMapSources& sources) {
     map.add(std::move(*mapping));
   }
   for (const std::string& file : sources.files) {
-    if (Status s = addPathsFile(file, map); !s.ok()) return s;
+    if (Status s = addPathsFile(fs, file, map, said); !s.ok()) return s;
   }
   if (!sources.mountTable.empty()) {
     std::ifstream in(sources.mountTable);

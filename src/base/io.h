@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine {
 
@@ -123,9 +123,5 @@ class FileSystem {
   FileSystem(const FileSystem&) = default;
   FileSystem& operator=(const FileSystem&) = default;
 };
-
-// The real file system: POSIX calls on Linux (io_posix.cpp), the Win32 API on
-// Windows (io_windows.cpp), with the same behaviour and errors.
-FileSystem& posixFileSystem();
 
 }  // namespace povezava::engine

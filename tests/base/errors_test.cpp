@@ -1,6 +1,6 @@
 // The system's error codes map to the same Jet errors on Linux (errno) and on
 // Windows (GetLastError), so scripts see the same numbers on both.
-#include "engine/errors.h"
+#include "base/errors.h"
 
 #include <gtest/gtest.h>
 

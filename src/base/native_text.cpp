@@ -1,6 +1,6 @@
-#include "engine/native_text.h"
+#include "base/native_text.h"
 
-#include "engine/unicode.h"
+#include "base/unicode.h"
 
 namespace povezava::engine {
 

@@ -1,15 +1,11 @@
-#include "engine/path_resolver.h"
+#include "paths/database_path.h"
 
-#include <map>
-#include <mutex>
 #include <optional>
-#include <utility>
 #include <vector>
 
-#include "engine/case_fold.h"
-#include "engine/errors.h"
-#include "engine/readings.h"
-#include "engine/unicode.h"
+#include "base/case_fold.h"
+#include "base/errors.h"
+#include "base/unicode.h"
 
 namespace povezava::engine {
 namespace {
@@ -69,41 +65,16 @@ std::string join(const std::string& folder, const std::string& name) {
 // Resolves `path` (a platform path; either separator); errors name `shown`.
 Result<std::string> resolveIgnoringCase(FileSystem& fs, const std::string& path, const std::string& shown);
 
-// Names matched without regard to case in this run (readings.h): each such
-// match lists folders, a round trip each on a share.
-class CaseMatches {
- public:
-  std::optional<std::string> find(const std::string& path) {
-    const std::lock_guard lock(mutex_);
-    const auto it = matches_.find(path);
-    if (it == matches_.end() || !takenThisRun(it->second.first)) return std::nullopt;
-    return it->second.second;
-  }
-  void keep(const std::string& path, const std::string& resolved) {
-    const std::lock_guard lock(mutex_);
-    matches_.insert_or_assign(path, std::make_pair(stampOf(FileInfo{}), resolved));
-  }
-
- private:
-  std::mutex mutex_;
-  std::map<std::string, std::pair<ReadingStamp, std::string>> matches_;
-};
-
-CaseMatches& caseMatches() {
-  static CaseMatches matches;
-  return matches;
-}
-
-Result<std::string> resolveLocal(FileSystem& fs, std::string path, const std::string& shown) {
+Result<std::string> resolveLocal(FileSystem& fs, std::string path, const std::string& shown, CaseMatchMemo* memo) {
   for (char& c : path) {
     if (c == kOtherSeparator) c = kSeparator;
   }
   if (path.empty()) return errors::fileNotFound(shown);
-  const bool keeping = keepingReadings();
+  const bool keeping = memo != nullptr && memo->keeping();
   if (keeping) {
     // Matched before in this run, and still there: one question, not a
     // listing of each folder on the way.
-    if (const auto known = caseMatches().find(path)) {
+    if (const auto known = memo->find(path)) {
       auto there = fs.info(*known);
       if (!there) return there.status();
       if (there->exists) return *known;
@@ -113,7 +84,7 @@ Result<std::string> resolveLocal(FileSystem& fs, std::string path, const std::st
   if (!exact) return exact.status();
   if (exact->exists) return path;
   auto matched = resolveIgnoringCase(fs, path, shown);
-  if (matched && keeping) caseMatches().keep(path, *matched);
+  if (matched && keeping) memo->keep(path, *matched);
   return matched;
 }
 
@@ -158,22 +129,31 @@ Result<std::string> resolveIgnoringCase(FileSystem& fs, const std::string& path,
 
 }  // namespace
 
-Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name,
-                                        const PathMap& map) {
+Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name, const PathMap& map,
+                                        CaseMatchMemo* memo) {
   const std::string shown = toUtf8(name);
 #ifdef _WIN32
   // Drive letters and shares are this system's own.
   (void)map;
-  return resolveLocal(fs, shown, shown);
+  return resolveLocal(fs, shown, shown, memo);
 #else
-  if (pathForm(name) != PathForm::windows) return resolveLocal(fs, shown, shown);
+  if (pathForm(name) != PathForm::windows) return resolveLocal(fs, shown, shown, memo);
   const auto local = map.localOf(name);
   if (!local) return local.status();
-  auto resolved = resolveLocal(fs, *local, shown);
+  auto resolved = resolveLocal(fs, *local, shown, memo);
   if (resolved) return resolved;
   // Say where the name led, as the map may be what is wrong.
   const Status& failed = resolved.status();
   return failed.withDescription(failed.description() + " (the path map puts it at '" + *local + "')");
+#endif
+}
+
+bool takenAsGiven(std::u16string_view name) {
+#ifdef _WIN32
+  (void)name;
+  return false;
+#else
+  return !name.empty() && name.find(u'\\') == std::u16string_view::npos && pathForm(name) != PathForm::windows;
 #endif
 }
 

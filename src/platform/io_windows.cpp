@@ -12,7 +12,7 @@
 //     as on Linux, far past the end of any Jet file and outside the ranges
 //     Jet locks, so no reader ever touches it (Windows locks are mandatory);
 //   - Windows error codes become the same Jet errors as the errno values do.
-#include "engine/win32_api.h"
+#include "base/win32_api.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -21,10 +21,11 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/errors.h"
-#include "engine/io.h"
+#include "base/errors.h"
+#include "platform/file_system.h"
 #include "engine/readings.h"
-#include "engine/native_text.h"
+#include "base/native_text.h"
+#include "paths/dots.h"
 
 namespace povezava::engine {
 namespace {
@@ -91,19 +92,8 @@ std::wstring longPath(const std::string& path) {
     rootEnd = rootEnd == std::wstring::npos ? wide.size() : rootEnd + 1;
   }
   std::wstring out = wide.substr(0, rootEnd);
-  std::vector<std::wstring> parts;
-  std::size_t start = rootEnd;
-  while (start <= wide.size()) {
-    std::size_t end = wide.find(L'\\', start);
-    if (end == std::wstring::npos) end = wide.size();
-    const std::wstring part = wide.substr(start, end - start);
-    if (part == L"..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != L".") {
-      parts.push_back(part);
-    }
-    start = end + 1;
-  }
+  const std::vector<std::wstring> parts =
+      *foldDots(std::wstring_view(wide).substr(std::min(rootEnd, wide.size())), AboveStart::stays);
   for (std::size_t i = 0; i < parts.size(); ++i) {
     if (i > 0) out += L'\\';
     out += parts[i];

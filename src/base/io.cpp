@@ -1,4 +1,4 @@
-#include "engine/io.h"
+#include "base/io.h"
 
 namespace povezava::engine {
 

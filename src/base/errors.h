@@ -9,7 +9,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine {
 
@@ -93,12 +93,12 @@ Status invalidArgument(std::string_view what);
 // A new database was to be made where a file already is.
 Status databaseExists(std::string_view path);
 
-// Maps an errno from opening or writing a file to the matching Status.
 // A folder lies at `path` where a database file was expected.
 Status isAFolder(std::string_view path);
 // Something else that is not a regular file lies at `path`: `kind` says what
 // ("a named pipe (FIFO)", "a device", ...).
 Status notAFile(std::string_view path, std::string_view kind);
+// Maps an errno from opening or writing a file to the matching Status.
 Status fromErrno(std::string_view path, int errnoValue);
 // The same for the system's own error code: an errno value on Linux, a
 // Windows error code (GetLastError) on Windows, mapped to the same numbers

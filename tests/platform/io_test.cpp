@@ -1,7 +1,7 @@
 // The real file system's promises, the same on Linux (POSIX calls) and on
 // Windows (the Win32 API, run under Wine): in-place writes, regular files
 // only, the writer's lock, renames that never replace, names in UTF-8.
-#include "engine/io.h"
+#include "base/io.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/jet/write/link_writer.h"
-#include "engine/native_text.h"
+#include "base/native_text.h"
 #include "support/test_support.h"
+#include "platform/file_system.h"
 
 namespace povezava::engine {
 namespace {

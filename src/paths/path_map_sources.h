@@ -10,7 +10,7 @@
 //      control characters shown as \xNN). Only a regular file of at most
 //      1 MiB is read. A second pair for the same Windows prefix, a folder
 //      that does not exist here and a " #" inside the folder are taken, and
-//      said through notice() (notices.h);
+//      said (loadPathMap's `said`);
 //   3. the SMB/CIFS mounts of this computer (/proc/self/mountinfo, file system
 //      cifs or smb3): "//server/share/sub" mounted at /mnt/x gives
 //      \\server\share\sub = /mnt/x.
@@ -22,8 +22,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/path_map.h"
-#include "engine/status.h"
+#include "paths/path_map.h"
+#include "base/io.h"
+#include "base/status.h"
 
 namespace povezava::engine {
 
@@ -46,10 +47,13 @@ PathMapSources programPathMapSources(std::vector<std::string> options);
 // The paths files this process reads, in order.
 std::vector<std::string> programPathsFiles();
 
-// The merged map. A wrong option or paths-file line fails the whole load
-// (kErrInvalidArgument, naming the option or the file and line); an
-// unreadable mount table is taken as one without SMB mounts.
-[[nodiscard]] Result<PathMap> loadPathMap(const PathMapSources& sources);
+// The merged map, the paths files read through `fs`. A wrong option or
+// paths-file line fails the whole load (kErrInvalidArgument, naming the
+// option or the file and line); an unreadable mount table is taken as one
+// without SMB mounts. What is taken but likely meant otherwise is added to
+// `said`, one English sentence each.
+[[nodiscard]] Result<PathMap> loadPathMap(const PathMapSources& sources, FileSystem& fs,
+                                          std::vector<std::string>& said);
 
 // The pairs that the SMB/CIFS mounts of a mountinfo text give, in its order.
 // Fields may hold octal escapes ("\040" for a blank).

@@ -1,13 +1,15 @@
-#include "engine/path_resolver.h"
+#include "paths/database_path.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "engine/engine.h"
-#include "engine/errors.h"
-#include "engine/unicode.h"
+#include "base/errors.h"
+#include "base/unicode.h"
 #include "support/test_support.h"
+#include "platform/file_system.h"
+#include "support/test_engine.h"
 
 namespace povezava::engine {
 namespace {
@@ -32,7 +34,7 @@ class PathResolver : public ::testing::Test {
   }
 
   Result<std::string> resolve(const std::string& name) {
-    return resolveDatabasePath(posixFileSystem(), fromUtf8(name));
+    return resolveDatabasePath(posixFileSystem(), fromUtf8(name), PathMap{});
   }
 
   povezava::testing::TempDir dir_;
@@ -84,13 +86,13 @@ TEST_F(PathResolver, MissingAndAmbiguousNamesAreErrors) {
 }
 
 TEST_F(PathResolver, FolderOrMissingFileGivesAClearOpenError) {
-  auto folder = dbEngine().openDatabase(fromUtf8(root() + "/Data"));
+  auto folder = povezava::testing::testEngine().openDatabase(fromUtf8(root() + "/Data"));
   ASSERT_FALSE(folder.ok());
   EXPECT_EQ(folder.status().number(), kErrNotValidPath);
   EXPECT_NE(folder.status().description().find("is a folder, not a database file"), std::string::npos);
-  auto missing = dbEngine().openDatabase(fromUtf8(root() + "/Data/TQ2.mdb"));
+  auto missing = povezava::testing::testEngine().openDatabase(fromUtf8(root() + "/Data/TQ2.mdb"));
   EXPECT_EQ(missing.status().number(), kErrFileNotFound);
-  auto notJet = dbEngine().openDatabase(fromUtf8(root() + "/data/tq.mdb"));  // one byte "x"
+  auto notJet = povezava::testing::testEngine().openDatabase(fromUtf8(root() + "/data/tq.mdb"));  // one byte "x"
   EXPECT_EQ(notJet.status().number(), kErrUnrecognizedFormat);
 #ifndef _WIN32
   EXPECT_NE(notJet.status().description().find("Data/TQ.mdb"), std::string::npos);

@@ -25,7 +25,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/status.h"
+#include "base/status.h"
 
 namespace povezava::engine {
 
@@ -84,10 +84,5 @@ std::u16string windowsRoot(std::u16string_view path);
 // The description of the 3044 for a Windows path that no pair covers: names
 // the drive or share and says how to add a pair for it.
 [[nodiscard]] Status notMapped(std::u16string_view path);
-
-// The map the program's engine resolves with and its link strings are written
-// with: empty until the program sets it, once, at start.
-const PathMap& processPathMap();
-void setProcessPathMap(PathMap map);
 
 }  // namespace povezava::engine

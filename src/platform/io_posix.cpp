@@ -15,8 +15,8 @@
 #include <thread>
 #include <utility>
 
-#include "engine/errors.h"
-#include "engine/io.h"
+#include "base/errors.h"
+#include "platform/file_system.h"
 #include "engine/readings.h"
 
 namespace povezava::engine {

@@ -1,52 +1,18 @@
-#include "engine/path_map.h"
+#include "paths/path_map.h"
 
 #include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include "engine/case_fold.h"
-#include "engine/errors.h"
-#include "engine/path_map_sources.h"
-#include "engine/unicode.h"
+#include "base/case_fold.h"
+#include "base/errors.h"
+#include "paths/dots.h"
+#include "paths/path_map_sources.h"
+#include "base/unicode.h"
 
 namespace povezava::engine {
 namespace {
-
-bool isSeparatorByte(char c) { return c == '/' || c == '\\'; }
-
-// The names of a relative path, "." and ".." taken out; nothing when a ".."
-// climbs above its start.
-std::optional<std::vector<std::string>> inside(std::string_view rest) {
-  std::vector<std::string> parts;
-  std::size_t at = 0;
-  while (at <= rest.size()) {
-    std::size_t end = at;
-    while (end < rest.size() && !isSeparatorByte(rest[end])) ++end;
-    const std::string_view part = rest.substr(at, end - at);
-    if (part == "..") {
-      if (parts.empty()) return std::nullopt;
-      parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.emplace_back(part);
-    }
-    at = end + 1;
-  }
-  return parts;
-}
-
-// Whether a path has a "." or ".." component.
-bool hasDots(std::string_view path) {
-  std::size_t at = 0;
-  while (at <= path.size()) {
-    std::size_t end = at;
-    while (end < path.size() && !isSeparatorByte(path[end])) ++end;
-    const std::string_view part = path.substr(at, end - at);
-    if (part == "." || part == "..") return true;
-    at = end + 1;
-  }
-  return false;
-}
 
 bool isSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 bool isAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
@@ -152,7 +118,7 @@ Result<std::string> PathMap::localOf(std::u16string_view windowsPath) const {
   }
   if (best == nullptr) return notMapped(windowsPath);
   // The rest, "." and ".." taken out: it stays inside the mapped folder.
-  const auto parts = inside(toUtf8(windowsPath.substr(bestLength)));
+  const auto parts = foldDots(std::string_view(toUtf8(windowsPath.substr(bestLength))), AboveStart::refused);
   if (!parts) {
     return Status{kErrOutsideMappedFolder, "'" + toUtf8(windowsPath) + "' climbs out of " + toUtf8(best->windows) +
                                                " with '..'; povezava follows links only inside the folders of "
@@ -178,9 +144,9 @@ std::optional<std::u16string> PathMap::toWindows(std::u16string_view localPath) 
   for (char& c : path) {
     if (c == '\\') c = '/';
   }
-  if (hasDots(path)) {
+  if (hasDots(std::string_view(path))) {
     // "." and ".." taken out first: "/srv/share/../other" is not in /srv/share.
-    const auto parts = inside(path);
+    const auto parts = foldDots(std::string_view(path), AboveStart::refused);
     path.clear();
     for (const std::string& part : parts.value_or(std::vector<std::string>{})) path += "/" + part;
     if (path.empty()) path = "/";
@@ -254,15 +220,5 @@ Status notMapped(std::u16string_view path) {
                 ", or give povezava-cli --map '" + root + "=/local/folder'.",
                 ErrorDetails{ErrorCase::notMapped, toUtf8(path), root, {}, {}, 0, {}}};
 }
-
-namespace {
-PathMap& processMap() {
-  static PathMap map;
-  return map;
-}
-}  // namespace
-
-const PathMap& processPathMap() { return processMap(); }
-void setProcessPathMap(PathMap map) { processMap() = std::move(map); }
 
 }  // namespace povezava::engine

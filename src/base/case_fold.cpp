@@ -1,4 +1,4 @@
-#include "engine/case_fold.h"
+#include "base/case_fold.h"
 
 namespace povezava::engine {
 

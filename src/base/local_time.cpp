@@ -1,4 +1,4 @@
-#include "engine/local_time.h"
+#include "base/local_time.h"
 
 namespace povezava::engine {
 

@@ -1,14 +1,14 @@
-#include "engine/errors.h"
+#include "base/errors.h"
 
 #ifdef _WIN32
-#include "engine/win32_api.h"
+#include "base/win32_api.h"
 #endif
 
 #include <cerrno>
 #include <string>
 #include <system_error>
 
-#include "engine/native_text.h"
+#include "base/native_text.h"
 
 namespace povezava::engine::errors {
 namespace {

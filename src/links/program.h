@@ -1,0 +1,71 @@
+// The program's one engine and what it is made from.
+//
+// A program's main (povezava-cli, the Qt window, povezava.exe) makes one
+// Program at start from the real file system and hands it to what it runs;
+// tests make their own. Two Programs share nothing: each has its path map,
+// its notices and its engine.
+//
+//   ProgramPaths  the path map (loaded once, at start) and the resolver the
+//                 engine asks for every name: src/paths/ resolveDatabasePath
+//                 over that map, remembering case matches for one run
+//                 (engine/readings.h, KeepReadings);
+//   notices       what the engine found, until the program says it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "base/io.h"
+#include "engine/engine.h"
+#include "engine/notices.h"
+#include "engine/path_resolver.h"
+#include "paths/path_map.h"
+
+namespace povezava::links {
+
+class ProgramPaths final : public engine::PathResolver {
+ public:
+  ProgramPaths();
+  ~ProgramPaths() override;
+  ProgramPaths(const ProgramPaths&) = delete;
+  ProgramPaths& operator=(const ProgramPaths&) = delete;
+
+  // The map names are resolved with and link strings written with: empty
+  // until setMap().
+  const engine::PathMap& map() const { return map_; }
+  void setMap(engine::PathMap map) { map_ = std::move(map); }
+
+  [[nodiscard]] engine::Result<std::string> resolve(engine::FileSystem& fs,
+                                                    std::u16string_view name) const override;
+  bool takenAsGiven(std::u16string_view name) const override;
+
+ private:
+  class RunMatches;
+  engine::PathMap map_;
+  std::unique_ptr<RunMatches> matches_;
+};
+
+class Program {
+ public:
+  // `fs` must outlive the program.
+  explicit Program(engine::FileSystem& fs);
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  engine::FileSystem& fileSystem() { return *fs_; }
+  ProgramPaths& paths() { return paths_; }
+  const engine::PathMap& pathMap() const { return paths_.map(); }
+  engine::NoticeList& notices() { return notices_; }
+  engine::DBEngine& engine() { return *engine_; }
+  // What the engine was made from: for write batches and recovery.
+  engine::EngineSetup setup() { return {fs_, &paths_, &notices_}; }
+
+ private:
+  engine::FileSystem* fs_;
+  ProgramPaths paths_;
+  engine::NoticeList notices_;
+  std::unique_ptr<engine::DBEngine> engine_;
+};
+
+}  // namespace povezava::links
