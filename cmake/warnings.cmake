@@ -40,9 +40,24 @@ function(povezava_library name)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
     target_link_libraries(${name} PUBLIC povezava_options ${ARG_DEPENDS})
+    povezava_unity(${name})
   else()
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
     target_link_libraries(${name} INTERFACE povezava_options ${ARG_DEPENDS})
   endif()
+endfunction()
+
+# Unity builds (-DCMAKE_UNITY_BUILD=ON, as scripts/test builds): a target's
+# sources compiled a few at a time as one file. The files named here are
+# compiled alone: they share names in anonymous namespaces with others of
+# their target, or hold a member whose type is in an anonymous namespace.
+set(POVEZAVA_UNITY_ALONE "/(make_demo_command|relink_command|write_batch|long_value_header_test|page_commit_test|page_edit_test|paths_command_test|relink_form_test|startup_test)\\.cpp$")
+function(povezava_unity target)
+  get_target_property(sources ${target} SOURCES)
+  foreach(source ${sources})
+    if(source MATCHES "${POVEZAVA_UNITY_ALONE}")
+      set_source_files_properties(${source} TARGET_DIRECTORY ${target} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+    endif()
+  endforeach()
 endfunction()
