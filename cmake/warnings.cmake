@@ -49,14 +49,21 @@ function(povezava_library name)
 endfunction()
 
 # Unity builds (-DCMAKE_UNITY_BUILD=ON, as scripts/test builds): a target's
-# sources compiled a few at a time as one file. The files named here are
-# compiled alone: they share names in anonymous namespaces with others of
-# their target, or hold a member whose type is in an anonymous namespace.
-set(POVEZAVA_UNITY_ALONE "/(make_demo_command|relink_command|write_batch|long_value_header_test|page_commit_test|page_edit_test|paths_command_test|relink_form_test|startup_test)\\.cpp$")
+# sources compiled a few at a time as one file. These files are compiled
+# alone: they share a name in an anonymous namespace with another file of
+# their target (or a name that a local one of another file would shadow), or
+# hold a member whose type is in an anonymous namespace.
+set(POVEZAVA_UNITY_ALONE
+  make_demo_command relink_command                        # kUsage
+  write_batch                                             # the state of a batch
+  win32_view                                              # wide()
+  long_value_header_test page_commit_test page_edit_test  # bytesOf(), kPageSize, Damage
+  make_demo_command_test relink_form_test startup_test)   # run, utf8(), kAppPath
 function(povezava_unity target)
+  list(JOIN POVEZAVA_UNITY_ALONE "|" alone)
   get_target_property(sources ${target} SOURCES)
   foreach(source ${sources})
-    if(source MATCHES "${POVEZAVA_UNITY_ALONE}")
+    if(source MATCHES "/(${alone})\\.cpp$")
       set_source_files_properties(${source} TARGET_DIRECTORY ${target} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
     endif()
   endforeach()
