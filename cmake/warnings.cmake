@@ -58,7 +58,8 @@ set(POVEZAVA_UNITY_ALONE
   write_batch                                             # the state of a batch
   win32_view                                              # wide()
   long_value_header_test page_commit_test page_edit_test  # bytesOf(), kPageSize, Damage
-  make_demo_command_test relink_form_test startup_test)   # run, utf8(), kAppPath
+  make_demo_command_test check_command_test              # run, UsageCase
+  relink_form_test startup_test)                          # utf8(), kAppPath
 function(povezava_unity target)
   list(JOIN POVEZAVA_UNITY_ALONE "|" alone)
   get_target_property(sources ${target} SOURCES)
