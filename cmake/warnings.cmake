@@ -40,9 +40,32 @@ function(povezava_library name)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
     target_link_libraries(${name} PUBLIC povezava_options ${ARG_DEPENDS})
+    povezava_unity(${name})
   else()
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
     target_link_libraries(${name} INTERFACE povezava_options ${ARG_DEPENDS})
   endif()
+endfunction()
+
+# Unity builds (-DCMAKE_UNITY_BUILD=ON, as scripts/test builds): a target's
+# sources compiled a few at a time as one file. These files are compiled
+# alone: they share a name in an anonymous namespace with another file of
+# their target (or a name that a local one of another file would shadow), or
+# hold a member whose type is in an anonymous namespace.
+set(POVEZAVA_UNITY_ALONE
+  make_demo_command relink_command                        # kUsage
+  write_batch                                             # the state of a batch
+  win32_view                                              # wide()
+  long_value_header_test page_commit_test page_edit_test  # bytesOf(), kPageSize, Damage
+  make_demo_command_test check_command_test              # run, UsageCase
+  relink_form_test startup_test)                          # utf8(), kAppPath
+function(povezava_unity target)
+  list(JOIN POVEZAVA_UNITY_ALONE "|" alone)
+  get_target_property(sources ${target} SOURCES)
+  foreach(source ${sources})
+    if(source MATCHES "/(${alone})\\.cpp$")
+      set_source_files_properties(${source} TARGET_DIRECTORY ${target} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+    endif()
+  endforeach()
 endfunction()

@@ -138,10 +138,9 @@ done
 chmod u+w "$many"/*
 "$wine" "$exe" relink "${files[@]}" --backend "$(winpath "$root/jet4-v2000 kopija/drugje")" >/dev/null 2>&1 &
 writer=$!
-# Let it start writing, then kill it: its first journal is the sign.
-for _ in $(seq 1 200); do
-  compgen -G "$many/*.povezava-journal" >/dev/null && break
-  kill -0 "$writer" 2>/dev/null || break
+# Let it start writing, then kill it: its first journal is the sign (however
+# long a loaded machine makes it take), or its end.
+until compgen -G "$many/*.povezava-journal" >/dev/null || ! kill -0 "$writer" 2>/dev/null; do
   sleep 0.02
 done
 kill -KILL "$writer" 2>/dev/null
