@@ -57,7 +57,7 @@ set(POVEZAVA_UNITY_ALONE
   make_demo_command relink_command                        # kUsage
   write_batch                                             # the state of a batch
   win32_view                                              # wide()
-  long_value_header_test page_commit_test page_edit_test  # bytesOf(), kPageSize, Damage
+  long_value_test page_commit_test page_edit_test         # bytesOf(), kPageSize, Damage
   make_demo_command_test check_command_test              # run, UsageCase
   relink_form_test startup_test)                          # utf8(), kAppPath
 function(povezava_unity target)
