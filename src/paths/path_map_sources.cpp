@@ -163,6 +163,13 @@ std::vector<std::string> pathsFiles(const char* chosen, const char* xdgConfigHom
     }
     return files;
   }
+#ifdef _WIN32
+  // Windows resolves drives and shares itself and has no map: "/etc/..." there
+  // would be a folder of whatever drive is current, anybody's to write.
+  (void)xdgConfigHome;
+  (void)home;
+  return files;
+#endif
   // A relative XDG_CONFIG_HOME is invalid and is ignored, as the XDG rules say.
   if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
     files.push_back(std::string(xdgConfigHome) + "/povezava/paths");
@@ -182,7 +189,9 @@ PathMapSources programPathMapSources(std::vector<std::string> options, const cha
   PathMapSources sources;
   sources.options = std::move(options);
   sources.files = pathsFiles(nullptr, xdgConfigHome, home);
+#ifndef _WIN32
   sources.mountTable = kMountTable;
+#endif
   return sources;
 }
 
