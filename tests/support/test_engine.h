@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/notice_scope.h"
 #include "engine/notices.h"
 #include "engine/path_resolver.h"
 #include "paths/database_path.h"
@@ -68,8 +67,8 @@ struct TestEngine {
 };
 
 // For tests of the engine's parts, which call the writer without an engine:
-// one resolver (an empty map) and one notice list for the test program, the
-// list in place (NoticeScope) on the thread the tests run on.
+// one resolver (an empty map) and one notice list for the test program, which
+// they pass to the writer's calls.
 inline TestPaths& sharedTestPaths() {
   static TestPaths paths;
   return paths;
@@ -78,7 +77,6 @@ inline engine::NoticeList& testNotices() {
   static engine::NoticeList list;
   return list;
 }
-inline const engine::NoticeScope testNoticeScope(testNotices());
 inline std::vector<std::string> takeNotices() { return testNotices().takeTexts(); }
 inline engine::EngineSetup testSetup(engine::FileSystem& fs = engine::posixFileSystem()) {
   return {&fs, &sharedTestPaths(), &testNotices()};

@@ -9,7 +9,7 @@
 #include "engine/recovery.h"
 #include "engine/link_path.h"
 #include "engine/front_end_file.h"
-#include "engine/notice_scope.h"
+#include "engine/notices.h"
 #include "engine/readings.h"
 #include "base/unicode.h"
 
@@ -163,7 +163,6 @@ Status JetDatabase::refreshLinks(std::span<const std::shared_ptr<TableDef>> tabl
 
   // The relinks write through the batch's view of the file system; commit()
   // stores what they held, one atomic write, or nothing.
-  const NoticeScope scope(*notices_);
   WriteBatch batch(EngineSetup{fs_, paths_, notices_});
   batch.beginUnit();
   FileSystem* const own = fs_;
@@ -209,7 +208,6 @@ Status JetTableDef::refreshLink() {
   if (kind() == TableKind::local) {
     return errors::notSupported("the local table '" + toUtf8(row_->name) + "' is not linked");
   }
-  const NoticeScope scope(database_->notices());
   return jet::refreshLink(*database_, *this);
 }
 
@@ -272,7 +270,6 @@ Status JetEngine::accessLockFile(std::u16string_view name) {
 Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view name) {
   FileSystem& fs = *setup_.fileSystem;
   NoticeSink& notices = *setup_.notices;
-  const NoticeScope scope(notices);
   Result<std::string> path = toUtf8(name);
   auto file = openAsGiven(fs, *setup_.paths, name);
   if (!file) {

@@ -187,7 +187,7 @@ Status refreshLink(JetDatabase& database, JetTableDef& table) {
     change.connect = parts->prefix;
   }
   std::shared_ptr<const DecodedCatalog> after;
-  if (Status s = writeLink(database.fileSystem(), database.realPath(), database.path(), change,
+  if (Status s = writeLink(database.fileSystem(), database.notices(), database.realPath(), database.path(), change,
                            database.cachedCatalog().get(), &after, &database.identity());
       !s.ok()) {
     return s;

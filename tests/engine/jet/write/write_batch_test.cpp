@@ -29,6 +29,7 @@
 namespace povezava::engine::jet {
 namespace {
 
+using povezava::testing::testNotices;
 namespace fs = std::filesystem;
 using povezava::testing::FaultFileSystem;
 using povezava::testing::readFile;
@@ -98,7 +99,7 @@ class WriteBatchTest : public ::testing::Test {
   // What the next program to open file i finds, once it has replayed any
   // journal: 0 = the old file, 1 = the relinked one, -1 = anything else.
   int outcome(std::size_t i) const {
-    EXPECT_TRUE(recoverInterruptedRelink(posixFileSystem(), paths_[i]).ok());
+    EXPECT_TRUE(recoverInterruptedRelink(posixFileSystem(), testNotices(), paths_[i]).ok());
     EXPECT_FALSE(fs::exists(journalPath(paths_[i]))) << paths_[i];
     const Bytes now = readFile(paths_[i]);
     return now == originals_[i] ? 0 : now == expected_[i] ? 1 : -1;
@@ -436,7 +437,7 @@ TEST_F(WriteBatchTest, SoakRenameRacesAndDoubleFaults) {
       ++renames;
       if (!stored.ok()) ++renamesRefused;
       EXPECT_EQ(readFile(paths_[0]), originals_[0]) << "the new version was written";
-      (void)recoverInterruptedRelink(posixFileSystem(), paths_[0]);
+      (void)recoverInterruptedRelink(posixFileSystem(), testNotices(), paths_[0]);
       EXPECT_EQ(readFile(paths_[0]), originals_[0]) << "recovery wrote the new version";
       continue;
     }
