@@ -15,6 +15,7 @@
 #include "engine/engine.h"
 #include "engine/notices.h"
 #include "engine/path_resolver.h"
+#include "engine/readings.h"
 #include "paths/database_path.h"
 #include "paths/path_map.h"
 #include "platform/file_system.h"
@@ -78,8 +79,9 @@ inline engine::NoticeList& testNotices() {
   return list;
 }
 inline std::vector<std::string> takeNotices() { return testNotices().takeTexts(); }
-inline engine::EngineSetup testSetup(engine::FileSystem& fs = engine::posixFileSystem()) {
-  return {&fs, &sharedTestPaths(), &testNotices()};
+inline engine::EngineSetup testSetup(engine::FileSystem& fs = engine::posixFileSystem(),
+                                     engine::KeptReadings* readings = nullptr) {
+  return {&fs, &sharedTestPaths(), &testNotices(), readings};
 }
 // An engine over the real file system with testSetup().
 inline engine::DBEngine& testEngine() {

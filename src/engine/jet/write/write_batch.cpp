@@ -264,7 +264,9 @@ class HeldJournal final : public File {
 
 struct WriteBatch::State final : public FileSystem {
   explicit State(const EngineSetup& setup)
-      : disk(*setup.fileSystem), notices(*setup.notices), jet(EngineSetup{this, setup.paths, setup.notices}) {}
+      : disk(*setup.fileSystem),
+        notices(*setup.notices),
+        jet(EngineSetup{this, setup.paths, setup.notices, setup.readings}) {}
 
   FileSystem& disk;
   NoticeSink& notices;

@@ -322,7 +322,7 @@ TEST_F(WriteBatchTest, AFrontEndReplacedOrChangedMeanwhileIsNotWritten) {
   for (const bool keep : {false, true})
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.what) + (keep ? " (readings kept)" : ""));
-    std::optional<KeepReadings> run;
+    std::optional<KeptReadings> run;
     if (keep) run.emplace();
     restoreAll();
     fs::remove(dir_.path() / "Second.mdb");
@@ -332,7 +332,7 @@ TEST_F(WriteBatchTest, AFrontEndReplacedOrChangedMeanwhileIsNotWritten) {
     FaultFileSystem faulty(posixFileSystem());
     Status status;
     {
-      WriteBatch batch(povezava::testing::testSetup(faulty));
+      WriteBatch batch(povezava::testing::testSetup(faulty, run ? &*run : nullptr));
       batch.beginUnit();
       c.during(faulty);
       status = relink(batch.engine(), paths_[0]);
