@@ -161,10 +161,10 @@ class DBEngine {
   DBEngine& operator=(const DBEngine&) = default;
 };
 
-// What an engine is made from. Each must outlive the engine and everything
-// opened through it.
 class KeptReadings;
 
+// What an engine is made from. Each must outlive the engine and everything
+// opened through it.
 struct EngineSetup {
   FileSystem* fileSystem = nullptr;      // where databases are opened, read and written
   const PathResolver* paths = nullptr;   // how a database's name becomes a file
