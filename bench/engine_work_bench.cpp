@@ -46,7 +46,7 @@ int journalCycle(const std::string& path) {
   auto page = (*jet)->page(1);
   if (!page) return 1;
   const PageWrite same{1, std::vector<std::byte>(page->view().bytes().begin(), page->view().bytes().end())};
-  const Status s = commitPages(posixFileSystem(), **jet, std::span(&same, 1));
+  const Status s = commitPages(posixFileSystem(), droppedNotices(), **jet, std::span(&same, 1));
   if (!s.ok()) std::fprintf(stderr, "%s\n", s.toString().c_str());
   return s.ok() ? 0 : 1;
 }

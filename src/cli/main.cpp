@@ -32,7 +32,6 @@
 #include "cli/recover_command.h"
 #include "cli/relink_command.h"
 #include "base/errors.h"
-#include "engine/readings.h"
 #include "base/unicode.h"
 #include "links/program.h"
 #include "platform/file_system.h"
@@ -206,15 +205,15 @@ int run(const std::vector<std::string>& argv) {
       std::cout << "usage: povezava-cli\n" << c.help;
       return 0;
     }
-    // The one engine of this run, over the real file system.
-    povezava::links::Program program(povezava::engine::posixFileSystem());
+    // The one engine of this run, over the real file system. One run: a file
+    // read once is not read again while it is unchanged (on a share every
+    // read is a round trip).
+    povezava::links::Program program(povezava::engine::posixFileSystem(),
+                                     povezava::links::Program::Readings::keptForTheRun);
     Console console{std::cout, std::cerr, stderrIsTerminal(), &program};
     if (c.pathMap) {
       if (const std::optional<int> failed = loadPathMap(c.name, args, console)) return *failed;
     }
-    // One run: a file read once is not read again while it is unchanged
-    // (on a share every read is a round trip).
-    const povezava::engine::KeepReadings keep;
     return c.run(args, console);
   }
   std::cerr << "povezava-cli: unknown command '" << name << "'\n";

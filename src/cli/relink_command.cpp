@@ -227,8 +227,9 @@ FileChanges relinkBackedUp(const Options& options, const std::string& file, Cons
                            engine::FileSystem& fs, const std::function<FileChanges()>& relink) {
   if (!options.backup || options.dryRun) return relink();
   links::Program& program = *console.program;
-  auto copy = backUp(engine::EngineSetup{&fs, &program.paths(), &program.notices()}, program.fileSystem(),
-                     engine::fromUtf8(file), options.stamp);
+  engine::EngineSetup setup = program.setup();
+  setup.fileSystem = &fs;
+  auto copy = backUp(setup, program.fileSystem(), engine::fromUtf8(file), options.stamp);
   if (!copy) return FileChanges{copy.status(), {}, {}};
   if (!options.json) console.err << "povezava-cli: " << oneField(file) << ": backup " << oneField(*copy) << '\n';
   FileChanges changes = relink();

@@ -161,15 +161,19 @@ class DBEngine {
   DBEngine& operator=(const DBEngine&) = default;
 };
 
+class KeptReadings;
+
 // What an engine is made from. Each must outlive the engine and everything
 // opened through it.
 struct EngineSetup {
   FileSystem* fileSystem = nullptr;      // where databases are opened, read and written
   const PathResolver* paths = nullptr;   // how a database's name becomes a file
   NoticeSink* notices = nullptr;         // where what the engine found goes
+  KeptReadings* readings = nullptr;      // readings kept for the run (readings.h); null: none
 };
 
-// The Jet/ACE engine over `setup`. REQUIRES: every member of `setup` is set.
+// The Jet/ACE engine over `setup`. REQUIRES: every member of `setup` but
+// `readings` is set.
 std::unique_ptr<DBEngine> makeEngine(const EngineSetup& setup);
 
 }  // namespace povezava::engine

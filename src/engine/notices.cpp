@@ -1,7 +1,5 @@
 #include "engine/notices.h"
 
-#include "engine/notice_scope.h"
-
 #include <utility>
 
 namespace povezava::engine {
@@ -12,14 +10,7 @@ class Dropped final : public NoticeSink {
   void notice(Notice) override {}
 };
 
-thread_local NoticeSink* current = nullptr;
-
 }  // namespace
-
-NoticeScope::NoticeScope(NoticeSink& sink) : outer_(current) { current = &sink; }
-NoticeScope::~NoticeScope() { current = outer_; }
-
-NoticeSink& currentNotices() { return current != nullptr ? *current : droppedNotices(); }
 
 void NoticeList::notice(Notice notice) {
   const std::lock_guard lock(mutex_);

@@ -8,7 +8,9 @@
 //   ProgramPaths  the path map (loaded once, at start) and the resolver the
 //                 engine asks for every name: src/paths/ resolveDatabasePath
 //                 over that map, remembering case matches for one run
-//                 (engine/readings.h, KeepReadings);
+//                 when readings are kept;
+//   readings      what was read, kept for one run (engine/readings.h), when
+//                 the program runs one command and ends (povezava-cli);
 //   notices       what the engine found, until the program says it.
 #pragma once
 
@@ -20,13 +22,15 @@
 #include "engine/engine.h"
 #include "engine/notices.h"
 #include "engine/path_resolver.h"
+#include "engine/readings.h"
 #include "paths/path_map.h"
 
 namespace povezava::links {
 
 class ProgramPaths final : public engine::PathResolver {
  public:
-  ProgramPaths();
+  // `readings`: where case matches are kept for the run (null: nowhere).
+  explicit ProgramPaths(engine::KeptReadings* readings = nullptr);
   ~ProgramPaths() override;
   ProgramPaths(const ProgramPaths&) = delete;
   ProgramPaths& operator=(const ProgramPaths&) = delete;
@@ -48,8 +52,11 @@ class ProgramPaths final : public engine::PathResolver {
 
 class Program {
  public:
-  // `fs` must outlive the program.
-  explicit Program(engine::FileSystem& fs);
+  enum class Readings { none, keptForTheRun };
+  // `fs` must outlive the program. With Readings::keptForTheRun a file read
+  // once is not read again while it is unchanged (on a share every read is a
+  // round trip): for a program that runs one command and ends.
+  explicit Program(engine::FileSystem& fs, Readings readings = Readings::none);
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
@@ -59,10 +66,11 @@ class Program {
   engine::NoticeList& notices() { return notices_; }
   engine::DBEngine& engine() { return *engine_; }
   // What the engine was made from: for write batches and recovery.
-  engine::EngineSetup setup() { return {fs_, &paths_, &notices_}; }
+  engine::EngineSetup setup() { return {fs_, &paths_, &notices_, readings_.get()}; }
 
  private:
   engine::FileSystem* fs_;
+  std::unique_ptr<engine::KeptReadings> readings_;
   ProgramPaths paths_;
   engine::NoticeList notices_;
   std::unique_ptr<engine::DBEngine> engine_;

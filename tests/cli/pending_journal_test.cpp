@@ -21,6 +21,7 @@
 namespace povezava::cli {
 namespace {
 
+using povezava::testing::testNotices;
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::byte>;
 using povezava::testing::readFile;
@@ -37,7 +38,8 @@ class PendingJournalTest : public ::testing::Test {
     const fs::path copy = dir_.path() / "copy.mdb";
     fs::copy_file(frontEnd_, copy);
     const engine::jet::LinkChange change{u"PARTNER", testing::u16(data_ / "PARTNER.MDB"), std::nullopt};
-    ASSERT_TRUE(engine::jet::writeLink(engine::posixFileSystem(), copy.string(), copy.string(), change).ok());
+    ASSERT_TRUE(
+        engine::jet::writeLink(engine::posixFileSystem(), testNotices(), copy.string(), copy.string(), change).ok());
     const Bytes changed = readFile(copy);
     fs::remove(copy);
     // Killed after its journal and the first changed page.
@@ -87,8 +89,11 @@ TEST_F(PendingJournalTest, EachProgramHearsOnlyWhatItsOwnEngineFound) {
   auto recovered = engine::recoverInterruptedRelink(other.setup(), testing::u16(frontEnd_));
   ASSERT_TRUE(recovered.ok()) << recovered.status().toString();
   EXPECT_EQ(*recovered, engine::Recovery::replayed);
-  EXPECT_EQ(other.notices().takeRecords().size(), 1u);
+  const auto undone = other.notices().takeRecords();
+  ASSERT_EQ(undone.size(), 1u);
+  EXPECT_EQ(undone[0].what, engine::NoticeCase::relinkUndone);
   EXPECT_TRUE(reading.notices().takeRecords().empty());
+  EXPECT_TRUE(povezava::testing::takeNotices().empty());
   EXPECT_EQ(readFile(frontEnd_), original_);
 }
 

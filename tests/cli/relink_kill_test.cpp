@@ -102,7 +102,7 @@ TEST_F(RelinkKillTest, EveryFrontEndHasAllItsLinksOldOrAllNew) {
       for (std::size_t t = 0; t < 3; ++t) found[t] = storedConnect(file, kTables[t]);
       EXPECT_TRUE(found == links(0) || found == links(1)) << engine::toUtf8(found[0]) << " | "
                                                           << engine::toUtf8(found[1]);
-      auto recovered = engine::jet::recoverInterruptedRelink(engine::posixFileSystem(), file);
+      auto recovered = engine::jet::recoverInterruptedRelink(engine::posixFileSystem(), engine::droppedNotices(), file);
       ASSERT_TRUE(recovered.ok()) << recovered.status().toString();
       EXPECT_NE(*recovered, engine::Recovery::setAside);
       EXPECT_FALSE(fs::exists(engine::jet::journalPath(file)));

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/notice_scope.h"
 #include "engine/notices.h"
 #include "engine/path_resolver.h"
+#include "engine/readings.h"
 #include "paths/database_path.h"
 #include "paths/path_map.h"
 #include "platform/file_system.h"
@@ -68,8 +68,8 @@ struct TestEngine {
 };
 
 // For tests of the engine's parts, which call the writer without an engine:
-// one resolver (an empty map) and one notice list for the test program, the
-// list in place (NoticeScope) on the thread the tests run on.
+// one resolver (an empty map) and one notice list for the test program, which
+// they pass to the writer's calls.
 inline TestPaths& sharedTestPaths() {
   static TestPaths paths;
   return paths;
@@ -78,10 +78,10 @@ inline engine::NoticeList& testNotices() {
   static engine::NoticeList list;
   return list;
 }
-inline const engine::NoticeScope testNoticeScope(testNotices());
 inline std::vector<std::string> takeNotices() { return testNotices().takeTexts(); }
-inline engine::EngineSetup testSetup(engine::FileSystem& fs = engine::posixFileSystem()) {
-  return {&fs, &sharedTestPaths(), &testNotices()};
+inline engine::EngineSetup testSetup(engine::FileSystem& fs = engine::posixFileSystem(),
+                                     engine::KeptReadings* readings = nullptr) {
+  return {&fs, &sharedTestPaths(), &testNotices(), readings};
 }
 // An engine over the real file system with testSetup().
 inline engine::DBEngine& testEngine() {

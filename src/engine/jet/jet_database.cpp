@@ -9,7 +9,7 @@
 #include "engine/recovery.h"
 #include "engine/link_path.h"
 #include "engine/front_end_file.h"
-#include "engine/notice_scope.h"
+#include "engine/notices.h"
 #include "engine/readings.h"
 #include "base/unicode.h"
 
@@ -50,6 +50,7 @@ JetDatabase::JetDatabase(std::unique_ptr<JetFile> file, std::u16string name, std
       fs_(setup.fileSystem),
       paths_(setup.paths),
       notices_(setup.notices),
+      readings_(setup.readings),
       name_(std::move(name)),
       path_(std::move(path)),
       realPath_(std::move(realPath)),
@@ -99,14 +100,14 @@ Result<std::shared_ptr<const DecodedCatalog>> JetDatabase::decodedCatalog() {
   }
   // Within one run the catalogue is read once: what a relink writes it reads
   // again under its lock, and checks again before writing.
-  if (decoded_ && takenThisRun(stamp_)) return decoded_;
+  if (decoded_ && takenThisRun(readings_, stamp_)) return decoded_;
   if (!decoded_ && !stamp_.info.exists) {
     // The first reading, just after the file was opened and asked about:
     // the pages read since are as good as any read now.
     auto decoded = decodeCatalog(*file_);
     if (!decoded) return decoded.status();
     decoded_ = std::make_shared<const DecodedCatalog>(std::move(*decoded));
-    stamp_ = stampOf(identity_);
+    stamp_ = stampOf(readings_, identity_);
     return decoded_;
   }
   // What the file is now, before anything is read from it.
@@ -114,13 +115,13 @@ Result<std::shared_ptr<const DecodedCatalog>> JetDatabase::decodedCatalog() {
   if (!now) return now.status();
   file_->dropCache(*now);  // the file may have changed since the last reading
   if (decoded_ && decoded_->stillHolds(*file_)) {
-    stamp_ = stampOf(*now);
+    stamp_ = stampOf(readings_, *now);
     return decoded_;
   }
   auto decoded = decodeCatalog(*file_);
   if (!decoded) return decoded.status();
   decoded_ = std::make_shared<const DecodedCatalog>(std::move(*decoded));
-  stamp_ = stampOf(*now);
+  stamp_ = stampOf(readings_, *now);
   return decoded_;
 }
 
@@ -163,8 +164,7 @@ Status JetDatabase::refreshLinks(std::span<const std::shared_ptr<TableDef>> tabl
 
   // The relinks write through the batch's view of the file system; commit()
   // stores what they held, one atomic write, or nothing.
-  const NoticeScope scope(*notices_);
-  WriteBatch batch(EngineSetup{fs_, paths_, notices_});
+  WriteBatch batch(EngineSetup{fs_, paths_, notices_, readings_});
   batch.beginUnit();
   FileSystem* const own = fs_;
   fs_ = &batch.fileSystem();
@@ -209,7 +209,6 @@ Status JetTableDef::refreshLink() {
   if (kind() == TableKind::local) {
     return errors::notSupported("the local table '" + toUtf8(row_->name) + "' is not linked");
   }
-  const NoticeScope scope(database_->notices());
   return jet::refreshLink(*database_, *this);
 }
 
@@ -272,7 +271,6 @@ Status JetEngine::accessLockFile(std::u16string_view name) {
 Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view name) {
   FileSystem& fs = *setup_.fileSystem;
   NoticeSink& notices = *setup_.notices;
-  const NoticeScope scope(notices);
   Result<std::string> path = toUtf8(name);
   auto file = openAsGiven(fs, *setup_.paths, name);
   if (!file) {

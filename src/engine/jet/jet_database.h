@@ -63,6 +63,8 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   FileSystem& fileSystem() { return *fs_; }
   const PathResolver& paths() const { return *paths_; }
   NoticeSink& notices() const { return *notices_; }
+  // The readings kept for the run (null: none).
+  KeptReadings* readings() const { return readings_; }
   // The catalogue's tables as the file holds them now: decoded again only
   // when a page they were decoded from has changed.
   [[nodiscard]] Result<std::vector<CatalogTable>> readTables();
@@ -88,6 +90,7 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   FileSystem* fs_;
   const PathResolver* paths_;
   NoticeSink* notices_;
+  KeptReadings* readings_;
   std::u16string name_;
   std::string path_;
   std::string realPath_;

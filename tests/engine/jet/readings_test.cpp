@@ -1,5 +1,5 @@
 // Round trips on a share, counted through the fault file system: within one
-// run (KeepReadings) a front-end's catalogue and each back-end are read once,
+// run (KeptReadings) a front-end's catalogue and each back-end are read once,
 // and read again when they change; without one every reading goes to the file.
 #include "engine/readings.h"
 
@@ -38,9 +38,10 @@ class ReadingsTest : public ::testing::Test {
   std::string backEnd(const char* name) const { return (data_ / name).string(); }
 
   // Opens the front-end through `fs` and checks its three links, `rounds`
-  // times over (as a run over front-ends that share back-ends does).
-  void checkLinks(FileSystem& fs, int rounds) const {
-    JetEngine engine(povezava::testing::testSetup(fs));
+  // times over (as a run over front-ends that share back-ends does), keeping
+  // `readings` when given.
+  void checkLinks(FileSystem& fs, int rounds, KeptReadings* readings) const {
+    JetEngine engine(povezava::testing::testSetup(fs, readings));
     for (int round = 0; round < rounds; ++round) {
       auto db = engine.openDatabase(fromUtf8(frontEnd_));
       ASSERT_TRUE(db.ok()) << db.status().toString();
@@ -68,10 +69,10 @@ TEST_F(ReadingsTest, EachBackEndIsOpenedOncePerRun) {
   } cases[] = {{false, 3, 6}, {true, 1, 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.keep ? "readings kept" : "without");
-    std::optional<KeepReadings> run;
+    std::optional<KeptReadings> run;
     if (c.keep) run.emplace();
     FaultFileSystem counted(posixFileSystem());
-    ASSERT_NO_FATAL_FAILURE(checkLinks(counted, 3));
+    ASSERT_NO_FATAL_FAILURE(checkLinks(counted, 3, run ? &*run : nullptr));
     EXPECT_EQ(counted.opens(backEnd("PARTNER.MDB")), c.partnerOpens);
     EXPECT_EQ(counted.opens(backEnd("QUERNO.MDB")), c.quernoOpens);
     EXPECT_EQ(counted.opens(frontEnd_), 3);
@@ -79,16 +80,16 @@ TEST_F(ReadingsTest, EachBackEndIsOpenedOncePerRun) {
 }
 
 TEST_F(ReadingsTest, ABackEndChangedWithinTheRunIsReadAgain) {
-  const KeepReadings run;
+  KeptReadings run;
   FaultFileSystem counted(posixFileSystem());
-  ASSERT_NO_FATAL_FAILURE(checkLinks(counted, 1));
+  ASSERT_NO_FATAL_FAILURE(checkLinks(counted, 1, &run));
   ASSERT_EQ(counted.opens(backEnd("QUERNO.MDB")), 1);
   // Another program puts a database without KONTI and NALOGI in its place
   // (the same file, rewritten).
   const auto partner = povezava::testing::readFile(backEnd("PARTNER.MDB"));
   povezava::testing::restoreFile(backEnd("QUERNO.MDB"), partner);
 
-  JetEngine engine(povezava::testing::testSetup(counted));
+  JetEngine engine(povezava::testing::testSetup(counted, &run));
   auto db = engine.openDatabase(fromUtf8(frontEnd_));
   ASSERT_TRUE(db.ok()) << db.status().toString();
   auto defs = (*db)->tableDefs();
@@ -104,10 +105,10 @@ TEST_F(ReadingsTest, TheCatalogueIsReadOncePerRunUntilThisProcessWrites) {
   const auto original = povezava::testing::readFile(frontEnd_);
   for (const bool keep : {false, true}) {
     SCOPED_TRACE(keep ? "readings kept" : "without");
-    std::optional<KeepReadings> run;
+    std::optional<KeptReadings> run;
     if (keep) run.emplace();
     FaultFileSystem counted(posixFileSystem());
-    JetEngine engine(povezava::testing::testSetup(counted));
+    JetEngine engine(povezava::testing::testSetup(counted, run ? &*run : nullptr));
     auto db = engine.openDatabase(fromUtf8(frontEnd_));
     ASSERT_TRUE(db.ok()) << db.status().toString();
     const int reads = counted.reads(frontEnd_);

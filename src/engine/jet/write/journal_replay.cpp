@@ -7,7 +7,6 @@
 #include "engine/jet/read/journal_reader.h"
 #include "engine/jet/write/journal_writer.h"
 #include "base/local_time.h"
-#include "engine/notice_scope.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -28,7 +27,7 @@ Result<std::string> setAside(FileSystem& fs, const std::string& journal) {
 
 }  // namespace
 
-Result<Recovery> recoverJournal(FileSystem& fs, File& database) {
+Result<Recovery> recoverJournal(FileSystem& fs, NoticeSink& notices, File& database) {
   auto finding = inspectJournal(fs, database, database.path());
   if (!finding.ok()) return finding.status();
   switch (finding->state) {
@@ -46,7 +45,7 @@ Result<Recovery> recoverJournal(FileSystem& fs, File& database) {
         return errors::fileInUse(database.path(), finding->journal + " does not belong to it (" + finding->reason +
                                                        ") and cannot be moved aside: " + moved.status().description());
       }
-      currentNotices().notice(Notice{NoticeCase::journalSetAside, database.path(), *moved,
+      notices.notice(Notice{NoticeCase::journalSetAside, database.path(), *moved,
               "'" + finding->journal + "' does not belong to '" + database.path() + "' as it is now (" +
                   finding->reason + "); the database was left alone and the journal moved to '" + *moved + "'."});
       return Recovery::setAside;
@@ -78,7 +77,7 @@ Result<Recovery> recoverJournal(FileSystem& fs, File& database) {
   }
   if (Status s = removeJournal(fs, database.path()); !s.ok()) return s;
   if (changed) {
-    currentNotices().notice(Notice{NoticeCase::relinkUndone, database.path(), {},
+    notices.notice(Notice{NoticeCase::relinkUndone, database.path(), {},
             "A relink of '" + database.path() + "' was interrupted; its old pages were put back."});
   }
   return Recovery::replayed;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "base/io.h"
+#include "engine/notices.h"
 #include "engine/recovery.h"
 #include "base/status.h"
 
@@ -16,7 +17,7 @@ namespace povezava::engine::jet {
 
 // Looks for a journal beside `database` (open read-write under its real
 // path, its write lock held, no Access lock file beside it) and recovers as
-// described above. Says what it did through the engine's notices.
-Result<Recovery> recoverJournal(FileSystem& fs, File& database);
+// described above. Says what it did to `notices`.
+Result<Recovery> recoverJournal(FileSystem& fs, NoticeSink& notices, File& database);
 
 }  // namespace povezava::engine::jet

@@ -5,7 +5,6 @@
 
 #include "base/errors.h"
 #include "engine/jet/format/byte_order.h"
-#include "engine/notice_scope.h"
 
 namespace povezava::engine::jet {
 
@@ -95,16 +94,16 @@ Status markJournalCommitted(FileSystem& fs, const std::string& databasePath) {
   return markJournalCommitted(**journal);
 }
 
-Status finishJournal(FileSystem& fs, const std::string& databasePath) {
+Status finishJournal(FileSystem& fs, NoticeSink& notices, const std::string& databasePath) {
   const std::string path = journalPath(databasePath);
   Status s = fs.remove(path);
   if (s.ok()) s = fs.syncFolder(folderOf(path));
-  if (!s.ok()) noticeFinishedJournalLeft(databasePath, s);
+  if (!s.ok()) noticeFinishedJournalLeft(notices, databasePath, s);
   return Status::success();
 }
 
-void noticeFinishedJournalLeft(const std::string& databasePath, const Status& why) {
-  currentNotices().notice("'" + databasePath + "' is relinked, but its finished journal '" + journalPath(databasePath) +
+void noticeFinishedJournalLeft(NoticeSink& notices, const std::string& databasePath, const Status& why) {
+  notices.notice("'" + databasePath + "' is relinked, but its finished journal '" + journalPath(databasePath) +
          "' could not be removed for good (" + why.description() +
          "); it is marked finished, and the next run removes it without touching the file.");
 }

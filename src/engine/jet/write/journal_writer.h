@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/io.h"
+#include "engine/notices.h"
 #include "engine/jet/format/journal_format.h"
 #include "base/status.h"
 
@@ -46,11 +47,11 @@ Status markJournalCommitted(FileSystem& fs, const std::string& databasePath);
 
 // Removes a committed journal and syncs its folder. Never fails: the change
 // is done; a journal that stays (or comes back after a power loss) is
-// removed by the next run without touching the database. Says so through the
-// engine's notices when it could not be done.
-Status finishJournal(FileSystem& fs, const std::string& databasePath);
+// removed by the next run without touching the database. Says so to
+// `notices` when it could not be done.
+Status finishJournal(FileSystem& fs, NoticeSink& notices, const std::string& databasePath);
 // The notice finishJournal() gives when the removal failed with `why`.
-void noticeFinishedJournalLeft(const std::string& databasePath, const Status& why);
+void noticeFinishedJournalLeft(NoticeSink& notices, const std::string& databasePath, const Status& why);
 
 // Creates the journal of `database` (named after database.path()), empty,
 // with the database's permissions. fileInUse when one is there already (an

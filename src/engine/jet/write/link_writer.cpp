@@ -557,7 +557,7 @@ Result<std::unique_ptr<File>> openForWriting(FileSystem& fs, const std::string& 
   return file;
 }
 
-Result<Recovery> recoverInterruptedRelink(FileSystem& fs, const std::string& path) {
+Result<Recovery> recoverInterruptedRelink(FileSystem& fs, NoticeSink& notices, const std::string& path) {
   auto real = fs.realPath(path);
   if (!real) return real.status();
   // Without a journal there is nothing to lock the file for.
@@ -566,17 +566,17 @@ Result<Recovery> recoverInterruptedRelink(FileSystem& fs, const std::string& pat
   if (!*journal) return Recovery::none;
   auto file = openForWriting(fs, *real, path);
   if (!file) return file.status();
-  return recoverJournal(fs, **file);
+  return recoverJournal(fs, notices, **file);
 }
 
-Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
+Status writeLink(FileSystem& fs, NoticeSink& notices, const std::string& path, const std::string& displayName,
                  const LinkChange& change, const DecodedCatalog* known,
                  std::shared_ptr<const DecodedCatalog>* after, const FileInfo* expected) {
   auto file = openForWriting(fs, path, displayName, expected);
   if (!file) return file.status();
   // What an interrupted relink left is undone first: under the lock, and
   // only when no Access lock file lies beside the file.
-  if (auto recovered = recoverJournal(fs, **file); !recovered) return recovered.status();
+  if (auto recovered = recoverJournal(fs, notices, **file); !recovered) return recovered.status();
 
   // Every page the relink reads is noted: the commit writes nothing if one
   // of them has changed by then.
@@ -603,7 +603,7 @@ Status writeLink(FileSystem& fs, const std::string& path, const std::string& dis
   LinkWriter writer(**jet, *catalog);
   if (Status s = writer.run(change, *base); !s.ok()) return s;
   if (!writer.writes().empty()) {
-    if (Status s = commitPages(fs, **jet, writer.writes(), read.get()); !s.ok()) return s;
+    if (Status s = commitPages(fs, notices, **jet, writer.writes(), read.get()); !s.ok()) return s;
   }
   if (after != nullptr) {
     // Still under the lock: nobody else has written since.

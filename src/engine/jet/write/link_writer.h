@@ -86,7 +86,7 @@ struct LinkChange {
 // `expected`: the identity of the file the change was read from (device and
 // inode, FileInfo); when the file at `path` is another one now, nothing is
 // written (fileInUse).
-Status writeLink(FileSystem& fs, const std::string& path, const std::string& displayName,
+Status writeLink(FileSystem& fs, NoticeSink& notices, const std::string& path, const std::string& displayName,
                  const LinkChange& change, const DecodedCatalog* known = nullptr,
                  std::shared_ptr<const DecodedCatalog>* after = nullptr, const FileInfo* expected = nullptr);
 
@@ -102,7 +102,8 @@ Result<std::unique_ptr<File>> openForWriting(FileSystem& fs, const std::string& 
 // Undoes a relink that a crash interrupted, if a journal lies beside the real
 // file of `path`: under the writer's lock (fileInUse while another writer
 // holds it) and only without an Access lock file beside it. A journal that is
-// not the file's is moved aside (journal_replay.h).
-Result<Recovery> recoverInterruptedRelink(FileSystem& fs, const std::string& path);
+// not the file's is moved aside (journal_replay.h). What was done is said to
+// `notices`.
+Result<Recovery> recoverInterruptedRelink(FileSystem& fs, NoticeSink& notices, const std::string& path);
 
 }  // namespace povezava::engine::jet

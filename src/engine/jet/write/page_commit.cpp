@@ -121,7 +121,8 @@ Status rollBackPages(FileSystem& fs, File& file, std::uint32_t pageSize,
   return removeJournal(fs, file.path());
 }
 
-Status commitPages(FileSystem& fs, JetFile& database, std::span<const PageWrite> writes, const PageSums* read) {
+Status commitPages(FileSystem& fs, NoticeSink& notices, JetFile& database, std::span<const PageWrite> writes,
+                   const PageSums* read) {
   File& file = database.file();
   const std::uint32_t pageSize = database.layout().pageSize;
   auto fileSize = file.size();
@@ -191,7 +192,7 @@ Status commitPages(FileSystem& fs, JetFile& database, std::span<const PageWrite>
   if (failure.ok()) failure = file.sync();
   if (failure.ok()) failure = markJournalCommitted(fs, file.path());
   database.dropCache();
-  if (failure.ok()) return finishJournal(fs, file.path());
+  if (failure.ok()) return finishJournal(fs, notices, file.path());
   // The journal is still on disk: the old pages may go back. If this fails
   // too, the journal stays for the next writer.
   (void)rollBackPages(fs, file, pageSize, oldImages, *fileSize);

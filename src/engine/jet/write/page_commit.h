@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "base/io.h"
+#include "engine/notices.h"
 #include "engine/jet/read/jet_file.h"
 #include "base/status.h"
 #include "engine/jet/format/journal_format.h"
@@ -61,7 +62,8 @@ std::unique_ptr<File> noteReads(std::unique_ptr<File> file, std::shared_ptr<Page
 // held. Pages may lie one past the current end (a page being added). `read`:
 // the pages the change read (those it read through noteReads()); when one
 // of them no longer holds what it held, nothing is written (fileInUse).
-Status commitPages(FileSystem& fs, JetFile& database, std::span<const PageWrite> writes,
+// What is found on the way (a finished journal that stays) goes to `notices`.
+Status commitPages(FileSystem& fs, NoticeSink& notices, JetFile& database, std::span<const PageWrite> writes,
                    const PageSums* read = nullptr);
 
 // fileInUse unless the name of `file` still leads to it, it has one name and

@@ -17,16 +17,14 @@
 #include "engine/jet/format/journal_format.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet/write/relink.h"
-#include "engine/notice_scope.h"
 #include "engine/path_resolver.h"
 
 namespace povezava::engine {
 
 Result<Recovery> recoverInterruptedRelink(const EngineSetup& setup, std::u16string_view name) {
-  const NoticeScope scope(*setup.notices);
   auto path = setup.paths->resolve(*setup.fileSystem, name);
   if (!path) return path.status();
-  return jet::recoverInterruptedRelink(*setup.fileSystem, *path);
+  return jet::recoverInterruptedRelink(*setup.fileSystem, *setup.notices, *path);
 }
 
 Status checkFrontEndWritable(FileSystem& fs, const PathResolver& paths, std::u16string_view name) {

@@ -34,53 +34,6 @@ Status namingTheLink(const Status& status, const std::string& path, const std::s
   return status.withDescription(std::move(text));
 }
 
-// Back-ends read in this run (readings.h): the names of their tables, by
-// the path they were read from.
-struct KnownBackEnd {
-  ReadingStamp stamp;
-  std::vector<std::u16string> tables;
-};
-
-class KnownBackEnds {
- public:
-  // The back-end's table names, when a reading of it still stands.
-  bool knows(const std::string& path) {
-    const std::lock_guard lock(mutex_);
-    return known_.contains(path);
-  }
-  std::optional<std::vector<std::u16string>> find(const std::string& path, const FileInfo& now) {
-    const std::lock_guard lock(mutex_);
-    const auto it = known_.find(path);
-    if (it == known_.end() || !stillStands(it->second.stamp, now)) return std::nullopt;
-    return it->second.tables;
-  }
-  void keep(const std::string& path, KnownBackEnd backEnd) {
-    const std::lock_guard lock(mutex_);
-    known_.insert_or_assign(path, std::move(backEnd));
-  }
-  // Where a link's path led when its back-end was read.
-  std::optional<std::string> ledTo(const std::u16string& given) {
-    const std::lock_guard lock(mutex_);
-    const auto it = given_.find(given);
-    if (it == given_.end()) return std::nullopt;
-    return it->second;
-  }
-  void leadsTo(const std::u16string& given, const std::string& path) {
-    const std::lock_guard lock(mutex_);
-    given_.insert_or_assign(given, path);
-  }
-
- private:
-  std::mutex mutex_;
-  std::map<std::string, KnownBackEnd> known_;
-  std::map<std::u16string, std::string> given_;
-};
-
-KnownBackEnds& knownBackEnds() {
-  static KnownBackEnds known;
-  return known;
-}
-
 bool holdsTable(const std::vector<std::u16string>& tables, std::u16string_view table) {
   return std::any_of(tables.begin(), tables.end(),
                      [&](const std::u16string& name) { return equalsIgnoringCase(name, table); });
@@ -88,19 +41,19 @@ bool holdsTable(const std::vector<std::u16string>& tables, std::u16string_view t
 
 // Opens the back-end read-only and finds the table in it: the same checks,
 // numbers and wording as the Jet engine's RefreshLink. While readings are
-// kept, a back-end read for one table answers for the next without being
-// opened again.
-Status verifyBackEnd(FileSystem& fs, const PathResolver& paths, const std::u16string& database,
-                     const std::u16string& table) {
+// kept (`readings` not null), a back-end read for one table answers for the
+// next without being opened again.
+Status verifyBackEnd(FileSystem& fs, const PathResolver& paths, KeptReadings* readings,
+                     const std::u16string& database, const std::u16string& table) {
   const std::string shown = toUtf8(database);
   if (database.empty()) return errors::notValidPath(shown);
-  const bool keeping = keepingReadings();
-  if (const auto led = keeping ? knownBackEnds().ledTo(database) : std::nullopt) {
+  const bool keeping = readings != nullptr;
+  if (const auto led = keeping ? readings->ledTo(database) : std::nullopt) {
     // The same link again: one question answers where it leads (the path
     // found for it before, still there) and whether the reading stands.
     auto now = fs.info(*led);
     if (now && now->exists) {
-      if (auto tables = knownBackEnds().find(*led, *now)) {
+      if (auto tables = readings->backEndTables(*led, *now)) {
         if (holdsTable(*tables, table)) return Status::success();
         return errors::objectNotFound(toUtf8(table), shown);
       }
@@ -108,11 +61,11 @@ Status verifyBackEnd(FileSystem& fs, const PathResolver& paths, const std::u16st
   }
   auto path = paths.resolve(fs, database);
   if (!path) return path.status();
-  if (keeping && knownBackEnds().knows(*path)) {
+  if (keeping && readings->knowsBackEnd(*path)) {
     auto now = fs.info(*path);
     if (!now) return namingTheLink(now.status(), *path, shown);
-    if (auto tables = knownBackEnds().find(*path, *now)) {
-      knownBackEnds().leadsTo(database, *path);
+    if (auto tables = readings->backEndTables(*path, *now)) {
+      readings->leadsTo(database, *path);
       if (holdsTable(*tables, table)) return Status::success();
       return errors::objectNotFound(toUtf8(table), shown);
     }
@@ -123,7 +76,7 @@ Status verifyBackEnd(FileSystem& fs, const PathResolver& paths, const std::u16st
   if (keeping) {
     auto now = (*file)->info();
     if (!now) return now.status();
-    stamp = stampOf(*now);
+    stamp = stampOf(readings, *now);
   }
   auto jet = stamp ? JetFile::open(std::move(*file), shown, stamp->info.size) : JetFile::open(std::move(*file), shown);
   if (!jet) return jet.status();
@@ -133,12 +86,12 @@ Status verifyBackEnd(FileSystem& fs, const PathResolver& paths, const std::u16st
     // Every table's name, for the tables asked for later. A catalogue that
     // cannot be read whole is asked for this table alone, as without.
     if (auto tables = catalog->tables(); tables.ok()) {
-      KnownBackEnd known{*stamp, {}};
-      known.tables.reserve(tables->size());
-      for (CatalogTable& t : *tables) known.tables.push_back(std::move(t.name));
-      const bool holds = holdsTable(known.tables, table);
-      knownBackEnds().keep(*path, std::move(known));
-      knownBackEnds().leadsTo(database, *path);
+      std::vector<std::u16string> names;
+      names.reserve(tables->size());
+      for (CatalogTable& t : *tables) names.push_back(std::move(t.name));
+      const bool holds = holdsTable(names, table);
+      readings->keepBackEnd(*path, *stamp, std::move(names));
+      readings->leadsTo(database, *path);
       if (holds) return Status::success();
       return errors::objectNotFound(toUtf8(table), shown);
     }
@@ -162,7 +115,11 @@ Result<VerifiedLink> verifiedLink(JetDatabase& database, const JetTableDef& tabl
   if (!parts) return errors::noInstallableIsam(toUtf8(link));
   VerifiedLink verified{std::u16string(parts->prefix), std::u16string(parts->path)};
   const std::u16string foreign = row.foreignName.value_or(row.name);
-  if (Status s = verifyBackEnd(database.fileSystem(), database.paths(), verified.database, foreign); !s.ok()) return s;
+  if (Status s = verifyBackEnd(database.fileSystem(), database.paths(), database.readings(), verified.database,
+                               foreign);
+      !s.ok()) {
+    return s;
+  }
   return verified;
 }
 
@@ -187,7 +144,7 @@ Status refreshLink(JetDatabase& database, JetTableDef& table) {
     change.connect = parts->prefix;
   }
   std::shared_ptr<const DecodedCatalog> after;
-  if (Status s = writeLink(database.fileSystem(), database.realPath(), database.path(), change,
+  if (Status s = writeLink(database.fileSystem(), database.notices(), database.realPath(), database.path(), change,
                            database.cachedCatalog().get(), &after, &database.identity());
       !s.ok()) {
     return s;

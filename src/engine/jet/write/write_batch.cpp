@@ -16,7 +16,7 @@
 #include "engine/jet/write/journal_writer.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/jet/write/page_commit.h"
-#include "engine/notice_scope.h"
+#include "engine/notices.h"
 
 namespace povezava::engine::jet {
 namespace {
@@ -264,7 +264,9 @@ class HeldJournal final : public File {
 
 struct WriteBatch::State final : public FileSystem {
   explicit State(const EngineSetup& setup)
-      : disk(*setup.fileSystem), notices(*setup.notices), jet(EngineSetup{this, setup.paths, setup.notices}) {}
+      : disk(*setup.fileSystem),
+        notices(*setup.notices),
+        jet(EngineSetup{this, setup.paths, setup.notices, setup.readings}) {}
 
   FileSystem& disk;
   NoticeSink& notices;
@@ -497,7 +499,7 @@ Status WriteBatch::State::lock(Held& held, const std::string& path, std::uint64_
     // What an interrupted relink left is undone on the disk now, before
     // anything is read for the new one. (The writer asking for this lock has
     // just found no Access lock file: openForWriting(), link_writer.h.)
-    auto recovered = recoverJournal(disk, *held.writer);
+    auto recovered = recoverJournal(disk, notices, *held.writer);
     if (!recovered) {
       held.writer->unlock(offset);
       if (held.locks.empty()) held.writer.reset();
@@ -764,7 +766,7 @@ std::vector<Status> WriteBatch::State::commit() {
   const std::vector<Status> synced = syncJournalFolders(disk, commits);
   for (std::size_t i = 0; i < commits.size(); ++i) {
     const Status& s = !removed[i].ok() ? removed[i] : synced[i];
-    if (commits[i].status.ok() && !s.ok()) noticeFinishedJournalLeft(commits[i].held->path, s);
+    if (commits[i].status.ok() && !s.ok()) noticeFinishedJournalLeft(notices, commits[i].held->path, s);
   }
 
   std::vector<Status> results(units);
@@ -794,7 +796,6 @@ FileSystem& WriteBatch::fileSystem() { return *state_; }
 void WriteBatch::beginUnit() { ++state_->units; }
 std::size_t WriteBatch::heldFiles() const { return state_->written.size(); }
 std::vector<Status> WriteBatch::commit() {
-  const NoticeScope scope(state_->notices);
   return state_->commit();
 }
 

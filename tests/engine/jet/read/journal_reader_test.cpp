@@ -29,6 +29,7 @@
 namespace povezava::engine::jet {
 namespace {
 
+using povezava::testing::testNotices;
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::byte>;
 using povezava::testing::FaultFileSystem;
@@ -109,7 +110,7 @@ class JournalTrustTest : public ::testing::Test {
     ASSERT_TRUE(file.ok());
     auto jet = JetFile::open(std::move(*file), path_);
     ASSERT_TRUE(jet.ok());
-    EXPECT_FALSE(commitPages(faulty, **jet, writes_).ok());
+    EXPECT_FALSE(commitPages(faulty, testNotices(), **jet, writes_).ok());
     faulty.powerCycle();
   }
 
@@ -162,7 +163,7 @@ TEST_F(JournalTrustTest, AnInterruptedCommitIsShownOldToReadersAndUndoneByTheNex
     ASSERT_EQ(notices.size(), 1U);
     EXPECT_NE(notices[0].find("interrupted"), std::string::npos) << notices[0];
 
-    auto recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+    auto recovered = recoverInterruptedRelink(posixFileSystem(), testNotices(), path_);
     ASSERT_TRUE(recovered.ok()) << recovered.status().toString();
     EXPECT_EQ(*recovered, Recovery::replayed);
     EXPECT_EQ(readFile(path_), original_);
@@ -264,7 +265,7 @@ TEST_F(JournalTrustTest, AJournalThatDoesNotFitTheFileIsSetAsideAndTheFileLeftAl
     ASSERT_FALSE(notices.empty());
     EXPECT_NE(notices.back().find("does not belong"), std::string::npos) << notices.back();
 
-    auto recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+    auto recovered = recoverInterruptedRelink(posixFileSystem(), testNotices(), path_);
     ASSERT_TRUE(recovered.ok()) << recovered.status().toString();
     EXPECT_EQ(*recovered, Recovery::setAside);
     EXPECT_EQ(readFile(path_), state) << "the database was written";
@@ -274,8 +275,9 @@ TEST_F(JournalTrustTest, AJournalThatDoesNotFitTheFileIsSetAsideAndTheFileLeftAl
     ASSERT_FALSE(moved.empty());
     EXPECT_NE(moved.back().find(".stale-"), std::string::npos);
     // And the next relink goes ahead on the file as it is.
-    EXPECT_TRUE(writeLink(posixFileSystem(), path_, path_, LinkChange{u"LOCAL1", u"X", std::nullopt}).number() !=
-                kErrFileInUse);
+    EXPECT_TRUE(
+        writeLink(posixFileSystem(), testNotices(), path_, path_, LinkChange{u"LOCAL1", u"X", std::nullopt}).number() !=
+        kErrFileInUse);
   }
 }
 
@@ -288,7 +290,7 @@ TEST_F(JournalTrustTest, AJournalCutShortIsRemovedAndTheFileLeftAlone) {
     journal.resize(keep);
     writeFile(journal_, journal);
     EXPECT_EQ(readWithoutWriting(), readWithoutWriting());
-    auto recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+    auto recovered = recoverInterruptedRelink(posixFileSystem(), testNotices(), path_);
     ASSERT_TRUE(recovered.ok());
     EXPECT_EQ(*recovered, Recovery::discarded);
     EXPECT_EQ(readFile(path_), original_);
@@ -302,7 +304,7 @@ TEST_F(JournalTrustTest, ADamagedJournalOverAnUntouchedFileIsRemoved) {
   crash(4);
   // In a checksum of the new image: the old images still match the file.
   flipJournalBit(journal_, kFirstPageAt + 8 + 5);
-  auto recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+  auto recovered = recoverInterruptedRelink(posixFileSystem(), testNotices(), path_);
   ASSERT_TRUE(recovered.ok()) << recovered.status().toString();
   EXPECT_EQ(*recovered, Recovery::discarded);
   EXPECT_EQ(readFile(path_), original_);
@@ -317,12 +319,13 @@ TEST_F(JournalTrustTest, ANewVersionCopiedOverThePendingFileIsLeftAsItIs) {
   // A real relink, so that the journal knows the pages it read; the power
   // goes once its pages are synced, before the commit mark.
   FaultFileSystem probe(posixFileSystem());
-  ASSERT_TRUE(writeLink(probe, path_, path_, LinkChange{u"PARTNER", u"X:\\NEW.MDB", std::nullopt}).ok());
+  ASSERT_TRUE(writeLink(probe, testNotices(), path_, path_, LinkChange{u"PARTNER", u"X:\\NEW.MDB", std::nullopt}).ok());
   const int changes = probe.changes();
   povezava::testing::restoreFile(path_, original_);
   FaultFileSystem faulty(posixFileSystem());
   faulty.crashAfter(changes - 4);  // the commit mark (write, sync) and the removal (remove, folder) never come
-  EXPECT_FALSE(writeLink(faulty, path_, path_, LinkChange{u"PARTNER", u"X:\\NEW.MDB", std::nullopt}).ok());
+  EXPECT_FALSE(
+      writeLink(faulty, testNotices(), path_, path_, LinkChange{u"PARTNER", u"X:\\NEW.MDB", std::nullopt}).ok());
   faulty.powerCycle();
   ASSERT_TRUE(fs::exists(journal_));
   const Bytes journal = readFile(journal_);
@@ -334,7 +337,7 @@ TEST_F(JournalTrustTest, ANewVersionCopiedOverThePendingFileIsLeftAsItIs) {
   // relink only read.
   scribble(path_, std::size_t{readOnly} * kPageSize + 123);
   const Bytes copied = readFile(path_);
-  auto recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+  auto recovered = recoverInterruptedRelink(posixFileSystem(), testNotices(), path_);
   ASSERT_TRUE(recovered.ok()) << recovered.status().toString();
   EXPECT_EQ(*recovered, Recovery::setAside);
   EXPECT_EQ(readFile(path_), copied) << "the copied version was written";
@@ -347,7 +350,7 @@ TEST_F(JournalTrustTest, ANewVersionCopiedOverThePendingFileIsLeftAsItIs) {
   }();
   povezava::testing::restoreFile(path_, newOnly);
   writeFile(journal_, journal);
-  recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+  recovered = recoverInterruptedRelink(posixFileSystem(), testNotices(), path_);
   ASSERT_TRUE(recovered.ok());
   EXPECT_EQ(*recovered, Recovery::replayed);
   EXPECT_EQ(readFile(path_), original_);
@@ -365,7 +368,7 @@ TEST_F(JournalTrustTest, AJournalWhoseWriterStillHoldsTheLockIsInProgress) {
   auto notices = povezava::testing::takeNotices();
   ASSERT_EQ(notices.size(), 1U);
   EXPECT_NE(notices[0].find("in progress"), std::string::npos) << notices[0];
-  EXPECT_EQ(recoverInterruptedRelink(posixFileSystem(), path_).status().number(), kErrFileInUse);
+  EXPECT_EQ(recoverInterruptedRelink(posixFileSystem(), testNotices(), path_).status().number(), kErrFileInUse);
   writer->reset();
   (void)readWithoutWriting();
   notices = povezava::testing::takeNotices();
@@ -377,10 +380,11 @@ TEST_F(JournalTrustTest, AJournalIsNeverReplayedWhileAccessHasTheFileOpen) {
   crash(6);
   const Bytes state = readFile(path_);
   writeFile((dir_.path() / "TQ.LDB").string(), Bytes(64, std::byte{'A'}));
-  auto recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+  auto recovered = recoverInterruptedRelink(posixFileSystem(), testNotices(), path_);
   EXPECT_EQ(recovered.status().number(), kErrFileInUse);
-  EXPECT_EQ(writeLink(posixFileSystem(), path_, path_, LinkChange{u"PARTNER", u"X", std::nullopt}).number(),
-            kErrFileInUse);
+  EXPECT_EQ(
+      writeLink(posixFileSystem(), testNotices(), path_, path_, LinkChange{u"PARTNER", u"X", std::nullopt}).number(),
+      kErrFileInUse);
   EXPECT_EQ(readFile(path_), state);
   EXPECT_TRUE(fs::exists(journal_));
 }
@@ -392,7 +396,7 @@ TEST_F(JournalTrustTest, AJournalPlantedByAnotherUserIsNotReplayed) {
   const Bytes state = readFile(path_);
   ASSERT_EQ(::chmod(path_.c_str(), 0644), 0);
   ASSERT_EQ(::chown(journal_.c_str(), 54321, 54321), 0);
-  auto recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+  auto recovered = recoverInterruptedRelink(posixFileSystem(), testNotices(), path_);
   ASSERT_TRUE(recovered.ok());
   EXPECT_EQ(*recovered, Recovery::setAside);
   EXPECT_EQ(readFile(path_), state);
@@ -421,14 +425,15 @@ TEST_F(JournalTrustTest, NothingButARegularFileIsReadOrWritten) {
   auto db = engine.openDatabase(fromUtf8(pipe));
   EXPECT_EQ(db.status().number(), kErrNotValidPath);
   EXPECT_NE(db.status().description().find("FIFO"), std::string::npos) << db.status().description();
-  EXPECT_EQ(writeLink(posixFileSystem(), pipe, pipe, LinkChange{u"PARTNER", u"X", std::nullopt}).number(),
-            kErrNotValidPath);
+  EXPECT_EQ(
+      writeLink(posixFileSystem(), testNotices(), pipe, pipe, LinkChange{u"PARTNER", u"X", std::nullopt}).number(),
+      kErrNotValidPath);
 
   // A FIFO where the journal is expected: not a journal; reading ignores it,
   // the next writer moves it aside.
   ASSERT_EQ(::mkfifo(journal_.c_str(), 0600), 0);
   (void)readWithoutWriting();
-  auto recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+  auto recovered = recoverInterruptedRelink(posixFileSystem(), testNotices(), path_);
   ASSERT_TRUE(recovered.ok()) << recovered.status().toString();
   EXPECT_EQ(*recovered, Recovery::setAside);
   EXPECT_EQ(readFile(path_), original_);
@@ -446,11 +451,11 @@ TEST_F(JournalTrustTest, AFrontEndIsWrittenUnderItsRealName) {
   auto real = posixFileSystem().realPath(link);
   ASSERT_TRUE(real.ok());
   EXPECT_EQ(fs::path(*real), fs::canonical(path_));
-  EXPECT_EQ(writeLink(posixFileSystem(), *real, link, change).number(), kErrFileInUse);
+  EXPECT_EQ(writeLink(posixFileSystem(), testNotices(), *real, link, change).number(), kErrFileInUse);
   fs::remove(dir_.path() / "TQ.ldb");
   // Access opened it through the link: its lock file lies beside the link.
   writeFile((dir_.path() / "Link.ldb").string(), Bytes(64, std::byte{'A'}));
-  EXPECT_EQ(writeLink(posixFileSystem(), *real, link, change).number(), kErrFileInUse);
+  EXPECT_EQ(writeLink(posixFileSystem(), testNotices(), *real, link, change).number(), kErrFileInUse);
   fs::remove(dir_.path() / "Link.ldb");
   EXPECT_EQ(readFile(path_), original_);
 
@@ -460,19 +465,19 @@ TEST_F(JournalTrustTest, AFrontEndIsWrittenUnderItsRealName) {
   const std::string sameStem = (dir_.path() / "other" / fs::path(path_).filename()).string();
   fs::create_symlink(path_, sameStem);
   writeFile((dir_.path() / "other" / "TQ.ldb").string(), Bytes(64, std::byte{'A'}));
-  EXPECT_EQ(writeLink(posixFileSystem(), *real, sameStem, change).number(), kErrFileInUse);
+  EXPECT_EQ(writeLink(posixFileSystem(), testNotices(), *real, sameStem, change).number(), kErrFileInUse);
   fs::remove(dir_.path() / "other" / "TQ.ldb");
   fs::create_directory_symlink(dir_.path(), dir_.path() / "alias");
   const std::string throughFolder = (dir_.path() / "alias" / fs::path(path_).filename()).string();
   writeFile((dir_.path() / "TQ.ldb").string(), Bytes(64, std::byte{'A'}));
-  EXPECT_EQ(writeLink(posixFileSystem(), *real, throughFolder, change).number(), kErrFileInUse);
+  EXPECT_EQ(writeLink(posixFileSystem(), testNotices(), *real, throughFolder, change).number(), kErrFileInUse);
   fs::remove(dir_.path() / "TQ.ldb");
   EXPECT_EQ(readFile(path_), original_);
 
   // A file with two names may have a lock file beside the other: refused.
   const std::string second = (dir_.path() / "Second.mdb").string();
   fs::create_hard_link(path_, second);
-  const Status s = writeLink(posixFileSystem(), *real, link, change);
+  const Status s = writeLink(posixFileSystem(), testNotices(), *real, link, change);
   EXPECT_EQ(s.number(), kErrNoPermission);
   EXPECT_NE(s.description().find("hard links"), std::string::npos) << s.description();
   EXPECT_EQ(readFile(path_), original_);

@@ -58,7 +58,7 @@ TEST_P(EncodedWriteTest, ARewrittenCatalogueRowIsEncodedAgainAndReadsBack) {
     putF64(row, jet->layout().rowColumnCountSize + dateUpdate->fixedOffset, 45352.5);
     ASSERT_TRUE(edit.overwrite(table.address.dataRow, row).ok());
     const std::vector<PageWrite> writes = {{pageNumber, edit.bytes()}};
-    ASSERT_TRUE(commitPages(posixFileSystem(), *jet, writes).ok());
+    ASSERT_TRUE(commitPages(posixFileSystem(), droppedNotices(), *jet, writes).ok());
   }
 
   const auto after = povezava::testing::readFile(path);
@@ -110,7 +110,8 @@ TEST_P(EncodedRelinkTest, RelinkingAnEncodedFrontEndKeepsEveryPageEncoded) {
   const std::string local = mdbExport(path, "LOCAL1");
   const std::u16string longPath = u"\\\\streznik\\skupno\\Računovodstvo in finance\\podatki\\PARTNER.MDB";
   for (const std::u16string& database : {std::u16string(u"D:\\P.MDB"), longPath}) {
-    const Status s = writeLink(posixFileSystem(), path, path, LinkChange{u"PARTNER", database, std::nullopt});
+    const Status s =
+        writeLink(posixFileSystem(), droppedNotices(), path, path, LinkChange{u"PARTNER", database, std::nullopt});
     ASSERT_TRUE(s.ok()) << s.toString();
     auto [jet, catalog] = openCatalog(path);
     ASSERT_TRUE(catalog);

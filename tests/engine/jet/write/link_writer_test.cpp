@@ -26,6 +26,7 @@
 namespace povezava::engine::jet {
 namespace {
 
+using povezava::testing::testNotices;
 namespace fs = std::filesystem;
 using povezava::testing::FaultFileSystem;
 using povezava::testing::readFile;
@@ -70,7 +71,7 @@ class LinkWriterTest : public ::testing::TestWithParam<FrontEnd> {
   }
 
   Status relink(FileSystem& fs, std::u16string_view database) {
-    return writeLink(fs, path_, path_, LinkChange{table_, std::u16string(database), std::nullopt});
+    return writeLink(fs, testNotices(), path_, path_, LinkChange{table_, std::u16string(database), std::nullopt});
   }
 
   povezava::testing::TempDir dir_;
@@ -200,7 +201,7 @@ TEST_P(LinkWriterTest, Invariant5_PowerLossAtEveryStepLeavesTheOldLinkOrTheNew) 
         FaultFileSystem next(posixFileSystem());
         auto file = next.open(path_, OpenMode::readWrite);
         ASSERT_TRUE(file.ok());
-        const auto recovered = recoverJournal(next, **file);
+        const auto recovered = recoverJournal(next, testNotices(), **file);
         const std::string situation = std::to_string(path.size()) + " characters, after " +
                                       std::to_string(n) + (tear ? " torn" : "");
         ASSERT_TRUE(recovered.ok()) << situation;
@@ -251,7 +252,7 @@ TEST_P(LinkWriterTest, Invariant5_ATornCataloguePageIsShownOldToReadersAndRepair
   ASSERT_FALSE(notices.empty());
   EXPECT_NE(notices.front().find("interrupted"), std::string::npos) << notices.front();
 
-  auto recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+  auto recovered = recoverInterruptedRelink(posixFileSystem(), testNotices(), path_);
   ASSERT_TRUE(recovered.ok()) << recovered.status().toString();
   EXPECT_EQ(*recovered, Recovery::replayed);
   EXPECT_FALSE(fs::exists(journalPath(path_)));
@@ -293,7 +294,8 @@ TEST(LinkWriter, Invariant2_ACataloguePageThatIsAlreadyInconsistentIsRefusedNotE
   auto bytes = readFile(path);
   bytes[page * 4096 + kOffsetFreeSpace] ^= std::byte{0x01};  // free space off by one
   povezava::testing::writeFile(path, bytes);
-  const Status s = writeLink(posixFileSystem(), path, path, LinkChange{u"PARTNER", u"D:\\N.MDB", std::nullopt});
+  const Status s =
+      writeLink(posixFileSystem(), testNotices(), path, path, LinkChange{u"PARTNER", u"D:\\N.MDB", std::nullopt});
   EXPECT_EQ(s.number(), kErrCannotOpen);
   EXPECT_NE(s.description().find("free space"), std::string::npos) << s.description();
   EXPECT_EQ(readFile(path), bytes);
@@ -321,7 +323,7 @@ TEST(LinkWriter, Invariant2_ADamagedCatalogueDefinitionIsNotRelinked) {
         int exported = 0;
         (void)povezava::testing::mdbExport(path, "MSysObjects", &exported);
         const Status s =
-            writeLink(posixFileSystem(), path, path, LinkChange{u"PARTNER", u"D:\\N.MDB", std::nullopt});
+            writeLink(posixFileSystem(), testNotices(), path, path, LinkChange{u"PARTNER", u"D:\\N.MDB", std::nullopt});
         if (exported != 0) {
           EXPECT_FALSE(s.ok()) << "relinked a file the other reader refuses";
           EXPECT_EQ(readFile(path), bytes);
@@ -381,7 +383,7 @@ TEST(LinkWriter, Invariant2_ALongValueRowTwoTablesShareIsLeftToTheOther) {
     povezava::testing::writeFile(file, bytes);
     ASSERT_EQ(storedDatabase(file.string(), u"KONTI"), shared);
 
-    const Status written = writeLink(posixFileSystem(), file.string(), file.string(),
+    const Status written = writeLink(posixFileSystem(), testNotices(), file.string(), file.string(),
                                      LinkChange{row.relinked, row.path, std::nullopt});
     ASSERT_TRUE(written.ok()) << written.toString();
     EXPECT_EQ(storedDatabase(file.string(), row.relinked), row.path);

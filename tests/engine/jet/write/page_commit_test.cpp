@@ -20,6 +20,7 @@
 namespace povezava::engine::jet {
 namespace {
 
+using povezava::testing::testNotices;
 using testing::FaultFileSystem;
 
 constexpr std::uint32_t kPageSize = 4096;
@@ -47,7 +48,7 @@ class PageCommitTest : public ::testing::Test {
     if (!file.ok()) return file.status();
     auto jet = JetFile::open(std::move(file).value(), path_);
     if (!jet.ok()) return jet.status();
-    return commitPages(fs, **jet, writes_);
+    return commitPages(fs, testNotices(), **jet, writes_);
   }
 
   // What a later writer sees after recovering.
@@ -55,7 +56,7 @@ class PageCommitTest : public ::testing::Test {
     FaultFileSystem next(posixFileSystem());  // no faults; no real disk syncs
     auto file = next.open(path_, OpenMode::readWrite);
     EXPECT_TRUE(file.ok());
-    auto outcome = recoverJournal(next, **file);
+    auto outcome = recoverJournal(next, testNotices(), **file);
     EXPECT_TRUE(outcome.ok()) << outcome.status().toString();
     EXPECT_FALSE(std::filesystem::exists(journalPath(path_)));
     return povezava::testing::readFile(path_);

@@ -27,6 +27,7 @@
 namespace povezava::engine::jet {
 namespace {
 
+using povezava::testing::testNotices;
 namespace fs = std::filesystem;
 
 const std::u16string kShort = u"D:\\DATA\\PARTNER.MDB";
@@ -56,7 +57,7 @@ class RelinkProcessTest : public ::testing::Test {
 // finished relink through the pipe.
 [[noreturn]] void relinkForever(const std::string& path, int report) {
   for (std::uint64_t i = 0;; ++i) {
-    const Status s = writeLink(posixFileSystem(), path, path,
+    const Status s = writeLink(posixFileSystem(), testNotices(), path, path,
                                LinkChange{u"PARTNER", i % 2 == 0 ? kLong : kShort, std::nullopt});
     const char byte = s.ok() ? 'o' : 'x';
     if (::write(report, &byte, 1) != 1) ::_exit(3);
@@ -113,7 +114,7 @@ TEST_F(RelinkProcessTest, AWriterKilledAtRandomMomentsLeavesTheOldLinkOrTheNew) 
     const auto link = storedLink(path_);
     EXPECT_EQ(povezava::testing::readFile(path_), before) << "round " << round;
     EXPECT_EQ(fs::exists(path_ + ".povezava-journal"), journal) << "round " << round;
-    auto recovered = recoverInterruptedRelink(posixFileSystem(), path_);
+    auto recovered = recoverInterruptedRelink(posixFileSystem(), testNotices(), path_);
     ASSERT_TRUE(recovered.ok()) << recovered.status().toString();
     EXPECT_FALSE(fs::exists(path_ + ".povezava-journal")) << "round " << round;
     if (otherWriter && journal && *recovered != Recovery::discarded) {
@@ -161,7 +162,8 @@ TEST_F(RelinkProcessTest, TwoWritersAtOnceNeverInterleave) {
       if (::read(go[0], &byte, 1) != 0) ::_exit(3);  // both start when the pipe closes
       int busy = 0;
       for (int i = 0; i < kRelinks; ++i) {
-        const Status s = writeLink(posixFileSystem(), path_, path_, LinkChange{u"PARTNER", links[w], std::nullopt});
+        const Status s =
+            writeLink(posixFileSystem(), testNotices(), path_, path_, LinkChange{u"PARTNER", links[w], std::nullopt});
         if (s.number() == kErrFileInUse) {
           ++busy;
         } else if (!s.ok()) {

@@ -29,6 +29,7 @@
 namespace povezava::engine::jet {
 namespace {
 
+using povezava::testing::testNotices;
 namespace fs = std::filesystem;
 using povezava::testing::FaultFileSystem;
 using povezava::testing::readFile;
@@ -98,7 +99,7 @@ class WriteBatchTest : public ::testing::Test {
   // What the next program to open file i finds, once it has replayed any
   // journal: 0 = the old file, 1 = the relinked one, -1 = anything else.
   int outcome(std::size_t i) const {
-    EXPECT_TRUE(recoverInterruptedRelink(posixFileSystem(), paths_[i]).ok());
+    EXPECT_TRUE(recoverInterruptedRelink(posixFileSystem(), testNotices(), paths_[i]).ok());
     EXPECT_FALSE(fs::exists(journalPath(paths_[i]))) << paths_[i];
     const Bytes now = readFile(paths_[i]);
     return now == originals_[i] ? 0 : now == expected_[i] ? 1 : -1;
@@ -321,7 +322,7 @@ TEST_F(WriteBatchTest, AFrontEndReplacedOrChangedMeanwhileIsNotWritten) {
   for (const bool keep : {false, true})
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.what) + (keep ? " (readings kept)" : ""));
-    std::optional<KeepReadings> run;
+    std::optional<KeptReadings> run;
     if (keep) run.emplace();
     restoreAll();
     fs::remove(dir_.path() / "Second.mdb");
@@ -331,7 +332,7 @@ TEST_F(WriteBatchTest, AFrontEndReplacedOrChangedMeanwhileIsNotWritten) {
     FaultFileSystem faulty(posixFileSystem());
     Status status;
     {
-      WriteBatch batch(povezava::testing::testSetup(faulty));
+      WriteBatch batch(povezava::testing::testSetup(faulty, run ? &*run : nullptr));
       batch.beginUnit();
       c.during(faulty);
       status = relink(batch.engine(), paths_[0]);
@@ -436,7 +437,7 @@ TEST_F(WriteBatchTest, SoakRenameRacesAndDoubleFaults) {
       ++renames;
       if (!stored.ok()) ++renamesRefused;
       EXPECT_EQ(readFile(paths_[0]), originals_[0]) << "the new version was written";
-      (void)recoverInterruptedRelink(posixFileSystem(), paths_[0]);
+      (void)recoverInterruptedRelink(posixFileSystem(), testNotices(), paths_[0]);
       EXPECT_EQ(readFile(paths_[0]), originals_[0]) << "recovery wrote the new version";
       continue;
     }
