@@ -168,8 +168,7 @@ std::vector<std::string> pathsFiles(const char* chosen, const char* xdgConfigHom
   // would be a folder of whatever drive is current, anybody's to write.
   (void)xdgConfigHome;
   (void)home;
-  return files;
-#endif
+#else
   // A relative XDG_CONFIG_HOME is invalid and is ignored, as the XDG rules say.
   if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
     files.push_back(std::string(xdgConfigHome) + "/povezava/paths");
@@ -177,6 +176,7 @@ std::vector<std::string> pathsFiles(const char* chosen, const char* xdgConfigHom
     files.push_back(std::string(home) + "/.config/povezava/paths");
   }
   files.emplace_back(kSystemPathsFile);
+#endif
   return files;
 }
 
