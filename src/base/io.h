@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/status.h"
@@ -81,6 +82,35 @@ class File {
   File() = default;
   File(const File&) = default;
   File& operator=(const File&) = default;
+};
+
+// A file that passes every call on to another: a wrapper derives from it
+// and overrides what it changes.
+class ForwardingFile : public File {
+ public:
+  explicit ForwardingFile(std::shared_ptr<File> file) : file_(std::move(file)) {}
+
+  const std::string& path() const override { return file_->path(); }
+  [[nodiscard]] Result<FileInfo> info() override { return file_->info(); }
+  [[nodiscard]] Status takePermissions(const FileInfo& like) override { return file_->takePermissions(like); }
+  [[nodiscard]] Result<std::uint64_t> size() override { return file_->size(); }
+  [[nodiscard]] Status readAt(std::uint64_t offset, std::span<std::byte> out) override {
+    return file_->readAt(offset, out);
+  }
+  [[nodiscard]] Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
+    return file_->writeAt(offset, data);
+  }
+  [[nodiscard]] Status truncate(std::uint64_t size) override { return file_->truncate(size); }
+  [[nodiscard]] Status sync() override { return file_->sync(); }
+  [[nodiscard]] Status tryLock(std::uint64_t offset) override { return file_->tryLock(offset); }
+  void unlock(std::uint64_t offset) override { file_->unlock(offset); }
+  [[nodiscard]] Result<bool> lockedElsewhere(std::uint64_t offset) override { return file_->lockedElsewhere(offset); }
+
+ protected:
+  File& inner() { return *file_; }
+
+ private:
+  std::shared_ptr<File> file_;
 };
 
 // Opening never waits (a FIFO does not block) and gives only regular files;

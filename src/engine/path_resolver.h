@@ -8,6 +8,7 @@
 // links/program_paths.h), a test may hand in its own.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,11 +27,17 @@ class PathResolver {
   // resolver's rule gives (a drive no pair covers: 3044).
   [[nodiscard]] virtual Result<std::string> resolve(FileSystem& fs, std::u16string_view name) const = 0;
 
-  // Whether `name` is, by its form alone, a path of this system that
-  // resolve() would give back unchanged when the file is there: the engine
-  // then opens it at once (on a share that spares asking first), and
-  // resolves it only when that fails.
-  virtual bool takenAsGiven(std::u16string_view /*name*/) const { return false; }
+  // The path resolve() gives back for `name` when a file lies under exactly
+  // that name, worked out without asking the file system; nullopt when the
+  // resolver cannot tell without looking. The engine opens it at once (on a
+  // share that spares asking first), and resolves the name only when that
+  // fails.
+  virtual std::optional<std::string> exactPath(std::u16string_view /*name*/) const { return std::nullopt; }
+  // resolve() once opening exactPath(name) found nothing there: the resolver
+  // does not ask about that path again.
+  [[nodiscard]] virtual Result<std::string> resolveNotExact(FileSystem& fs, std::u16string_view name) const {
+    return resolve(fs, name);
+  }
 
  protected:
   PathResolver() = default;

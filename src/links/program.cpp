@@ -40,7 +40,17 @@ engine::Result<std::string> ProgramPaths::resolve(engine::FileSystem& fs, std::u
   return engine::resolveDatabasePath(fs, name, map_, matches_.get());
 }
 
-bool ProgramPaths::takenAsGiven(std::u16string_view name) const { return engine::takenAsGiven(name); }
+engine::Result<std::string> ProgramPaths::resolveNotExact(engine::FileSystem& fs, std::u16string_view name) const {
+  return engine::resolveDatabasePath(fs, name, map_, matches_.get(), true);
+}
+
+std::optional<std::string> ProgramPaths::exactPath(std::u16string_view name) const {
+  auto path = engine::exactPathOf(name, map_);
+  // A name matched without regard to case earlier in the run goes where the
+  // match led (resolve() asks whether it still does).
+  if (path && matches_->find(*path)) return std::nullopt;
+  return path;
+}
 
 Program::Program(engine::FileSystem& fs, Readings readings)
     : fs_(&fs),

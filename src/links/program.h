@@ -42,7 +42,9 @@ class ProgramPaths final : public engine::PathResolver {
 
   [[nodiscard]] engine::Result<std::string> resolve(engine::FileSystem& fs,
                                                     std::u16string_view name) const override;
-  bool takenAsGiven(std::u16string_view name) const override;
+  [[nodiscard]] engine::Result<std::string> resolveNotExact(engine::FileSystem& fs,
+                                                            std::u16string_view name) const override;
+  std::optional<std::string> exactPath(std::u16string_view name) const override;
 
  private:
   class RunMatches;

@@ -65,10 +65,17 @@ std::string join(const std::string& folder, const std::string& name) {
 // Resolves `path` (a platform path; either separator); errors name `shown`.
 Result<std::string> resolveIgnoringCase(FileSystem& fs, const std::string& path, const std::string& shown);
 
-Result<std::string> resolveLocal(FileSystem& fs, std::string path, const std::string& shown, CaseMatchMemo* memo) {
+std::string withOwnSeparators(std::string path) {
   for (char& c : path) {
     if (c == kOtherSeparator) c = kSeparator;
   }
+  return path;
+}
+
+// `exactMissing`: the path as given was just found to name nothing.
+Result<std::string> resolveLocal(FileSystem& fs, std::string path, const std::string& shown, CaseMatchMemo* memo,
+                                 bool exactMissing) {
+  path = withOwnSeparators(std::move(path));
   if (path.empty()) return errors::fileNotFound(shown);
   const bool keeping = memo != nullptr && memo->keeping();
   if (keeping) {
@@ -80,12 +87,28 @@ Result<std::string> resolveLocal(FileSystem& fs, std::string path, const std::st
       if (there->exists) return *known;
     }
   }
-  auto exact = fs.info(path);
-  if (!exact) return exact.status();
-  if (exact->exists) return path;
+  if (!exactMissing) {
+    auto exact = fs.info(path);
+    if (!exact) return exact.status();
+    if (exact->exists) return path;
+  }
   auto matched = resolveIgnoringCase(fs, path, shown);
   if (matched && keeping) memo->keep(path, *matched);
   return matched;
+}
+
+// `folder` joined with the one of its `entries` that is `part` without
+// regard to case; `last`: `part` is the file's own name.
+Result<std::string> matchEntry(const std::vector<std::string>& entries, const std::string& folder,
+                               const std::string& part, bool last, const std::string& shown) {
+  const std::u16string wanted = fromUtf8(part);
+  std::vector<std::string> matches;
+  for (const std::string& entry : entries) {
+    if (equalsIgnoringCase(fromUtf8(entry), wanted)) matches.push_back(entry);
+  }
+  if (matches.empty()) return last ? errors::fileNotFound(shown) : errors::notValidPath(shown);
+  if (matches.size() > 1) return errors::ambiguousPath(shown, join(folder, matches[0]), join(folder, matches[1]));
+  return join(folder, matches.front());
 }
 
 // The path matched component by component without regard to case (the path
@@ -94,6 +117,17 @@ Result<std::string> resolveIgnoringCase(FileSystem& fs, const std::string& path,
 
   std::string resolved = rootOf(path);
   const std::vector<std::string> parts = splitComponents(path.substr(resolved.size()));
+  if (parts.empty()) return errors::fileNotFound(shown);
+  // Most often only the file's own name differs in case: its folder, listed
+  // at once, spares asking about each folder on the way (a round trip each
+  // on a share). When that folder is not there as written, each component
+  // is matched in turn.
+  std::string parent = resolved;
+  for (std::size_t i = 0; i + 1 < parts.size(); ++i) parent = join(parent, parts[i]);
+  const std::string& leaf = parts.back();
+  if (leaf != "." && leaf != "..") {
+    if (auto entries = fs.list(parent.empty() ? "." : parent)) return matchEntry(*entries, parent, leaf, true, shown);
+  }
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const std::string& part = parts[i];
     const bool last = i + 1 == parts.size();
@@ -113,16 +147,9 @@ Result<std::string> resolveIgnoringCase(FileSystem& fs, const std::string& path,
       if (last && folder.ok() && folder->exists) return errors::fileNotFound(shown);
       return errors::notValidPath(shown);
     }
-    const std::u16string wanted = fromUtf8(part);
-    std::vector<std::string> matches;
-    for (const std::string& entry : *entries) {
-      if (equalsIgnoringCase(fromUtf8(entry), wanted)) matches.push_back(entry);
-    }
-    if (matches.empty()) return last ? errors::fileNotFound(shown) : errors::notValidPath(shown);
-    if (matches.size() > 1) {
-      return errors::ambiguousPath(shown, join(resolved, matches[0]), join(resolved, matches[1]));
-    }
-    resolved = join(resolved, matches.front());
+    auto matched = matchEntry(*entries, resolved, part, last, shown);
+    if (!matched) return matched.status();
+    resolved = std::move(*matched);
   }
   return resolved;
 }
@@ -130,17 +157,17 @@ Result<std::string> resolveIgnoringCase(FileSystem& fs, const std::string& path,
 }  // namespace
 
 Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name, const PathMap& map,
-                                        CaseMatchMemo* memo) {
+                                        CaseMatchMemo* memo, bool exactMissing) {
   const std::string shown = toUtf8(name);
 #ifdef _WIN32
   // Drive letters and shares are this system's own.
   (void)map;
-  return resolveLocal(fs, shown, shown, memo);
+  return resolveLocal(fs, shown, shown, memo, exactMissing);
 #else
-  if (pathForm(name) != PathForm::windows) return resolveLocal(fs, shown, shown, memo);
+  if (pathForm(name) != PathForm::windows) return resolveLocal(fs, shown, shown, memo, exactMissing);
   const auto local = map.localOf(name);
   if (!local) return local.status();
-  auto resolved = resolveLocal(fs, *local, shown, memo);
+  auto resolved = resolveLocal(fs, *local, shown, memo, exactMissing);
   if (resolved) return resolved;
   // Say where the name led, as the map may be what is wrong.
   const Status& failed = resolved.status();
@@ -148,12 +175,16 @@ Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name
 #endif
 }
 
-bool takenAsGiven(std::u16string_view name) {
+std::optional<std::string> exactPathOf(std::u16string_view name, const PathMap& map) {
+  if (name.empty()) return std::nullopt;
 #ifdef _WIN32
-  (void)name;
-  return false;
+  (void)map;
+  return withOwnSeparators(toUtf8(name));
 #else
-  return !name.empty() && name.find(u'\\') == std::u16string_view::npos && pathForm(name) != PathForm::windows;
+  if (pathForm(name) != PathForm::windows) return withOwnSeparators(toUtf8(name));
+  auto local = map.localOf(name);
+  if (!local) return std::nullopt;
+  return withOwnSeparators(std::move(*local));
 #endif
 }
 

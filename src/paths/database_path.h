@@ -42,13 +42,16 @@ class CaseMatchMemo {
 // exist or when `map` covers no drive or share of a Windows name (notMapped),
 // ambiguousPath when a component matches several entries that differ only in
 // case. Errors show the name as it was given. `memo`, when given, keeps the
-// matches made without regard to case.
+// matches made without regard to case. `exactMissing`: the path
+// exactPathOf() gives was just found to name nothing (it is not asked about
+// again).
 [[nodiscard]] Result<std::string> resolveDatabasePath(FileSystem& fs, std::u16string_view name, const PathMap& map,
-                                                      CaseMatchMemo* memo = nullptr);
+                                                      CaseMatchMemo* memo = nullptr, bool exactMissing = false);
 
-// Whether `name` is in this system's own form ("/" only, not a Windows path
-// on Linux): it names the file exactly when the file is there. Never on
-// Windows, where every name goes through the resolver.
-bool takenAsGiven(std::u16string_view name);
+// The path resolveDatabasePath() gives back when a file lies under exactly
+// that name (the system's separators, through `map` on Linux), worked out
+// without asking the file system; nullopt when there is none (an empty
+// name, a drive no pair covers).
+std::optional<std::string> exactPathOf(std::u16string_view name, const PathMap& map);
 
 }  // namespace povezava::engine

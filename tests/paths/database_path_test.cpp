@@ -7,6 +7,7 @@
 #include "engine/engine.h"
 #include "base/errors.h"
 #include "base/unicode.h"
+#include "support/fault_io.h"
 #include "support/test_support.h"
 #include "platform/file_system.h"
 #include "support/test_engine.h"
@@ -49,6 +50,41 @@ TEST_F(PathResolver, EachComponentIsMatchedWithoutRegardToCase) {
   POVEZAVA_REQUIRE_POSIX("names that differ only in case");
   EXPECT_EQ(*resolve(root() + "\\data\\tq.MDB"), root() + native("/Data/TQ.mdb"));
   EXPECT_EQ(*resolve(root() + "/DATA/RAČUNI/števILKE.MDB"), root() + native("/Data/Računi/ŠTEVILKE.mdb"));
+}
+
+// On a share each question is a round trip. A name whose folders are there
+// as written and whose file's own name differs in case costs one listing of
+// that folder (and the question about the exact name, unless the caller has
+// just found it missing); a folder that differs in case is matched in turn.
+TEST_F(PathResolver, AFileNameInAnotherCaseListsOnlyItsFolder) {
+  POVEZAVA_REQUIRE_POSIX("names that differ only in case");
+  struct Case {
+    const char* name;         // below root()
+    bool exactMissing;        // the caller has just found the exact name missing
+    const char* resolved;     // below root(); empty: fileNotFound
+    int questions;            // -1: not counted (each folder on the way is asked)
+  } cases[] = {
+      {"/Data/tq.MDB", false, "/Data/TQ.mdb", 2},
+      {"/Data/tq.MDB", true, "/Data/TQ.mdb", 1},
+      {"/Data/Računi/števILKE.MDB", true, "/Data/Računi/ŠTEVILKE.mdb", 1},
+      {"/Data/nope.mdb", true, "", 1},
+      {"/DATA/RAČUNI/števILKE.MDB", true, "/Data/Računi/ŠTEVILKE.mdb", -1},
+      {"/Data/TQ.mdb", false, "/Data/TQ.mdb", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + (c.exactMissing ? " (exact name missing)" : ""));
+    povezava::testing::FaultFileSystem counted(posixFileSystem());
+    auto r = resolveDatabasePath(counted, fromUtf8(root() + c.name), PathMap{}, nullptr, c.exactMissing);
+    if (*c.resolved == '\0') {
+      EXPECT_EQ(r.status().number(), kErrFileNotFound) << r.status().toString();
+    } else {
+      ASSERT_TRUE(r.ok()) << r.status().toString();
+      EXPECT_EQ(*r, root() + c.resolved);
+    }
+    if (c.questions >= 0) {
+      EXPECT_EQ(counted.questions(), c.questions);
+    }
+  }
 }
 
 TEST_F(PathResolver, RelativeNamesAreRelativeToTheCurrentFolder) {
@@ -156,17 +192,19 @@ TEST_F(MappedPathResolver, WindowsPathsResolveThroughTheLongestPrefix) {
   struct Case {
     const char16_t* name;
     std::string path;
+    std::string exact;  // where the name leads before any case is matched
   } cases[] = {
-      {u"S:\\DATA\\PARTNER.MDB", "/samba/Data/PARTNER.MDB"},
-      {u"s:/data/partner.mdb", "/samba/Data/PARTNER.MDB"},
-      {u"S:\\apps\\tq.MDB", "/apps/TQ.mdb"},
-      {u"\\\\server\\SHARE\\Data\\Partner.mdb", "/samba/Data/PARTNER.MDB"},
-      {u"//SERVER/share/DATA/PARTNER.MDB", "/samba/Data/PARTNER.MDB"},
+      {u"S:\\DATA\\PARTNER.MDB", "/samba/Data/PARTNER.MDB", "/samba/DATA/PARTNER.MDB"},
+      {u"s:/data/partner.mdb", "/samba/Data/PARTNER.MDB", "/samba/data/partner.mdb"},
+      {u"S:\\apps\\tq.MDB", "/apps/TQ.mdb", "/apps/tq.MDB"},
+      {u"\\\\server\\SHARE\\Data\\Partner.mdb", "/samba/Data/PARTNER.MDB", "/samba/Data/Partner.mdb"},
+      {u"//SERVER/share/DATA/PARTNER.MDB", "/samba/Data/PARTNER.MDB", "/samba/DATA/PARTNER.MDB"},
   };
   for (const Case& c : cases) {
     auto path = resolve(c.name);
     ASSERT_TRUE(path.ok()) << toUtf8(c.name) << ": " << path.status().toString();
     EXPECT_EQ(*path, root() + c.path) << toUtf8(c.name);
+    EXPECT_EQ(exactPathOf(c.name, map_), root() + c.exact) << toUtf8(c.name);
   }
 }
 
@@ -189,6 +227,9 @@ TEST_F(MappedPathResolver, UncoveredAndMissingPathsAreErrorsInTheFormGiven) {
     EXPECT_NE(path.status().description().find(c.names), std::string::npos) << path.status().description();
     EXPECT_EQ(path.status().description().find("C:/APP"), std::string::npos) << path.status().description();
   }
+  // A name no pair covers leads nowhere before it is resolved.
+  EXPECT_EQ(exactPathOf(u"C:\\APP\\X.MDB", map_), std::nullopt);
+  EXPECT_EQ(exactPathOf(u"", map_), std::nullopt);
   // Without a map a drive path is never taken for a relative one.
   auto unmapped = resolveDatabasePath(posixFileSystem(), u"C:\\APP\\X.MDB", PathMap{});
   EXPECT_EQ(unmapped.status().number(), kErrNotValidPath);

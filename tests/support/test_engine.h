@@ -39,7 +39,12 @@ class TestPaths final : public engine::PathResolver {
   engine::Result<std::string> resolve(engine::FileSystem& fs, std::u16string_view name) const override {
     return engine::resolveDatabasePath(fs, name, map);
   }
-  bool takenAsGiven(std::u16string_view name) const override { return engine::takenAsGiven(name); }
+  engine::Result<std::string> resolveNotExact(engine::FileSystem& fs, std::u16string_view name) const override {
+    return engine::resolveDatabasePath(fs, name, map, nullptr, true);
+  }
+  std::optional<std::string> exactPath(std::u16string_view name) const override {
+    return engine::exactPathOf(name, map);
+  }
 
   engine::PathMap map;
 };

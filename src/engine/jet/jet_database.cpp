@@ -10,6 +10,7 @@
 #include "engine/link_path.h"
 #include "engine/front_end_file.h"
 #include "engine/notices.h"
+#include "engine/named_file.h"
 #include "engine/readings.h"
 #include "base/unicode.h"
 
@@ -182,6 +183,17 @@ Status JetDatabase::refreshLinks(std::span<const std::shared_ptr<TableDef>> tabl
   return result;
 }
 
+const std::vector<std::u16string>* JetDatabase::confirmedBackEnd(const std::u16string& link) const {
+  const auto it = confirmed_.find(link);
+  if (it == confirmed_.end() || !takenThisRun(readings_, it->second.stamp)) return nullptr;
+  return &it->second.tables;
+}
+
+void JetDatabase::confirmBackEnd(const std::u16string& link, std::vector<std::u16string> tables) {
+  if (readings_ == nullptr) return;
+  confirmed_.insert_or_assign(link, ConfirmedBackEnd{stampOf(readings_, FileInfo{}), std::move(tables)});
+}
+
 Status JetDatabase::checkWritable() {
   if (!isOpen()) return errors::objectInvalid();
   // The file as opened: the relink writes it under these names.
@@ -253,11 +265,6 @@ namespace {
 // The file a name the resolver takes as given names, opened at once. Any
 // failure (another form, no such file, or whatever) leaves the name to be
 // resolved as usual, which reports it the usual way.
-Result<std::unique_ptr<File>> openAsGiven(FileSystem& fs, const PathResolver& paths, std::u16string_view name) {
-  if (!paths.takenAsGiven(name)) return errors::fileNotFound(toUtf8(name));
-  return fs.open(toUtf8(name), OpenMode::readOnly);
-}
-
 }  // namespace
 
 Result<bool> JetEngine::sameFile(std::u16string_view a, std::u16string_view b) {
@@ -271,14 +278,18 @@ Status JetEngine::accessLockFile(std::u16string_view name) {
 Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view name) {
   FileSystem& fs = *setup_.fileSystem;
   NoticeSink& notices = *setup_.notices;
-  Result<std::string> path = toUtf8(name);
-  auto file = openAsGiven(fs, *setup_.paths, name);
-  if (!file) {
-    path = setup_.paths->resolve(fs, name);
-    if (!path) return path.status();
-    file = fs.open(*path, OpenMode::readOnly);
-    if (!file) return file.status();
-  }
+  auto named = openNamed(fs, *setup_.paths, name, [&](const std::string& at) {
+    if (forRelinking_) {
+      auto file = fs.open(at, OpenMode::readWrite);
+      // Read-only (a file, a share, a file another program opened denying
+      // writes): read it all the same; the relink's own open says why not.
+      if (file || file.status().number() == kErrFileNotFound) return file;
+    }
+    return fs.open(at, OpenMode::readOnly);
+  });
+  if (!named) return named.status();
+  const std::string* path = &named->path;
+  Result<std::unique_ptr<File>> file = std::move(named->file);
   auto real = fs.realPath(*path);
   if (!real) return real.status();
   // Reading never writes: a relink cut short by a crash is shown as its

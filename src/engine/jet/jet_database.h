@@ -11,6 +11,7 @@
 // catalogue row lies, the row's values as read, the pending Connect).
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -72,6 +73,12 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   [[nodiscard]] Result<std::shared_ptr<const DecodedCatalog>> decodedCatalog();
   // The catalogue as last decoded, unchecked (null before the first reading).
   const std::shared_ptr<const DecodedCatalog>& cachedCatalog() const { return decoded_; }
+  // The tables of the back-end `link` leads to, when a check through this
+  // database found them while readings are kept and this process has changed
+  // no file since: the next table of that back-end, and the relink that
+  // follows the check, ask nothing again.
+  const std::vector<std::u16string>* confirmedBackEnd(const std::u16string& link) const;
+  void confirmBackEnd(const std::u16string& link, std::vector<std::u16string> tables);
   // After a relink in this process: what it stored, as the file now holds it.
   void setDecodedCatalog(std::shared_ptr<const DecodedCatalog> decoded) {
     decoded_ = std::move(decoded);
@@ -100,6 +107,11 @@ class JetDatabase final : public Database, public std::enable_shared_from_this<J
   std::shared_ptr<const DecodedCatalog> decoded_;
   // The file as it was when decoded_ was read or last found to hold.
   ReadingStamp stamp_;
+  struct ConfirmedBackEnd {
+    ReadingStamp stamp;  // of the confirmation (no file info: only its run and changes count)
+    std::vector<std::u16string> tables;
+  };
+  std::map<std::u16string, ConfirmedBackEnd> confirmed_;
 };
 
 class JetTableDef final : public TableDef {
@@ -174,7 +186,12 @@ class JetTableDefs final : public TableDefs, public std::enable_shared_from_this
 class JetEngine final : public DBEngine {
  public:
   // REQUIRES: every member of `setup` is set.
-  explicit JetEngine(const EngineSetup& setup) : setup_(setup) {}
+  // `forRelinking`: the databases it opens are opened to be relinked (a
+  // write batch's engine): read-write where the file allows, so that the
+  // relink reads, locks and writes through the one open file (on a share, one
+  // open fewer); read-only where it does not, and the relink then says why.
+  explicit JetEngine(const EngineSetup& setup, bool forRelinking = false)
+      : setup_(setup), forRelinking_(forRelinking) {}
   Result<std::shared_ptr<Database>> openDatabase(std::u16string_view name) override;
   Result<bool> sameFile(std::u16string_view a, std::u16string_view b) override;
   Status accessLockFile(std::u16string_view name) override;
@@ -183,6 +200,7 @@ class JetEngine final : public DBEngine {
 
  private:
   EngineSetup setup_;
+  bool forRelinking_;
 };
 
 }  // namespace povezava::engine::jet

@@ -27,9 +27,13 @@ Result<std::string> setAside(FileSystem& fs, const std::string& journal) {
 
 }  // namespace
 
-Result<Recovery> recoverJournal(FileSystem& fs, NoticeSink& notices, File& database) {
+Result<Recovery> recoverJournal(FileSystem& fs, NoticeSink& notices, File& database,
+                                const std::function<Status()>& beforeActing) {
   auto finding = inspectJournal(fs, database, database.path());
   if (!finding.ok()) return finding.status();
+  if (finding->state != JournalFinding::State::none && beforeActing) {
+    if (Status s = beforeActing(); !s.ok()) return s;
+  }
   switch (finding->state) {
     case JournalFinding::State::none:
       return Recovery::none;

@@ -8,6 +8,8 @@
 // "<journal>.stale-YYYYMMDD-HHMMSS" for a person to look at.
 #pragma once
 
+#include <functional>
+
 #include "base/io.h"
 #include "engine/notices.h"
 #include "engine/recovery.h"
@@ -17,7 +19,12 @@ namespace povezava::engine::jet {
 
 // Looks for a journal beside `database` (open read-write under its real
 // path, its write lock held, no Access lock file beside it) and recovers as
-// described above. Says what it did to `notices`.
-Result<Recovery> recoverJournal(FileSystem& fs, NoticeSink& notices, File& database);
+// described above. Says what it did to `notices`. `beforeActing`, when
+// given, is asked once a journal is found and before anything is done about
+// it; its failure is returned (the writer whose file was opened before its
+// name was last asked about confirms there that the name still leads to it:
+// a journal beside the name may be another file's).
+Result<Recovery> recoverJournal(FileSystem& fs, NoticeSink& notices, File& database,
+                                const std::function<Status()>& beforeActing = {});
 
 }  // namespace povezava::engine::jet

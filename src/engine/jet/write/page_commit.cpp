@@ -16,32 +16,19 @@ Status writeRaw(File& file, std::uint32_t pageSize, const PageImage& image) {
 }
 
 // A File that notes the pages read through it.
-class NotingFile final : public File {
+class NotingFile final : public ForwardingFile {
  public:
   NotingFile(std::unique_ptr<File> file, std::shared_ptr<PageSums> sums)
-      : file_(std::move(file)), sums_(std::move(sums)) {}
+      : ForwardingFile(std::move(file)), sums_(std::move(sums)) {}
 
-  const std::string& path() const override { return file_->path(); }
-  Result<FileInfo> info() override { return file_->info(); }
-  Status takePermissions(const FileInfo& like) override { return file_->takePermissions(like); }
-  Result<std::uint64_t> size() override { return file_->size(); }
   Status readAt(std::uint64_t offset, std::span<std::byte> out) override {
-    if (Status s = file_->readAt(offset, out); !s.ok()) return s;
-    if (pageSize_ == 0) pageSize_ = databasePageSize(*file_);
+    if (Status s = inner().readAt(offset, out); !s.ok()) return s;
+    if (pageSize_ == 0) pageSize_ = databasePageSize(inner());
     if (pageSize_ != 0) notePagesRead(*sums_, pageSize_, offset, out);
     return Status::success();
   }
-  Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
-    return file_->writeAt(offset, data);
-  }
-  Status truncate(std::uint64_t size) override { return file_->truncate(size); }
-  Status sync() override { return file_->sync(); }
-  Status tryLock(std::uint64_t offset) override { return file_->tryLock(offset); }
-  void unlock(std::uint64_t offset) override { file_->unlock(offset); }
-  Result<bool> lockedElsewhere(std::uint64_t offset) override { return file_->lockedElsewhere(offset); }
 
  private:
-  std::unique_ptr<File> file_;
   std::shared_ptr<PageSums> sums_;
   std::uint32_t pageSize_ = 0;
 };

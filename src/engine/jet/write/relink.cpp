@@ -11,6 +11,7 @@
 #include "engine/jet/read/catalog.h"
 #include "engine/jet/write/link_writer.h"
 #include "engine/link_path.h"
+#include "engine/named_file.h"
 #include "engine/readings.h"
 #include "base/unicode.h"
 
@@ -39,46 +40,64 @@ bool holdsTable(const std::vector<std::u16string>& tables, std::u16string_view t
                      [&](const std::u16string& name) { return equalsIgnoringCase(name, table); });
 }
 
+// The answer for `table` from a back-end's table names.
+Status answerFrom(const std::vector<std::u16string>& tables, const std::u16string& table, const std::string& shown) {
+  if (holdsTable(tables, table)) return Status::success();
+  return errors::objectNotFound(toUtf8(table), shown);
+}
+
 // Opens the back-end read-only and finds the table in it: the same checks,
 // numbers and wording as the Jet engine's RefreshLink. While readings are
 // kept (`readings` not null), a back-end read for one table answers for the
-// next without being opened again.
-Status verifyBackEnd(FileSystem& fs, const PathResolver& paths, KeptReadings* readings,
-                     const std::u16string& database, const std::u16string& table) {
-  const std::string shown = toUtf8(database);
-  if (database.empty()) return errors::notValidPath(shown);
+// next without being opened again, and one confirmed through `database`
+// answers for it again without a question (its other tables, the relink
+// that follows the check).
+Status verifyBackEnd(JetDatabase& database, const std::u16string& link, const std::u16string& table) {
+  FileSystem& fs = database.fileSystem();
+  KeptReadings* readings = database.readings();
+  const std::string shown = toUtf8(link);
+  if (link.empty()) return errors::notValidPath(shown);
   const bool keeping = readings != nullptr;
-  if (const auto led = keeping ? readings->ledTo(database) : std::nullopt) {
+  if (keeping) {
+    if (const auto* tables = database.confirmedBackEnd(link)) return answerFrom(*tables, table, shown);
+  }
+  if (const auto led = keeping ? readings->ledTo(link) : std::nullopt) {
     // The same link again: one question answers where it leads (the path
     // found for it before, still there) and whether the reading stands.
     auto now = fs.info(*led);
     if (now && now->exists) {
       if (auto tables = readings->backEndTables(*led, *now)) {
-        if (holdsTable(*tables, table)) return Status::success();
-        return errors::objectNotFound(toUtf8(table), shown);
+        database.confirmBackEnd(link, *tables);
+        return answerFrom(*tables, table, shown);
       }
     }
   }
-  auto path = paths.resolve(fs, database);
-  if (!path) return path.status();
-  if (keeping && readings->knowsBackEnd(*path)) {
-    auto now = fs.info(*path);
-    if (!now) return namingTheLink(now.status(), *path, shown);
-    if (auto tables = readings->backEndTables(*path, *now)) {
-      readings->leadsTo(database, *path);
-      if (holdsTable(*tables, table)) return Status::success();
-      return errors::objectNotFound(toUtf8(table), shown);
+  // A back-end read before under another link (asked about, not opened), or
+  // the file itself.
+  std::optional<std::vector<std::u16string>> known;
+  auto named = openNamed(fs, database.paths(), link, [&](const std::string& path) -> Result<std::unique_ptr<File>> {
+    if (keeping && readings->knowsBackEnd(path)) {
+      auto now = fs.info(path);
+      if (now && now->exists && (known = readings->backEndTables(path, *now))) return std::unique_ptr<File>();
     }
+    auto file = fs.open(path, OpenMode::readOnly);
+    if (!file) return namingTheLink(file.status(), path, shown);
+    return file;
+  });
+  if (!named) return named.status();
+  if (known) {
+    readings->leadsTo(link, named->path);
+    database.confirmBackEnd(link, *known);
+    return answerFrom(*known, table, shown);
   }
-  auto file = fs.open(*path, OpenMode::readOnly);
-  if (!file) return namingTheLink(file.status(), *path, shown);
   std::optional<ReadingStamp> stamp;
   if (keeping) {
-    auto now = (*file)->info();
+    auto now = named->file->info();
     if (!now) return now.status();
     stamp = stampOf(readings, *now);
   }
-  auto jet = stamp ? JetFile::open(std::move(*file), shown, stamp->info.size) : JetFile::open(std::move(*file), shown);
+  auto jet = stamp ? JetFile::open(std::move(named->file), shown, stamp->info.size)
+                   : JetFile::open(std::move(named->file), shown);
   if (!jet) return jet.status();
   auto catalog = Catalog::open(**jet);
   if (!catalog) return catalog.status();
@@ -89,11 +108,10 @@ Status verifyBackEnd(FileSystem& fs, const PathResolver& paths, KeptReadings* re
       std::vector<std::u16string> names;
       names.reserve(tables->size());
       for (CatalogTable& t : *tables) names.push_back(std::move(t.name));
-      const bool holds = holdsTable(names, table);
-      readings->keepBackEnd(*path, *stamp, std::move(names));
-      readings->leadsTo(database, *path);
-      if (holds) return Status::success();
-      return errors::objectNotFound(toUtf8(table), shown);
+      database.confirmBackEnd(link, names);
+      readings->keepBackEnd(named->path, *stamp, names);
+      readings->leadsTo(link, named->path);
+      return answerFrom(names, table, shown);
     }
   }
   auto found = catalog->findTable(table);
@@ -115,9 +133,7 @@ Result<VerifiedLink> verifiedLink(JetDatabase& database, const JetTableDef& tabl
   if (!parts) return errors::noInstallableIsam(toUtf8(link));
   VerifiedLink verified{std::u16string(parts->prefix), std::u16string(parts->path)};
   const std::u16string foreign = row.foreignName.value_or(row.name);
-  if (Status s = verifyBackEnd(database.fileSystem(), database.paths(), database.readings(), verified.database,
-                               foreign);
-      !s.ok()) {
+  if (Status s = verifyBackEnd(database, verified.database, foreign); !s.ok()) {
     return s;
   }
   return verified;

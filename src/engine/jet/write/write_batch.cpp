@@ -36,6 +36,9 @@ struct Held {
   // The file as first opened through the batch: later opens of a name bound
   // to it read through it (one open per file on a share).
   std::shared_ptr<File> reader;
+  // `reader` was opened read-write: the writer takes it rather than opening
+  // the file again.
+  bool readerWritable = false;
   std::vector<std::uint64_t> locks;      // offsets locked on `writer`
   std::uint32_t pageSize = 0;            // set by the first page read or write
   std::uint64_t diskSize = 0;            // the file's size then
@@ -176,8 +179,14 @@ struct Held {
     if (writer && writer.use_count() > 1) {
       for (std::uint64_t offset : locks) writer->unlock(offset);
     }
+    if (writer && readerWritable && reader.use_count() > 2) {
+      // The writer is the reader under its real name (both held here), and
+      // something outside the batch still reads through it.
+      for (std::uint64_t offset : locks) writer->unlock(offset);
+    }
     writer.reset();
     reader.reset();
+    readerWritable = false;
     locks.clear();
     extents.clear();
     seen.clear();
@@ -260,13 +269,25 @@ class HeldJournal final : public File {
   std::shared_ptr<std::vector<std::byte>> bytes_;
 };
 
+// A file open under one name, answering to another that leads to it (its
+// real path): the writer takes the reader's descriptor this way, and its
+// journal and checks go by the real path.
+class NamedAs final : public ForwardingFile {
+ public:
+  NamedAs(std::string path, std::shared_ptr<File> file) : ForwardingFile(std::move(file)), path_(std::move(path)) {}
+  const std::string& path() const override { return path_; }
+
+ private:
+  std::string path_;
+};
+
 }  // namespace
 
 struct WriteBatch::State final : public FileSystem {
   explicit State(const EngineSetup& setup)
       : disk(*setup.fileSystem),
         notices(*setup.notices),
-        jet(EngineSetup{this, setup.paths, setup.notices, setup.readings}) {}
+        jet(EngineSetup{this, setup.paths, setup.notices, setup.readings}, true) {}
 
   FileSystem& disk;
   NoticeSink& notices;
@@ -276,6 +297,8 @@ struct WriteBatch::State final : public FileSystem {
   std::map<std::string, std::shared_ptr<std::vector<std::byte>>> created;
   // Each name opened since the last commit, and the file it led to.
   std::map<std::string, FileInfo> boundNames;
+  // The real path of a bound name (realPath()), and that name.
+  std::map<std::string, std::string> realNames;
   // Folder listings, read once per commit: the Access lock-file check of each
   // relink reads one, and a folder may hold hundreds of front-ends.
   std::map<std::string, std::vector<std::string>> listings;
@@ -283,7 +306,10 @@ struct WriteBatch::State final : public FileSystem {
 
   // `open`: the file of `held` already open read-write under `path`, if any;
   // it becomes the writer.
-  Status lock(Held& held, const std::string& path, std::uint64_t offset, const std::shared_ptr<File>& open = nullptr);
+  // `openedByName`: `open` was opened under `path` just now and found to be
+  // the file read (not the reader taken as the writer).
+  Status lock(Held& held, const std::string& path, std::uint64_t offset, const std::shared_ptr<File>& open = nullptr,
+              bool openedByName = true);
   // Whether `path` names the journal of a file whose write lock the batch
   // holds: none lies there, since taking the lock recovered any and only the
   // lock's holder makes one (commit() creates it exclusively all the same).
@@ -319,7 +345,14 @@ struct WriteBatch::State final : public FileSystem {
   Status rename(const std::string& from, const std::string&) override {
     return errors::notSupported("renaming " + from + " while relinks are held");
   }
-  Result<std::string> realPath(const std::string& path) override { return disk.realPath(path); }
+  Result<std::string> realPath(const std::string& path) override {
+    auto real = disk.realPath(path);
+    if (real && *real != path && boundNames.contains(path)) realNames.insert_or_assign(*real, path);
+    return real;
+  }
+  // The file read through a writable reader that `path` (a name opened
+  // before, or its real path) leads to, still without a writer; null if none.
+  std::shared_ptr<Held> writableReaderOf(const std::string& path);
   Status syncFolder(const std::string&) override { return Status::success(); }
   bool holdsWrites() const override { return true; }
 };
@@ -332,10 +365,13 @@ class HeldFile final : public File {
   // `diskWritable`: `disk` was opened read-write under `path`; `opened`:
   // what the disk said of it as it was opened, the answer to the first
   // question about it.
+  // `readerAsWriter`: `disk` is the file's reader, opened read-write under
+  // another name before (commit() and the recovery ask where `path` leads).
   HeldFile(WriteBatch::State& state, std::string path, std::shared_ptr<File> disk, std::shared_ptr<Held> held,
-           bool writable, bool diskWritable = false, std::optional<FileInfo> opened = std::nullopt)
+           bool writable, bool diskWritable = false, std::optional<FileInfo> opened = std::nullopt,
+           bool readerAsWriter = false)
       : state_(&state), path_(std::move(path)), disk_(std::move(disk)), held_(std::move(held)), writable_(writable),
-        diskWritable_(diskWritable), opened_(std::move(opened)) {}
+        diskWritable_(diskWritable), readerAsWriter_(readerAsWriter), opened_(std::move(opened)) {}
 
   const std::string& path() const override { return path_; }
   Result<FileInfo> info() override {
@@ -377,7 +413,7 @@ class HeldFile final : public File {
   // Held writes become durable in commit().
   Status sync() override { return Status::success(); }
   Status tryLock(std::uint64_t offset) override {
-    return state_->lock(*held_, path(), offset, diskWritable_ ? disk_ : nullptr);
+    return state_->lock(*held_, path(), offset, diskWritable_ ? disk_ : nullptr, !readerAsWriter_);
   }
   // The batch keeps its locks until commit().
   void unlock(std::uint64_t) override {}
@@ -390,6 +426,7 @@ class HeldFile final : public File {
   std::shared_ptr<Held> held_;
   bool writable_;
   bool diskWritable_;
+  bool readerAsWriter_;
   std::optional<FileInfo> opened_;
 };
 
@@ -414,6 +451,16 @@ Result<std::unique_ptr<File>> WriteBatch::State::open(const std::string& path, O
     // A journal found on the disk is read and closed by the recovery, which
     // then removes it: a handle kept here would keep Windows from removing it.
     return disk.open(path, mode);
+  }
+  if (mode == OpenMode::readWrite) {
+    if (auto held = writableReaderOf(path)) {
+      // The file was opened read-write to be read: the writer is that same
+      // open file (commit() asks again where the name leads, and stores
+      // nothing if it has moved on).
+      boundNames.emplace(path, held->identity);
+      return std::unique_ptr<File>(std::make_unique<HeldFile>(
+          *this, path, std::make_shared<NamedAs>(path, held->reader), held, true, true, std::nullopt, true));
+    }
   }
   if (auto bound = boundNames.find(path); bound != boundNames.end()) {
     // A name opened before: asking where it leads now is enough to read
@@ -450,10 +497,28 @@ Result<std::unique_ptr<File>> WriteBatch::State::open(const std::string& path, O
     held->identity = *identity;
   }
   std::shared_ptr<File> reader = std::move(*file);
-  if (!held->reader) held->reader = reader;
   const bool readWrite = mode == OpenMode::readWrite;
+  if (!held->reader) {
+    held->reader = reader;
+    held->readerWritable = readWrite;
+  }
   return std::unique_ptr<File>(
       std::make_unique<HeldFile>(*this, path, std::move(reader), held, readWrite, readWrite, *identity));
+}
+
+std::shared_ptr<Held> WriteBatch::State::writableReaderOf(const std::string& path) {
+  auto bound = boundNames.find(path);
+  if (bound == boundNames.end()) {
+    const auto real = realNames.find(path);
+    if (real == realNames.end()) return nullptr;
+    bound = boundNames.find(real->second);
+    if (bound == boundNames.end()) return nullptr;
+  }
+  const auto known = files.find({bound->second.device, bound->second.inode});
+  if (known == files.end()) return nullptr;
+  const std::shared_ptr<Held>& held = known->second;
+  if (!held->reader || !held->readerWritable || held->writer) return nullptr;
+  return held;
 }
 
 Result<FileInfo> WriteBatch::State::info(const std::string& path) {
@@ -473,7 +538,7 @@ Result<FileInfo> WriteBatch::State::info(const std::string& path) {
 }
 
 Status WriteBatch::State::lock(Held& held, const std::string& path, std::uint64_t offset,
-                               const std::shared_ptr<File>& open) {
+                               const std::shared_ptr<File>& open, bool openedByName) {
   if (std::find(held.locks.begin(), held.locks.end(), offset) != held.locks.end()) return Status::success();
   if (!held.writer && open) {
     // Opened read-write under this name, and found to be this file as it was
@@ -499,7 +564,17 @@ Status WriteBatch::State::lock(Held& held, const std::string& path, std::uint64_
     // What an interrupted relink left is undone on the disk now, before
     // anything is read for the new one. (The writer asking for this lock has
     // just found no Access lock file: openForWriting(), link_writer.h.)
-    auto recovered = recoverJournal(disk, notices, *held.writer);
+    // A reader taken as the writer was opened under another name, or
+    // before: a journal beside `path` is acted on only once `path` is known
+    // to lead to it still (else the journal may be another file's).
+    const auto stillThere = [&]() -> Status {
+      auto named = disk.info(path);
+      if (!named) return named.status();
+      if (!named->exists || !sameFile(*named, held.identity)) return errors::replacedMeanwhile(path);
+      return Status::success();
+    };
+    auto recovered = recoverJournal(disk, notices, *held.writer,
+                                    openedByName ? std::function<Status()>() : std::function<Status()>(stillThere));
     if (!recovered) {
       held.writer->unlock(offset);
       if (held.locks.empty()) held.writer.reset();
@@ -781,6 +856,7 @@ std::vector<Status> WriteBatch::State::commit() {
   created.clear();
   listings.clear();
   boundNames.clear();
+  realNames.clear();
   units = 0;
   return results;
 }
