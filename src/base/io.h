@@ -113,6 +113,23 @@ class ForwardingFile : public File {
   std::shared_ptr<File> file_;
 };
 
+// A folder kept open: listed anew and made durable through one handle, so
+// that a relink's checks and syncs of its folder cost one open on a share.
+class Folder {
+ public:
+  virtual ~Folder() = default;
+  // The names in the folder as it is now (without "." and ".."); each call
+  // reads it again.
+  [[nodiscard]] virtual Result<std::vector<std::string>> list() = 0;
+  // Makes the creation or removal of entries in it durable.
+  [[nodiscard]] virtual Status sync() = 0;
+
+ protected:
+  Folder() = default;
+  Folder(const Folder&) = default;
+  Folder& operator=(const Folder&) = default;
+};
+
 // Opening never waits (a FIFO does not block) and gives only regular files;
 // anything else fails with a Status that says what is there instead.
 enum class OpenMode { readOnly, readWrite, createNew };
@@ -138,6 +155,9 @@ class FileSystem {
   [[nodiscard]] virtual Result<std::string> realPath(const std::string& path) = 0;
   // Makes the creation or removal of entries in `folder` durable.
   [[nodiscard]] virtual Status syncFolder(const std::string& folder) = 0;
+  // `folder`, kept open for listing and syncing. The default lists and syncs
+  // it by name through list() and syncFolder(), each time.
+  [[nodiscard]] virtual Result<std::unique_ptr<Folder>> openFolder(const std::string& folder);
   // Whether writes through this file system are held in memory and stored
   // later by a commit of its own, which checks the files on disk then.
   virtual bool holdsWrites() const { return false; }

@@ -177,6 +177,58 @@ class PosixFile final : public File {
   std::optional<FileInfo> opened_;
 };
 
+int openFolderDescriptor(const std::string& folder) {
+  return ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// The entries of the folder open as `fd`, from where its position stands,
+// read straight from the descriptor (opendir() would ask about the folder
+// once more, a round trip on a share).
+Result<std::vector<std::string>> entriesOf(int fd, const std::string& folder) {
+  std::vector<std::string> names;
+  std::vector<char> buffer(32768);
+  for (;;) {
+    const ssize_t n = ::getdents64(fd, buffer.data(), buffer.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errors::fromErrno(folder, errno);
+    if (n == 0) break;
+    for (std::size_t at = 0; at < static_cast<std::size_t>(n);) {
+      unsigned short length = 0;
+      std::memcpy(&length, buffer.data() + at + offsetof(struct dirent64, d_reclen), sizeof length);
+      const std::string name(buffer.data() + at + offsetof(struct dirent64, d_name));
+      if (name != "." && name != "..") names.push_back(name);
+      if (length == 0) break;
+      at += length;
+    }
+  }
+  return names;
+}
+
+class PosixFolder final : public Folder {
+ public:
+  PosixFolder(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}
+  ~PosixFolder() override { ::close(fd_); }
+  PosixFolder(const PosixFolder&) = delete;
+  PosixFolder& operator=(const PosixFolder&) = delete;
+
+  Result<std::vector<std::string>> list() override {
+    // Back to the start, which (as rewinddir) reads the folder as it is now.
+    if (listed_ && ::lseek(fd_, 0, SEEK_SET) != 0) return errors::fromErrno(path_, errno);
+    listed_ = true;
+    return entriesOf(fd_, path_);
+  }
+
+  Status sync() override {
+    if (::fsync(fd_) != 0) return errors::fromErrno(path_, errno);
+    return Status::success();
+  }
+
+ private:
+  std::string path_;
+  int fd_;
+  bool listed_ = false;
+};
+
 class PosixFileSystem final : public FileSystem {
  public:
   Result<std::unique_ptr<File>> open(const std::string& path, OpenMode mode) override {
@@ -225,32 +277,17 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Result<std::vector<std::string>> list(const std::string& folder) override {
-    // The folder's entries read straight from its descriptor: opendir() would
-    // ask about the folder once more, a round trip on a share.
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = openFolderDescriptor(folder);
     if (fd < 0) return errors::fromErrno(folder, errno);
-    std::vector<std::string> names;
-    std::vector<char> buffer(32768);
-    for (;;) {
-      const ssize_t n = ::getdents64(fd, buffer.data(), buffer.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        const int error = errno;
-        ::close(fd);
-        return errors::fromErrno(folder, error);
-      }
-      if (n == 0) break;
-      for (std::size_t at = 0; at < static_cast<std::size_t>(n);) {
-        unsigned short length = 0;
-        std::memcpy(&length, buffer.data() + at + offsetof(struct dirent64, d_reclen), sizeof length);
-        const std::string name(buffer.data() + at + offsetof(struct dirent64, d_name));
-        if (name != "." && name != "..") names.push_back(name);
-        if (length == 0) break;
-        at += length;
-      }
-    }
+    auto names = entriesOf(fd, folder);
     ::close(fd);
     return names;
+  }
+
+  Result<std::unique_ptr<Folder>> openFolder(const std::string& folder) override {
+    const int fd = openFolderDescriptor(folder);
+    if (fd < 0) return errors::fromErrno(folder, errno);
+    return std::unique_ptr<Folder>(std::make_unique<PosixFolder>(folder, fd));
   }
 
   Status remove(const std::string& path) override {
@@ -281,7 +318,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status syncFolder(const std::string& folder) override {
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = openFolderDescriptor(folder);
     if (fd < 0) return errors::fromErrno(folder, errno);
     const int rc = ::fsync(fd);
     const int e = errno;

@@ -86,6 +86,34 @@ TEST_F(RealFileSystem, CreateNewNeverOpensAnExistingFile) {
   EXPECT_EQ(fs_.open(at("j"), OpenMode::createNew).status().number(), kErrDatabaseExists);
 }
 
+// A folder kept open is read anew at each listing (an Access lock file that
+// appears between a relink's checks is seen), and syncs through its handle.
+TEST_F(RealFileSystem, AFolderKeptOpenListsWhatItHoldsNow) {
+  povezava::testing::writeFile(pathFromUtf8(at("TQ.mdb")), bytesOf("x"));
+  auto folder = fs_.openFolder(utf8Of(dir_.path()));
+  ASSERT_TRUE(folder.ok()) << folder.status().toString();
+  const auto sorted = [&]() -> std::vector<std::string> {
+    auto names = (*folder)->list();
+    EXPECT_TRUE(names.ok()) << names.status().toString();
+    if (!names) return {};
+    std::sort(names->begin(), names->end());
+    return *names;
+  };
+  EXPECT_EQ(sorted(), std::vector<std::string>{"TQ.mdb"});
+  povezava::testing::writeFile(pathFromUtf8(at("TQ.ldb")), bytesOf("x"));
+  EXPECT_EQ(sorted(), (std::vector<std::string>{"TQ.ldb", "TQ.mdb"}));
+  fs::remove(pathFromUtf8(at("TQ.ldb")));
+  EXPECT_TRUE((*folder)->sync().ok());
+  EXPECT_EQ(sorted(), std::vector<std::string>{"TQ.mdb"});
+  auto byName = fs_.list(utf8Of(dir_.path()));
+  ASSERT_TRUE(byName.ok());
+  EXPECT_EQ(sorted(), *byName);
+
+  auto missing = fs_.openFolder(at("nowhere"));
+  ASSERT_FALSE(missing.ok());
+  EXPECT_NE(missing.status().description().find("nowhere"), std::string::npos) << missing.status().toString();
+}
+
 TEST_F(RealFileSystem, RenameNeverReplaces) {
   povezava::testing::writeFile(pathFromUtf8(at("from")), bytesOf("new"));
   povezava::testing::writeFile(pathFromUtf8(at("to")), bytesOf("old"));

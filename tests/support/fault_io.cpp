@@ -215,6 +215,37 @@ Result<std::vector<std::string>> FaultFileSystem::list(const std::string& folder
   return base_.list(folder);
 }
 
+namespace {
+
+// The real folder kept open (its listings come through the real handle, read
+// anew each time), with its syncs planned and tracked as the file system's.
+class FaultFolder final : public engine::Folder {
+ public:
+  FaultFolder(FaultFileSystem& fs, std::string path, std::unique_ptr<engine::Folder> real, int& questions)
+      : fs_(&fs), path_(std::move(path)), real_(std::move(real)), questions_(&questions) {}
+  Result<std::vector<std::string>> list() override {
+    if (fs_->crashed()) return engine::errors::diskOrNetwork(path_, EIO);
+    ++*questions_;
+    return real_->list();
+  }
+  Status sync() override { return fs_->syncFolder(path_); }
+
+ private:
+  FaultFileSystem* fs_;
+  std::string path_;
+  std::unique_ptr<engine::Folder> real_;
+  int* questions_;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<engine::Folder>> FaultFileSystem::openFolder(const std::string& folder) {
+  if (crashed_) return powerLost(folder);
+  auto real = base_.openFolder(folder);
+  if (!real) return real.status();
+  return std::unique_ptr<engine::Folder>(std::make_unique<FaultFolder>(*this, folder, std::move(*real), questions_));
+}
+
 int FaultFileSystem::opens(const std::string& path) const {
   const auto it = opens_.find(path);
   return it == opens_.end() ? 0 : it->second;

@@ -97,6 +97,7 @@ class FaultFileSystem final : public engine::FileSystem {
   engine::Status rename(const std::string& from, const std::string& to) override;
   engine::Result<std::string> realPath(const std::string& path) override;
   engine::Status syncFolder(const std::string& folder) override;
+  engine::Result<std::unique_ptr<engine::Folder>> openFolder(const std::string& folder) override;
 
  private:
   friend class FaultFile;

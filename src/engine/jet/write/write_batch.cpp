@@ -302,6 +302,11 @@ struct WriteBatch::State final : public FileSystem {
   // Folder listings, read once per commit: the Access lock-file check of each
   // relink reads one, and a folder may hold hundreds of front-ends.
   std::map<std::string, std::vector<std::string>> listings;
+  // Folders kept open until the commit's end: the relinks' Access lock-file
+  // check lists one; the commit syncs it once the journals are made, lists
+  // it again just before the pages are written, and syncs it once the
+  // journals are gone (on a share, one open for all of that).
+  std::map<std::string, std::unique_ptr<Folder>> openFolders;
   std::size_t units = 0;
 
   // `open`: the file of `held` already open read-write under `path`, if any;
@@ -334,10 +339,14 @@ struct WriteBatch::State final : public FileSystem {
   // Read once until the next commit (which checks for Access lock files anew).
   Result<std::vector<std::string>> list(const std::string& folder) override {
     if (auto it = listings.find(folder); it != listings.end()) return it->second;
-    auto names = disk.list(folder);
+    auto open = keptFolder(folder);
+    if (!open) return open.status();
+    auto names = (*open)->list();
     if (names) listings.emplace(folder, *names);
     return names;
   }
+  // `folder` as the batch keeps it open (opened now if it is not yet).
+  Result<Folder*> keptFolder(const std::string& folder);
   Status remove(const std::string& path) override {
     if (created.erase(path) == 0) return errors::notSupported("removing " + path + " while relinks are held");
     return Status::success();
@@ -504,6 +513,14 @@ Result<std::unique_ptr<File>> WriteBatch::State::open(const std::string& path, O
   }
   return std::unique_ptr<File>(
       std::make_unique<HeldFile>(*this, path, std::move(reader), held, readWrite, readWrite, *identity));
+}
+
+Result<Folder*> WriteBatch::State::keptFolder(const std::string& folder) {
+  const std::string key = folder.empty() ? "." : folder;
+  if (auto it = openFolders.find(key); it != openFolders.end()) return it->second.get();
+  auto open = disk.openFolder(key);
+  if (!open) return open.status();
+  return openFolders.emplace(key, std::move(*open)).first->second.get();
 }
 
 std::shared_ptr<Held> WriteBatch::State::writableReaderOf(const std::string& path) {
@@ -751,17 +768,25 @@ void eachGoing(FileSystem& fs, std::vector<Commit>& commits, const Step& step) {
   fs.sideBySide(going.size(), [&](std::size_t i) { going[i]->status = step(*going[i]); });
 }
 
-// Syncs the journal folders of the commits still going, each folder once;
-// the result for each of them.
-std::vector<Status> syncJournalFolders(FileSystem& fs, const std::vector<Commit>& commits) {
+// Syncs the journal folders of the commits still going, each folder once,
+// through the folder as `openFolder` gives it; the result for each of them.
+std::vector<Status> syncJournalFolders(FileSystem& fs, const std::vector<Commit>& commits,
+                                       const std::function<Result<Folder*>(const std::string&)>& openFolder) {
   std::vector<std::string> folders;
   for (const Commit& c : commits) {
     if (c.status.ok() && std::find(folders.begin(), folders.end(), c.folder()) == folders.end()) {
       folders.push_back(c.folder());
     }
   }
+  // Opened one after the other (most are open since the relinks' checks),
+  // synced side by side.
+  std::vector<Result<Folder*>> open;
+  open.reserve(folders.size());
+  for (const std::string& folder : folders) open.push_back(openFolder(folder));
   std::vector<Status> results(folders.size());
-  fs.sideBySide(folders.size(), [&](std::size_t i) { results[i] = fs.syncFolder(folders[i]); });
+  fs.sideBySide(folders.size(), [&](std::size_t i) {
+    results[i] = open[i] ? (*open[i])->sync() : open[i].status();
+  });
   std::vector<Status> each(commits.size());
   for (std::size_t i = 0; i < commits.size(); ++i) {
     if (!commits[i].status.ok()) continue;
@@ -782,7 +807,8 @@ std::vector<Status> WriteBatch::State::commit() {
   eachGoing(disk, commits, [&](Commit& c) { return createJournal(disk, c); });
   // 2. Journals durable: the files, then their folders.
   eachGoing(disk, commits, [](Commit& c) { return c.journal->sync(); });
-  const std::vector<Status> journalFolders = syncJournalFolders(disk, commits);
+  const auto kept = [this](const std::string& folder) { return keptFolder(folder); };
+  const std::vector<Status> journalFolders = syncJournalFolders(disk, commits, kept);
   for (std::size_t i = 0; i < commits.size(); ++i) {
     if (commits[i].status.ok()) commits[i].status = journalFolders[i];
   }
@@ -797,7 +823,10 @@ std::vector<Status> WriteBatch::State::commit() {
       std::string folder = folderOf(c.held->path);
       if (folder.empty()) folder = ".";
       auto listed = folders.find(folder);
-      if (listed == folders.end()) listed = folders.emplace(folder, disk.list(folder)).first;
+      if (listed == folders.end()) {
+        auto open = keptFolder(folder);
+        listed = folders.emplace(folder, open ? (*open)->list() : open.status()).first;
+      }
       FileInfo now;
       c.status = listed->second ? checkUnchanged(disk, *c.held, &*listed->second, now) : listed->second.status();
     }
@@ -838,7 +867,7 @@ std::vector<Status> WriteBatch::State::commit() {
     removed[static_cast<std::size_t>(&c - commits.data())] = disk.remove(c.journalPath());
     return Status::success();
   });
-  const std::vector<Status> synced = syncJournalFolders(disk, commits);
+  const std::vector<Status> synced = syncJournalFolders(disk, commits, kept);
   for (std::size_t i = 0; i < commits.size(); ++i) {
     const Status& s = !removed[i].ok() ? removed[i] : synced[i];
     if (commits[i].status.ok() && !s.ok()) noticeFinishedJournalLeft(notices, commits[i].held->path, s);
@@ -855,6 +884,7 @@ std::vector<Status> WriteBatch::State::commit() {
   written.clear();
   created.clear();
   listings.clear();
+  openFolders.clear();
   boundNames.clear();
   realNames.clear();
   units = 0;
