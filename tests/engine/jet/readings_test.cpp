@@ -151,5 +151,37 @@ TEST_F(ReadingsTest, TheCatalogueIsReadOncePerRunUntilThisProcessWrites) {
   }
 }
 
+// On a share each read is a round trip: a file Access made keeps its
+// catalogue (definition, usage maps, rows, long values) within its first
+// pages, which the opening read brings in at once.
+TEST(OpeningRead, TheCatalogueOfAFileAccessMadeComesInFewReads) {
+  POVEZAVA_REQUIRE_FIXTURES();
+  struct Case {
+    const char* fixture;
+    int reads;  // opening the database and reading its tables
+  } cases[] = {
+      {"access-made/V1997/testV1997.mdb", 1},
+      {"access-made/V2000/testV2000.mdb", 1},
+      {"access-made/V2003/testV2003.mdb", 1},
+      {"jet4-v2000/TQ.mdb", 1},
+      {"jet4-v2003/TQ.mdb", 1},
+      {"access-made/V2007/linkerTestV2007.accdb", 3},  // its long values lie at pages 17 and 99
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fixture);
+    const std::string path = (povezava::testing::fixturesDir() / c.fixture).string();
+    FaultFileSystem counted(posixFileSystem());
+    KeptReadings run;  // as povezava-cli keeps them
+    JetEngine engine(povezava::testing::testSetup(counted, &run));
+    auto db = engine.openDatabase(fromUtf8(path));
+    ASSERT_TRUE(db.ok()) << db.status().toString();
+    auto defs = (*db)->tableDefs();
+    ASSERT_TRUE(defs.ok()) << defs.status().toString();
+    EXPECT_GT((*defs)->count(), 0u);
+    EXPECT_EQ(counted.reads(path), c.reads);
+    ASSERT_TRUE((*db)->close().ok());
+  }
+}
+
 }  // namespace
 }  // namespace povezava::engine::jet

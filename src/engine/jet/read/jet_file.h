@@ -82,7 +82,7 @@ class JetFile {
   JetFile(std::unique_ptr<File> file, std::string displayName, HeaderInfo header,
           std::uint32_t pageCount);
 
-  static constexpr std::size_t kCacheSize = 16;
+  static constexpr std::size_t kCacheSize = 32;
 
   std::unique_ptr<File> file_;
   std::string displayName_;
