@@ -79,6 +79,33 @@ TEST_F(ReadingsTest, EachBackEndIsOpenedOncePerRun) {
   }
 }
 
+// Within one database (a front-end's check and the relink that follows), a
+// back-end found to hold its tables is not asked about again; a change this
+// process makes to any file ends that.
+TEST_F(ReadingsTest, ABackEndConfirmedThroughADatabaseIsNotAskedAboutAgain) {
+  KeptReadings run;
+  FaultFileSystem counted(posixFileSystem());
+  ASSERT_NO_FATAL_FAILURE(checkLinks(counted, 1, &run));  // the back-ends read once
+  JetEngine engine(povezava::testing::testSetup(counted, &run));
+  auto db = engine.openDatabase(fromUtf8(frontEnd_));
+  ASSERT_TRUE(db.ok()) << db.status().toString();
+  auto defs = (*db)->tableDefs();
+  ASSERT_TRUE(defs.ok());
+  const auto checkAll = [&] {
+    const int before = counted.questions();
+    for (const char16_t* name : kLinked) EXPECT_TRUE((*(*defs)->item(name))->checkLink().ok()) << toUtf8(name);
+    return counted.questions() - before;
+  };
+  EXPECT_EQ(checkAll(), 2);  // PARTNER and QUERNO, each once for this database
+  EXPECT_EQ(checkAll(), 0);
+  EXPECT_EQ(counted.opens(backEnd("QUERNO.MDB")), 1);
+  // After a change made here every reading is taken again.
+  noteChangeMadeHere();
+  EXPECT_GT(checkAll(), 0);
+  EXPECT_EQ(counted.opens(backEnd("QUERNO.MDB")), 2);
+  ASSERT_TRUE((*db)->close().ok());
+}
+
 TEST_F(ReadingsTest, ABackEndChangedWithinTheRunIsReadAgain) {
   KeptReadings run;
   FaultFileSystem counted(posixFileSystem());

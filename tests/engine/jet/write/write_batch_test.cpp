@@ -148,14 +148,36 @@ TEST_F(WriteBatchTest, EndingWithoutCommitWritesNothingAndReleasesTheLocks) {
   }
 }
 
+// Also when the database relinked through the batch is still open at the
+// commit (the file it reads is the file the writer locked).
 TEST_F(WriteBatchTest, LocksAreHeldFromTheRelinkToTheCommit) {
-  WriteBatch batch(povezava::testing::testSetup());
-  batch.beginUnit();
-  ASSERT_TRUE(relink(batch.engine(), paths_[0]).ok());
-  EXPECT_EQ(relink(povezava::testing::testEngine(), paths_[0]).number(), kErrFileInUse);
-  ASSERT_TRUE(batch.commit().front().ok());
-  EXPECT_TRUE(relink(povezava::testing::testEngine(), paths_[0]).ok());
-  EXPECT_EQ(readFile(paths_[0]), expected_[0]);
+  for (const bool keptOpen : {false, true}) {
+    SCOPED_TRACE(keptOpen ? "database still open" : "database closed");
+    restoreAll();
+    WriteBatch batch(povezava::testing::testSetup());
+    batch.beginUnit();
+    std::shared_ptr<Database> open;
+    if (keptOpen) {
+      auto db = batch.engine().openDatabase(fromUtf8(paths_[0]));
+      ASSERT_TRUE(db.ok()) << db.status().toString();
+      open = *db;
+      for (const char16_t* name : kTables) {
+        auto table = (*open->tableDefs())->item(name);
+        ASSERT_TRUE(table.ok());
+        ASSERT_TRUE((*table)->setConnect(linkFor(name)).ok());
+        ASSERT_TRUE((*table)->refreshLink().ok());
+      }
+    } else {
+      ASSERT_TRUE(relink(batch.engine(), paths_[0]).ok());
+    }
+    EXPECT_EQ(relink(povezava::testing::testEngine(), paths_[0]).number(), kErrFileInUse);
+    ASSERT_TRUE(batch.commit().front().ok());
+    EXPECT_TRUE(relink(povezava::testing::testEngine(), paths_[0]).ok()) << "the lock outlived the commit";
+    EXPECT_EQ(readFile(paths_[0]), expected_[0]);
+    if (open) {
+      EXPECT_TRUE(open->close().ok());
+    }
+  }
 }
 
 TEST_F(WriteBatchTest, PowerLostAtAnyStepLeavesEachFileOldOrNew) {
