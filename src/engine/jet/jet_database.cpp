@@ -260,13 +260,6 @@ Result<std::shared_ptr<TableDef>> JetTableDefs::item(std::u16string_view name) c
   return errors::itemNotFound(toUtf8(name));
 }
 
-namespace {
-
-// The file a name the resolver takes as given names, opened at once. Any
-// failure (another form, no such file, or whatever) leaves the name to be
-// resolved as usual, which reports it the usual way.
-}  // namespace
-
 Result<bool> JetEngine::sameFile(std::u16string_view a, std::u16string_view b) {
   return engine::sameFile(*setup_.fileSystem, *setup_.paths, a, b);
 }
