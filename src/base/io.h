@@ -156,7 +156,8 @@ class FileSystem {
   // Makes the creation or removal of entries in `folder` durable.
   [[nodiscard]] virtual Status syncFolder(const std::string& folder) = 0;
   // `folder`, kept open for listing and syncing. The default lists and syncs
-  // it by name through list() and syncFolder(), each time.
+  // it by name through list() and syncFolder(), each time: a name that leads
+  // to no folder fails at the first listing.
   [[nodiscard]] virtual Result<std::unique_ptr<Folder>> openFolder(const std::string& folder);
   // Whether writes through this file system are held in memory and stored
   // later by a commit of its own, which checks the files on disk then.

@@ -256,6 +256,12 @@ int FaultFileSystem::reads(const std::string& path) const {
   return it == reads_.end() ? 0 : it->second;
 }
 
+int FaultFileSystem::reads() const {
+  int all = 0;
+  for (const auto& entry : reads_) all += entry.second;
+  return all;
+}
+
 Status FaultFileSystem::remove(const std::string& path) {
   if (readOnlyFolders_ || failRemoves_) return engine::errors::fromErrno(path, EACCES);
   if (!beginChange()) return powerLost(path);

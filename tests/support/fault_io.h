@@ -79,6 +79,7 @@ class FaultFileSystem final : public engine::FileSystem {
   // and questions (info, size, hasEntry, list) of any path or file.
   int opens(const std::string& path) const;
   int reads(const std::string& path) const;
+  int reads() const;  // of every path
   int questions() const { return questions_; }
 
   // Simulates a reboot after a crash: every tracked path gets back its durable

@@ -55,8 +55,13 @@ check "... and the Linux build reads the new links" \
 newer="$work/povezava-99.0.0-windows-x64.msi"
 (cd "$files" && wixl -a x64 -D Version=99.0.0 -D Files=. -o "$(realpath -m "$newer")" "$wxs" 2>/dev/null)
 "$wine" msiexec /i "$(winpath "$newer")" /qn >"$work/upgrade.log" 2>&1
-check "a newer MSI replaces the installed version (one povezava, 99.0.0)" \
-  bash -c '[ "$1" -eq 0 ] && [ "$2" = "99.0.0" ] && [ -f "$3/povezava.exe" ]' _ $? "$(products | tr '\n' ' ' | sed 's/ $//')" "$installed"
+status=$? now=$(products | tr '\n' ' ' | sed 's/ $//')
+if [ "$status" -eq 0 ] && [ "$now" = "99.0.0" ] && [ -f "$installed/povezava.exe" ]; then
+  pass "a newer MSI replaces the installed version (one povezava, 99.0.0)"
+else
+  fail "a newer MSI replaces the installed version (one povezava, 99.0.0)"
+  echo "      msiexec exit $status; installed: '$now'; the newer MSI $([ -f "$newer" ] && echo made || echo missing)"
+fi
 
 "$wine" msiexec /x "$(winpath "$newer")" /qn >"$work/uninstall.log" 2>&1
 check "msiexec /x /qn removes the programs, the folder, the shortcut and the registration" \

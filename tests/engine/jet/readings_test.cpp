@@ -205,7 +205,9 @@ TEST(OpeningRead, TheCatalogueOfAFileAccessMadeComesInFewReads) {
     auto defs = (*db)->tableDefs();
     ASSERT_TRUE(defs.ok()) << defs.status().toString();
     EXPECT_GT((*defs)->count(), 0u);
-    EXPECT_EQ(counted.reads(path), c.reads);
+    // (Counted over every path: the engine may open the name in its own
+    // form, with Windows' separators.)
+    EXPECT_EQ(counted.reads(), c.reads);
     ASSERT_TRUE((*db)->close().ok());
   }
 }
