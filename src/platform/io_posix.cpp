@@ -177,10 +177,6 @@ class PosixFile final : public File {
   std::optional<FileInfo> opened_;
 };
 
-int openFolderDescriptor(const std::string& folder) {
-  return ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-}
-
 // The entries of the folder open as `fd`, from where its position stands,
 // read straight from the descriptor (opendir() would ask about the folder
 // once more, a round trip on a share).
@@ -276,16 +272,15 @@ class PosixFileSystem final : public FileSystem {
     return errors::fromErrno(path, errno);
   }
 
+  // By name: the folder opened, listed or synced, closed.
   Result<std::vector<std::string>> list(const std::string& folder) override {
-    const int fd = openFolderDescriptor(folder);
-    if (fd < 0) return errors::fromErrno(folder, errno);
-    auto names = entriesOf(fd, folder);
-    ::close(fd);
-    return names;
+    auto open = openFolder(folder);
+    if (!open) return open.status();
+    return (*open)->list();
   }
 
   Result<std::unique_ptr<Folder>> openFolder(const std::string& folder) override {
-    const int fd = openFolderDescriptor(folder);
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return errors::fromErrno(folder, errno);
     return std::unique_ptr<Folder>(std::make_unique<PosixFolder>(folder, fd));
   }
@@ -318,13 +313,9 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status syncFolder(const std::string& folder) override {
-    const int fd = openFolderDescriptor(folder);
-    if (fd < 0) return errors::fromErrno(folder, errno);
-    const int rc = ::fsync(fd);
-    const int e = errno;
-    ::close(fd);
-    if (rc != 0) return errors::fromErrno(folder, e);
-    return Status::success();
+    auto open = openFolder(folder);
+    if (!open) return open.status();
+    return (*open)->sync();
   }
 
   void sideBySide(std::size_t count, const std::function<void(std::size_t)>& each) override {

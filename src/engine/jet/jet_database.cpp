@@ -281,32 +281,32 @@ Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view na
     return fs.open(at, OpenMode::readOnly);
   });
   if (!named) return named.status();
-  const std::string* path = &named->path;
-  Result<std::unique_ptr<File>> file = std::move(named->file);
-  auto real = fs.realPath(*path);
+  const std::string& path = named->path;
+  std::unique_ptr<File> file = std::move(named->file);
+  auto real = fs.realPath(path);
   if (!real) return real.status();
   // Reading never writes: a relink cut short by a crash is shown as its
   // journal will leave it, and undone on disk by the next relink.
-  auto finding = inspectJournal(fs, **file, *real);
+  auto finding = inspectJournal(fs, *file, *real);
   if (!finding) return finding.status();
   bool journaled = false;
   switch (finding->state) {
     case JournalFinding::State::pending:
       if (finding->inProgress) {
-        notices.notice(Notice{NoticeCase::relinkInProgress, *path, finding->journal,
-                "A relink of '" + *path + "' is in progress in another povezava: povezava shows the file as it "
+        notices.notice(Notice{NoticeCase::relinkInProgress, path, finding->journal,
+                "A relink of '" + path + "' is in progress in another povezava: povezava shows the file as it "
                 "was before; look again when that relink has finished."});
       } else {
-        notices.notice(Notice{NoticeCase::relinkPending, *path, finding->journal,
-                "A relink of '" + *path + "' was interrupted: povezava shows the file as it was before; the "
+        notices.notice(Notice{NoticeCase::relinkPending, path, finding->journal,
+                "A relink of '" + path + "' was interrupted: povezava shows the file as it was before; the "
                 "next relink (or 'povezava-cli recover') puts its old pages back on disk."});
       }
-      *file = journaledView(std::move(*file), std::move(*finding));
+      file = journaledView(std::move(file), std::move(*finding));
       journaled = true;
       break;
     case JournalFinding::State::foreign:
-      notices.notice(Notice{NoticeCase::journalIgnored, *path, finding->journal,
-              "'" + finding->journal + "' does not belong to '" + *path + "' as it is now (" + finding->reason +
+      notices.notice(Notice{NoticeCase::journalIgnored, path, finding->journal,
+              "'" + finding->journal + "' does not belong to '" + path + "' as it is now (" + finding->reason +
               "); povezava ignores it, and the next relink moves it aside."});
       break;
     case JournalFinding::State::none:
@@ -314,7 +314,7 @@ Result<std::shared_ptr<Database>> JetEngine::openDatabase(std::u16string_view na
     case JournalFinding::State::committed:
       break;
   }
-  auto db = JetDatabase::open(std::move(*file), std::u16string(name), &setup_, std::move(*real), journaled);
+  auto db = JetDatabase::open(std::move(file), std::u16string(name), &setup_, std::move(*real), journaled);
   if (!db) return db.status();
   return std::shared_ptr<Database>(std::move(*db));
 }

@@ -175,13 +175,11 @@ struct Held {
 
   void release() {
     // A file opened read-write through the batch may serve as the writer
-    // and outlive the batch: the locks go explicitly.
-    if (writer && writer.use_count() > 1) {
-      for (std::uint64_t offset : locks) writer->unlock(offset);
-    }
-    if (writer && readerWritable && reader.use_count() > 2) {
-      // The writer is the reader under its real name (both held here), and
-      // something outside the batch still reads through it.
+    // and outlive the batch: the locks go explicitly. So they do when the
+    // writer is the reader under its real name (both held here) and
+    // something outside the batch still reads through it.
+    const bool outlives = writer.use_count() > 1 || (readerWritable && reader.use_count() > 2);
+    if (writer && outlives) {
       for (std::uint64_t offset : locks) writer->unlock(offset);
     }
     writer.reset();
